@@ -1,0 +1,100 @@
+// Files, folders, the working directory and the environment, as kernel32 and
+// msvcrt offer them. Paths are narrow, in Windows form.
+#pragma once
+
+#include "platform/types.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <utility>
+
+namespace pf {
+
+inline constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
+inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
+
+inline constexpr int kErrnoNoEntry = 2;   // ENOENT
+inline constexpr int kErrnoAccess = 13;   // EACCES
+inline constexpr int kErrnoExists = 17;   // EEXIST
+
+std::uint32_t getFileAttributes(const char* path);                     // GetFileAttributesA
+bool copyFile(const char* from, const char* to, bool failIfExists);   // CopyFileA
+bool deleteFile(const char* path);                                    // DeleteFileA
+bool removeDirectory(const char* path);                               // RemoveDirectoryA: empty folders only
+int makeDirectory(const char* path);                                  // _mkdir: 0, or the errno value
+bool removeFile(const char* path);                                    // remove()
+bool replaceFile(const char* from, const char* to);                   // MoveFileExA, replacing `to`
+bool changeDirectory(const char* path);                               // _chdir
+bool currentDirectory(char* buffer, std::size_t capacity);            // _getcwd
+bool getEnvironmentVariable(const char* name, std::string& value);    // getenv: false when unset
+
+// A msvcrt text-mode stream ("r", "w", "a+"): '\n' is written as CR LF and
+// CR LF reads back as '\n'. Closed when it goes out of scope.
+class TextStream {
+public:
+    TextStream() noexcept = default;
+    TextStream(TextStream&& other) noexcept : native_(std::exchange(other.native_, nullptr)) {}
+    TextStream& operator=(TextStream&& other) noexcept
+    {
+        if (this != &other) {
+            close();
+            native_ = std::exchange(other.native_, nullptr);
+        }
+        return *this;
+    }
+    TextStream(const TextStream&) = delete;
+    TextStream& operator=(const TextStream&) = delete;
+    ~TextStream() { close(); }
+
+    static TextStream open(const char* path, const char* mode);  // fopen
+    explicit operator bool() const noexcept { return native_ != nullptr; }
+
+    // fgets: at most capacity - 1 characters, up to and including '\n'.
+    // False at the end of the file or on a read error.
+    bool getLine(char* buffer, int capacity);
+    bool putText(const char* text);  // fputs
+    bool hadError() const;           // ferror
+    // fclose; false when buffered data could not be written.
+    bool close() noexcept;
+
+private:
+    void* native_ = nullptr;
+};
+
+struct DirEntry {
+    std::string name;
+    bool isDirectory = false;
+};
+
+// A folder listing (FindFirstFileA / FindNextFileA), closed when it goes out
+// of scope. As on Windows, "." and ".." come first in a real folder.
+class Listing {
+public:
+    Listing() noexcept = default;
+    Listing(Listing&& other) noexcept : native_(std::exchange(other.native_, 0)) {}
+    Listing& operator=(Listing&& other) noexcept
+    {
+        if (this != &other) {
+            close();
+            native_ = std::exchange(other.native_, 0);
+        }
+        return *this;
+    }
+    Listing(const Listing&) = delete;
+    Listing& operator=(const Listing&) = delete;
+    ~Listing() { close(); }
+
+    // Lists `pattern` ("folder\*" or "*.*" in the current folder); an invalid
+    // listing when nothing can be listed.
+    static Listing first(const char* pattern, DirEntry& entry);
+    explicit operator bool() const noexcept { return native_ != 0; }
+    // kSuccess with the next entry, kNoMoreFiles at the end, or another error.
+    Status next(DirEntry& entry);
+    void close() noexcept;
+
+private:
+    std::uintptr_t native_ = 0;
+};
+
+}  // namespace pf

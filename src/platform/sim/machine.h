@@ -1,0 +1,183 @@
+// The simulated Windows machine behind the Linux build of the platform layer.
+// A test or ca-sim builds one Machine; while it lives, every pf:: call of the
+// library goes to it. It records what a test needs to observe: open handles,
+// message boxes, opened addresses, log messages and temporary Control rows.
+#pragma once
+
+#include "platform/types.h"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace sim {
+
+// Case-insensitive ordering of ASCII names, as the registry and NTFS compare them.
+struct NoCaseLess {
+    bool operator()(const std::string& a, const std::string& b) const;
+};
+
+struct RegValue {
+    std::uint32_t type = 1;  // REG_SZ
+    std::vector<std::uint8_t> data;
+    bool operator==(const RegValue&) const = default;
+};
+
+// A refused .reg file: nothing of it was loaded.
+struct RegParseError : std::runtime_error {
+    RegParseError(std::string file, int line, std::string reason);
+    std::string file;
+    int line;
+    std::string reason;
+};
+
+// HKEY_LOCAL_MACHINE. Key paths are relative to it ("SOFTWARE\\PTC\\..."),
+// names compare without case, subkeys enumerate in case-insensitive order.
+class Registry {
+public:
+    struct Key {
+        std::string name;  // as created
+        std::map<std::string, Key, NoCaseLess> subkeys;
+        std::map<std::string, std::pair<std::string, RegValue>, NoCaseLess> values;  // lower-case key -> (name, value)
+    };
+
+    void createKey(const std::string& path);
+    bool hasKey(const std::string& path) const;
+    bool deleteKey(const std::string& path);  // with everything below it
+    void setValue(const std::string& path, const std::string& name, RegValue value);  // creates the key
+    void setString(const std::string& path, const std::string& name, const std::string& text);  // REG_SZ + NUL
+    std::optional<RegValue> value(const std::string& path, const std::string& name) const;
+    bool deleteValue(const std::string& path, const std::string& name);
+    const Key* findKey(const std::string& path) const;
+    Key* findKey(const std::string& path);
+    const Key& root() const { return root_; }
+
+    // regedit text: "Windows Registry Editor Version 5.00" (UTF-16LE with BOM, or UTF-8)
+    // or "REGEDIT4". Only HKEY_LOCAL_MACHINE is accepted. All or nothing.
+    void importText(std::string_view bytes, const std::string& fileName);
+    void importFile(const std::filesystem::path& file);
+    // "Windows Registry Editor Version 5.00" text (UTF-8, CR LF) of every key below HKLM.
+    std::string exportText() const;
+
+    // Every value, flattened: "KEY\\PATH" -> value name (lower case) -> value.
+    using Flat = std::map<std::string, std::map<std::string, RegValue>>;
+    Flat flatten() const;
+
+private:
+    Key root_;
+};
+
+// One row of the Control table (12 columns, field 1 is Dialog_, field 12 is Help).
+struct ControlRow {
+    std::array<std::string, 12> fields;
+    bool temporary = false;
+    bool operator==(const ControlRow&) const = default;
+};
+
+struct MessageBoxCall {
+    std::string text;
+    std::string caption;
+    unsigned style = 0;
+};
+
+// Kinds of system call that a test can make fail.
+enum class Op {
+    fileOpen, fileRead, fileWrite, fileClose, copyFile, deleteFile, removeDirectory, makeDirectory, replaceFile,
+    listing, changeDirectory, currentDirectory, getEnvironment,
+    regOpen, regCreate, regEnum, regQuery, regSet, regDelete,
+    propertyGet, propertySet, database, xmlCreate, xmlLoad, count_
+};
+const char* opName(Op op);
+
+// Fails the k-th call (1-based) of one kind; counts every call of every kind.
+class Faults {
+public:
+    void failAt(Op op, int k) { target_ = op; k_ = k; }
+    void clear() { k_ = 0; }
+    int calls(Op op) const { return calls_[static_cast<int>(op)]; }
+    void resetCounts() { calls_.fill(0); }
+    bool injected() const { return injected_; }
+    // Called by the simulated platform at the start of each call: true means fail it.
+    bool shouldFail(Op op);
+
+private:
+    std::array<int, static_cast<int>(Op::count_)> calls_{};
+    Op target_ = Op::fileOpen;
+    int k_ = 0;
+    bool injected_ = false;
+};
+
+class Machine {
+public:
+    // C: is `driveC` on the host, Z: is "/". The current directory starts at "C:\".
+    explicit Machine(std::filesystem::path driveC);
+    ~Machine();
+    Machine(const Machine&) = delete;
+    Machine& operator=(const Machine&) = delete;
+
+    // The machine that pf:: calls reach; throws std::logic_error when there is none.
+    static Machine& current();
+
+    Registry& registry() { return registry_; }
+    Faults& faults() { return faults_; }
+
+    // Drives and paths.
+    void mapDrive(char letter, std::filesystem::path hostFolder);
+    // The host path for a Windows path (drive, separators, current directory,
+    // case-insensitive lookup of existing components); nullopt when the drive
+    // is not mapped. A component that does not exist keeps the case given.
+    std::optional<std::filesystem::path> hostPath(std::string_view windowsPath) const;
+    std::string currentDirectory() const { return cwd_; }  // "C:\\..." form
+    void setCurrentDirectory(std::string windowsPath) { cwd_ = std::move(windowsPath); }
+
+    // Environment of the installer process.
+    void setEnv(const std::string& name, const std::string& value);
+    void unsetEnv(const std::string& name);
+    std::optional<std::string> env(const std::string& name) const;
+
+    // The installer session.
+    pf::MsiHandle session() const { return sessionHandle_; }
+    std::map<std::string, std::string>& properties() { return properties_; }
+    std::vector<ControlRow>& controlRows() { return controlRows_; }
+    // A session without an active database (as in a deferred action).
+    void setDatabaseAvailable(bool available) { databaseAvailable_ = available; }
+    std::vector<std::string>& logMessages() { return log_; }
+
+    // Standard user: opening or creating an HKLM key with any write right fails with access denied.
+    bool standardUser = false;
+
+    std::vector<MessageBoxCall>& messageBoxes() { return messageBoxes_; }
+    int messageBoxAnswer = 1;  // IDOK
+    std::vector<std::string>& openedTargets() { return opened_; }
+
+    // Handles the library holds: registry keys, streams, listings, installer handles, COM.
+    int openHandles() const;
+    std::map<std::string, int> openHandlesByKind() const;
+
+    // --- used by the simulated platform layer only ---
+    struct Internal;
+    Internal& internal() { return *internal_; }
+
+private:
+    Registry registry_;
+    Faults faults_;
+    std::map<char, std::filesystem::path> drives_;
+    std::string cwd_ = "C:\\";
+    std::map<std::string, std::string> env_;
+    pf::MsiHandle sessionHandle_ = 0;
+    std::map<std::string, std::string> properties_;
+    std::vector<ControlRow> controlRows_;
+    bool databaseAvailable_ = true;
+    std::vector<std::string> log_;
+    std::vector<MessageBoxCall> messageBoxes_;
+    std::vector<std::string> opened_;
+    Internal* internal_ = nullptr;
+};
+
+}  // namespace sim
