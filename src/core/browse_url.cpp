@@ -1,0 +1,21 @@
+// BrowseToURL: opens the address that the package put into the property of
+// the same name.
+#include "core/boundary.h"
+#include "core/properties.h"
+#include "platform/shell.h"
+
+namespace ca {
+namespace {
+
+unsigned browseToUrl(pf::MsiHandle session)
+{
+    FixedString<1040> url;
+    if (readProperty(session, "BrowseToURL", url) != pf::kSuccess) return 0;
+    pf::shellOpen(url.c_str());
+    return 0;
+}
+
+}  // namespace
+}  // namespace ca
+
+CA_EXPORT_ACTION(BrowseToURL, ca::browseToUrl)

@@ -1,0 +1,20 @@
+#include "core/properties.h"
+
+#include <string>
+
+namespace ca {
+
+void setProperty(pf::MsiHandle session, const char* name, std::string_view value)
+{
+    const std::string text(value);
+    pf::msiSetProperty(session, name, text.c_str());
+}
+
+bool propertyEquals(pf::MsiHandle session, const char* name, std::string_view expected)
+{
+    PathBuffer value;
+    readProperty(session, name, value);
+    return value == expected;
+}
+
+}  // namespace ca
