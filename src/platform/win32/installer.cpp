@@ -1,0 +1,69 @@
+// The installer session over msi.dll.
+#include "platform/installer.h"
+
+#include <msiquery.h>
+
+namespace pf {
+
+Status msiGetProperty(MsiHandle session, const char* name, char* buffer, std::uint32_t* count)
+{
+    DWORD n = count != nullptr ? *count : 0;
+    const UINT rc = MsiGetPropertyA(session, name, buffer, count != nullptr ? &n : nullptr);
+    if (count != nullptr) *count = n;
+    return rc;
+}
+
+Status msiSetProperty(MsiHandle session, const char* name, const char* value)
+{
+    return MsiSetPropertyA(session, name, value);
+}
+
+Status msiLogInfo(MsiHandle session, const char* text)
+{
+    // Field 0 is a format template: the text goes into field 1 so that
+    // brackets in it are shown as they stand instead of being expanded.
+    const MSIHANDLE record = MsiCreateRecord(1);
+    if (record == 0) return kNotEnoughMemory;
+    Status rc = MsiRecordSetStringA(record, 0, "[1]");
+    if (rc == kSuccess) rc = MsiRecordSetStringA(record, 1, text);
+    if (rc == kSuccess && MsiProcessMessage(session, INSTALLMESSAGE_INFO, record) < 0) rc = kFunctionFailed;
+    MsiCloseHandle(record);
+    return rc;
+}
+
+MsiHandle msiGetActiveDatabase(MsiHandle session)
+{
+    return MsiGetActiveDatabase(session);
+}
+
+Status msiDatabaseOpenView(MsiHandle database, const char* query, MsiHandle* view)
+{
+    return MsiDatabaseOpenViewA(database, query, view);
+}
+
+Status msiViewExecute(MsiHandle view, MsiHandle params)
+{
+    return MsiViewExecute(view, params);
+}
+
+Status msiViewFetch(MsiHandle view, MsiHandle* record)
+{
+    return MsiViewFetch(view, record);
+}
+
+Status msiViewModify(MsiHandle view, int mode, MsiHandle record)
+{
+    return MsiViewModify(view, static_cast<MSIMODIFY>(mode), record);
+}
+
+Status msiRecordSetString(MsiHandle record, unsigned field, const char* value)
+{
+    return MsiRecordSetStringA(record, field, value);
+}
+
+Status msiCloseHandle(MsiHandle handle)
+{
+    return MsiCloseHandle(handle);
+}
+
+}  // namespace pf
