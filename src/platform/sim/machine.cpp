@@ -1,0 +1,218 @@
+// The simulated machine: its life, drives and path resolution, environment,
+// fault injection and handle accounting.
+#include "platform/sim/sim_internal.h"
+
+#include <algorithm>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace sim {
+
+namespace {
+Machine* g_current = nullptr;
+std::uint64_t g_serial = 0;
+
+bool isSeparator(char c) { return c == '\\' || c == '/'; }
+}  // namespace
+
+char foldCase(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool equalNoCase(std::string_view a, std::string_view b)
+{
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return foldCase(x) == foldCase(y); });
+}
+
+// Upper-case folding, as Windows compares: '_' sorts after the letters.
+bool NoCaseLess::operator()(const std::string& a, const std::string& b) const
+{
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return static_cast<unsigned char>(foldCase(x)) < static_cast<unsigned char>(foldCase(y));
+    });
+}
+
+const char* opName(Op op)
+{
+    static const char* const names[] = {
+        "fileOpen", "fileRead", "fileWrite", "fileClose", "copyFile", "deleteFile", "removeDirectory",
+        "makeDirectory", "replaceFile", "listing", "changeDirectory", "currentDirectory", "getEnvironment",
+        "regOpen", "regCreate", "regEnum", "regQuery", "regSet", "regDelete",
+        "propertyGet", "propertySet", "database", "xmlCreate", "xmlLoad"};
+    static_assert(sizeof(names) / sizeof(names[0]) == static_cast<int>(Op::count_));
+    const int i = static_cast<int>(op);
+    return (i >= 0 && i < static_cast<int>(Op::count_)) ? names[i] : "?";
+}
+
+bool Faults::shouldFail(Op op)
+{
+    const int count = ++calls_[static_cast<int>(op)];
+    if (k_ > 0 && op == target_ && count == k_) {
+        injected_ = true;
+        return true;
+    }
+    return false;
+}
+
+std::string ResolvedPath::windowsForm() const
+{
+    std::string s{drive, ':', '\\'};
+    for (std::size_t i = 0; i < parts.size(); ++i) {
+        if (i > 0) s += '\\';
+        s += parts[i];
+    }
+    return s;
+}
+
+Machine::Machine(fs::path driveC)
+{
+    if (g_current != nullptr) throw std::logic_error("a simulated machine is already running");
+    drives_['C'] = std::move(driveC);
+    drives_['Z'] = "/";
+    internal_ = new Internal;
+    internal_->serial = ++g_serial;
+    sessionHandle_ = static_cast<pf::MsiHandle>(internal_->newId());
+    g_current = this;
+}
+
+Machine::~Machine()
+{
+    if (g_current == this) g_current = nullptr;
+    delete internal_;
+}
+
+Machine& Machine::current()
+{
+    if (g_current == nullptr) throw std::logic_error("no simulated machine is running");
+    return *g_current;
+}
+
+Machine* Machine::Internal::live() { return g_current; }
+
+void Machine::mapDrive(char letter, fs::path hostFolder) { drives_[foldCase(letter)] = std::move(hostFolder); }
+
+std::optional<ResolvedPath> Machine::Internal::resolve(const Machine& m, std::string_view path)
+{
+    ResolvedPath r;
+    std::string_view rest = path;
+    std::vector<std::string> raw;
+    const char cwdDrive = m.cwd_.size() >= 2 && m.cwd_[1] == ':' ? foldCase(m.cwd_[0]) : 'C';
+    auto startFromCwd = [&] {
+        std::string_view c = std::string_view(m.cwd_).substr(std::min<std::size_t>(2, m.cwd_.size()));
+        std::size_t i = 0;
+        while (i < c.size()) {
+            while (i < c.size() && isSeparator(c[i])) ++i;
+            std::size_t j = i;
+            while (j < c.size() && !isSeparator(c[j])) ++j;
+            if (j > i) raw.emplace_back(c.substr(i, j - i));
+            i = j;
+        }
+    };
+    if (rest.size() >= 2 && rest[1] == ':') {
+        r.drive = foldCase(rest[0]);
+        rest.remove_prefix(2);
+        // "C:name" is relative to the current folder when that is on the same drive.
+        if (!rest.empty() && !isSeparator(rest[0]) && r.drive == cwdDrive) startFromCwd();
+        if (rest.empty() && r.drive == cwdDrive) startFromCwd();
+    } else {
+        r.drive = cwdDrive;
+        if (rest.empty() || !isSeparator(rest[0])) startFromCwd();
+    }
+    std::size_t i = 0;
+    while (i < rest.size()) {
+        while (i < rest.size() && isSeparator(rest[i])) ++i;
+        std::size_t j = i;
+        while (j < rest.size() && !isSeparator(rest[j])) ++j;
+        if (j > i) raw.emplace_back(rest.substr(i, j - i));
+        i = j;
+    }
+    for (auto& part : raw) {
+        if (part == ".") continue;
+        if (part == "..") {
+            if (!r.parts.empty()) r.parts.pop_back();
+            continue;
+        }
+        r.parts.push_back(std::move(part));
+    }
+
+    const auto drive = m.drives_.find(r.drive);
+    if (drive == m.drives_.end()) return std::nullopt;
+    r.host = drive->second;
+    bool searching = true;  // false once a component is missing: nothing below it exists either
+    for (auto& part : r.parts) {
+        std::error_code ec;
+        if (searching && !fs::exists(fs::symlink_status(r.host / part, ec))) {
+            std::optional<std::string> found;
+            for (fs::directory_iterator it(r.host, ec), end; !ec && it != end; it.increment(ec)) {
+                const std::string name = it->path().filename().string();
+                // Several names that differ only in case: take one deterministically.
+                if (equalNoCase(name, part) && (!found || name < *found)) found = name;
+            }
+            if (found)
+                part = *found;
+            else
+                searching = false;
+        }
+        r.host /= part;
+    }
+    return r;
+}
+
+std::optional<fs::path> Machine::hostPath(std::string_view windowsPath) const
+{
+    auto r = Internal::resolve(*this, windowsPath);
+    if (!r) return std::nullopt;
+    return r->host;
+}
+
+namespace {
+auto findEnv(std::map<std::string, std::string>& env, const std::string& name)
+{
+    return std::find_if(env.begin(), env.end(), [&](const auto& kv) { return equalNoCase(kv.first, name); });
+}
+}  // namespace
+
+// Environment names compare without case on Windows.
+void Machine::setEnv(const std::string& name, const std::string& value)
+{
+    auto it = findEnv(env_, name);
+    if (it != env_.end()) env_.erase(it);
+    env_[name] = value;
+}
+
+void Machine::unsetEnv(const std::string& name)
+{
+    auto it = findEnv(env_, name);
+    if (it != env_.end()) env_.erase(it);
+}
+
+std::optional<std::string> Machine::env(const std::string& name) const
+{
+    auto& env = const_cast<std::map<std::string, std::string>&>(env_);
+    auto it = findEnv(env, name);
+    if (it == env.end()) return std::nullopt;
+    return it->second;
+}
+
+std::map<std::string, int> Machine::openHandlesByKind() const
+{
+    std::map<std::string, int> kinds;
+    auto add = [&](const char* kind, int n) {
+        if (n != 0) kinds[kind] = n;
+    };
+    add("registry", static_cast<int>(internal_->keys.size()));
+    add("stream", internal_->streams);
+    add("listing", static_cast<int>(internal_->listings.size()));
+    add("msi", static_cast<int>(internal_->msi.size()));
+    add("com", internal_->com);
+    return kinds;
+}
+
+int Machine::openHandles() const
+{
+    int total = 0;
+    for (const auto& [kind, n] : openHandlesByKind()) total += n;
+    return total;
+}
+
+}  // namespace sim

@@ -1,0 +1,118 @@
+// The simulated HKEY_LOCAL_MACHINE tree.
+#include "platform/sim/sim_internal.h"
+
+namespace sim {
+
+namespace {
+std::vector<std::string> splitKeyPath(const std::string& path)
+{
+    std::vector<std::string> parts;
+    std::size_t i = 0;
+    while (i <= path.size()) {
+        std::size_t j = path.find('\\', i);
+        if (j == std::string::npos) j = path.size();
+        if (j > i) parts.push_back(path.substr(i, j - i));
+        i = j + 1;
+    }
+    return parts;
+}
+
+std::string lower(std::string s)
+{
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+void flattenInto(const Registry::Key& key, const std::string& path, Registry::Flat& out)
+{
+    auto& values = out[path];
+    for (const auto& [lowered, entry] : key.values) values[lowered] = entry.second;
+    for (const auto& [name, sub] : key.subkeys) flattenInto(sub, path.empty() ? sub.name : path + "\\" + sub.name, out);
+}
+}  // namespace
+
+void Registry::createKey(const std::string& path)
+{
+    Key* key = &root_;
+    for (const auto& part : splitKeyPath(path)) {
+        auto it = key->subkeys.find(part);
+        if (it == key->subkeys.end()) {
+            it = key->subkeys.emplace(part, Key{}).first;
+            it->second.name = part;
+        }
+        key = &it->second;
+    }
+}
+
+bool Registry::hasKey(const std::string& path) const { return findKey(path) != nullptr; }
+
+const Registry::Key* Registry::findKey(const std::string& path) const
+{
+    const Key* key = &root_;
+    for (const auto& part : splitKeyPath(path)) {
+        auto it = key->subkeys.find(part);
+        if (it == key->subkeys.end()) return nullptr;
+        key = &it->second;
+    }
+    return key;
+}
+
+Registry::Key* Registry::findKey(const std::string& path)
+{
+    return const_cast<Key*>(static_cast<const Registry*>(this)->findKey(path));
+}
+
+bool Registry::deleteKey(const std::string& path)
+{
+    auto parts = splitKeyPath(path);
+    if (parts.empty()) return false;  // HKLM itself stays
+    const std::string last = parts.back();
+    parts.pop_back();
+    Key* parent = &root_;
+    for (const auto& part : parts) {
+        auto it = parent->subkeys.find(part);
+        if (it == parent->subkeys.end()) return false;
+        parent = &it->second;
+    }
+    return parent->subkeys.erase(last) > 0;
+}
+
+void Registry::setValue(const std::string& path, const std::string& name, RegValue value)
+{
+    createKey(path);
+    findKey(path)->values[lower(name)] = {name, std::move(value)};
+}
+
+void Registry::setString(const std::string& path, const std::string& name, const std::string& text)
+{
+    RegValue v;
+    v.type = 1;
+    v.data.assign(text.begin(), text.end());
+    v.data.push_back(0);
+    setValue(path, name, std::move(v));
+}
+
+std::optional<RegValue> Registry::value(const std::string& path, const std::string& name) const
+{
+    const Key* key = findKey(path);
+    if (key == nullptr) return std::nullopt;
+    auto it = key->values.find(lower(name));
+    if (it == key->values.end()) return std::nullopt;
+    return it->second.second;
+}
+
+bool Registry::deleteValue(const std::string& path, const std::string& name)
+{
+    Key* key = findKey(path);
+    return key != nullptr && key->values.erase(lower(name)) > 0;
+}
+
+Registry::Flat Registry::flatten() const
+{
+    Flat out;
+    flattenInto(root_, "", out);
+    return out;
+}
+
+}  // namespace sim

@@ -1,0 +1,85 @@
+// The simulated machine's bookkeeping, shared by the files of the simulated
+// platform layer (and by ca-sim, which reports the property change log).
+#pragma once
+
+#include "platform/files.h"
+#include "platform/sim/machine.h"
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+#include <map>
+#include <optional>
+#include <set>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace sim {
+
+// ASCII case folding the way the registry and NTFS compare names (upper case).
+char foldCase(char c);
+bool equalNoCase(std::string_view a, std::string_view b);
+
+// A Windows path taken apart and located on the host.
+struct ResolvedPath {
+    char drive = 'C';
+    std::vector<std::string> parts;  // on-disk case where the component exists
+    std::filesystem::path host;
+    std::string windowsForm() const;  // "C:\\a\\b"
+};
+
+// A change of an installer property, in the order the library made it.
+struct PropertyChange {
+    std::string name;
+    std::optional<std::string> before;
+    std::optional<std::string> after;
+};
+
+struct Machine::Internal {
+    // The machine that pf:: calls reach, or null (used where throwing is not allowed).
+    static Machine* live();
+    // A number that tells machines apart, so that a handle of an old machine
+    // is not counted off a new one.
+    std::uint64_t serial = 0;
+
+    static std::optional<ResolvedPath> resolve(const Machine& m, std::string_view windowsPath);
+
+    std::uintptr_t nextId = 100;
+    std::uintptr_t newId() { return nextId++; }
+
+    struct OpenKey {
+        std::string path;  // below HKLM
+        std::uint32_t access = 0;
+    };
+    std::map<std::uintptr_t, OpenKey> keys;
+
+    int streams = 0;
+
+    struct ListingState {
+        std::vector<pf::DirEntry> entries;
+        std::size_t next = 0;
+    };
+    std::map<std::uintptr_t, ListingState> listings;
+
+    // Installer handles. A record remembers its row by the row's primary key.
+    struct Database {};
+    struct View {
+        std::string dialog, type, property;
+        bool executed = false;
+        std::vector<std::pair<std::string, std::string>> rows;  // snapshot of primary keys
+        std::size_t next = 0;
+    };
+    struct Record {
+        std::array<std::string, 12> fields;
+        std::optional<std::pair<std::string, std::string>> row;
+    };
+    std::map<pf::MsiHandle, std::variant<Database, View, Record>> msi;
+
+    int com = 0;
+
+    std::vector<PropertyChange> propertyChanges;
+};
+
+}  // namespace sim
