@@ -1,0 +1,153 @@
+#include "core/actions.h"
+#include "core/boundary.h"
+#include "core/paths.h"
+#include "core/properties.h"
+#include "core/state.h"
+#include "sim_fixture.h"
+
+#include <new>
+#include <stdexcept>
+
+using namespace ca;
+
+TEST(CoreFixedString, NeverWritesPastItsBuffer)
+{
+    FixedString<8> s("abc");
+    EXPECT_TRUE(s.append("defg"));  // 7 characters and the terminator
+    EXPECT_FALSE(s.append("h"));
+    EXPECT_EQ(s.view(), "abcdefg");
+    EXPECT_FALSE(s.appendAll("x", "y"));
+    EXPECT_EQ(s.view(), "abcdefg");  // all or nothing
+    EXPECT_FALSE(s.assign("12345678"));
+    EXPECT_EQ(s.view(), "abcdefg");
+
+    PathBuffer p("C:\\host\\\\");
+    stripTrailingSeparator(p);
+    EXPECT_EQ(p.view(), "C:\\host\\");  // only one separator goes
+    p.assign("C:/host/");
+    stripTrailingSeparator(p);
+    EXPECT_EQ(p.view(), "C:/host");
+    stripTrailingSeparator(p);
+    EXPECT_EQ(p.view(), "C:/host");
+    p.clear();
+    stripTrailingSeparator(p);
+    EXPECT_TRUE(p.empty());
+}
+
+using CoreTest = SimTest;
+
+TEST_F(CoreTest, HostExecutableTest)
+{
+    makeHost("PTC\\wf4");
+    makeFolder("PTC\\folder\\x86e_win64\\obj\\xtop.exe");  // a folder of that name counts too
+    EXPECT_TRUE(hasHostExecutable("C:\\PTC\\wf4"));
+    EXPECT_TRUE(hasHostExecutable("C:\\PTC\\wf4\\"));
+    EXPECT_TRUE(hasHostExecutable("c:/ptc/WF4/"));
+    EXPECT_TRUE(hasHostExecutable("C:\\PTC\\folder"));
+    EXPECT_FALSE(hasHostExecutable("C:\\PTC"));
+
+    // An empty folder names no folder, even with xtop.exe at the root of the drive.
+    makeHost("");
+    EXPECT_FALSE(hasHostExecutable(""));
+
+    // A folder too long for the derived path is no host, however it is padded.
+    const std::string longFolder = "C:\\" + std::string(240, 'a');
+    EXPECT_FALSE(hasHostExecutable(longFolder.c_str()));
+}
+
+TEST_F(CoreTest, RegistrationFileTestCreatesAMissingFileOnlyWhereTheTextFolderExists)
+{
+    makeFolder("PTC\\wf4\\text");
+    makeFolder("PTC\\bare");
+    EXPECT_TRUE(isRegistrationFileWritable("C:\\PTC\\wf4\\"));
+    EXPECT_EQ(readFile("PTC\\wf4\\text\\protk.dat"), "");
+    EXPECT_FALSE(isRegistrationFileWritable("C:\\PTC\\bare"));
+    EXPECT_FALSE(exists("PTC\\bare\\text"));
+    makeFolder("text");
+    EXPECT_FALSE(isRegistrationFileWritable(""));
+    EXPECT_FALSE(exists("text\\protk.dat"));
+}
+
+TEST_F(CoreTest, PropertyReadsOfferTheWholeBufferAndNeverKeepATruncatedValue)
+{
+    setProperty("FOLDER", std::string(259, 'x'));
+    PathBuffer value;
+    EXPECT_EQ(readProperty(session(), "FOLDER", value), pf::kSuccess);
+    EXPECT_EQ(value.size(), 259u);
+    setProperty("FOLDER", std::string(260, 'x'));
+    EXPECT_EQ(readProperty(session(), "FOLDER", value), pf::kMoreData);
+    EXPECT_TRUE(value.empty());
+    // A later read after a long one still gets the full capacity.
+    setProperty("SHORT", "C:\\PTC");
+    EXPECT_EQ(readProperty(session(), "SHORT", value), pf::kSuccess);
+    EXPECT_EQ(value.view(), "C:\\PTC");
+    EXPECT_EQ(readProperty(session(), "UNSET", value), pf::kSuccess);
+    EXPECT_TRUE(value.empty());
+
+    ca::setProperty(session(), "SHORT", "");
+    EXPECT_FALSE(hasProperty("SHORT"));
+}
+
+TEST_F(CoreTest, BrowseToUrlOpensOnlyWhatFitsItsBuffer)
+{
+    setProperty("BrowseToURL", "https://example.invalid/help");
+    EXPECT_EQ(BrowseToURL(session()), 0u);
+    setProperty("BrowseToURL", std::string(1039, 'u'));
+    EXPECT_EQ(BrowseToURL(session()), 0u);
+    setProperty("BrowseToURL", std::string(1040, 'v'));
+    EXPECT_EQ(BrowseToURL(session()), 0u);
+    setProperty("BrowseToURL", "");
+    EXPECT_EQ(BrowseToURL(session()), 0u);  // the shell is asked for an empty target
+    ASSERT_EQ(machine().openedTargets().size(), 3u);
+    EXPECT_EQ(machine().openedTargets()[0], "https://example.invalid/help");
+    EXPECT_EQ(machine().openedTargets()[1], std::string(1039, 'u'));
+    EXPECT_EQ(machine().openedTargets()[2], "");
+}
+
+namespace {
+unsigned sawCleanState = 0;
+unsigned dirtyAndThrow(pf::MsiHandle)
+{
+    ProcessState& s = processState();
+    sawCleanState = s.installationMap.empty() && s.customInstallList.empty() && s.usedCustomSlotCount == 0 &&
+                    !s.creoFamily && s.descriptorValues.descriptorVersion.empty();
+    s.installationMap["(Datecode: M010)"] = "C:\\x";
+    s.customInstallList.resize(16);
+    s.usedCustomSlotCount = 9;
+    s.creoFamily = true;
+    s.descriptorValues.descriptorVersion = "2.0";
+    throw std::bad_alloc();
+}
+unsigned returnsSeven(pf::MsiHandle) { return 7; }
+}  // namespace
+
+TEST_F(CoreTest, BoundaryStartsEveryActionFromLoadTimeStateAndLetsNothingEscape)
+{
+    EXPECT_EQ(runAction(session(), dirtyAndThrow, 0), 0u);
+    EXPECT_EQ(sawCleanState, 1u);
+    EXPECT_EQ(runAction(session(), dirtyAndThrow, 1), 1u);
+    EXPECT_EQ(sawCleanState, 1u);  // the second action did not see what the first left
+    EXPECT_EQ(runAction(session(), returnsSeven), 7u);
+}
+
+TEST_F(CoreTest, MessagesGoToTheLogUnlessTheInstallerShowsAUserInterface)
+{
+    auto tell = [](pf::MsiHandle) -> unsigned {
+        tellUser("Something to say.", "Caption", 0x30);
+        return 0;
+    };
+    setProperty("UILevel", "2");
+    runAction(session(), tell);
+    setProperty("UILevel", "");
+    runAction(session(), tell);
+    EXPECT_TRUE(machine().messageBoxes().empty());
+    ASSERT_EQ(machine().logMessages().size(), 2u);
+    EXPECT_NE(machine().logMessages()[0].find("Something to say."), std::string::npos);
+
+    setProperty("UILevel", "5");
+    runAction(session(), tell);
+    ASSERT_EQ(machine().messageBoxes().size(), 1u);
+    EXPECT_EQ(machine().messageBoxes()[0].text, "Something to say.");
+    EXPECT_EQ(machine().messageBoxes()[0].caption, "Caption");
+    EXPECT_EQ(machine().messageBoxes()[0].style, 0x30u);
+}

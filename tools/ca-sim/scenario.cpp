@@ -1,0 +1,113 @@
+#include "scenario.h"
+
+#include <cctype>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+namespace casim {
+namespace {
+
+std::string trim(const std::string& s)
+{
+    const auto begin = s.find_first_not_of(" \t\r");
+    if (begin == std::string::npos) return {};
+    const auto end = s.find_last_not_of(" \t\r");
+    return s.substr(begin, end - begin + 1);
+}
+
+bool isPropertyName(const std::string& name)
+{
+    if (name.empty()) return false;
+    for (char c : name)
+        if (!(std::isalnum(static_cast<unsigned char>(c)) || c == '_' || c == '.')) return false;
+    return !std::isdigit(static_cast<unsigned char>(name[0]));
+}
+
+NameValue splitAssignment(const std::string& rest, const std::string& file, int line, const char* what)
+{
+    const auto eq = rest.find('=');
+    if (eq == std::string::npos) throw ScenarioError(file, line, std::string("expected ") + what + " NAME=VALUE");
+    NameValue nv{trim(rest.substr(0, eq)), rest.substr(eq + 1)};
+    if (!isPropertyName(nv.first)) throw ScenarioError(file, line, "invalid name \"" + nv.first + "\"");
+    return nv;
+}
+
+}  // namespace
+
+ScenarioError::ScenarioError(std::string f, int l, std::string r)
+    : std::runtime_error(f + (l > 0 ? ":" + std::to_string(l) : std::string()) + ": " + r),
+      file(std::move(f)),
+      line(l),
+      reason(std::move(r))
+{
+}
+
+Scenario parseScenarioText(const std::string& text, const std::string& fileName)
+{
+    Scenario scenario;
+    std::istringstream in(text);
+    std::string raw;
+    int lineNo = 0;
+    while (std::getline(in, raw)) {
+        ++lineNo;
+        if (raw.find('\0') != std::string::npos) throw ScenarioError(fileName, lineNo, "NUL byte in line");
+        const std::string line = trim(raw);
+        if (line.empty() || line[0] == '#') continue;
+        const auto space = line.find_first_of(" \t");
+        const std::string keyword = line.substr(0, space);
+        const std::string rest = space == std::string::npos ? std::string() : line.substr(space + 1);
+        // Values keep their trailing blanks: take them from the raw line.
+        std::string value = raw.substr(raw.find_first_not_of(" \t") + keyword.size());
+        value.erase(0, value.find_first_not_of(" \t") == std::string::npos ? value.size()
+                                                                           : value.find_first_not_of(" \t"));
+        if (!value.empty() && value.back() == '\r') value.pop_back();
+        if (keyword == "property") {
+            scenario.properties.push_back(splitAssignment(value, fileName, lineNo, "property"));
+        } else if (keyword == "env") {
+            scenario.environment.push_back(splitAssignment(value, fileName, lineNo, "env"));
+        } else if (keyword == "expect") {
+            scenario.expectations.push_back(splitAssignment(value, fileName, lineNo, "expect"));
+        } else if (keyword == "run") {
+            std::istringstream names(rest);
+            std::string name;
+            bool any = false;
+            while (names >> name) {
+                scenario.actions.push_back(name);
+                any = true;
+            }
+            if (!any) throw ScenarioError(fileName, lineNo, "\"run\" needs at least one action name");
+        } else if (keyword == "sequence") {
+            if (rest.empty() || rest.find_first_of(" \t") != std::string::npos)
+                throw ScenarioError(fileName, lineNo, "\"sequence\" needs one sequence name");
+            if (!scenario.sequence.empty()) throw ScenarioError(fileName, lineNo, "a second \"sequence\" line");
+            scenario.sequence = rest;
+        } else {
+            throw ScenarioError(fileName, lineNo,
+                                "unknown keyword \"" + keyword + "\" (expected property, env, run, sequence or expect)");
+        }
+    }
+    return scenario;
+}
+
+Scenario loadScenario(const std::filesystem::path& folder)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (!fs::is_directory(folder, ec)) throw ScenarioError(folder.string(), 0, "no such scenario folder");
+    const fs::path file = folder / "scenario.txt";
+    Scenario scenario;
+    if (fs::exists(file, ec)) {
+        std::ifstream in(file, std::ios::binary);
+        if (!in) throw ScenarioError(file.string(), 0, "cannot be read");
+        std::string text((std::istreambuf_iterator<char>(in)), {});
+        if (in.bad()) throw ScenarioError(file.string(), 0, "cannot be read");
+        scenario = parseScenarioText(text, file.string());
+    }
+    scenario.folder = folder;
+    const fs::path reg = folder / "machine.reg";
+    if (!fs::exists(reg, ec)) throw ScenarioError(reg.string(), 0, "missing (every scenario has a machine.reg)");
+    return scenario;
+}
+
+}  // namespace casim
