@@ -89,6 +89,13 @@ Machine& Machine::current()
 
 Machine* Machine::Internal::live() { return g_current; }
 
+std::uintptr_t Machine::Internal::newId()
+{
+    static std::uint32_t next = 100;
+    if (next == 0) next = 100;  // wrapped: MSI handles are 32 bits
+    return next++;
+}
+
 void Machine::mapDrive(char letter, fs::path hostFolder) { drives_[foldCase(letter)] = std::move(hostFolder); }
 
 std::optional<ResolvedPath> Machine::Internal::resolve(const Machine& m, std::string_view path)

@@ -81,7 +81,9 @@ bool Registry::deleteKey(const std::string& path)
 void Registry::setValue(const std::string& path, const std::string& name, RegValue value)
 {
     createKey(path);
-    findKey(path)->values[lower(name)] = {name, std::move(value)};
+    // Windows keeps the name's case from when the value was first written.
+    auto it = findKey(path)->values.try_emplace(lower(name), name, RegValue{}).first;
+    it->second.second = std::move(value);
 }
 
 void Registry::setString(const std::string& path, const std::string& name, const std::string& text)

@@ -44,10 +44,12 @@ struct Machine::Internal {
     // is not counted off a new one.
     std::uint64_t serial = 0;
 
+    static bool databaseAvailable(const Machine& m) { return m.databaseAvailable_; }
     static std::optional<ResolvedPath> resolve(const Machine& m, std::string_view windowsPath);
 
-    std::uintptr_t nextId = 100;
-    std::uintptr_t newId() { return nextId++; }
+    // Handle numbers are unique across machines, so that a handle that
+    // outlived its machine never names something on the next one.
+    static std::uintptr_t newId();
 
     struct OpenKey {
         std::string path;  // below HKLM

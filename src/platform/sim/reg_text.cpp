@@ -1,0 +1,446 @@
+// The regedit text format, so that one .reg file describes a machine for both
+// the simulator and Wine. Import is all or nothing: a scratch copy of the tree
+// takes the changes and replaces the real one only when the whole file parsed.
+#include "platform/sim/sim_internal.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+
+namespace sim {
+
+RegParseError::RegParseError(std::string file_, int line_, std::string reason_)
+    : std::runtime_error(file_ + ":" + std::to_string(line_) + ": " + reason_),
+      file(std::move(file_)),
+      line(line_),
+      reason(std::move(reason_))
+{
+}
+
+namespace {
+
+constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
+constexpr std::string_view kHeader4 = "REGEDIT4";
+
+// --- narrow text <-> UTF-16 -------------------------------------------------
+// Narrow strings hold UTF-8. Bytes that are not UTF-8 travel as the lone
+// surrogates U+DC80..U+DCFF, so that any narrow string survives a round trip.
+
+void appendUtf8(std::string& out, char32_t cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// `bytes` has an even length.
+std::string utf16ToNarrow(std::string_view bytes)
+{
+    std::string out;
+    const std::size_t n = bytes.size() / 2;
+    auto unit = [&](std::size_t i) {
+        return static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                     (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+    };
+    for (std::size_t i = 0; i < n; ++i) {
+        const char16_t u = unit(i);
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && unit(i + 1) >= 0xDC00 && unit(i + 1) <= 0xDFFF) {
+            appendUtf8(out, 0x10000 + ((char32_t(u) - 0xD800) << 10) + (unit(i + 1) - 0xDC00));
+            ++i;
+        } else if (u >= 0xDC80 && u <= 0xDCFF) {
+            out += static_cast<char>(u - 0xDC00);
+        } else if (u >= 0xD800 && u <= 0xDFFF) {
+            appendUtf8(out, 0xFFFD);
+        } else {
+            appendUtf8(out, u);
+        }
+    }
+    return out;
+}
+
+std::vector<std::uint8_t> narrowToUtf16(std::string_view s)
+{
+    std::vector<std::uint8_t> out;
+    auto put = [&](char32_t u) {
+        out.push_back(static_cast<std::uint8_t>(u & 0xFF));
+        out.push_back(static_cast<std::uint8_t>(u >> 8));
+    };
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const auto b = static_cast<unsigned char>(s[i]);
+        int len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
+        char32_t cp = len == 1 ? b : len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
+        bool ok = len > 0 && i + len <= s.size();
+        for (int k = 1; ok && k < len; ++k) {
+            const auto c = static_cast<unsigned char>(s[i + k]);
+            ok = (c & 0xC0) == 0x80;
+            cp = (cp << 6) | (c & 0x3F);
+        }
+        static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
+        ok = ok && cp >= kMin[len] && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
+        if (!ok) {
+            put(0xDC00 + b);
+            ++i;
+            continue;
+        }
+        if (cp >= 0x10000) {
+            put(0xD800 + ((cp - 0x10000) >> 10));
+            put(0xDC00 + ((cp - 0x10000) & 0x3FF));
+        } else {
+            put(cp);
+        }
+        i += len;
+    }
+    return out;
+}
+
+bool isStringType(std::uint32_t type) { return type == 1 || type == 2 || type == 7; }
+
+// --- parsing ----------------------------------------------------------------
+
+struct Parser {
+    std::string file;
+    Registry& tree;
+    std::vector<std::string> lines;
+    bool unicode = true;  // version 5.00: string data in hex form is UTF-16LE
+
+    [[noreturn]] void fail(int line, std::string reason) const { throw RegParseError(file, line, std::move(reason)); }
+
+    static std::string_view trim(std::string_view s)
+    {
+        while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+        while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+        return s;
+    }
+
+    static int hexDigit(char c)
+    {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    }
+
+    static bool startsNoCase(std::string_view s, std::string_view prefix)
+    {
+        return s.size() >= prefix.size() && equalNoCase(s.substr(0, prefix.size()), prefix);
+    }
+
+    // A quoted string starting at s[pos] == '"'; pos ends after the closing quote.
+    std::string quoted(std::string_view s, std::size_t& pos, int line) const
+    {
+        std::string out;
+        for (++pos; pos < s.size(); ++pos) {
+            const char c = s[pos];
+            if (c == '"') {
+                ++pos;
+                return out;
+            }
+            if (c == '\\') {
+                if (pos + 1 >= s.size()) break;
+                const char e = s[++pos];
+                if (e != '\\' && e != '"') fail(line, std::string("bad escape \\") + e);
+                out += e;
+            } else {
+                out += c;
+            }
+        }
+        fail(line, "unterminated quote");
+    }
+
+    void decode(std::string_view bytes)
+    {
+        std::string text;
+        if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFE &&
+            static_cast<unsigned char>(bytes[1]) == 0xFF)
+            fail(1, "UTF-16 big-endian is not supported");
+        if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+            static_cast<unsigned char>(bytes[1]) == 0xFE) {
+            bytes.remove_prefix(2);
+            text = utf16ToNarrow(bytes.substr(0, bytes.size() & ~std::size_t{1}));
+            if (bytes.size() % 2 != 0) {
+                const auto newlines = std::count(text.begin(), text.end(), '\n');
+                fail(static_cast<int>(newlines) + 1, "odd UTF-16 length");
+            }
+        } else {
+            if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
+            text.assign(bytes);
+        }
+        std::size_t i = 0;
+        while (i <= text.size()) {
+            std::size_t j = text.find('\n', i);
+            if (j == std::string::npos) j = text.size();
+            std::string line = text.substr(i, j - i);
+            if (!line.empty() && line.back() == '\r') line.pop_back();
+            lines.push_back(std::move(line));
+            i = j + 1;
+        }
+    }
+
+    // Bytes of a hex value whose list starts at lines[index] after `start`;
+    // backslash continuations advance index.
+    std::vector<std::uint8_t> hexBytes(std::string_view first, std::size_t& index)
+    {
+        std::vector<std::uint8_t> out;
+        std::string_view segment = first;
+        for (;;) {
+            const int line = static_cast<int>(index) + 1;
+            segment = trim(segment);
+            bool more = !segment.empty() && segment.back() == '\\';
+            if (more) segment.remove_suffix(1);
+            std::size_t i = 0;
+            while (i <= segment.size()) {
+                std::size_t j = segment.find(',', i);
+                const bool last = j == std::string_view::npos;
+                if (last) j = segment.size();
+                const std::string_view token = trim(segment.substr(i, j - i));
+                if (token.empty()) {
+                    // Only a trailing comma (or an empty list) leaves nothing between commas.
+                    if (!last) fail(line, "bad hex byte ''");
+                } else {
+                    if (token.size() > 2 || hexDigit(token[0]) < 0 || (token.size() == 2 && hexDigit(token[1]) < 0))
+                        fail(line, "bad hex byte '" + std::string(token) + "'");
+                    int v = hexDigit(token[0]);
+                    if (token.size() == 2) v = v * 16 + hexDigit(token[1]);
+                    out.push_back(static_cast<std::uint8_t>(v));
+                }
+                i = j + 1;
+            }
+            if (!more) return out;
+            if (index + 1 >= lines.size()) fail(line, "hex data continues past the end of the file");
+            segment = lines[++index];
+        }
+    }
+
+    void value(std::string_view text, std::size_t& index, const std::optional<std::string>& key)
+    {
+        const int line = static_cast<int>(index) + 1;
+        std::string name;
+        std::size_t pos = 0;
+        if (text[0] == '@') {
+            pos = 1;
+        } else {
+            name = quoted(text, pos, line);
+        }
+        while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) ++pos;
+        if (pos >= text.size() || text[pos] != '=') fail(line, "expected '=' after the value name");
+        ++pos;
+        while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) ++pos;
+        const std::string_view data = text.substr(pos);
+
+        std::optional<RegValue> v;  // nullopt: delete the value
+        if (trim(data) == "-") {
+        } else if (!data.empty() && data[0] == '"') {
+            std::size_t p = 0;
+            std::string s = quoted(data, p, line);
+            if (!trim(data.substr(p)).empty()) fail(line, "text after the closing quote");
+            v.emplace();
+            v->type = 1;
+            v->data.assign(s.begin(), s.end());
+            v->data.push_back(0);
+        } else if (startsNoCase(data, "dword:")) {
+            const std::string_view digits = trim(data.substr(6));
+            if (digits.size() != 8 || std::any_of(digits.begin(), digits.end(), [](char c) { return hexDigit(c) < 0; }))
+                fail(line, "dword needs 8 hex digits");
+            std::uint32_t d = 0;
+            for (char c : digits) d = d * 16 + static_cast<std::uint32_t>(hexDigit(c));
+            v.emplace();
+            v->type = 4;
+            for (int k = 0; k < 4; ++k) v->data.push_back(static_cast<std::uint8_t>(d >> (8 * k)));
+        } else if (startsNoCase(data, "hex")) {
+            std::size_t p = 3;
+            std::uint32_t type = 3;
+            if (p < data.size() && data[p] == '(') {
+                const std::size_t close = data.find(')', p);
+                const std::string_view digits = close == std::string_view::npos ? "" : data.substr(p + 1, close - p - 1);
+                if (digits.empty() || digits.size() > 8 ||
+                    std::any_of(digits.begin(), digits.end(), [](char c) { return hexDigit(c) < 0; }))
+                    fail(line, "bad hex type");
+                type = 0;
+                for (char c : digits) type = type * 16 + static_cast<std::uint32_t>(hexDigit(c));
+                p = close + 1;
+            }
+            if (p >= data.size() || data[p] != ':') fail(line, "unknown value type");
+            v.emplace();
+            v->type = type;
+            v->data = hexBytes(data.substr(p + 1), index);
+            if (unicode && isStringType(type)) {
+                if (v->data.size() % 2 != 0) fail(static_cast<int>(index) + 1, "odd UTF-16 length");
+                const std::string narrow =
+                    utf16ToNarrow(std::string_view(reinterpret_cast<const char*>(v->data.data()), v->data.size()));
+                v->data.assign(narrow.begin(), narrow.end());
+            }
+        } else {
+            fail(line, "unknown value type");
+        }
+
+        if (!key) return;  // the values of a deleted key are ignored, as regedit does
+        if (v)
+            tree.setValue(*key, name, std::move(*v));
+        else
+            tree.deleteValue(*key, name);
+    }
+
+    void section(std::string_view text, int line, std::optional<std::string>& key)
+    {
+        if (text.back() != ']') fail(line, "unterminated section bracket");
+        std::string_view inner = text.substr(1, text.size() - 2);
+        const bool remove = !inner.empty() && inner[0] == '-';
+        if (remove) inner.remove_prefix(1);
+        const std::size_t sep = inner.find('\\');
+        const std::string_view root = inner.substr(0, sep);
+        if (!equalNoCase(root, "HKEY_LOCAL_MACHINE") && !equalNoCase(root, "HKLM"))
+            fail(line, "only HKEY_LOCAL_MACHINE is simulated");
+        const std::string path(sep == std::string_view::npos ? std::string_view() : inner.substr(sep + 1));
+        if (remove) {
+            if (path.find_first_not_of('\\') == std::string::npos) fail(line, "HKEY_LOCAL_MACHINE cannot be deleted");
+            tree.deleteKey(path);
+            key.reset();
+        } else {
+            tree.createKey(path);
+            key = path;
+        }
+    }
+
+    void run(std::string_view bytes)
+    {
+        decode(bytes);
+        std::size_t index = 0;
+        while (index < lines.size() && trim(lines[index]).empty()) ++index;
+        if (index == lines.size()) fail(1, "missing header");
+        const std::string_view header = trim(lines[index]);
+        if (header == kHeader5)
+            unicode = true;
+        else if (header == kHeader4)
+            unicode = false;
+        else
+            fail(static_cast<int>(index) + 1, "unknown header");
+
+        bool inSection = false;
+        std::optional<std::string> key;
+        for (++index; index < lines.size(); ++index) {
+            const int line = static_cast<int>(index) + 1;
+            const std::string_view text = trim(lines[index]);
+            if (text.empty() || text[0] == ';') continue;
+            if (text[0] == '[') {
+                section(text, line, key);
+                inSection = true;
+            } else if (text[0] == '"' || text[0] == '@') {
+                if (!inSection) fail(line, "value outside a key section");
+                value(text, index, key);
+            } else {
+                fail(line, "unrecognised line");
+            }
+        }
+    }
+};
+
+// --- export -----------------------------------------------------------------
+
+std::string quote(std::string_view s)
+{
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '\\' || c == '"') out += '\\';
+        out += c;
+    }
+    return out + '"';
+}
+
+bool fitsStringForm(const RegValue& v)
+{
+    if (v.type != 1 || v.data.empty() || v.data.back() != 0) return false;
+    for (std::size_t i = 0; i + 1 < v.data.size(); ++i)
+        if (v.data[i] == 0 || v.data[i] == '\r' || v.data[i] == '\n') return false;
+    return true;
+}
+
+void exportValue(std::string& out, const std::string& name, const RegValue& v)
+{
+    std::string line = name.empty() ? "@" : quote(name);
+    line += '=';
+    if (fitsStringForm(v)) {
+        line += quote(std::string_view(reinterpret_cast<const char*>(v.data.data()), v.data.size() - 1));
+        out += line + "\r\n";
+        return;
+    }
+    char buf[32];
+    if (v.type == 4 && v.data.size() == 4) {
+        const std::uint32_t d = v.data[0] | (v.data[1] << 8) | (v.data[2] << 16) | (std::uint32_t(v.data[3]) << 24);
+        std::snprintf(buf, sizeof buf, "dword:%08x", d);
+        out += line + buf + "\r\n";
+        return;
+    }
+    if (v.type == 3) {
+        line += "hex:";
+    } else {
+        std::snprintf(buf, sizeof buf, "hex(%x):", v.type);
+        line += buf;
+    }
+    const std::vector<std::uint8_t> bytes =
+        isStringType(v.type) ? narrowToUtf16(std::string_view(reinterpret_cast<const char*>(v.data.data()), v.data.size()))
+                             : v.data;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        std::snprintf(buf, sizeof buf, "%02x", bytes[i]);
+        line += buf;
+        if (i + 1 < bytes.size()) {
+            line += ',';
+            if (line.size() > 76) {  // regedit's wrapping keeps lines short
+                out += line + "\\\r\n";
+                line = "  ";
+            }
+        }
+    }
+    out += line + "\r\n";
+}
+
+void exportKey(std::string& out, const Registry::Key& key, const std::string& path, bool isRoot)
+{
+    if (!isRoot || !key.values.empty()) {
+        out += "\r\n[" + path + "]\r\n";
+        for (const auto& [lowered, entry] : key.values) exportValue(out, entry.first, entry.second);
+    }
+    for (const auto& [name, sub] : key.subkeys) exportKey(out, sub, path + "\\" + sub.name, false);
+}
+
+}  // namespace
+
+void Registry::importText(std::string_view bytes, const std::string& fileName)
+{
+    Registry scratch = *this;
+    Parser parser{fileName, scratch, {}};
+    parser.run(bytes);
+    root_ = std::move(scratch.root_);
+}
+
+void Registry::importFile(const std::filesystem::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    if (!in) throw RegParseError(file.string(), 0, "cannot read the file");
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    importText(bytes, file.string());
+}
+
+std::string Registry::exportText() const
+{
+    std::string out(kHeader5);
+    out += "\r\n";
+    exportKey(out, root_, "HKEY_LOCAL_MACHINE", true);
+    out += "\r\n";
+    return out;
+}
+
+}  // namespace sim
