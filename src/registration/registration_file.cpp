@@ -1,0 +1,162 @@
+#include "registration/registration_file.h"
+
+#include "core/fixed_string.h"
+#include "core/paths.h"
+#include "platform/files.h"
+
+#include <cstring>
+#include <string_view>
+
+namespace ca {
+namespace {
+
+// The entry's identity: this line, line end included, and nothing else.
+constexpr std::string_view kNameLine = "name Orvella\n";
+// The name line and the six lines after it make up the entry.
+constexpr int kLinesAfterNameLine = 6;
+constexpr int kLineBufferSize = 4096;
+constexpr const char* kTempFileName = "\\text\\123protk_xyz.dat";
+
+// Reads the file piece by piece: a line longer than the buffer comes in several
+// pieces, and only a piece that starts and ends a line is a whole line.
+class LineReader {
+public:
+    explicit LineReader(pf::TextStream& stream) : stream_(stream) {}
+
+    bool next()
+    {
+        atLineStart_ = endsLine_;
+        if (!stream_.getLine(buffer_, kLineBufferSize)) return false;
+        const std::size_t length = std::strlen(buffer_);
+        endsLine_ = length > 0 && buffer_[length - 1] == '\n';
+        return true;
+    }
+    const char* piece() const { return buffer_; }
+    bool endsLine() const { return endsLine_; }
+    bool isNameLine() const { return atLineStart_ && std::string_view(buffer_) == kNameLine; }
+    bool isEmptyLine() const { return atLineStart_ && std::string_view(buffer_) == "\n"; }
+
+private:
+    pf::TextStream& stream_;
+    char buffer_[kLineBufferSize] = {};
+    bool atLineStart_ = true;
+    bool endsLine_ = true;
+};
+
+// True when the file already lists the add-in. A read error counts as listed:
+// appending to a file that could not be read might register the add-in twice.
+bool holdsNameLine(pf::TextStream& file)
+{
+    LineReader reader(file);
+    while (reader.next())
+        if (reader.isNameLine()) return true;
+    return file.hadError();
+}
+
+void appendEntry(const char* folder, const char* execFileLine, const char* textDirLine)
+{
+    PathBuffer path;
+    if (!hostPath(folder, "\\text\\protk.dat", path)) return;
+    pf::TextStream file = pf::TextStream::open(path.c_str(), "a+");
+    if (!file || holdsNameLine(file)) return;
+    for (const char* line : {"", "name Orvella", "startup DLL", "delay_start FALSE", "allow_stop  TRUE", execFileLine,
+                             textDirLine, "end"}) {
+        file.putText(line);
+        file.putText("\n");
+    }
+    file.close();
+}
+
+struct FilterResult {
+    bool complete = false;       // the whole file was read and the whole copy written
+    int entriesRemoved = 0;
+    bool onlyEmptyLinesLeft = true;
+};
+
+// Copies `from` to `to` without the add-in's entries.
+FilterResult copyWithoutEntries(pf::TextStream& from, pf::TextStream& to)
+{
+    FilterResult result;
+    LineReader reader(from);
+    bool written = true;
+    int linesToDrop = 0;
+    bool droppingNameLine = false;
+    while (reader.next()) {
+        if (droppingNameLine || linesToDrop > 0) {
+            if (reader.endsLine()) {
+                if (droppingNameLine)
+                    droppingNameLine = false;
+                else
+                    --linesToDrop;
+            }
+            continue;
+        }
+        if (reader.isNameLine()) {
+            ++result.entriesRemoved;
+            linesToDrop = kLinesAfterNameLine;
+            continue;
+        }
+        if (!reader.isEmptyLine()) result.onlyEmptyLinesLeft = false;
+        written = to.putText(reader.piece()) && written;
+    }
+    const bool readToEnd = !from.hadError();
+    const bool closed = to.close();
+    result.complete = readToEnd && written && closed;
+    return result;
+}
+
+}  // namespace
+
+void addAuxAppEntry(const char* folder)
+{
+    appendEntry(folder, "exec_file $PRO_DIRECTORY\\$PRO_MACHINE_TYPE\\obj\\orvbridge.dll", "text_dir $PRO_DIRECTORY");
+}
+
+void addCmdAuxAppEntry(const char* folder)
+{
+    PathBuffer strippedFolder;
+    if (folder == nullptr || !strippedFolder.assign(folder)) return;
+    stripTrailingSeparator(strippedFolder);
+    PathBuffer execFileLine;
+    PathBuffer textDirLine;
+    // A truncated path in the host's registration file would be worse than none.
+    if (!execFileLine.appendAll("exec_file ", strippedFolder.view(), "\\x86e_win64\\obj\\orvbridge.dll")) return;
+    if (!textDirLine.appendAll("text_dir ", std::string_view(folder))) return;
+    appendEntry(folder, execFileLine.c_str(), textDirLine.c_str());
+}
+
+void removeAuxAppEntry(const char* folder)
+{
+    PathBuffer path;
+    PathBuffer tempPath;
+    if (!hostPath(folder, "\\text\\protk.dat", path) || !hostPath(folder, kTempFileName, tempPath)) return;
+
+    FilterResult result;
+    {
+        pf::TextStream original = pf::TextStream::open(path.c_str(), "r");
+        if (!original) return;
+        pf::TextStream copy = pf::TextStream::open(tempPath.c_str(), "w");
+        if (!copy) return;
+        result = copyWithoutEntries(original, copy);
+    }
+
+    if (!result.complete) {
+        pf::removeFile(tempPath.c_str());
+        return;
+    }
+    // A folder without the host executable no longer holds a host; its file
+    // goes once nothing but empty lines is left in it.
+    if (!hasHostExecutable(folder) && result.onlyEmptyLinesLeft) {
+        pf::removeFile(tempPath.c_str());
+        pf::removeFile(path.c_str());
+        return;
+    }
+    // Only a complete copy that left something out replaces the host's file.
+    if (result.entriesRemoved == 0) {
+        pf::removeFile(tempPath.c_str());
+        return;
+    }
+    if (!pf::replaceFile(tempPath.c_str(), path.c_str())) pf::removeFile(tempPath.c_str());
+}
+
+}  // namespace ca
