@@ -63,6 +63,10 @@ TEST_F(SimPaths, LookupIgnoresCaseAndKeepsTheCaseGiven)
     EXPECT_EQ(pf::getFileAttributes("C:\\PTC\\.\\x\\..\\Creo"), pf::kFileAttributeDirectory);
     EXPECT_EQ(pf::getFileAttributes("C:\\..\\..\\PTC"), pf::kFileAttributeDirectory);  // ".." stops at the root
     EXPECT_EQ(pf::getFileAttributes("C:\\PTC\\Creo\\none"), pf::kInvalidFileAttributes);
+    writeFile("PTC\\file.txt");
+    EXPECT_NE(pf::getFileAttributes("C:\\PTC\\file.txt"), pf::kInvalidFileAttributes);
+    EXPECT_EQ(pf::getFileAttributes("C:\\PTC\\file.txt\\"), pf::kInvalidFileAttributes);
+    EXPECT_FALSE(pf::TextStream::open("C:\\PTC\\file.txt\\", "r"));
 
     EXPECT_EQ(pf::makeDirectory("c:\\ptc\\creo\\NewOne"), 0);
     EXPECT_TRUE(exists("PTC\\Creo\\NewOne"));

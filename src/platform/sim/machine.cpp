@@ -162,6 +162,11 @@ std::optional<ResolvedPath> Machine::Internal::resolve(const Machine& m, std::st
         }
         r.host /= part;
     }
+    // "file\" names no file on Windows; the host agrees once the separator stays.
+    std::error_code ec;
+    if (!path.empty() && isSeparator(path.back()) && !r.parts.empty() && fs::exists(fs::status(r.host, ec)) &&
+        !fs::is_directory(fs::status(r.host, ec)))
+        r.host += "/";
     return r;
 }
 
