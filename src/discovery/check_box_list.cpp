@@ -1,0 +1,124 @@
+// fillInsatlledProeCB: lists every usable host installation of every release
+// as a ticked check box of the destination dialog.
+#include "discovery/check_box_list.h"
+
+#include "core/boundary.h"
+#include "core/properties.h"
+#include "core/release_table.h"
+#include "core/state.h"
+#include "discovery/registry_scan.h"
+#include "platform/installer.h"
+#include "platform/registry.h"
+#include "selection/custom_install_list.h"
+
+#include <string>
+
+namespace ca {
+namespace {
+
+constexpr int kMaxCheckBoxes = 8;
+
+// The query that selects the dialog's check box bound to `checkProperty`,
+// or "" when the name is not one of the eight check-box properties.
+std::string checkBoxQuery(const char* checkProperty)
+{
+    for (const CustomSlotNames& names : kCustomSlots) {
+        if (std::string_view(names.checkProperty) != checkProperty) continue;
+        return std::string("SELECT * FROM `Control` WHERE `Control`.`Dialog_`='") + kDestinationDialog +
+               "' AND `Control`.`Type`='CheckBox' AND `Control`.`Property`='" + names.checkProperty + "'";
+    }
+    return {};
+}
+
+struct CheckBoxFill {
+    pf::MsiHandle session;
+    PathBuffer folder;
+    PathBuffer label;
+    int filled = 0;
+};
+
+// Turns each installation that the scan put into the map into a ticked box,
+// while boxes are left.
+void listInstallations(CheckBoxFill& fill, const ReleaseSlot& release)
+{
+    for (const auto& [datecodeLabel, installFolder] : processState().installationMap) {
+        if (fill.filled >= kMaxCheckBoxes) return;
+        std::optional<CustomInstallEntry> entry = firstFreeCustomEntry();
+        if (!entry) return;
+        entry->inUse = true;
+        setProperty(fill.session, entry->checkProperty.c_str(), "1");
+        setProperty(fill.session, entry->labelProperty.c_str(),
+                    std::string(release.checkBoxLabel) + "[" + datecodeLabel + "]");
+        setProperty(fill.session, release.name, "1");
+        setProperty(fill.session, entry->dirProperty.c_str(), installFolder);
+        updateCustomEntry(*entry);
+
+        pf::UniqueMsiHandle database(pf::msiGetActiveDatabase(fill.session));
+        setCheckBoxTooltip(database.get(), entry->checkProperty.c_str(), installFolder.c_str());
+        ++fill.filled;
+    }
+}
+
+// Discovery only reads, so the keys are opened for reading: a standard user
+// sees the installed hosts too.
+void listRelease(CheckBoxFill& fill, const pf::RegKey& parent, const ReleaseSlot& release)
+{
+    pf::RegKey releaseKey;
+    if (pf::regOpenKey(&parent, release.releaseSubkey, pf::kKeyRead, releaseKey) != pf::kSuccess) return;
+    ProcessState& state = processState();
+    state.creoFamily = release.family == Family::creoParametric;
+    scanReleaseKey(releaseKey, fill.folder, fill.label, state.installationMap);
+    listInstallations(fill, release);
+    state.creoFamily = false;
+    state.installationMap.clear();
+}
+
+void listCreoRelease(CheckBoxFill& fill, const char* parentKey, const ReleaseSlot& release)
+{
+    pf::RegKey parent;
+    if (pf::regOpenKey(nullptr, parentKey, pf::kKeyRead, parent) != pf::kSuccess) return;
+    listRelease(fill, parent, release);
+}
+
+unsigned fillInsatlledProeCBBody(pf::MsiHandle session)
+{
+    initCustomInstallList();
+    CheckBoxFill fill{session, {}, {}, 0};
+    removeProperty(session, "SHIPCODE5");
+
+    listCreoRelease(fill, kCreoKey, releaseSlot(Slot::creo1));
+    listCreoRelease(fill, kCreoKey, releaseSlot(Slot::creo2));
+    listCreoRelease(fill, kCreoKey32, releaseSlot(Slot::creo2));
+
+    pf::RegKey proEngineer;
+    if (pf::regOpenKey(nullptr, kProEngineerKey, pf::kKeyRead, proEngineer) != pf::kSuccess) return 0;
+    for (Slot wildfire : {Slot::proeWf5, Slot::proeWf4, Slot::proeWf3, Slot::proeWf2, Slot::proeWf1})
+        listRelease(fill, proEngineer, releaseSlot(wildfire));
+    return 0;
+}
+
+}  // namespace
+
+void setCheckBoxTooltip(pf::MsiHandle database, const char* checkProperty, const char* folder)
+{
+    const std::string query = checkBoxQuery(checkProperty);
+    if (query.empty()) return;
+
+    pf::UniqueMsiHandle view;
+    pf::msiDatabaseOpenView(database, query.c_str(), view.put());
+    pf::msiViewExecute(view.get(), 0);
+    pf::UniqueMsiHandle record;
+    if (pf::msiViewFetch(view.get(), record.put()) != pf::kSuccess || !record) return;
+
+    // Only the first row changes. A row cannot be edited in place while the
+    // installer runs, so it is replaced by a temporary copy with the tooltip.
+    pf::msiViewModify(view.get(), pf::kModifyDelete, record.get());
+    const std::string tooltip = std::string(folder) + "|";
+    pf::msiRecordSetString(record.get(), 12, tooltip.c_str());
+    pf::msiViewModify(view.get(), pf::kModifyInsertTemporary, record.get());
+    pf::msiViewModify(view.get(), pf::kModifyRefresh, record.get());
+}
+
+}  // namespace ca
+
+CA_EXPORT_ACTION(fillInsatlledProeCB, ca::fillInsatlledProeCBBody)
