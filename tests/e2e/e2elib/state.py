@@ -1,0 +1,97 @@
+"""The machine state that a run leaves behind, as both engines report it, and
+the comparison of two such states."""
+import os
+from dataclasses import dataclass, field
+
+from . import regtext
+
+# Every installer property that the library reads or publishes. Compared in
+# full between the engines, whatever a scenario expects.
+LIBRARY_PROPERTIES = sorted(
+    ["BrowseToURL", "ISCMDINSTALL", "PROEMBROWSE", "WF5MSI", "PROECANAME", "PROEM1VER", "USASCIIM1",
+     "PROEDUMPDEPENDANCIES", "ISBROWSEPATHVALID", "PROEVER", "INVALIDSEL", "DUPLICATEDIR",
+     "PROTK_WRITE", "TEMPPROEDIR", "PROEM1", "PROEM1DIR",
+     "CREO1", "CREO1DIR", "SHIPCODECREO1", "CREO1TEMP", "CREO2", "CREO2DIR", "SHIPCODECREO2", "CREO2TEMP"]
+    + [f"PROEWF{n}" for n in range(1, 6)] + [f"PROEWF{n}DIR" for n in range(1, 6)]
+    + [f"SHIPCODE{n}" for n in range(1, 6)] + [f"PROEWF{n}TEMP" for n in range(3, 6)]
+    + [f"PROE_VER_{n}" for n in range(1, 9)]
+    + [f"WFCUSTOM_{w}" for w in ("ONE", "TWO", "THREE", "FOUR", "FIVE", "SIX", "SEVEN", "EIGHT")]
+    + [f"WFCUSTOM_DIR_{w}" for w in ("ONE", "TWO", "THREE", "FOUR", "FIVE", "SIX", "SEVEN", "EIGHT")])
+
+REGISTRY_KEYS = ["SOFTWARE\\PTC", "SOFTWARE\\Wow6432Node\\PTC", "SOFTWARE\\Kestrane"]
+
+
+@dataclass
+class State:
+    properties: dict = field(default_factory=dict)  # name -> value; unset names absent
+    files: dict = field(default_factory=dict)       # "top/sub/name" -> bytes, or None for a folder
+    registry: dict = field(default_factory=dict)    # (key, value name) -> (type, data), lower case
+    spelling: dict = field(default_factory=dict)    # (key, value name) -> spelled names
+    controls: list = None                           # "Control\tType\tProperty\tHelp" rows, sorted
+
+
+def tree(root, tops):
+    """Files and folders under the given top-level entries of a drive."""
+    found = {}
+    for top in tops:
+        base = os.path.join(root, top)
+        if os.path.isfile(base):
+            with open(base, "rb") as f:
+                found[top] = f.read()
+            continue
+        if not os.path.isdir(base):
+            continue
+        found[top] = None
+        for dirpath, dirnames, filenames in os.walk(base):
+            rel = os.path.relpath(dirpath, root).replace(os.sep, "/")
+            for d in dirnames:
+                found[f"{rel}/{d}"] = None
+            for name in filenames:
+                with open(os.path.join(dirpath, name), "rb") as f:
+                    found[f"{rel}/{name}"] = f.read()
+    return found
+
+
+def registry_state(reg):
+    values = reg.under(*REGISTRY_KEYS)
+    return values, {k: reg.spelling(*k) for k in values}
+
+
+def read_properties_file(path):
+    props = {}
+    with open(path, encoding="utf-8", errors="replace") as f:
+        for line in f:
+            line = line.rstrip("\r\n")
+            name, sep, value = line.partition("=")
+            if sep and value != "":
+                props[name] = value
+    return props
+
+
+def _show_file(data):
+    if data is None:
+        return "(folder)"
+    if len(data) > 200:
+        return f"{len(data)} bytes"
+    return repr(data)
+
+
+def diff(wine, sim, property_names, left="wine", right="ca-sim"):
+    """Readable differences between two states; empty when they agree."""
+    lines = []
+    for name in sorted(property_names):
+        a, b = wine.properties.get(name, ""), sim.properties.get(name, "")
+        if a != b:
+            lines.append(f"property {name}: {left} {a!r}, {right} {b!r}")
+    for path in sorted(set(wine.files) | set(sim.files), key=str.lower):
+        a, b = wine.files.get(path, "missing"), sim.files.get(path, "missing")
+        if a != b:
+            show = lambda v: v if v == "missing" else _show_file(v)
+            lines.append(f"file {path}: {left} {show(a)}, {right} {show(b)}")
+    for key in sorted(set(wine.registry) | set(sim.registry)):
+        a, b = wine.registry.get(key), sim.registry.get(key)
+        if a != b:
+            k, v = wine.spelling.get(key) or sim.spelling.get(key) or key
+            show = lambda x: "missing" if x is None else regtext.show(x)
+            lines.append(f"registry {k} [{v or '(default)'}]: {left} {show(a)}, {right} {show(b)}")
+    return lines
