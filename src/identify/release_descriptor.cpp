@@ -1,0 +1,64 @@
+#include "identify/release_descriptor.h"
+
+#include "core/boundary.h"
+#include "core/state.h"
+#include "platform/shell.h"
+#include "platform/xml.h"
+
+#include <string>
+
+namespace ca {
+namespace {
+
+// Takes the wanted attributes of one element, in the DOM's order; true once
+// a version is found, which ends the whole scan.
+bool takeAttributes(const pf::XmlNode& node, DescriptorValues& values)
+{
+    long count = 0;
+    if (!node.attributeCount(count)) return false;
+    for (long index = 0; index < count; ++index) {
+        std::string name;
+        std::string text;
+        if (!node.attribute(index, name, text)) continue;
+        if (name == "datecode") {
+            values.descriptorDatecode = text;
+        } else if (name == "shipcode") {
+            values.descriptorShipcode = text;
+        } else if (name == "version") {
+            values.descriptorVersion = text;
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+bool readReleaseDescriptor(const char* path)
+{
+    pf::ComApartment apartment;
+    try {
+        pf::XmlDocument document;
+        if (!document.load(path)) {
+            tellUser("Error: failed to load XML file. Check the file name.", "Load XML file",
+                     pf::kMbOk | pf::kMbIconExclamation);
+            return false;
+        }
+        // Every element of the document, in document order: the wanted
+        // attributes may sit on any of them.
+        const pf::XmlNodeList nodes = document.elementsByTagName("*");
+        DescriptorValues& values = processState().descriptorValues;
+        for (long index = 0; index < nodes.length(); ++index) {
+            const pf::XmlNode node = nodes.item(index);
+            if (!node || node.typeString() != "element") continue;
+            if (takeAttributes(node, values)) break;
+        }
+        return true;
+    } catch (const pf::ComError&) {
+        // What was stored before the failure stays.
+        tellUser("*** Exception occurred ***", "Error message", pf::kMbOk);
+        return true;
+    }
+}
+
+}  // namespace ca

@@ -1,0 +1,152 @@
+#include "identify/release_identification.h"
+
+#include "core/paths.h"
+#include "core/state.h"
+#include "identify/release_descriptor.h"
+#include "platform/files.h"
+#include "platform/registry.h"
+
+#include <string_view>
+
+namespace ca {
+namespace {
+
+constexpr const char* kInstallLog = "\\uninstall\\instlog.txt";
+constexpr const char* kDescriptor = "\\bin\\pim\\xml\\creobase.p.xml";
+
+bool pathExists(const PathBuffer& path) { return pf::getFileAttributes(path.c_str()) != pf::kInvalidFileAttributes; }
+
+// A registry key that can be opened below `parent` (or HKLM) for reading.
+bool keyExists(const pf::RegKey* parent, const char* subKey, pf::RegKey& key)
+{
+    return pf::regOpenKey(parent, subKey, pf::kKeyRead, key) == pf::kSuccess;
+}
+
+// Creo Parametric 2.0 registered in either registry view. Only a test for
+// the keys, so read access is all it asks for.
+bool isCreo2Registered()
+{
+    bool found = false;
+    for (const char* parentKey : {kCreoKey, kCreoKey32}) {
+        pf::RegKey parent;
+        pf::RegKey release;
+        if (keyExists(nullptr, parentKey, parent) && keyExists(&parent, "2.0", release)) found = true;
+    }
+    return found;
+}
+
+// The release that the installation log's RELEASE line names.
+ReleaseCode classifyReleaseLine(std::string_view line)
+{
+    struct Rule {
+        const char* text;
+        ReleaseCode code;
+    };
+    static constexpr Rule kRules[] = {
+        {"1.0", kCreo1},
+        {"Wildfire 5.0", kWildfire5},
+        {"5.0", kOtherRelease5},
+        {"Wildfire 4.0", kWildfire4},
+        {"Wildfire 3.0", kWildfire3},
+        {"Wildfire 2.0", kWildfire2},
+        {"Wildfire", kWildfire1},
+    };
+    for (const Rule& rule : kRules)
+        if (line.find(rule.text) != std::string_view::npos) return rule.code;
+    return kNotRecognised;
+}
+
+// The first RELEASE line of the log, read in pieces of at most 259
+// characters; 0 when there is none.
+ReleaseCode releaseFromLog(const PathBuffer& logPath)
+{
+    pf::TextStream log = pf::TextStream::open(logPath.c_str(), "r");
+    if (!log) return kNotRecognised;
+    PathBuffer piece;
+    while (log.getLine(piece.data(), static_cast<int>(PathBuffer::capacity))) {
+        piece.terminate();
+        if (piece.view().find("RELEASE") != std::string_view::npos) return classifyReleaseLine(piece.view());
+    }
+    return kNotRecognised;
+}
+
+// One whole line of any length, without its line end; false at the end of
+// the file or on a read error with nothing read.
+bool readWholeLine(pf::TextStream& stream, std::string& line)
+{
+    line.clear();
+    PathBuffer piece;
+    bool gotAny = false;
+    while (stream.getLine(piece.data(), static_cast<int>(PathBuffer::capacity))) {
+        piece.terminate();
+        gotAny = true;
+        line += piece.view();
+        if (!line.empty() && line.back() == '\n') {
+            line.pop_back();
+            return true;
+        }
+    }
+    return gotAny;
+}
+
+// The value of `keyword="value"`: it starts two characters after the keyword
+// and runs to the next quotation mark or the end of the line. False when the
+// keyword is not in the line.
+bool keyedValue(std::string_view line, std::string_view keyword, std::string& value)
+{
+    const std::size_t at = line.find(keyword);
+    if (at == std::string_view::npos) return false;
+    value.clear();
+    const std::size_t start = at + keyword.size() + 2;
+    if (start >= line.size()) return true;
+    const std::size_t end = line.find('"', start);
+    value = line.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+    return true;
+}
+
+}  // namespace
+
+ReleaseCode identifyRelease(const char* folder)
+{
+    PathBuffer logPath;
+    PathBuffer descriptorPath;
+    if (!hostPath(folder, kInstallLog, logPath) || !hostPath(folder, kDescriptor, descriptorPath))
+        return kNotRecognised;
+
+    if (pathExists(descriptorPath)) {
+        if (!processState().descriptorValues.descriptorVersion.empty()) return kCreo2;
+        return readReleaseDescriptor(descriptorPath.c_str()) ? kCreo2 : kNotRecognised;
+    }
+    if (!pathExists(logPath)) return isCreo2Registered() ? kCreo2 : kNotRecognised;
+    return releaseFromLog(logPath);
+}
+
+void readInstallLog(const char* folder, std::string& release, std::string& shipcode, std::string& datecode)
+{
+    PathBuffer logPath;
+    if (!hostPath(folder, kInstallLog, logPath) || !pathExists(logPath)) {
+        // No log: the release text of a Creo Parametric 2.0 installation, and
+        // what its descriptor gave.
+        const DescriptorValues& descriptor = processState().descriptorValues;
+        release = "2.0 ";
+        shipcode = descriptor.descriptorShipcode;
+        datecode = descriptor.descriptorDatecode;
+        return;
+    }
+
+    pf::TextStream log = pf::TextStream::open(logPath.c_str(), "r");
+    if (!log) return;
+    std::string line;
+    std::string value;
+    while (readWholeLine(log, line)) {
+        if (keyedValue(line, "RELEASE", value)) {
+            // The log of Wildfire 1.0 names its release without a number.
+            if (value == "Wildfire") value += " 1.0 ";
+            release = value;
+        }
+        if (keyedValue(line, "DATECODE", value)) datecode = value;
+        if (keyedValue(line, "SHIPCODE", value)) shipcode = value;
+    }
+}
+
+}  // namespace ca
