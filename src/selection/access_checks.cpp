@@ -1,0 +1,58 @@
+// checkProTKAccess and checkProEFolderAccessRights: report the first chosen
+// host whose registration file cannot be opened for appending, before
+// registration finds out silently.
+#include "core/boundary.h"
+#include "core/paths.h"
+#include "core/properties.h"
+#include "core/release_table.h"
+#include "core/state.h"
+#include "selection/custom_install_list.h"
+
+namespace ca {
+namespace {
+
+unsigned checkProTKAccessBody(pf::MsiHandle session)
+{
+    setProperty(session, "PROTK_WRITE", "");
+    PathBuffer folder;
+    for (Slot slot :
+         {Slot::creo2, Slot::creo1, Slot::proeWf5, Slot::proeWf4, Slot::proeWf3, Slot::proeWf2, Slot::proeWf1}) {
+        const ReleaseSlot& release = releaseSlot(slot);
+        if (!propertyEquals(session, release.name, "1")) continue;
+        readProperty(session, release.folderProperty, folder);
+        if (folder.empty() || isRegistrationFileWritable(folder.c_str())) continue;
+        setProperty(session, "PROTK_WRITE", "NO");
+        setProperty(session, "TEMPPROEDIR", folder.view());
+        return 0;
+    }
+
+    // The browsed slot's folder is tested whether or not its box is ticked.
+    readProperty(session, kBrowsedFolderProperty, folder);
+    if (!folder.empty() && !isRegistrationFileWritable(folder.c_str())) {
+        setProperty(session, "PROTK_WRITE", "NO");
+        setProperty(session, "TEMPPROEDIR", folder.view());
+    }
+    return 0;
+}
+
+unsigned checkProEFolderAccessRightsBody(pf::MsiHandle session)
+{
+    initCustomInstallList();
+    markUsedCustomSlots(session, "");
+    PathBuffer folder;
+    PathBuffer checked;
+    for (const CustomInstallEntry& entry : processState().customInstallList) {
+        readProperty(session, entry.dirProperty.c_str(), folder);
+        readProperty(session, entry.checkProperty.c_str(), checked);
+        if (!(checked == "1") || folder.empty() || isRegistrationFileWritable(folder.c_str())) continue;
+        setProperty(session, "PROTK_WRITE", "NO");
+        return 0;
+    }
+    return 0;
+}
+
+}  // namespace
+}  // namespace ca
+
+CA_EXPORT_ACTION(checkProTKAccess, ca::checkProTKAccessBody)
+CA_EXPORT_ACTION(checkProEFolderAccessRights, ca::checkProEFolderAccessRightsBody)
