@@ -36,7 +36,7 @@ std::string quoted(const std::string& text)
             out += "\\n";
         else if (c == '\r')
             out += "\\r";
-        else if (c == '"' || c == '\\')
+        else if (c == '"')
             out += std::string("\\") + c;
         else
             out += c;

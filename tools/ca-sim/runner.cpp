@@ -2,6 +2,7 @@
 
 #include "core/actions.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <random>
