@@ -158,6 +158,14 @@ TEST_F(RegistrationTest, FailedRemovalLeavesTheFileAsItWas)
             EXPECT_FALSE(tempFileLeft()) << sim::opName(c.op) << " " << k;
         }
     }
+    // A file that cannot be read to its end gets no entry: it may hold one already.
+    setProtk("top\r\n");
+    machine().faults().clear();
+    machine().faults().failAt(sim::Op::fileRead, machine().faults().calls(sim::Op::fileRead) + 1);
+    addAuxAppEntry("C:\\PTC\\wf4");
+    EXPECT_EQ(protk(), "top\r\n");
+
+    setProtk(original);
     machine().faults().clear();
     removeAuxAppEntry("C:\\PTC\\wf4");
     EXPECT_EQ(protk(), "top\r\n\r\nmiddle %1\r\n\r\nbottom");
