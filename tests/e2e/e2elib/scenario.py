@@ -4,6 +4,9 @@
     property NAME=VALUE   starting installer property (msiexec command line)
     env NAME=VALUE        environment variable of the installer process
     run ACTION ACTION ... actions, in order (several run lines append)
+    sequence NAME         "install" (default): the actions run under msiexec /i;
+                          "remove": the product is installed first, and the
+                          actions run under msiexec /x
     expect NAME=VALUE     property after the run; an empty VALUE means unset
 
 Values are taken as they stand after the first '=', blanks included; only the
@@ -25,10 +28,12 @@ class Scenario:
     env: list = field(default_factory=list)
     actions: list = field(default_factory=list)
     expect: list = field(default_factory=list)
+    sequence: str = "install"
 
 
 def _assignment(text, where):
     name, sep, value = text.partition("=")
+    name = name.strip()
     if not sep or not _NAME.match(name):
         raise ScenarioError(f"{where}: expected NAME=VALUE, got {text!r}")
     return name, value
@@ -36,13 +41,16 @@ def _assignment(text, where):
 
 def parse(text, source="scenario.txt"):
     s = Scenario()
+    seen_sequence = False
     for number, raw in enumerate(text.splitlines(), start=1):
         line = raw.rstrip("\r")
         stripped = line.strip()
         if not stripped or stripped.startswith("#"):
             continue
         where = f"{source}:{number}"
-        keyword, _, rest = line.lstrip().partition(" ")
+        keyword = stripped.split(None, 1)[0]
+        # The value keeps its trailing blanks: take it from the raw line.
+        rest = line.lstrip()[len(keyword):].lstrip(" \t")
         if keyword == "property":
             s.properties.append(_assignment(rest, where))
         elif keyword == "env":
@@ -57,6 +65,11 @@ def parse(text, source="scenario.txt"):
                 if not _NAME.match(name):
                     raise ScenarioError(f"{where}: not an action name: {name!r}")
             s.actions.extend(names)
+        elif keyword == "sequence":
+            if rest.strip() not in ("install", "remove") or seen_sequence:
+                raise ScenarioError(f"{where}: one sequence line, install or remove")
+            s.sequence = rest.strip()
+            seen_sequence = True
         else:
             raise ScenarioError(f"{where}: unknown keyword {keyword!r}")
     if not s.actions:

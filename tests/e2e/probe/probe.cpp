@@ -1,12 +1,17 @@
 // Test-only custom action that the e2e package runs after the library's
 // actions: it writes the destination dialog's Control rows, temporary ones
 // included, to C:\e2e-controls.txt, since the installer's log shows the
-// final properties but not the database.
+// final properties but not the database. It writes the properties named in
+// E2EPROPNAMES to C:\e2e-properties.txt, because Wine's log formats the
+// values it dumps ("[...]" in a value is expanded there), and the environment
+// variables named in E2EENVNAMES to C:\e2e-env.txt as a custom action sees
+// them, because Wine sets some of them itself. Name lists are ';'-separated.
 #include <windows.h>
 #include <msi.h>
 #include <msiquery.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -23,10 +28,58 @@ std::string field(MSIHANDLE record, unsigned index)
     return text;
 }
 
+std::string property(MSIHANDLE session, const char* name)
+{
+    DWORD size = 0;
+    char empty[1] = "";
+    if (MsiGetPropertyA(session, name, empty, &size) != ERROR_MORE_DATA) return {};
+    std::string text(size + 1, '\0');
+    size += 1;
+    if (MsiGetPropertyA(session, name, text.data(), &size) != ERROR_SUCCESS) return {};
+    text.resize(size);
+    return text;
+}
+
+template <class Each>
+void forEachName(const std::string& names, Each each)
+{
+    std::size_t start = 0;
+    while (start < names.size()) {
+        std::size_t end = names.find(';', start);
+        if (end == std::string::npos) end = names.size();
+        if (end > start) each(names.substr(start, end - start));
+        start = end + 1;
+    }
+}
+
+void dumpEnvironment(MSIHANDLE session)
+{
+    FILE* out = std::fopen("C:\\e2e-env.txt", "wb");
+    if (out == nullptr) return;
+    forEachName(property(session, "E2EENVNAMES"), [&](const std::string& name) {
+        const char* value = std::getenv(name.c_str());
+        std::fprintf(out, "%s%s%s\n", name.c_str(), value != nullptr ? "=" : "", value != nullptr ? value : "");
+    });
+    std::fclose(out);
+}
+
+void dumpProperties(MSIHANDLE session)
+{
+    FILE* out = std::fopen("C:\\e2e-properties.txt", "wb");
+    if (out == nullptr) return;
+    forEachName(property(session, "E2EPROPNAMES"), [&](const std::string& name) {
+        const std::string value = property(session, name.c_str());
+        if (!value.empty()) std::fprintf(out, "%s=%s\n", name.c_str(), value.c_str());
+    });
+    std::fclose(out);
+}
+
 }  // namespace
 
 extern "C" UINT WINAPI e2eDumpControls(MSIHANDLE session)
 {
+    dumpEnvironment(session);
+    dumpProperties(session);
     FILE* out = std::fopen("C:\\e2e-controls.txt", "wb");
     if (out == nullptr) return ERROR_SUCCESS;
     const MSIHANDLE database = MsiGetActiveDatabase(session);
