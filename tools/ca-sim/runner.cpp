@@ -1,5 +1,7 @@
 #include "runner.h"
 
+#include "conditions.h"
+
 #include "core/actions.h"
 
 #include <algorithm>
@@ -86,7 +88,7 @@ std::string knownActionList()
     return list;
 }
 
-SimulatedRun::SimulatedRun(const Scenario& scenario)
+SimulatedRun::SimulatedRun(const Scenario& scenario, const Package& package) : scenario_(scenario), package_(package)
 {
     std::random_device rd;
     root_ = fs::temp_directory_path() / ("ca-sim-" + std::to_string(rd()) + std::to_string(rd()));
@@ -96,22 +98,73 @@ SimulatedRun::SimulatedRun(const Scenario& scenario)
         if (fs::exists(driveC)) fs::copy(driveC, root_ / "drive_c", fs::copy_options::recursive);
         machine_ = std::make_unique<sim::Machine>(root_ / "drive_c");
         machine_->registry().importFile(scenario.folder / "machine.reg");
-        // As msiexec /qn starts an installer process on a stock machine.
+        // As on a stock machine (Wine's too).
         machine_->setEnv("ALLUSERSPROFILE", "C:\\ProgramData");
-        machine_->properties()["UILevel"] = "2";
         for (const auto& [name, value] : scenario.environment) machine_->setEnv(name, value);
-        for (const auto& [name, value] : scenario.properties) {
-            if (value.empty())
-                machine_->properties().erase(name);
-            else
-                machine_->properties()[name] = value;
-        }
+        startSession();
     } catch (...) {
         machine_.reset();
         std::error_code ec;
         fs::remove_all(root_, ec);
         throw;
     }
+}
+
+void SimulatedRun::startSession(const std::map<std::string, std::string>& extra)
+{
+    auto& properties = machine_->properties();
+    properties.clear();
+    properties["UILevel"] = "2";  // msiexec /qn
+    for (const auto& [name, value] : scenario_.properties) properties[name] = value;
+    for (const auto& [name, value] : extra) properties[name] = value;
+    for (auto it = properties.begin(); it != properties.end();)
+        it = it->second.empty() ? properties.erase(it) : std::next(it);
+    machine_->controlRows() = package_.controlRows;
+}
+
+std::vector<ActionReport> SimulatedRun::runSequence(const std::string& name, const std::vector<SequencedAction>& actions)
+{
+    startSession(sequenceProperties(name));
+    std::vector<ActionReport> reports;
+    for (const auto& step : actions) {
+        const Lookup property = [this](const std::string& n) -> std::optional<std::string> {
+            auto it = machine_->properties().find(n);
+            if (it == machine_->properties().end()) return std::nullopt;
+            return it->second;
+        };
+        const Lookup environment = [this](const std::string& n) { return machine_->env(n); };
+        if (!evaluateCondition(step.condition, property, environment)) {
+            ActionReport skipped;
+            skipped.session = name;
+            skipped.action = step.action;
+            skipped.condition = step.condition;
+            skipped.skipped = true;
+            reports.push_back(std::move(skipped));
+            continue;
+        }
+        if (step.action == "set") {
+            const std::string value = formatText(
+                step.value, [&](const std::string& n) { return property(n).value_or(""); },
+                [&](const std::string& n) { return environment(n).value_or(""); });
+            ActionReport report;
+            report.action = "set " + step.property + "=" + step.value;
+            const MachineState before = state();
+            if (value.empty())
+                machine_->properties().erase(step.property);
+            else
+                machine_->properties()[step.property] = value;
+            report.changes = diff(before, state());
+            report.session = name;
+            report.condition = step.condition;
+            reports.push_back(std::move(report));
+            continue;
+        }
+        ActionReport report = run(step.action);
+        report.session = name;
+        report.condition = step.condition;
+        reports.push_back(std::move(report));
+    }
+    return reports;
 }
 
 SimulatedRun::~SimulatedRun()
@@ -173,6 +226,7 @@ std::vector<Change> diff(const MachineState& before, const MachineState& after)
 ActionReport SimulatedRun::run(const std::string& action)
 {
     ActionReport report;
+    report.session = "run";
     report.action = action;
     const MachineState before = state();
     machine_->messageBoxes().clear();

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "scenario.h"
+#include "package.h"
+#include "sequences.h"
 
 #include "platform/sim/machine.h"
 
@@ -33,7 +35,10 @@ struct Change {
 };
 
 struct ActionReport {
+    std::string session;    // "install", "remove", or "run" for named actions
     std::string action;
+    std::string condition;  // the sequence's condition, if any
+    bool skipped = false;   // the condition did not hold
     unsigned result = 0;
     std::vector<Change> changes;
     std::vector<sim::MessageBoxCall> messageBoxes;
@@ -49,18 +54,25 @@ std::string knownActionList();
 class SimulatedRun {
 public:
     // Builds the scenario's machine in a fresh temporary folder.
-    explicit SimulatedRun(const Scenario& scenario);
+    SimulatedRun(const Scenario& scenario, const Package& package);
     ~SimulatedRun();
     SimulatedRun(const SimulatedRun&) = delete;
     SimulatedRun& operator=(const SimulatedRun&) = delete;
 
+    // A new installer session: the scenario's starting properties, msiexec's
+    // own, and `extra`. Files and registry carry over; properties do not.
+    void startSession(const std::map<std::string, std::string>& extra = {});
     ActionReport run(const std::string& action);
+    // Runs a sequence in a new session; actions whose condition fails are reported as skipped.
+    std::vector<ActionReport> runSequence(const std::string& name, const std::vector<SequencedAction>& actions);
     MachineState state() const;
     // Writes the machine as a scenario folder: machine.reg, drive_c/, properties.txt.
     void save(const std::filesystem::path& folder) const;
     sim::Machine& machine() { return *machine_; }
 
 private:
+    Scenario scenario_;
+    Package package_;
     std::filesystem::path root_;
     std::unique_ptr<sim::Machine> machine_;
 };

@@ -78,15 +78,21 @@ Scenario parseScenarioText(const std::string& text, const std::string& fileName)
             }
             if (!any) throw ScenarioError(fileName, lineNo, "\"run\" needs at least one action name");
         } else if (keyword == "sequence") {
-            if (rest.empty() || rest.find_first_of(" \t") != std::string::npos)
-                throw ScenarioError(fileName, lineNo, "\"sequence\" needs one sequence name");
-            if (!scenario.sequence.empty()) throw ScenarioError(fileName, lineNo, "a second \"sequence\" line");
-            scenario.sequence = rest;
+            std::istringstream names(rest);
+            std::string name;
+            bool any = false;
+            while (names >> name) {
+                scenario.sequences.push_back(name);
+                any = true;
+            }
+            if (!any) throw ScenarioError(fileName, lineNo, "\"sequence\" needs at least one sequence name");
         } else {
             throw ScenarioError(fileName, lineNo,
                                 "unknown keyword \"" + keyword + "\" (expected property, env, run, sequence or expect)");
         }
     }
+    if (!scenario.actions.empty() && !scenario.sequences.empty())
+        throw ScenarioError(fileName, 0, "a scenario has \"run\" lines or \"sequence\" lines, not both");
     return scenario;
 }
 

@@ -28,7 +28,7 @@ struct Scenario {
     std::vector<NameValue> properties;    // "property NAME=VALUE"
     std::vector<NameValue> environment;   // "env NAME=VALUE"
     std::vector<std::string> actions;     // "run ACTION ..."
-    std::string sequence;                 // "sequence NAME"
+    std::vector<std::string> sequences;   // "sequence NAME ...": each in a new installer session
     std::vector<NameValue> expectations;  // "expect NAME=VALUE" ("" = not set)
 };
 

@@ -65,7 +65,7 @@ public:
     // "Windows Registry Editor Version 5.00" text (UTF-8, CR LF) of every key below HKLM.
     std::string exportText() const;
 
-    // Every value, flattened: "KEY\\PATH" -> value name (lower case) -> value.
+    // Every value, flattened: "KEY\\PATH" -> value name -> value (names as created).
     using Flat = std::map<std::string, std::map<std::string, RegValue>>;
     Flat flatten() const;
 

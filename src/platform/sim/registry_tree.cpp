@@ -27,7 +27,7 @@ std::string lower(std::string s)
 void flattenInto(const Registry::Key& key, const std::string& path, Registry::Flat& out)
 {
     auto& values = out[path];
-    for (const auto& [lowered, entry] : key.values) values[lowered] = entry.second;
+    for (const auto& [lowered, entry] : key.values) values[entry.first] = entry.second;
     for (const auto& [name, sub] : key.subkeys) flattenInto(sub, path.empty() ? sub.name : path + "\\" + sub.name, out);
 }
 }  // namespace

@@ -1,0 +1,36 @@
+// The package's execute sequences, as package/sequences.txt writes them down.
+#pragma once
+
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace casim {
+
+// One step: an exported action, or ("set") a property set to formatted text
+// ([NAME] a property, [%NAME] an environment variable), as a type 51 custom
+// action does it.
+struct SequencedAction {
+    std::string action;
+    std::string condition;  // empty: always
+    std::string property;   // for "set"
+    std::string value;      // for "set", before formatting
+};
+
+using Sequences = std::map<std::string, std::vector<SequencedAction>>;
+
+// Parses the text; throws ScenarioError (file, line, reason) for bad lines,
+// unknown actions and conditions that do not parse.
+Sequences parseSequences(const std::string& text, const std::string& fileName);
+Sequences loadSequences(const std::filesystem::path& file);
+
+// Formatted text: [NAME] and [%NAME] replaced by the property or variable ("" when unset).
+std::string formatText(const std::string& text, const std::function<std::string(const std::string&)>& property,
+                       const std::function<std::string(const std::string&)>& environment);
+
+// The properties msiexec sets for a sequence: REMOVE=ALL and Installed for removal.
+std::map<std::string, std::string> sequenceProperties(const std::string& sequence);
+
+}  // namespace casim
