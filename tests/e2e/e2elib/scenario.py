@@ -4,9 +4,8 @@
     property NAME=VALUE   starting installer property (msiexec command line)
     env NAME=VALUE        environment variable of the installer process
     run ACTION ACTION ... actions, in order (several run lines append)
-    sequence NAME         "install" (default): the actions run under msiexec /i;
-                          "remove": the product is installed first, and the
-                          actions run under msiexec /x
+    sequence NAME ...     instead of run: the package's named sequences
+                          (install: msiexec /i, remove: msiexec /x), in order
     expect NAME=VALUE     property after the run; an empty VALUE means unset
 
 Values are taken as they stand after the first '=', blanks included; only the
@@ -28,7 +27,7 @@ class Scenario:
     env: list = field(default_factory=list)
     actions: list = field(default_factory=list)
     expect: list = field(default_factory=list)
-    sequence: str = "install"
+    sequences: list = field(default_factory=list)
 
 
 def _assignment(text, where):
@@ -41,7 +40,6 @@ def _assignment(text, where):
 
 def parse(text, source="scenario.txt"):
     s = Scenario()
-    seen_sequence = False
     for number, raw in enumerate(text.splitlines(), start=1):
         line = raw.rstrip("\r")
         stripped = line.strip()
@@ -66,14 +64,14 @@ def parse(text, source="scenario.txt"):
                     raise ScenarioError(f"{where}: not an action name: {name!r}")
             s.actions.extend(names)
         elif keyword == "sequence":
-            if rest.strip() not in ("install", "remove") or seen_sequence:
-                raise ScenarioError(f"{where}: one sequence line, install or remove")
-            s.sequence = rest.strip()
-            seen_sequence = True
+            names = rest.split()
+            if not names or any(n not in ("install", "remove") for n in names):
+                raise ScenarioError(f"{where}: sequence needs names, each install or remove")
+            s.sequences.extend(names)
         else:
             raise ScenarioError(f"{where}: unknown keyword {keyword!r}")
-    if not s.actions:
-        raise ScenarioError(f"{source}: no run line")
+    if bool(s.actions) == bool(s.sequences):
+        raise ScenarioError(f"{source}: either run lines or sequence lines")
     return s
 
 

@@ -107,6 +107,13 @@ def action_lines(log_text, action):
     return started is not None, (ended.group(1) if ended else None)
 
 
+def unfinished_actions(log_text):
+    """Actions that the log shows starting but not ending."""
+    started = re.findall(r"^Action start .*?: (\S+)\.\s*$", log_text, re.M)
+    ended = set(re.findall(r"^Action ended .*?: (\S+)\. Return value", log_text, re.M))
+    return [f"{name}: no end line in the log" for name in started if name not in ended]
+
+
 def log_properties(log_text, kind="S"):
     """The property dump that Wine's verbose log ends with: Property(S): NAME = VALUE."""
     props = {}
