@@ -26,6 +26,7 @@ std::optional<long> asInteger(const std::string& s)
 struct Operand {
     std::string text;
     bool isLiteralInteger = false;
+    bool isQuoted = false;
 };
 
 class Parser {
@@ -150,7 +151,7 @@ private:
         if (c == '"') {
             const std::size_t end = s_.find('"', pos_ + 1);
             if (end == std::string::npos) fail("unterminated string");
-            Operand o{s_.substr(pos_ + 1, end - pos_ - 1)};
+            Operand o{s_.substr(pos_ + 1, end - pos_ - 1), false, true};
             pos_ = end + 1;
             return o;
         }
@@ -173,7 +174,9 @@ private:
     }
     static bool compare(const Operand& l, const std::string& op, const Operand& r, bool noCase)
     {
-        const auto li = asInteger(l.text), ri = asInteger(r.text);
+        // A quoted literal is text; a property that holds an integer compares as one.
+        const auto li = l.isQuoted ? std::nullopt : asInteger(l.text);
+        const auto ri = r.isQuoted ? std::nullopt : asInteger(r.text);
         if (li && ri && op != "><" && op != "<<" && op != ">>") {
             if (op == "=") return *li == *ri;
             if (op == "<>") return *li != *ri;

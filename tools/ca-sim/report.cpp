@@ -169,10 +169,10 @@ std::string unifiedDiff(const std::string& before, const std::string& after, con
     while (i < n || j < m) {
         if (i < n && j < m && a[i] == b[j])
             edits.push_back({' ', i++, j++});
-        else if (j < m && (i == n || lcs[i][j + 1] >= lcs[i + 1][j]))
-            edits.push_back({'+', i, j++});
-        else
+        else if (i < n && (j == m || lcs[i + 1][j] >= lcs[i][j + 1]))
             edits.push_back({'-', i++, j});
+        else
+            edits.push_back({'+', i, j++});
     }
     std::ostringstream out;
     out << "--- " << name << " (before)\n+++ " << name << " (after)\n";

@@ -104,6 +104,7 @@ Scenario loadScenario(const std::filesystem::path& folder)
     const fs::path file = folder / "scenario.txt";
     Scenario scenario;
     if (fs::exists(file, ec)) {
+        if (fs::is_directory(file, ec)) throw ScenarioError(file.string(), 0, "is a folder, not a file");
         std::ifstream in(file, std::ios::binary);
         if (!in) throw ScenarioError(file.string(), 0, "cannot be read");
         std::string text((std::istreambuf_iterator<char>(in)), {});

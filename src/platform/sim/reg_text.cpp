@@ -11,7 +11,7 @@
 namespace sim {
 
 RegParseError::RegParseError(std::string file_, int line_, std::string reason_)
-    : std::runtime_error(file_ + ":" + std::to_string(line_) + ": " + reason_),
+    : std::runtime_error(file_ + (line_ > 0 ? ":" + std::to_string(line_) : std::string()) + ": " + reason_),
       file(std::move(file_)),
       line(line_),
       reason(std::move(reason_))
@@ -428,9 +428,12 @@ void Registry::importText(std::string_view bytes, const std::string& fileName)
 
 void Registry::importFile(const std::filesystem::path& file)
 {
+    std::error_code ec;
+    if (std::filesystem::is_directory(file, ec)) throw RegParseError(file.string(), 0, "is a folder, not a file");
     std::ifstream in(file, std::ios::binary);
     if (!in) throw RegParseError(file.string(), 0, "cannot read the file");
     const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (in.bad()) throw RegParseError(file.string(), 0, "cannot read the file");
     importText(bytes, file.string());
 }
 
