@@ -248,6 +248,11 @@ void SimulatedRun::save(const fs::path& folder) const
     std::ofstream(folder / "machine.reg", std::ios::binary) << machine_->registry().exportText();
     std::ofstream props(folder / "properties.txt", std::ios::binary);
     for (const auto& [name, value] : machine_->properties()) props << name << "=" << value << "\n";
+    // The destination dialog's rows, one "Control<TAB>Type<TAB>Property<TAB>Help" line each.
+    std::ofstream controls(folder / "controls.txt", std::ios::binary);
+    for (const auto& row : machine_->controlRows())
+        if (row.fields[0] == "RunTimeDestinationFolder")
+            controls << row.fields[1] << "\t" << row.fields[2] << "\t" << row.fields[8] << "\t" << row.fields[11] << "\n";
     const fs::path target = folder / "drive_c";
     std::error_code ec;
     fs::remove_all(target, ec);

@@ -66,7 +66,8 @@ public:
     // Runs a sequence in a new session; actions whose condition fails are reported as skipped.
     std::vector<ActionReport> runSequence(const std::string& name, const std::vector<SequencedAction>& actions);
     MachineState state() const;
-    // Writes the machine as a scenario folder: machine.reg, drive_c/, properties.txt.
+    // Writes the machine as a scenario folder: machine.reg, drive_c/, and the
+    // session's properties.txt and controls.txt (the destination dialog's rows).
     void save(const std::filesystem::path& folder) const;
     sim::Machine& machine() { return *machine_; }
 

@@ -118,8 +118,12 @@ bool XmlDocument::load(const char* path)
     const auto host = m.hostPath(path);
     std::error_code ec;
     if (!host || !std::filesystem::is_regular_file(*host, ec)) return false;
-    const auto result = fresh->load_file(host->c_str(), pugi::parse_default, pugi::encoding_auto);
-    if (!result || !wellFormed(*fresh)) {
+    // As MSXML with ProhibitDTD: a document that declares a DTD does not load,
+    // so no entity of any kind is ever expanded.
+    const auto result = fresh->load_file(host->c_str(), pugi::parse_default | pugi::parse_doctype, pugi::encoding_auto);
+    bool declaresDtd = false;
+    for (const auto& child : fresh->children()) declaresDtd = declaresDtd || child.type() == pugi::node_doctype;
+    if (!result || declaresDtd || !wellFormed(*fresh)) {
         fresh->reset();
         return false;
     }
