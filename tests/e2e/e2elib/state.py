@@ -52,6 +52,14 @@ def tree(root, tops):
     return found
 
 
+def without_prefix_own(found, pristine, given):
+    """Drops what a fresh Wine prefix holds of itself (C:\\ProgramData\\Microsoft
+    and the like): entries of the pristine prefix that the scenario did not
+    supply and that are still as the prefix made them."""
+    return {path: data for path, data in found.items()
+            if not (path in pristine and path not in given and pristine[path] == data)}
+
+
 def registry_state(reg):
     values = reg.under(*REGISTRY_KEYS)
     return values, {k: reg.spelling(*k) for k in values}
