@@ -54,6 +54,11 @@ struct Machine::Internal {
     struct OpenKey {
         std::string path;  // below HKLM
         std::uint32_t access = 0;
+        // The subkey that enumeration returned last, so that the next index
+        // continues from it instead of walking the subkeys from the start.
+        std::uint32_t enumIndex = 0;
+        std::size_t enumCount = 0;
+        std::string enumName;
     };
     std::map<std::uintptr_t, OpenKey> keys;
 

@@ -3,6 +3,7 @@
 #include "platform/sim/sim_internal.h"
 
 #include <cstring>
+#include <iterator>
 
 namespace pf {
 
@@ -64,7 +65,9 @@ std::string lowerName(const char* name)
 RegKey issue(Machine& m, std::string path, std::uint32_t access)
 {
     const auto id = m.internal().newId();
-    m.internal().keys[id] = {std::move(path), access};
+    auto& key = m.internal().keys[id];
+    key.path = std::move(path);
+    key.access = access;
     return RegKey::adopt(id);
 }
 }  // namespace
@@ -119,8 +122,15 @@ Status regEnumKey(const RegKey& key, std::uint32_t index, char* name, std::uint3
     const auto* node = m.registry().findKey(k->path);
     if (node == nullptr) return kKeyDeleted;
     if (index >= node->subkeys.size()) return kNoMoreItems;
-    auto it = node->subkeys.begin();
-    std::advance(it, index);
+    auto it = node->subkeys.end();
+    // A walk from the first subkey per index made enumerating n subkeys cost n^2.
+    if (index > 0 && index == k->enumIndex + 1 && node->subkeys.size() == k->enumCount &&
+        node->subkeys.count(k->enumName) != 0)
+        it = node->subkeys.upper_bound(k->enumName);
+    if (it == node->subkeys.end()) it = std::next(node->subkeys.begin(), index);
+    k->enumIndex = index;
+    k->enumCount = node->subkeys.size();
+    k->enumName = it->first;
     const std::string& found = it->second.name;
     if (found.size() >= *nameLength) return kMoreData;
     std::memcpy(name, found.c_str(), found.size() + 1);
