@@ -115,7 +115,10 @@ void setCheckBoxTooltip(pf::MsiHandle database, const char* checkProperty, const
     pf::msiViewModify(view.get(), pf::kModifyDelete, record.get());
     const std::string tooltip = std::string(folder) + "|";
     pf::msiRecordSetString(record.get(), 12, tooltip.c_str());
-    pf::msiViewModify(view.get(), pf::kModifyInsertTemporary, record.get());
+    // The row is gone now: a failed insert would take the box off the dialog,
+    // so it is tried once more.
+    if (pf::msiViewModify(view.get(), pf::kModifyInsertTemporary, record.get()) != pf::kSuccess)
+        pf::msiViewModify(view.get(), pf::kModifyInsertTemporary, record.get());
     pf::msiViewModify(view.get(), pf::kModifyRefresh, record.get());
 }
 

@@ -5,6 +5,7 @@
 #include "platform/files.h"
 
 #include <cstring>
+#include <string>
 #include <string_view>
 
 namespace ca {
@@ -59,11 +60,15 @@ void appendEntry(const char* folder, const char* execFileLine, const char* textD
     if (!hostPath(folder, "\\text\\protk.dat", path)) return;
     pf::TextStream file = pf::TextStream::open(path.c_str(), "a+");
     if (!file || holdsNameLine(file)) return;
+    // One write for the whole entry: a write that fails must not leave the
+    // host's file with part of an entry that the host would then misread.
+    std::string entry;
     for (const char* line : {"", "name Orvella", "startup DLL", "delay_start FALSE", "allow_stop  TRUE", execFileLine,
                              textDirLine, "end"}) {
-        file.putText(line);
-        file.putText("\n");
+        entry += line;
+        entry += '\n';
     }
+    file.putText(entry.c_str());
     file.close();
 }
 
@@ -73,8 +78,9 @@ struct FilterResult {
     bool onlyEmptyLinesLeft = true;
 };
 
-// Copies `from` to `to` without the add-in's entries.
-FilterResult copyWithoutEntries(pf::TextStream& from, pf::TextStream& to)
+// Copies `from` to `to` without the add-in's entries; without `to`, only
+// tells what a copy would leave out.
+FilterResult copyWithoutEntries(pf::TextStream& from, pf::TextStream* to)
 {
     FilterResult result;
     LineReader reader(from);
@@ -97,10 +103,10 @@ FilterResult copyWithoutEntries(pf::TextStream& from, pf::TextStream& to)
             continue;
         }
         if (!reader.isEmptyLine()) result.onlyEmptyLinesLeft = false;
-        written = to.putText(reader.piece()) && written;
+        if (to != nullptr) written = to->putText(reader.piece()) && written;
     }
     const bool readToEnd = !from.hadError();
-    const bool closed = to.close();
+    const bool closed = to == nullptr || to->close();
     result.complete = readToEnd && written && closed;
     return result;
 }
@@ -131,28 +137,35 @@ void removeAuxAppEntry(const char* folder)
     PathBuffer tempPath;
     if (!hostPath(folder, "\\text\\protk.dat", path) || !hostPath(folder, kTempFileName, tempPath)) return;
 
+    // A read-only pass first: the temporary copy is made only when something
+    // is to be taken out, so that a file without the entry never gets one
+    // beside it that a failing delete could leave behind.
+    FilterResult scan;
+    {
+        pf::TextStream original = pf::TextStream::open(path.c_str(), "r");
+        if (!original) return;
+        scan = copyWithoutEntries(original, nullptr);
+        if (!original.close()) return;
+    }
+    if (!scan.complete) return;
+    // A folder without the host executable no longer holds a host; its file
+    // goes once nothing but empty lines is left in it.
+    if (!hasHostExecutable(folder) && scan.onlyEmptyLinesLeft) {
+        pf::removeFile(path.c_str());
+        return;
+    }
+    if (scan.entriesRemoved == 0) return;
+
     FilterResult result;
     {
         pf::TextStream original = pf::TextStream::open(path.c_str(), "r");
         if (!original) return;
         pf::TextStream copy = pf::TextStream::open(tempPath.c_str(), "w");
         if (!copy) return;
-        result = copyWithoutEntries(original, copy);
-    }
-
-    if (!result.complete) {
-        pf::removeFile(tempPath.c_str());
-        return;
-    }
-    // A folder without the host executable no longer holds a host; its file
-    // goes once nothing but empty lines is left in it.
-    if (!hasHostExecutable(folder) && result.onlyEmptyLinesLeft) {
-        pf::removeFile(tempPath.c_str());
-        pf::removeFile(path.c_str());
-        return;
+        result = copyWithoutEntries(original, &copy);
     }
     // Only a complete copy that left something out replaces the host's file.
-    if (result.entriesRemoved == 0) {
+    if (!result.complete || result.entriesRemoved == 0) {
         pf::removeFile(tempPath.c_str());
         return;
     }
