@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <iostream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -23,7 +24,8 @@ const char* kUsage =
     "       ca-sim sequences [--package DIR]\n"
     "\n"
     "run        runs the ACTIONs, or the named sequences (each in a new installer session, as msiexec /i\n"
-    "           and msiexec /x would), or else what the scenario's \"run\" or \"sequence\" lines say, on the\n"
+    "           and msiexec /x would; \"ui+install\" runs both in one session, as a full UI does), or else\n"
+    "           what the scenario's \"run\" or \"sequence\" lines say, on the\n"
     "           scenario's machine, and reports per action its result and everything it changed\n"
     "--json     the report as JSON\n"
     "--save     writes the machine after the run as a scenario folder (machine.reg, drive_c/, properties.txt)\n"
@@ -89,18 +91,28 @@ int runScenario(const fs::path& folder, std::vector<std::string> actions, std::v
     for (const auto& action : actions)
         if (!casim::isKnownAction(action))
             throw UsageError("unknown action \"" + action + "\"; the actions are: " + casim::knownActionList());
-    for (const auto& sequence : sequences)
-        if (!package.sequences.count(sequence)) {
-            std::string names;
-            for (const auto& [name, steps] : package.sequences) names += (names.empty() ? "" : ", ") + name;
-            throw UsageError("unknown sequence \"" + sequence + "\"; the sequences are: " + names);
+    // "ui+install" runs both lists in one session, as msiexec with a full UI does.
+    std::vector<std::vector<casim::SequencedAction>> sessions;
+    for (const auto& sequence : sequences) {
+        sessions.emplace_back();
+        std::stringstream parts(sequence);
+        std::string part;
+        while (std::getline(parts, part, '+')) {
+            auto it = package.sequences.find(part);
+            if (it == package.sequences.end()) {
+                std::string names;
+                for (const auto& [name, steps] : package.sequences) names += (names.empty() ? "" : ", ") + name;
+                throw UsageError("unknown sequence \"" + part + "\"; the sequences are: " + names);
+            }
+            sessions.back().insert(sessions.back().end(), it->second.begin(), it->second.end());
         }
+    }
 
     casim::SimulatedRun run(scenario, package);
     std::vector<casim::ActionReport> reports;
     for (const auto& action : actions) reports.push_back(run.run(action));
-    for (const auto& sequence : sequences) {
-        auto part = run.runSequence(sequence, package.sequences.at(sequence));
+    for (std::size_t i = 0; i < sequences.size(); ++i) {
+        auto part = run.runSequence(sequences[i], sessions[i]);
         reports.insert(reports.end(), part.begin(), part.end());
     }
     if (o.json)

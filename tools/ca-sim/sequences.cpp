@@ -78,7 +78,10 @@ std::string formatText(const std::string& text, const std::function<std::string(
 
 std::map<std::string, std::string> sequenceProperties(const std::string& sequence)
 {
-    if (sequence == "remove") return {{"REMOVE", "ALL"}, {"Installed", "1"}};
+    std::stringstream parts(sequence);
+    std::string part;
+    while (std::getline(parts, part, '+'))
+        if (part == "remove") return {{"REMOVE", "ALL"}, {"Installed", "1"}};
     return {};
 }
 
