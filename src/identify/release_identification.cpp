@@ -6,6 +6,7 @@
 #include "platform/files.h"
 #include "platform/registry.h"
 
+#include <cstring>
 #include <string_view>
 
 namespace ca {
@@ -77,10 +78,17 @@ bool readWholeLine(pf::TextStream& stream, std::string& line)
     line.clear();
     PathBuffer piece;
     bool gotAny = false;
+    // A NUL byte in the log would hide the rest of the piece, its line end
+    // too, from strlen. The reader writes only what it read and one
+    // terminator, so over a buffer without zeros the last zero ends the piece.
+    constexpr char kNoZero = 0x7F;
+    std::memset(piece.data(), kNoZero, PathBuffer::capacity);
     while (stream.getLine(piece.data(), static_cast<int>(PathBuffer::capacity))) {
-        piece.terminate();
+        std::size_t length = PathBuffer::capacity - 1;
+        while (length > 0 && piece.data()[length] != '\0') --length;
         gotAny = true;
-        line += piece.view();
+        line.append(piece.data(), length);
+        std::memset(piece.data(), kNoZero, PathBuffer::capacity);
         if (!line.empty() && line.back() == '\n') {
             line.pop_back();
             return true;

@@ -54,6 +54,7 @@ public:
     // False at the end of the file or on a read error.
     bool getLine(char* buffer, int capacity);
     bool putText(const char* text);  // fputs
+    bool putBytes(const char* data, std::size_t size);  // fwrite: NUL bytes included
     bool hadError() const;           // ferror
     // fclose; false when buffered data could not be written.
     bool close() noexcept;

@@ -27,19 +27,26 @@ public:
     bool next()
     {
         atLineStart_ = endsLine_;
+        // A NUL byte read from the file would hide the rest of the piece from
+        // strlen. The reader writes only what it read and one terminator, so
+        // over a buffer without zeros the last zero ends the piece.
+        std::memset(buffer_, kNoZero, kLineBufferSize);
         if (!stream_.getLine(buffer_, kLineBufferSize)) return false;
-        const std::size_t length = std::strlen(buffer_);
-        endsLine_ = length > 0 && buffer_[length - 1] == '\n';
+        length_ = kLineBufferSize - 1;
+        while (length_ > 0 && buffer_[length_] != '\0') --length_;
+        endsLine_ = length_ > 0 && buffer_[length_ - 1] == '\n';
         return true;
     }
-    const char* piece() const { return buffer_; }
+    std::string_view piece() const { return {buffer_, length_}; }
     bool endsLine() const { return endsLine_; }
-    bool isNameLine() const { return atLineStart_ && std::string_view(buffer_) == kNameLine; }
-    bool isEmptyLine() const { return atLineStart_ && std::string_view(buffer_) == "\n"; }
+    bool isNameLine() const { return atLineStart_ && piece() == kNameLine; }
+    bool isEmptyLine() const { return atLineStart_ && piece() == "\n"; }
 
 private:
+    static constexpr char kNoZero = 0x7F;
     pf::TextStream& stream_;
     char buffer_[kLineBufferSize] = {};
+    std::size_t length_ = 0;
     bool atLineStart_ = true;
     bool endsLine_ = true;
 };
@@ -103,7 +110,7 @@ FilterResult copyWithoutEntries(pf::TextStream& from, pf::TextStream* to)
             continue;
         }
         if (!reader.isEmptyLine()) result.onlyEmptyLinesLeft = false;
-        if (to != nullptr) written = to->putText(reader.piece()) && written;
+        if (to != nullptr) written = to->putBytes(reader.piece().data(), reader.piece().size()) && written;
     }
     const bool readToEnd = !from.hadError();
     const bool closed = to == nullptr || to->close();

@@ -146,8 +146,13 @@ bool TextStream::getLine(char* buffer, int capacity)
 
 bool TextStream::putText(const char* text)
 {
+    return text != nullptr && putBytes(text, std::char_traits<char>::length(text));
+}
+
+bool TextStream::putBytes(const char* data, std::size_t size)
+{
     Stream* s = asStream(native_);
-    if (s == nullptr || text == nullptr) return false;
+    if (s == nullptr || data == nullptr) return false;
     if (Machine* m = Machine::Internal::live(); m != nullptr && m->faults().shouldFail(Op::fileWrite)) {
         s->error = true;
         return false;
@@ -158,7 +163,7 @@ bool TextStream::putText(const char* text)
     }
     s->switchTo(Stream::Last::write);
     s->atCtrlZ = false;
-    for (const char* c = text; *c != '\0'; ++c) {
+    for (const char* c = data; c != data + size; ++c) {
         if (s->text && *c == '\n' && putc_unlocked('\r', s->file) == EOF) break;
         if (putc_unlocked(*c, s->file) == EOF) break;
     }

@@ -89,6 +89,11 @@ bool TextStream::putText(const char* text)
     return native_ != nullptr && std::fputs(text, stream(native_)) >= 0;
 }
 
+bool TextStream::putBytes(const char* data, std::size_t size)
+{
+    return native_ != nullptr && (size == 0 || std::fwrite(data, 1, size, stream(native_)) == size);
+}
+
 bool TextStream::hadError() const
 {
     return native_ != nullptr && std::ferror(stream(native_)) != 0;

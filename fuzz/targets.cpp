@@ -1,0 +1,332 @@
+#include "targets.h"
+
+#include "core/boundary.h"
+#include "core/state.h"
+#include "identify/release_descriptor.h"
+#include "identify/release_identification.h"
+#include "platform/sim/machine.h"
+#include "registration/registration_file.h"
+#include "scenario.h"
+
+#include <algorithm>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <random>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace fuzz {
+namespace {
+
+// One scratch folder per process, made on first use and removed at exit; the
+// file-based targets each get their own drive C: below it, so that one
+// target's files never change what another one sees.
+class Scratch {
+public:
+    static fs::path driveC(const std::string& target)
+    {
+        static Scratch scratch;
+        const fs::path drive = scratch.root_ / target / "c";
+        fs::create_directories(drive);
+        return drive;
+    }
+
+private:
+    Scratch()
+    {
+        std::random_device rd;
+        root_ = fs::temp_directory_path() /
+                ("ca-fuzz-" + std::to_string(::getpid()) + "-" + std::to_string(rd()));
+        fs::create_directories(root_);
+    }
+    ~Scratch()
+    {
+        std::error_code ec;
+        fs::remove_all(root_, ec);
+    }
+    fs::path root_;
+};
+
+void writeFile(const fs::path& path, std::string_view bytes)
+{
+    fs::create_directories(path.parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) throw std::runtime_error("cannot write " + path.string());
+}
+
+std::optional<std::string> readFile(const fs::path& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return std::nullopt;
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void expect(bool holds, const std::string& what)
+{
+    if (!holds) throw Finding(what);
+}
+
+void expectNoHandles(const sim::Machine& machine)
+{
+    expect(machine.openHandles() == 0, "a handle was left open");
+}
+
+// --- .reg import ------------------------------------------------------------
+
+void regImport(std::string_view input)
+{
+    sim::Registry registry;
+    registry.setString("SOFTWARE\\Before", "Kept", "value");
+    const sim::Registry::Flat before = registry.flatten();
+    try {
+        registry.importText(input, "fuzz.reg");
+    } catch (const sim::RegParseError&) {
+        expect(registry.flatten() == before, "a refused file changed the registry");
+        return;
+    }
+    // What the simulator exports, it must read back as the same machine.
+    const std::string exported = registry.exportText();
+    sim::Registry again;
+    try {
+        again.importText(exported, "exported.reg");
+    } catch (const sim::RegParseError& error) {
+        throw Finding(std::string("the exported text is refused: ") + error.what());
+    }
+    expect(again.flatten() == registry.flatten(), "export and import changed the values");
+    expect(again.exportText() == exported, "a second export differs from the first");
+}
+
+// --- scenario.txt -----------------------------------------------------------
+
+void scenario(std::string_view input)
+{
+    const std::string text(input);
+    casim::Scenario parsed;
+    try {
+        parsed = casim::parseScenarioText(text, "scenario.txt");
+    } catch (const casim::ScenarioError& error) {
+        const auto lines = std::count(text.begin(), text.end(), '\n') + 1;
+        expect(error.line >= 0 && error.line <= lines, "an error names a line the file does not have");
+        return;
+    }
+    for (const auto* list : {&parsed.properties, &parsed.environment, &parsed.expectations})
+        for (const auto& [name, value] : *list) expect(!name.empty(), "an accepted assignment has no name");
+    for (const std::string& action : parsed.actions)
+        expect(!action.empty() && action.find_first_of(" \t\r\n") == std::string::npos, "a bad action name");
+}
+
+// --- installation log -------------------------------------------------------
+
+void installLog(std::string_view input)
+{
+    static const fs::path driveC = Scratch::driveC("fuzz_install_log");
+    writeFile(driveC / "host" / "uninstall" / "instlog.txt", input);
+    sim::Machine machine(driveC);
+    ca::resetProcessState();
+    ca::actionContext().session = machine.session();
+
+    const ca::ReleaseCode code = ca::identifyRelease("C:\\host");
+    expect(code == 0 || (code >= 2 && code <= 9), "release code " + std::to_string(code));
+    expect(ca::identifyRelease("C:\\host\\") == code, "a trailing separator changes the release");
+
+    std::string release = "<release>";
+    std::string shipcode = "<shipcode>";
+    std::string datecode = "<datecode>";
+    ca::readInstallLog("C:\\host", release, shipcode, datecode);
+    for (const std::string* value : {&release, &shipcode, &datecode})
+        expect(value->find('\n') == std::string::npos, "a value runs over a line end");
+    if (input.find("RELEASE") == std::string_view::npos) {
+        expect(code == 0, "a release without a RELEASE line");
+        expect(release == "<release>", "release text without a RELEASE line");
+    }
+    expectNoHandles(machine);
+    ca::resetProcessState();
+}
+
+// --- release descriptor -----------------------------------------------------
+
+// What the action body saw; the boundary swallows exceptions, so the body
+// keeps any that escaped for the target to rethrow.
+struct DescriptorRun {
+    int uiLevel = 0;
+    ca::ReleaseCode code = -1;
+    bool loaded = false;
+    ca::DescriptorValues first;
+    ca::DescriptorValues second;
+    std::string release;
+    std::string shipcode;
+    std::string datecode;
+    std::exception_ptr escaped;
+};
+DescriptorRun g_descriptorRun;
+
+unsigned descriptorBody(pf::MsiHandle)
+{
+    DescriptorRun& run = g_descriptorRun;
+    try {
+        run.uiLevel = ca::actionContext().uiLevel;
+        run.code = ca::identifyRelease("C:\\host");
+        run.first = ca::processState().descriptorValues;
+        ca::readInstallLog("C:\\host", run.release, run.shipcode, run.datecode);
+        // Read again from nothing: the same file gives the same values.
+        ca::processState().descriptorValues = {};
+        run.loaded = ca::readReleaseDescriptor("C:\\host\\bin\\pim\\xml\\creobase.p.xml");
+        run.second = ca::processState().descriptorValues;
+    } catch (...) {
+        run.escaped = std::current_exception();
+    }
+    return 1;
+}
+
+bool sameValues(const ca::DescriptorValues& a, const ca::DescriptorValues& b)
+{
+    return a.descriptorVersion == b.descriptorVersion && a.descriptorShipcode == b.descriptorShipcode &&
+           a.descriptorDatecode == b.descriptorDatecode;
+}
+
+void descriptor(std::string_view input)
+{
+    static const fs::path driveC = Scratch::driveC("fuzz_descriptor");
+    writeFile(driveC / "host" / "bin" / "pim" / "xml" / "creobase.p.xml", input);
+    sim::Machine machine(driveC);
+    machine.properties()["UILevel"] = "2";  // silent: messages go to the log
+
+    g_descriptorRun = DescriptorRun{};
+    const unsigned result = ca::runAction(machine.session(), descriptorBody, 0);
+    const DescriptorRun run = std::move(g_descriptorRun);
+    g_descriptorRun = DescriptorRun{};
+    if (run.escaped) std::rethrow_exception(run.escaped);
+
+    expect(result == 1, "the action boundary reported a failure");
+    expect(run.uiLevel == 2, "the UI level was not read");
+    expect(run.code == (run.loaded ? 9 : 0), "release code " + std::to_string(run.code));
+    expect(sameValues(run.first, run.second), "two reads of one descriptor differ");
+    expect(run.release == "2.0 ", "release text without a log");
+    expect(run.shipcode == run.first.descriptorShipcode && run.datecode == run.first.descriptorDatecode,
+           "the log reader did not take the descriptor's values");
+    expect(machine.messageBoxes().empty(), "a message box in a silent installation");
+    if (!run.loaded) {
+        const auto& log = machine.logMessages();
+        expect(std::any_of(log.begin(), log.end(),
+                           [](const std::string& line) { return line.find("failed to load XML") != std::string::npos; }),
+               "a refused descriptor was not reported");
+    }
+    expectNoHandles(machine);
+}
+
+// --- protk.dat --------------------------------------------------------------
+
+// The file as the text-mode reader sees it: CR LF is one line feed.
+struct Line {
+    std::string text;
+    bool ended = false;
+};
+
+std::vector<Line> textLines(std::string_view bytes)
+{
+    std::vector<Line> lines;
+    std::string text;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const char c = bytes[i];
+        if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
+        if (c == '\n') {
+            lines.push_back({std::move(text), true});
+            text.clear();
+        } else {
+            text += c;
+        }
+    }
+    if (!text.empty()) lines.push_back({std::move(text), false});
+    return lines;
+}
+
+bool isNameLine(const Line& line) { return line.ended && line.text == "name Orvella"; }
+
+// What removal must leave: every name line goes with the six lines after it,
+// every other line stays in order, written back with CR LF.
+std::string withoutEntries(const std::vector<Line>& lines)
+{
+    std::string out;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (isNameLine(lines[i])) {
+            i += 6;
+            continue;
+        }
+        out += lines[i].text;
+        if (lines[i].ended) out += "\r\n";
+    }
+    return out;
+}
+
+const std::string kEntry =
+    "\r\nname Orvella\r\nstartup DLL\r\ndelay_start FALSE\r\nallow_stop  TRUE\r\n"
+    "exec_file $PRO_DIRECTORY\\$PRO_MACHINE_TYPE\\obj\\orvbridge.dll\r\ntext_dir $PRO_DIRECTORY\r\nend\r\n";
+
+void protk(std::string_view input)
+{
+    static const fs::path driveC = [] {
+        const fs::path drive = Scratch::driveC("fuzz_protk");
+        writeFile(drive / "host" / "x86e_win64" / "obj" / "xtop.exe", "MZ");
+        return drive;
+    }();
+    const fs::path file = driveC / "host" / "text" / "protk.dat";
+    writeFile(file, input);
+    sim::Machine machine(driveC);
+
+    const std::vector<Line> original = textLines(input);
+    const bool registered = std::any_of(original.begin(), original.end(), isNameLine);
+    ca::addAuxAppEntry("C:\\host");
+    const std::string appended = readFile(file).value_or("<missing>");
+
+    ca::removeAuxAppEntry("C:\\host\\");
+    const std::optional<std::string> removed = readFile(file);
+    expect(!fs::exists(driveC / "host" / "text" / "123protk_xyz.dat") && !fs::exists(driveC / "123protk_xyz.dat"),
+           "the temporary file was left behind");
+    expectNoHandles(machine);
+    expect(removed.has_value(), "removal deleted the file of an installed host");
+    // The host reads the file in text mode too: nothing after a Ctrl-Z counts.
+    // A last line without a line end is not a name line, and it stays.
+    const std::vector<Line> left = textLines(std::string_view(*removed).substr(0, removed->find('\x1a')));
+    expect(std::none_of(left.begin(), left.end(), isNameLine), "a name line survived removal");
+
+    // Ctrl-Z ends a text-mode read, so text after it is not part of the line
+    // list at all. Only the checks above apply.
+    if (input.find('\x1a') != std::string_view::npos) return;
+
+    if (registered) {
+        expect(appended == input, "appending changed a file that has the entry");
+    } else {
+        expect(appended == std::string(input) + kEntry, "appending wrote something other than one entry");
+        const bool nameAnywhere = std::any_of(original.begin(), original.end(),
+                                              [](const Line& line) { return line.text == "name Orvella"; });
+        const std::vector<Line> after = textLines(appended);
+        if (!nameAnywhere)
+            expect(std::count_if(after.begin(), after.end(), isNameLine) == 1, "not exactly one entry after appending");
+    }
+    expect(*removed == withoutEntries(textLines(appended)), "removal lost or changed a line outside the entries");
+}
+
+}  // namespace
+
+const std::vector<Target>& targets()
+{
+    static const std::vector<Target> all = {
+        {"fuzz_reg_import", regImport}, {"fuzz_scenario", scenario}, {"fuzz_install_log", installLog},
+        {"fuzz_descriptor", descriptor}, {"fuzz_protk", protk},
+    };
+    return all;
+}
+
+const Target* findTarget(std::string_view name)
+{
+    for (const Target& target : targets())
+        if (name == target.name) return &target;
+    return nullptr;
+}
+
+}  // namespace fuzz
