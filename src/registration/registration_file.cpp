@@ -22,18 +22,29 @@ constexpr const char* kTempFileName = "\\text\\123protk_xyz.dat";
 // pieces, and only a piece that starts and ends a line is a whole line.
 class LineReader {
 public:
-    explicit LineReader(pf::TextStream& stream) : stream_(stream) {}
+    explicit LineReader(pf::TextStream& stream) : stream_(stream) { std::memset(buffer_, kNoZero, kLineBufferSize); }
 
     bool next()
     {
         atLineStart_ = endsLine_;
         // A NUL byte read from the file would hide the rest of the piece from
         // strlen. The reader writes only what it read and one terminator, so
-        // over a buffer without zeros the last zero ends the piece.
-        std::memset(buffer_, kNoZero, kLineBufferSize);
-        if (!stream_.getLine(buffer_, kLineBufferSize)) return false;
-        length_ = kLineBufferSize - 1;
-        while (length_ > 0 && buffer_[length_] != '\0') --length_;
+        // over a buffer without zeros the last zero ends the piece. Only the
+        // previous piece is cleared again: a whole buffer per line would make
+        // reading a large file many times slower.
+        std::memset(buffer_, kNoZero, length_ + 1);
+        if (!stream_.getLine(buffer_, kLineBufferSize)) {
+            length_ = kLineBufferSize - 1;
+            return false;
+        }
+        // A piece holds at most one newline, its last character.
+        const auto* newline = static_cast<const char*>(std::memchr(buffer_, '\n', kLineBufferSize - 1));
+        if (newline != nullptr && newline[1] == '\0') {
+            length_ = static_cast<std::size_t>(newline - buffer_) + 1;
+        } else {
+            length_ = kLineBufferSize - 1;
+            while (length_ > 0 && buffer_[length_] != '\0') --length_;
+        }
         endsLine_ = length_ > 0 && buffer_[length_ - 1] == '\n';
         return true;
     }

@@ -3,7 +3,10 @@
 #include "platform/files.h"
 #include "platform/sim/sim_internal.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <system_error>
 
@@ -17,6 +20,31 @@ using sim::Op;
 
 constexpr int kCtrlZ = 0x1A;
 
+// The first '\n', '\r' or Ctrl-Z in [p, stop): eight bytes at a time until
+// a word holds one, then byte by byte.
+const char* findSpecial(const char* p, const char* stop)
+{
+    constexpr std::uint64_t kOnes = 0x0101010101010101u;
+    constexpr std::uint64_t kHighs = 0x8080808080808080u;
+    const auto hasZeroByte = [](std::uint64_t x) { return (x - kOnes) & ~x & kHighs; };
+    while (stop - p >= 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, sizeof word);
+        if ((hasZeroByte(word ^ (kOnes * '\n')) | hasZeroByte(word ^ (kOnes * '\r')) |
+             hasZeroByte(word ^ (kOnes * kCtrlZ))) != 0)
+            break;
+        p += 8;
+    }
+    while (p < stop && *p != '\n' && *p != '\r' && *p != kCtrlZ) ++p;
+    return p;
+}
+
+const char* findNewline(const char* p, const char* stop)
+{
+    const void* newline = std::memchr(p, '\n', static_cast<std::size_t>(stop - p));
+    return newline != nullptr ? static_cast<const char*>(newline) : stop;
+}
+
 struct Stream {
     std::FILE* file = nullptr;
     std::uint64_t machine = 0;  // serial of the machine that counts it
@@ -27,30 +55,65 @@ struct Stream {
     bool atCtrlZ = false;  // msvcrt stops reading a text stream at Ctrl-Z
     enum class Last { none, read, write } last = Last::none;
 
-    // C streams need a positioning call between reading and writing.
-    void switchTo(Last next)
+    // Reading goes through a block of the file at a time, scanned in bulk:
+    // a character at a time through stdio made large files slow to edit.
+    static constexpr std::size_t kBlock = 64 * 1024;
+    std::unique_ptr<char[]> block;
+    std::size_t next = 0;  // first unread byte of the block
+    std::size_t end = 0;
+
+    // C streams need a positioning call between reading and writing; the
+    // file's position goes back to the first byte not read yet.
+    void switchTo(Last to)
     {
-        if (last != Last::none && last != next) std::fseek(file, 0, SEEK_CUR);
-        last = next;
+        if (last == Last::read && to != Last::read) {
+            std::fseek(file, -static_cast<long>(end - next), SEEK_CUR);
+            next = end = 0;
+        } else if (last != Last::none && last != to) {
+            std::fseek(file, 0, SEEK_CUR);
+        }
+        last = to;
     }
 
-    // One character after text-mode translation, or EOF.
-    int get()
+    // False at the end of the file or on a read error.
+    bool fill()
     {
-        if (atCtrlZ) return EOF;
-        const int c = getc_unlocked(file);
-        if (!text || c == EOF) return c;
-        if (c == kCtrlZ) {
-            std::ungetc(c, file);
-            atCtrlZ = true;
-            return EOF;
+        if (next < end) return true;
+        if (!block) block = std::make_unique<char[]>(kBlock);
+        next = 0;
+        end = fread_unlocked(block.get(), 1, kBlock, file);
+        return end > 0;
+    }
+
+    // Up to `room` characters after text-mode translation, up to and
+    // including '\n'; the count.
+    int getLine(char* out, int room)
+    {
+        int n = 0;
+        while (n < room && !atCtrlZ && fill()) {
+            const char* p = block.get() + next;
+            const char* stop = p + std::min<std::size_t>(end - next, static_cast<std::size_t>(room - n));
+            const char* q = text ? findSpecial(p, stop) : findNewline(p, stop);
+            std::memcpy(out + n, p, static_cast<std::size_t>(q - p));
+            n += static_cast<int>(q - p);
+            next += static_cast<std::size_t>(q - p);
+            if (q == stop) continue;
+            // A newline, a carriage return or Ctrl-Z, with room for one character.
+            const char c = *q;
+            if (c == kCtrlZ) {
+                atCtrlZ = true;  // stays unread
+                break;
+            }
+            ++next;
+            if (c == '\r' && fill() && block[next] == '\n') {
+                ++next;
+                out[n++] = '\n';
+                break;
+            }
+            out[n++] = c;
+            if (c == '\n') break;
         }
-        if (c == '\r') {
-            const int n = getc_unlocked(file);
-            if (n == '\n') return '\n';
-            if (n != EOF) std::ungetc(n, file);
-        }
-        return c;
+        return n;
     }
 };
 
@@ -106,6 +169,8 @@ TextStream TextStream::open(const char* path, const char* mode)
     if (plus) hostMode += '+';
     std::FILE* f = std::fopen(p->c_str(), hostMode.c_str());
     if (f == nullptr) return {};
+    // Writes line by line reach the host in large blocks, not a system call per 4 KB.
+    std::setvbuf(f, nullptr, _IOFBF, Stream::kBlock);
 
     auto* s = new Stream;
     s->file = f;
@@ -132,14 +197,8 @@ bool TextStream::getLine(char* buffer, int capacity)
         return false;
     }
     s->switchTo(Stream::Last::read);
-    int n = 0;
-    while (n < capacity - 1) {
-        const int c = s->get();
-        if (c == EOF) break;
-        buffer[n++] = static_cast<char>(c);
-        if (c == '\n') break;
-    }
-    if (std::ferror(s->file) != 0) s->error = true;
+    const int n = s->getLine(buffer, capacity - 1);
+    if (ferror_unlocked(s->file) != 0) s->error = true;
     buffer[n] = '\0';
     return n > 0 || (capacity == 1 && !s->error);
 }
@@ -163,11 +222,18 @@ bool TextStream::putBytes(const char* data, std::size_t size)
     }
     s->switchTo(Stream::Last::write);
     s->atCtrlZ = false;
-    for (const char* c = data; c != data + size; ++c) {
-        if (s->text && *c == '\n' && putc_unlocked('\r', s->file) == EOF) break;
-        if (putc_unlocked(*c, s->file) == EOF) break;
+    const char* const end = data + size;
+    for (const char* p = data; p != end;) {
+        const auto* newline = s->text ? static_cast<const char*>(std::memchr(p, '\n', end - p)) : nullptr;
+        const char* stop = newline != nullptr ? newline : end;
+        const auto length = static_cast<std::size_t>(stop - p);
+        if (fwrite_unlocked(p, 1, length, s->file) != length) break;
+        p = stop;
+        if (newline == nullptr) break;
+        if (fwrite_unlocked("\r\n", 1, 2, s->file) != 2) break;
+        ++p;
     }
-    if (std::ferror(s->file) != 0) {
+    if (ferror_unlocked(s->file) != 0) {
         s->error = true;
         return false;
     }
