@@ -95,7 +95,14 @@ SimulatedRun::SimulatedRun(const Scenario& scenario, const Package& package) : s
     fs::create_directories(root_ / "drive_c");
     try {
         const fs::path driveC = scenario.folder / "drive_c";
-        if (fs::exists(driveC)) fs::copy(driveC, root_ / "drive_c", fs::copy_options::recursive);
+        if (fs::exists(driveC)) {
+            fs::copy(driveC, root_ / "drive_c", fs::copy_options::recursive);
+            // A ".keep" file only keeps an empty folder in git; the machine has the folder without it.
+            std::vector<fs::path> keeps;
+            for (const auto& entry : fs::recursive_directory_iterator(root_ / "drive_c"))
+                if (entry.path().filename() == ".keep" && entry.is_regular_file()) keeps.push_back(entry.path());
+            for (const auto& keep : keeps) fs::remove(keep);
+        }
         machine_ = std::make_unique<sim::Machine>(root_ / "drive_c");
         machine_->registry().importFile(scenario.folder / "machine.reg");
         // As on a stock machine (Wine's too).
