@@ -53,6 +53,9 @@ public:
     // fgets: at most capacity - 1 characters, up to and including '\n'.
     // False at the end of the file or on a read error.
     bool getLine(char* buffer, int capacity);
+    // fread: at most `size` characters, translated as getLine does and stopping
+    // at Ctrl-Z as it does. 0 at the end of the file or on a read error.
+    std::size_t read(char* buffer, std::size_t size);
     bool putText(const char* text);  // fputs
     bool putBytes(const char* data, std::size_t size);  // fwrite: NUL bytes included
     bool hadError() const;           // ferror

@@ -4,9 +4,15 @@
 #include "core/paths.h"
 #include "platform/files.h"
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace ca {
 namespace {
@@ -15,61 +21,120 @@ namespace {
 constexpr std::string_view kNameLine = "name Orvella\n";
 // The name line and the six lines after it make up the entry.
 constexpr int kLinesAfterNameLine = 6;
-constexpr int kLineBufferSize = 4096;
+// The file is read and written in blocks of this size: a call per line made
+// large files slow to edit, and memory stays the same for any size of file.
+constexpr std::size_t kBlockSize = 64 * 1024;
 constexpr const char* kTempFileName = "\\text\\123protk_xyz.dat";
 
-// Reads the file piece by piece: a line longer than the buffer comes in several
-// pieces, and only a piece that starts and ends a line is a whole line.
-class LineReader {
-public:
-    explicit LineReader(pf::TextStream& stream) : stream_(stream) { std::memset(buffer_, kNoZero, kLineBufferSize); }
-
-    bool next()
-    {
-        atLineStart_ = endsLine_;
-        // A NUL byte read from the file would hide the rest of the piece from
-        // strlen. The reader writes only what it read and one terminator, so
-        // over a buffer without zeros the last zero ends the piece. Only the
-        // previous piece is cleared again: a whole buffer per line would make
-        // reading a large file many times slower.
-        std::memset(buffer_, kNoZero, length_ + 1);
-        if (!stream_.getLine(buffer_, kLineBufferSize)) {
-            length_ = kLineBufferSize - 1;
-            return false;
+// Where the first name line in [p, stop) starts, or stop. A name line is a
+// whole line, so it starts at p only when p starts a line.
+const char* findNameLine(const char* p, const char* stop, bool atLineStart)
+{
+    const std::size_t size = kNameLine.size();
+    if (atLineStart && static_cast<std::size_t>(stop - p) >= size && std::memcmp(p, kNameLine.data(), size) == 0)
+        return p;
+    // Elsewhere it follows a line feed. A vector of candidates at a time, by
+    // the line feed before, the 'O' and the line feed that ends it: a search
+    // for the whole text was the slowest step of reading a large file.
+    const char* c = p;
+#if defined(__SSE2__)
+    const __m128i newline = _mm_set1_epi8('\n');
+    constexpr std::size_t kLetter = 5;  // the 'O'
+    const __m128i letter = _mm_set1_epi8(kNameLine[kLetter]);
+    while (static_cast<std::size_t>(stop - c) >= size + 16) {
+        const auto load = [](const char* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); };
+        const __m128i hits =
+            _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(load(c), newline), _mm_cmpeq_epi8(load(c + 1 + kLetter), letter)),
+                          _mm_cmpeq_epi8(load(c + size), newline));
+        for (auto mask = static_cast<unsigned>(_mm_movemask_epi8(hits)); mask != 0; mask &= mask - 1) {
+            const char* candidate = c + __builtin_ctz(mask) + 1;
+            if (std::memcmp(candidate, kNameLine.data(), size) == 0) return candidate;
         }
-        // A piece holds at most one newline, its last character.
-        const auto* newline = static_cast<const char*>(std::memchr(buffer_, '\n', kLineBufferSize - 1));
-        if (newline != nullptr && newline[1] == '\0') {
-            length_ = static_cast<std::size_t>(newline - buffer_) + 1;
-        } else {
-            length_ = kLineBufferSize - 1;
-            while (length_ > 0 && buffer_[length_] != '\0') --length_;
-        }
-        endsLine_ = length_ > 0 && buffer_[length_ - 1] == '\n';
-        return true;
+        c += 16;
     }
-    std::string_view piece() const { return {buffer_, length_}; }
-    bool endsLine() const { return endsLine_; }
-    bool isNameLine() const { return atLineStart_ && piece() == kNameLine; }
-    bool isEmptyLine() const { return atLineStart_ && piece() == "\n"; }
+#endif
+    for (; static_cast<std::size_t>(stop - c) > size; ++c)
+        if (*c == '\n' && std::memcmp(c + 1, kNameLine.data(), size) == 0) return c + 1;
+    return stop;
+}
 
-private:
-    static constexpr char kNoZero = 0x7F;
-    pf::TextStream& stream_;
-    char buffer_[kLineBufferSize] = {};
-    std::size_t length_ = 0;
-    bool atLineStart_ = true;
-    bool endsLine_ = true;
+struct FilterResult {
+    bool complete = false;       // the whole file was read and the whole copy written
+    int entriesRemoved = 0;
+    bool onlyEmptyLinesLeft = true;
 };
+
+// Copies `from` to `to` without the add-in's entries; without `to`, only
+// tells what a copy would leave out. With `stopAtEntry` it stops reading at
+// the first entry.
+FilterResult copyWithoutEntries(pf::TextStream& from, pf::TextStream* to, bool stopAtEntry = false)
+{
+    FilterResult result;
+    // Room for a block after the start of a name line held back from the last one.
+    const std::size_t holdBack = kNameLine.size() - 1;
+    const auto buffer = std::make_unique_for_overwrite<char[]>(holdBack + kBlockSize);
+    // What a block keeps is gathered at the buffer's start and written in one go.
+    char* kept = buffer.get();
+    const auto keep = [&](const char* p, const char* stop) {
+        if (result.onlyEmptyLinesLeft)
+            result.onlyEmptyLinesLeft = std::all_of(p, stop, [](char c) { return c == '\n'; });
+        if (kept != p) std::memmove(kept, p, static_cast<std::size_t>(stop - p));
+        kept += stop - p;
+    };
+    bool written = true;
+    std::size_t held = 0;
+    bool atLineStart = true;  // the unread text starts a line
+    int linesToDrop = 0;      // of the current entry, its name line included
+    for (bool atEnd = false; !atEnd;) {
+        const std::size_t got = from.read(buffer.get() + held, kBlockSize);
+        atEnd = got == 0;
+        const char* p = buffer.get();
+        const char* const stop = p + held + got;
+        kept = buffer.get();
+        while (p != stop) {
+            if (linesToDrop > 0) {
+                const auto* lineEnd = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(stop - p)));
+                if (lineEnd == nullptr) {
+                    p = stop;
+                    break;
+                }
+                p = lineEnd + 1;
+                --linesToDrop;
+                atLineStart = true;
+                continue;
+            }
+            const char* name = findNameLine(p, stop, atLineStart);
+            if (name != stop) {
+                keep(p, name);
+                ++result.entriesRemoved;
+                if (stopAtEntry) return result;
+                linesToDrop = 1 + kLinesAfterNameLine;
+                p = name;
+                continue;
+            }
+            // The last few bytes may start a name line that the next block ends.
+            const char* cut = atEnd ? stop : std::max(p, stop - holdBack);
+            keep(p, cut);
+            if (cut != p) atLineStart = cut[-1] == '\n';
+            p = cut;
+            break;
+        }
+        const auto size = static_cast<std::size_t>(kept - buffer.get());
+        if (to != nullptr && size > 0) written = to->putBytes(buffer.get(), size) && written;
+        held = static_cast<std::size_t>(stop - p);
+        std::memmove(buffer.get(), p, held);
+    }
+    const bool readToEnd = !from.hadError();
+    const bool closed = to == nullptr || to->close();
+    result.complete = readToEnd && written && closed;
+    return result;
+}
 
 // True when the file already lists the add-in. A read error counts as listed:
 // appending to a file that could not be read might register the add-in twice.
 bool holdsNameLine(pf::TextStream& file)
 {
-    LineReader reader(file);
-    while (reader.next())
-        if (reader.isNameLine()) return true;
-    return file.hadError();
+    return copyWithoutEntries(file, nullptr, true).entriesRemoved > 0 || file.hadError();
 }
 
 void appendEntry(const char* folder, const char* execFileLine, const char* textDirLine)
@@ -88,45 +153,6 @@ void appendEntry(const char* folder, const char* execFileLine, const char* textD
     }
     file.putText(entry.c_str());
     file.close();
-}
-
-struct FilterResult {
-    bool complete = false;       // the whole file was read and the whole copy written
-    int entriesRemoved = 0;
-    bool onlyEmptyLinesLeft = true;
-};
-
-// Copies `from` to `to` without the add-in's entries; without `to`, only
-// tells what a copy would leave out.
-FilterResult copyWithoutEntries(pf::TextStream& from, pf::TextStream* to)
-{
-    FilterResult result;
-    LineReader reader(from);
-    bool written = true;
-    int linesToDrop = 0;
-    bool droppingNameLine = false;
-    while (reader.next()) {
-        if (droppingNameLine || linesToDrop > 0) {
-            if (reader.endsLine()) {
-                if (droppingNameLine)
-                    droppingNameLine = false;
-                else
-                    --linesToDrop;
-            }
-            continue;
-        }
-        if (reader.isNameLine()) {
-            ++result.entriesRemoved;
-            linesToDrop = kLinesAfterNameLine;
-            continue;
-        }
-        if (!reader.isEmptyLine()) result.onlyEmptyLinesLeft = false;
-        if (to != nullptr) written = to->putBytes(reader.piece().data(), reader.piece().size()) && written;
-    }
-    const bool readToEnd = !from.hadError();
-    const bool closed = to == nullptr || to->close();
-    result.complete = readToEnd && written && closed;
-    return result;
 }
 
 }  // namespace

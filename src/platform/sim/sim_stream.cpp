@@ -10,6 +10,10 @@
 #include <string>
 #include <system_error>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace pf {
@@ -45,6 +49,46 @@ const char* findNewline(const char* p, const char* stop)
     return newline != nullptr ? static_cast<const char*>(newline) : stop;
 }
 
+// Copies [p, stop) to `out` up to the first byte equal to `a` or `b` and
+// returns where that byte is, or `stop`; `out` moves past what was copied and
+// must have room for stop - p bytes. Text-mode translation goes through here,
+// so it works on whole vectors: line by line, it made editing large files slow.
+const char* copyUntil(const char* p, const char* stop, char*& out, char a, char b)
+{
+#if defined(__SSE2__)
+    const __m128i va = _mm_set1_epi8(a);
+    const __m128i vb = _mm_set1_epi8(b);
+    while (stop - p >= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb)));
+        // The whole vector is stored; `out` only moves past the bytes before the match.
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), v);
+        if (mask != 0) {
+            const int at = __builtin_ctz(static_cast<unsigned>(mask));
+            out += at;
+            return p + at;
+        }
+        out += 16;
+        p += 16;
+    }
+#endif
+    while (p < stop && *p != a && *p != b) *out++ = *p++;
+    return p;
+}
+
+// Copies [p, stop) to `out` as text-mode reading translates it, CR LF as
+// '\n', up to a Ctrl-Z or a CR that ends the range and so needs the next
+// block; returns where it stopped.
+const char* translateCrLf(const char* p, const char* stop, char*& out)
+{
+    for (;;) {
+        const char* q = copyUntil(p, stop, out, '\r', static_cast<char>(kCtrlZ));
+        if (q == stop || *q == kCtrlZ || q + 1 == stop) return q;
+        *out++ = q[1] == '\n' ? '\n' : '\r';
+        p = q[1] == '\n' ? q + 2 : q + 1;
+    }
+}
+
 struct Stream {
     std::FILE* file = nullptr;
     std::uint64_t machine = 0;  // serial of the machine that counts it
@@ -59,6 +103,7 @@ struct Stream {
     // a character at a time through stdio made large files slow to edit.
     static constexpr std::size_t kBlock = 64 * 1024;
     std::unique_ptr<char[]> block;
+    std::unique_ptr<char[]> stage;  // written text after translation
     std::size_t next = 0;  // first unread byte of the block
     std::size_t end = 0;
 
@@ -114,6 +159,60 @@ struct Stream {
             if (c == '\n') break;
         }
         return n;
+    }
+
+    // fread: up to `room` characters after text-mode translation; stops at Ctrl-Z.
+    std::size_t read(char* out, std::size_t room)
+    {
+        std::size_t n = 0;
+        while (n < room && !atCtrlZ && fill()) {
+            const char* const p = block.get() + next;
+            const std::size_t span = std::min(end - next, room - n);
+            if (!text) {
+                std::memcpy(out + n, p, span);
+                n += span;
+                next += span;
+                continue;
+            }
+            char* o = out + n;
+            const char* const q = translateCrLf(p, p + span, o);
+            n = static_cast<std::size_t>(o - out);
+            next += static_cast<std::size_t>(q - p);
+            if (q == p + span) continue;
+            if (*q == kCtrlZ) {
+                atCtrlZ = true;  // stays unread
+                break;
+            }
+            ++next;
+            if (fill() && block[next] == '\n') {
+                ++next;
+                out[n++] = '\n';
+            } else {
+                out[n++] = '\r';
+            }
+        }
+        return n;
+    }
+
+    // Text mode writes '\n' as CR LF; false when stdio fails.
+    bool writeText(const char* p, const char* const end)
+    {
+        // Half a block at a time, as translation may double it.
+        if (!stage) stage = std::make_unique_for_overwrite<char[]>(kBlock);
+        while (p != end) {
+            const char* const stop = p + std::min<std::size_t>(static_cast<std::size_t>(end - p), kBlock / 2);
+            char* o = stage.get();
+            while (p != stop) {
+                p = copyUntil(p, stop, o, '\n', '\n');
+                if (p == stop) break;
+                *o++ = '\r';
+                *o++ = '\n';
+                ++p;
+            }
+            const auto length = static_cast<std::size_t>(o - stage.get());
+            if (fwrite_unlocked(stage.get(), 1, length, file) != length) return false;
+        }
+        return true;
     }
 };
 
@@ -203,6 +302,24 @@ bool TextStream::getLine(char* buffer, int capacity)
     return n > 0 || (capacity == 1 && !s->error);
 }
 
+std::size_t TextStream::read(char* buffer, std::size_t size)
+{
+    Stream* s = asStream(native_);
+    if (s == nullptr || buffer == nullptr || size == 0) return 0;
+    if (Machine* m = Machine::Internal::live(); m != nullptr && m->faults().shouldFail(Op::fileRead)) {
+        s->error = true;
+        return 0;
+    }
+    if (!s->canRead) {
+        s->error = true;
+        return 0;
+    }
+    s->switchTo(Stream::Last::read);
+    const std::size_t n = s->read(buffer, size);
+    if (ferror_unlocked(s->file) != 0) s->error = true;
+    return n;
+}
+
 bool TextStream::putText(const char* text)
 {
     return text != nullptr && putBytes(text, std::char_traits<char>::length(text));
@@ -222,17 +339,10 @@ bool TextStream::putBytes(const char* data, std::size_t size)
     }
     s->switchTo(Stream::Last::write);
     s->atCtrlZ = false;
-    const char* const end = data + size;
-    for (const char* p = data; p != end;) {
-        const auto* newline = s->text ? static_cast<const char*>(std::memchr(p, '\n', end - p)) : nullptr;
-        const char* stop = newline != nullptr ? newline : end;
-        const auto length = static_cast<std::size_t>(stop - p);
-        if (fwrite_unlocked(p, 1, length, s->file) != length) break;
-        p = stop;
-        if (newline == nullptr) break;
-        if (fwrite_unlocked("\r\n", 1, 2, s->file) != 2) break;
-        ++p;
-    }
+    if (s->text)
+        s->writeText(data, data + size);
+    else
+        fwrite_unlocked(data, 1, size, s->file);
     if (ferror_unlocked(s->file) != 0) {
         s->error = true;
         return false;

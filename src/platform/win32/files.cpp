@@ -84,6 +84,11 @@ bool TextStream::getLine(char* buffer, int capacity)
     return native_ != nullptr && std::fgets(buffer, capacity, stream(native_)) != nullptr;
 }
 
+std::size_t TextStream::read(char* buffer, std::size_t size)
+{
+    return native_ == nullptr || buffer == nullptr ? 0 : std::fread(buffer, 1, size, stream(native_));
+}
+
 bool TextStream::putText(const char* text)
 {
     return native_ != nullptr && std::fputs(text, stream(native_)) >= 0;
