@@ -2,8 +2,7 @@
 // each call of each kind is made to fail in turn, and the action must still
 // return its result, release every handle, keep each protk.dat whole (as it was
 // or as a successful run leaves it) and change nothing a successful run leaves
-// alone. CA_SWEEP_STRIDE=n tries every n-th call only (the sanitizer build uses
-// it).
+// alone. CA_SWEEP_STRIDE=n tries every n-th call only (the sanitizer build uses it).
 #include "core/actions.h"
 #include "demo.h"
 #include "deploy/deployment.h"
@@ -29,342 +28,261 @@ namespace fs = std::filesystem;
 using Properties = std::map<std::string, std::string>;
 
 struct Snapshot {
-  std::map<std::string, std::optional<std::string>>
-      files;                                     // folders hold nullopt
-  std::map<std::string, sim::RegValue> registry; // "KEY : value"
-  std::vector<sim::ControlRow> controlRows;
-  Properties properties;
-  std::size_t openedTargets = 0;
+    std::map<std::string, std::optional<std::string>> files;  // folders hold nullopt
+    std::map<std::string, sim::RegValue> registry;             // "KEY : value"
+    std::vector<sim::ControlRow> controlRows;
+    Properties properties;
+    std::size_t openedTargets = 0;
 };
 
-// The names whose content differs between two snapshots (files and registry
-// values).
-std::set<std::string> changedNames(const Snapshot &a, const Snapshot &b) {
-  std::set<std::string> names;
-  auto collect = [&names](const auto &x, const auto &y) {
-    for (const auto &[name, value] : x)
-      if (auto it = y.find(name); it == y.end() || !(it->second == value))
-        names.insert(name);
-    for (const auto &[name, value] : y)
-      if (!x.count(name))
-        names.insert(name);
-  };
-  collect(a.files, b.files);
-  collect(a.registry, b.registry);
-  return names;
+// The files and registry values whose content differs between two snapshots.
+std::set<std::string> changedNames(const Snapshot& a, const Snapshot& b)
+{
+    std::set<std::string> names;
+    auto collect = [&names](const auto& x, const auto& y) {
+        for (const auto& [name, value] : x)
+            if (auto it = y.find(name); it == y.end() || !(it->second == value)) names.insert(name);
+        for (const auto& [name, value] : y)
+            if (!x.count(name)) names.insert(name);
+    };
+    collect(a.files, b.files);
+    collect(a.registry, b.registry);
+    return names;
 }
 
-bool isRegistrationFile(const std::string &name) {
-  std::string lower = name;
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return std::tolower(c); });
-  return lower.size() >= 9 &&
-         lower.compare(lower.size() - 9, 9, "protk.dat") == 0;
+bool isRegistrationFile(std::string name)
+{
+    std::transform(name.begin(), name.end(), name.begin(), [](unsigned char c) { return std::tolower(c); });
+    return name.size() >= 9 && name.compare(name.size() - 9, 9, "protk.dat") == 0;
 }
 
-constexpr const char *kProductKey = "Software\\Kestrane\\Orvella";
+constexpr const char* kProductKey = "Software\\Kestrane\\Orvella";
 
-// Properties as the package leaves them when the actions run; each case changes
-// a few.
+// Properties as the package leaves them when the actions run; each case changes a few.
 const Properties kBaseProperties = {
-    {"UILevel", "5"},
-    {"ALLUSERSPROFILE", "C:\\ProgramData"},
-    {"BrowseToURL", "https://www.kestrane.example/orvella"},
-    {"PROEMBROWSE", "C:\\PTC\\creo2\\"},
-    {"PROECANAME", "setPROEM1DIR"},
-    {"ISBROWSEPATHVALID", "1"},
-    {"ISCMDINSTALL", "0"},
-    {"PROEM1", "1"},
-    {"PROEM1DIR", "C:\\PTC\\wf4-m070"},
-    {"PROEM1VER", "5"},
-    {"PROEWF4", "1"},
-    {"PROEWF4DIR", "C:\\PTC\\wf4-m040"},
-    {"PROEWF5", "1"},
-    {"PROEWF5DIR", "C:\\PTC\\wf5"},
-    {"CREO1", "1"},
-    {"CREO1DIR", "C:\\PTC\\creo1\\"},
-    {"CREO2", "1"},
-    {"CREO2DIR", "C:\\PTC\\creo2\\"},
-    {"WFCUSTOM_DIR_ONE", "C:\\PTC\\wf5"},
-    {"PROE_VER_1", "1"},
-    {"WFCUSTOM_DIR_TWO", "C:\\PTC\\creo2"},
-    {"PROE_VER_2", "1"},
-    {"WFCUSTOM_DIR_THREE", "C:\\PTC\\wf4-m040"},
-    {"PROE_VER_3", "0"},
-    {"USASCIIM1", "C:\\ProgramData\\text\\"},
-    {"PROEWF3TEMP", "C:\\ProgramData\\proeWF3"},
-    {"PROEWF4TEMP", "C:\\ProgramData\\proeWF4"},
-    {"PROEWF5TEMP", "C:\\ProgramData\\proeWF5"},
-    {"CREO1TEMP", "C:\\ProgramData\\creo1"},
-    {"CREO2TEMP", "C:\\ProgramData\\creo2"},
+    {"UILevel", "5"}, {"ALLUSERSPROFILE", "C:\\ProgramData"}, {"BrowseToURL", "https://www.kestrane.example/orvella"},
+    {"PROEMBROWSE", "C:\\PTC\\creo2\\"}, {"PROECANAME", "setPROEM1DIR"}, {"ISBROWSEPATHVALID", "1"},
+    {"ISCMDINSTALL", "0"}, {"PROEM1", "1"}, {"PROEM1DIR", "C:\\PTC\\wf4-m070"}, {"PROEM1VER", "5"},
+    {"PROEWF4", "1"}, {"PROEWF4DIR", "C:\\PTC\\wf4-m040"}, {"PROEWF5", "1"}, {"PROEWF5DIR", "C:\\PTC\\wf5"},
+    {"CREO1", "1"}, {"CREO1DIR", "C:\\PTC\\creo1\\"}, {"CREO2", "1"}, {"CREO2DIR", "C:\\PTC\\creo2\\"},
+    {"WFCUSTOM_DIR_ONE", "C:\\PTC\\wf5"}, {"PROE_VER_1", "1"}, {"WFCUSTOM_DIR_TWO", "C:\\PTC\\creo2"},
+    {"PROE_VER_2", "1"}, {"WFCUSTOM_DIR_THREE", "C:\\PTC\\wf4-m040"}, {"PROE_VER_3", "0"},
+    {"USASCIIM1", "C:\\ProgramData\\text\\"}, {"PROEWF3TEMP", "C:\\ProgramData\\proeWF3"},
+    {"PROEWF4TEMP", "C:\\ProgramData\\proeWF4"}, {"PROEWF5TEMP", "C:\\ProgramData\\proeWF5"},
+    {"CREO1TEMP", "C:\\ProgramData\\creo1"}, {"CREO2TEMP", "C:\\ProgramData\\creo2"},
 };
 
 struct Case {
-  const char *action;
-  const char *variant;
-  Properties changes;
+    const char* action;
+    const char* variant;
+    Properties changes;
 };
 
 const Case kCases[] = {
-    {"BrowseToURL", "", {}},
-    {"isProEInstalled", "", {}},
-    {"isProEInstalled", "command line", {{"ISCMDINSTALL", "1"}}},
-    {"fillInsatlledProeCB", "", {}},
-    {"validateProEBrwPath", "descriptor", {}},
-    {"validateProEBrwPath", "log", {{"PROEMBROWSE", "C:\\PTC\\wf5"}}},
-    {"setAdditionalProeOnCB", "", {{"PROEMBROWSE", "C:\\PTC\\wf4-m070"}}},
-    {"copyProeDllToMoreInstall", "", {}},
-    {"copyProeDllToMoreInstall", "command line", {{"ISCMDINSTALL", "1"}}},
-    {"validateSelection", "", {}},
-    {"checkProTKAccess",
-     "",
-     {{"PROEWF5DIR", "C:\\PTC\\wf5-new"}, {"PROEM1DIR", "C:\\PTC\\gone"}}},
-    {"checkProEFolderAccessRights",
-     "",
-     {{"WFCUSTOM_DIR_ONE", "C:\\PTC\\wf5-new"},
-      {"WFCUSTOM_DIR_TWO", "C:\\PTC\\gone"}}},
-    {"addProEAuxAppInFile", "", {}},
-    {"addCMDEntriesInProtFile", "", {}},
-    {"cleanupProEAuxAppInFile", "", {}},
+    {"BrowseToURL", "", {}}, {"isProEInstalled", "", {}},
+    {"isProEInstalled", "command line", {{"ISCMDINSTALL", "1"}}}, {"fillInsatlledProeCB", "", {}},
+    {"validateProEBrwPath", "descriptor", {}}, {"validateProEBrwPath", "log", {{"PROEMBROWSE", "C:\\PTC\\wf5"}}},
+    {"setAdditionalProeOnCB", "", {{"PROEMBROWSE", "C:\\PTC\\wf4-m070"}}}, {"copyProeDllToMoreInstall", "", {}},
+    {"copyProeDllToMoreInstall", "command line", {{"ISCMDINSTALL", "1"}}}, {"validateSelection", "", {}},
+    {"checkProTKAccess", "", {{"PROEWF5DIR", "C:\\PTC\\wf5-new"}, {"PROEM1DIR", "C:\\PTC\\gone"}}},
+    {"checkProEFolderAccessRights", "",
+     {{"WFCUSTOM_DIR_ONE", "C:\\PTC\\wf5-new"}, {"WFCUSTOM_DIR_TWO", "C:\\PTC\\gone"}}},
+    {"addProEAuxAppInFile", "", {}}, {"addCMDEntriesInProtFile", "", {}}, {"cleanupProEAuxAppInFile", "", {}},
     {"clearTempCommon", "", {}},
-    {"clearTempCommon",
-     "command line",
-     {{"ISCMDINSTALL", "1"}, {"PROEWF5DIR", "C:\\PTC\\wf5-new"}}},
-    {"copyCMDresourcetoUSASCII", "", {{"PROEM1", "0"}}},
-    {"cleanCmdResources", "", {}},
-    {"cleanupDependancies", "", {}},
+    {"clearTempCommon", "command line", {{"ISCMDINSTALL", "1"}, {"PROEWF5DIR", "C:\\PTC\\wf5-new"}}},
+    {"copyCMDresourcetoUSASCII", "", {{"PROEM1", "0"}}}, {"cleanCmdResources", "", {}}, {"cleanupDependancies", "", {}},
 };
 
 class FaultSweep {
 public:
-  FaultSweep() {
-    std::random_device rd;
-    // Every run copies a whole drive: memory-backed storage when the machine
-    // has it.
-    std::error_code ec;
-    const fs::path base = fs::is_directory("/dev/shm", ec)
-                              ? fs::path("/dev/shm")
-                              : fs::temp_directory_path();
-    root_ = base / ("ca-sweep-" + std::to_string(rd()) + std::to_string(rd()));
-    casim::writeDemoScenario(root_ / "template");
-    buildTemplate();
-  }
-  ~FaultSweep() {
-    std::error_code ec;
-    fs::remove_all(root_, ec);
-  }
-
-  struct Outcome {
-    unsigned result = 0;
-    bool threw = false;
-    std::map<std::string, int> handleKinds;
-    std::array<int, static_cast<int>(sim::Op::count_)> calls{};
-    Snapshot after;
-  };
-
-  Outcome run(const Case &c, sim::Op op, int k) {
-    fs::remove_all(drive());
-    fs::copy(root_ / "template" / "drive_c", drive(),
-             fs::copy_options::recursive);
-    Outcome out;
-    sim::Machine m(drive());
-    m.registry() = registry_;
-    m.setEnv("ALLUSERSPROFILE", "C:\\ProgramData");
-    m.properties() = kBaseProperties;
-    for (const auto &[name, value] : c.changes)
-      m.properties()[name] = value;
-    m.controlRows() = controlRows();
-    if (k > 0)
-      m.faults().failAt(op, k);
-    try {
-      for (const auto &entry : ca::kExportedActions)
-        if (std::string(c.action) == entry.name)
-          out.result = entry.entry(m.session());
-    } catch (...) {
-      out.threw = true;
+    FaultSweep()
+    {
+        std::random_device rd;
+        // Every run copies a whole drive: memory-backed storage when the machine has it.
+        std::error_code ec;
+        const fs::path base = fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();
+        root_ = base / ("ca-sweep-" + std::to_string(rd()) + std::to_string(rd()));
+        casim::writeDemoScenario(root_ / "template");
+        buildTemplate();
     }
-    m.faults().clear();
-    out.handleKinds = m.openHandlesByKind();
-    for (int i = 0; i < static_cast<int>(sim::Op::count_); ++i)
-      out.calls[i] = m.faults().calls(sim::Op(i));
-    out.after = snapshot(m);
-    return out;
-  }
+    ~FaultSweep() { std::error_code ec; fs::remove_all(root_, ec); }
 
-  const Snapshot &before() const { return before_; }
+    struct Outcome {
+        unsigned result = 0;
+        bool threw = false;
+        std::map<std::string, int> handleKinds;
+        std::array<int, static_cast<int>(sim::Op::count_)> calls{};
+        Snapshot after;
+    };
+
+    // The case's action on a fresh copy of the machine, with call k of `op` failing (k 0: none).
+    Outcome run(const Case& c, sim::Op op, int k)
+    {
+        fs::remove_all(drive());
+        fs::copy(root_ / "template" / "drive_c", drive(), fs::copy_options::recursive);
+        Outcome out;
+        sim::Machine m(drive());
+        m.registry() = registry_;
+        m.setEnv("ALLUSERSPROFILE", "C:\\ProgramData");
+        m.properties() = kBaseProperties;
+        for (const auto& [name, value] : c.changes) m.properties()[name] = value;
+        m.controlRows() = controlRows();
+        if (k > 0) m.faults().failAt(op, k);
+        try {
+            for (const auto& entry : ca::kExportedActions)
+                if (std::string(c.action) == entry.name) out.result = entry.entry(m.session());
+        } catch (...) {
+            out.threw = true;
+        }
+        m.faults().clear();
+        out.handleKinds = m.openHandlesByKind();
+        for (int i = 0; i < static_cast<int>(sim::Op::count_); ++i) out.calls[i] = m.faults().calls(sim::Op(i));
+        out.after = snapshot(m);
+        return out;
+    }
+
+    const Snapshot& before() const { return before_; }
 
 private:
-  fs::path drive() const { return root_ / "run"; }
+    fs::path drive() const { return root_ / "run"; }
 
-  static std::vector<sim::ControlRow> controlRows() {
-    std::vector<sim::ControlRow> rows;
-    for (int i = 1; i <= 8; ++i) {
-      const std::string n = std::to_string(i);
-      rows.push_back(
-          {{"RunTimeDestinationFolder", "CheckBox" + n, "CheckBox", "20", "40",
-            "330", "17", "3", "PROE_VER_" + n, "[WFCUSTOM]",
-            "CheckBox" + std::to_string(i % 8 + 1), "|"},
-           false});
-    }
-    return rows;
-  }
-
-  Snapshot snapshot(sim::Machine &m) const {
-    Snapshot s;
-    for (auto it = fs::recursive_directory_iterator(drive());
-         it != fs::recursive_directory_iterator(); ++it) {
-      const std::string name =
-          fs::relative(it->path(), drive()).generic_string();
-      if (it->is_directory()) {
-        s.files[name] = std::nullopt;
-      } else {
-        std::ifstream in(it->path(), std::ios::binary);
-        s.files[name] = std::string(std::istreambuf_iterator<char>(in), {});
-      }
-    }
-    for (const auto &[key, values] : m.registry().flatten())
-      for (const auto &[name, value] : values)
-        s.registry[key + " : " + name] = value;
-    s.controlRows = m.controlRows();
-    s.properties = m.properties();
-    s.openedTargets = m.openedTargets().size();
-    return s;
-  }
-
-  // The demo's five hosts and staging area, plus what an earlier installation
-  // left: two listed installations deployed and registered, their records,
-  // the release records, and a Wildfire 5.0 folder that received the runtime.
-  void buildTemplate() {
-    const fs::path c = root_ / "template" / "drive_c";
-    auto put = [&c](const std::string &path, const std::string &text) {
-      fs::create_directories((c / path).parent_path());
-      std::ofstream(c / path, std::ios::binary) << text;
-    };
-    for (const char *file :
-         {"Microsoft.VC90.CRT/msvcr90.dll", "Microsoft.VC90.CRT/msvcp90.dll",
-          "Microsoft.VC90.CRT/Microsoft.VC90.CRT.manifest",
-          "Microsoft.VC100/mfc100.dll", "Microsoft.VC100/msvcp100.dll",
-          "Microsoft.VC100/msvcr100.dll", "Microsoft.VC90.MFC/mfc90.dll",
-          "Microsoft.VC90.MFC/Microsoft.VC90.MFC.manifest"})
-      put(std::string("PTC/wf5-runtime/x86e_win64/obj/") + file, "runtime");
-    fs::create_directories(c / "PTC/wf5-new/x86e_win64/obj");
-    put("PTC/wf5-new/text/usascii/host.txt", "host");
-
+    static std::vector<sim::ControlRow> controlRows()
     {
-      sim::Machine m(c);
-      m.registry().importFile(root_ / "template" / "machine.reg");
-      m.setEnv("ALLUSERSPROFILE", "C:\\ProgramData");
-      ca::deployToInstallation("C:\\PTC\\wf4-m040", 5);
-      ca::deployToInstallation("C:\\PTC\\creo1", 8);
-      auto &reg = m.registry();
-      reg.setString(kProductKey, "WFCUSTOM_DIR_ONE", "C:\\PTC\\wf4-m040");
-      reg.setString(kProductKey, "WFCUSTOM_DIR_TWO", "C:\\PTC\\creo1");
-      reg.setString(kProductKey, "Install_CREO1_dir", "C:\\PTC\\creo1\\");
-      reg.setString(kProductKey, "Install_CREO2_dir", "");
-      reg.setString(kProductKey, "Install_WF5_dir", "C:\\PTC\\wf5-runtime\\");
-      reg.setString(kProductKey, "Install_WF4_dir", "C:\\PTC\\wf4-m040\\");
-      registry_ = reg;
+        std::vector<sim::ControlRow> rows;
+        for (int i = 1; i <= 8; ++i) {
+            const std::string n = std::to_string(i);
+            rows.push_back({{"RunTimeDestinationFolder", "CheckBox" + n, "CheckBox", "20", "40", "330", "17", "3",
+                             "PROE_VER_" + n, "[WFCUSTOM]", "CheckBox" + std::to_string(i % 8 + 1), "|"}});
+        }
+        return rows;
     }
 
-    // The "before" state, taken on a fresh copy as every run starts from one.
-    fs::copy(c, drive(), fs::copy_options::recursive);
-    sim::Machine fresh(drive());
-    fresh.registry() = registry_;
-    fresh.controlRows() = controlRows();
-    before_ = snapshot(fresh);
-  }
+    Snapshot snapshot(sim::Machine& m) const
+    {
+        Snapshot s;
+        for (const auto& item : fs::recursive_directory_iterator(drive())) {
+            const std::string name = fs::relative(item.path(), drive()).generic_string();
+            if (item.is_directory()) {
+                s.files[name] = std::nullopt;
+            } else {
+                std::ifstream in(item.path(), std::ios::binary);
+                s.files[name] = std::string(std::istreambuf_iterator<char>(in), {});
+            }
+        }
+        for (const auto& [key, values] : m.registry().flatten())
+            for (const auto& [name, value] : values) s.registry[key + " : " + name] = value;
+        s.controlRows = m.controlRows();
+        s.properties = m.properties();
+        s.openedTargets = m.openedTargets().size();
+        return s;
+    }
 
-  fs::path root_;
-  sim::Registry registry_;
-  Snapshot before_;
+    // The demo's five hosts and staging area, plus what an earlier installation
+    // left: two listed installations deployed and registered, their records,
+    // the release records, and a Wildfire 5.0 folder that received the runtime.
+    void buildTemplate()
+    {
+        const fs::path c = root_ / "template" / "drive_c";
+        for (const char* file : {"Microsoft.VC90.CRT/msvcr90.dll", "Microsoft.VC90.CRT/msvcp90.dll",
+                                 "Microsoft.VC90.CRT/Microsoft.VC90.CRT.manifest", "Microsoft.VC100/mfc100.dll",
+                                 "Microsoft.VC100/msvcp100.dll", "Microsoft.VC100/msvcr100.dll",
+                                 "Microsoft.VC90.MFC/mfc90.dll", "Microsoft.VC90.MFC/Microsoft.VC90.MFC.manifest"}) {
+            const fs::path p = c / "PTC/wf5-runtime/x86e_win64/obj" / file;
+            fs::create_directories(p.parent_path());
+            std::ofstream(p, std::ios::binary) << "runtime";
+        }
+        fs::create_directories(c / "PTC/wf5-new/x86e_win64/obj");
+        fs::create_directories(c / "PTC/wf5-new/text/usascii");
+        std::ofstream(c / "PTC/wf5-new/text/usascii/host.txt", std::ios::binary) << "host";
+        {
+            sim::Machine m(c);
+            m.registry().importFile(root_ / "template" / "machine.reg");
+            m.setEnv("ALLUSERSPROFILE", "C:\\ProgramData");
+            ca::deployToInstallation("C:\\PTC\\wf4-m040", 5);
+            ca::deployToInstallation("C:\\PTC\\creo1", 8);
+            for (const auto& [name, folder] :
+                 {std::pair{"WFCUSTOM_DIR_ONE", "C:\\PTC\\wf4-m040"}, {"WFCUSTOM_DIR_TWO", "C:\\PTC\\creo1"},
+                  {"Install_CREO1_dir", "C:\\PTC\\creo1\\"}, {"Install_CREO2_dir", ""},
+                  {"Install_WF5_dir", "C:\\PTC\\wf5-runtime\\"}, {"Install_WF4_dir", "C:\\PTC\\wf4-m040\\"}})
+                m.registry().setString(kProductKey, name, folder);
+            registry_ = m.registry();
+        }
+        // The "before" state, taken on a fresh copy as every run starts from one.
+        fs::copy(c, drive(), fs::copy_options::recursive);
+        sim::Machine fresh(drive());
+        fresh.registry() = registry_;
+        fresh.controlRows() = controlRows();
+        before_ = snapshot(fresh);
+    }
+
+    fs::path root_;
+    sim::Registry registry_;
+    Snapshot before_;
 };
 
-int sweepStride() {
-  if (const char *s = std::getenv("CA_SWEEP_STRIDE"))
-    return std::max(1, std::atoi(s));
-  return 1;
+int sweepStride()
+{
+    const char* s = std::getenv("CA_SWEEP_STRIDE");
+    return s ? std::max(1, std::atoi(s)) : 1;
 }
 
-} // namespace
+}  // namespace
 
-TEST(FaultSweep, EveryActionSurvivesEveryFailingCall) {
-  FaultSweep sweep;
-  const int stride = sweepStride();
-  std::map<std::string, int> perAction;
-  int total = 0;
-  int reported = 0;
-  auto fail = [&reported](const std::string &what) {
-    if (++reported <= 40)
-      ADD_FAILURE() << what;
-  };
-
-  for (const Case &c : kCases) {
-    const bool cleanup = std::string(c.action) == "cleanupDependancies";
-    const FaultSweep::Outcome good = sweep.run(c, sim::Op::fileOpen, 0);
-    const std::set<std::string> goodChanges =
-        changedNames(sweep.before(), good.after);
-    ASSERT_FALSE(good.threw) << c.action;
-    ASSERT_TRUE(good.handleKinds.empty()) << c.action;
-    ASSERT_EQ(good.result, cleanup ? 1u : 0u) << c.action;
-    // Every case must do real work on this machine, or it would prove nothing.
-    ASSERT_TRUE(!goodChanges.empty() ||
-                good.after.properties != kBaseProperties ||
-                good.after.controlRows != sweep.before().controlRows ||
-                good.after.openedTargets > 0)
-        << c.action << " changed nothing";
-    for (int o = 0; o < static_cast<int>(sim::Op::count_); ++o) {
-      const sim::Op op = static_cast<sim::Op>(o);
-      for (int k = 1; k <= good.calls[o]; k += stride) {
-        const FaultSweep::Outcome bad = sweep.run(c, op, k);
-        ++total;
-        ++perAction[c.action];
-        const std::string what = std::string(c.action) + " " + c.variant +
-                                 ": " + sim::opName(op) + " call " +
-                                 std::to_string(k) + " fails";
-        if (bad.threw)
-          fail(what + ": an exception escaped");
-        const int removalCalls =
-            bad.calls[static_cast<int>(sim::Op::deleteFile)] +
-            bad.calls[static_cast<int>(sim::Op::removeDirectory)];
-        const unsigned expected = cleanup && removalCalls > 0 ? 1u : 0u;
-        if (bad.result != expected)
-          fail(what + ": returned " + std::to_string(bad.result) +
-               ", expected " + std::to_string(expected));
-        for (const auto &[kind, n] : bad.handleKinds)
-          fail(what + ": " + std::to_string(n) + " " + kind +
-               " handle(s) left open");
-        for (const std::string &name :
-             changedNames(sweep.before(), bad.after)) {
-          if (!goodChanges.count(name))
-            fail(what + ": changed " + name +
-                 ", which a successful run leaves");
-          if (!isRegistrationFile(name))
-            continue;
-          auto get = [&name](const Snapshot &s) {
-            auto it = s.files.find(name);
-            return it == s.files.end()
-                       ? std::optional<std::optional<std::string>>()
-                       : it->second;
-          };
-          if (get(bad.after) != get(good.after))
-            fail(what + ": " + name + " left half-written");
+TEST(FaultSweep, EveryActionSurvivesEveryFailingCall)
+{
+    FaultSweep sweep;
+    const int stride = sweepStride();
+    std::map<std::string, int> perAction;
+    int total = 0, reported = 0;
+    auto fail = [&reported](const std::string& what) {
+        if (++reported <= 40) ADD_FAILURE() << what;
+    };
+    for (const Case& c : kCases) {
+        const bool cleanup = std::string(c.action) == "cleanupDependancies";
+        const FaultSweep::Outcome good = sweep.run(c, sim::Op::fileOpen, 0);
+        const std::set<std::string> goodChanges = changedNames(sweep.before(), good.after);
+        ASSERT_FALSE(good.threw) << c.action;
+        ASSERT_TRUE(good.handleKinds.empty()) << c.action;
+        ASSERT_EQ(good.result, cleanup ? 1u : 0u) << c.action;
+        // Every case must do real work on this machine, or it would prove nothing.
+        ASSERT_TRUE(!goodChanges.empty() || good.after.properties != kBaseProperties ||
+                    good.after.controlRows != sweep.before().controlRows || good.after.openedTargets > 0)
+            << c.action << " changed nothing";
+        for (int o = 0; o < static_cast<int>(sim::Op::count_); ++o) {
+            const sim::Op op = static_cast<sim::Op>(o);
+            for (int k = 1; k <= good.calls[o]; k += stride) {
+                const FaultSweep::Outcome bad = sweep.run(c, op, k);
+                ++total;
+                ++perAction[c.action];
+                const std::string what = std::string(c.action) + " " + c.variant + ": " + sim::opName(op) + " call " +
+                                         std::to_string(k) + " fails";
+                if (bad.threw) fail(what + ": an exception escaped");
+                const int removals = bad.calls[static_cast<int>(sim::Op::deleteFile)] +
+                                     bad.calls[static_cast<int>(sim::Op::removeDirectory)];
+                const unsigned expected = cleanup && removals > 0 ? 1u : 0u;
+                if (bad.result != expected)
+                    fail(what + ": returned " + std::to_string(bad.result) + ", expected " + std::to_string(expected));
+                for (const auto& [kind, n] : bad.handleKinds)
+                    fail(what + ": " + std::to_string(n) + " " + kind + " handle(s) left open");
+                for (const std::string& name : changedNames(sweep.before(), bad.after)) {
+                    if (!goodChanges.count(name)) fail(what + ": changed " + name + ", which a successful run leaves");
+                    auto file = [&name](const Snapshot& s) {
+                        auto it = s.files.find(name);
+                        return it == s.files.end() ? std::optional<std::optional<std::string>>() : it->second;
+                    };
+                    if (isRegistrationFile(name) && file(bad.after) != file(good.after))
+                        fail(what + ": " + name + " left half-written");
+                }
+                // The dialog keeps all its check boxes, tooltip or not.
+                for (const sim::ControlRow& row : sweep.before().controlRows)
+                    if (std::none_of(bad.after.controlRows.begin(), bad.after.controlRows.end(),
+                                     [&row](const sim::ControlRow& r) { return r.fields[1] == row.fields[1]; }))
+                        fail(what + ": the dialog lost " + row.fields[1]);
+            }
         }
-        // The dialog keeps all its check boxes, tooltip or not.
-        for (const sim::ControlRow &row : sweep.before().controlRows)
-          if (std::none_of(bad.after.controlRows.begin(),
-                           bad.after.controlRows.end(),
-                           [&row](const sim::ControlRow &r) {
-                             return r.fields[1] == row.fields[1];
-                           }))
-            fail(what + ": the dialog lost " + row.fields[1]);
-      }
     }
-  }
-
-  std::printf(
-      "[ fault sweep ] %d injected failures (every %d%s call of each kind)\n",
-      total, stride, stride == 1 ? "st" : "th");
-  for (const auto &[action, n] : perAction)
-    std::printf("[ fault sweep ]   %-28s %5d\n", action.c_str(), n);
-  EXPECT_EQ(perAction.size(), std::size(ca::kExportedActions));
+    std::printf("[ fault sweep ] %d injected failures (every %d%s call of each kind)\n", total, stride,
+                stride == 1 ? "st" : "th");
+    for (const auto& [action, n] : perAction) std::printf("[ fault sweep ]   %-28s %5d\n", action.c_str(), n);
+    EXPECT_EQ(perAction.size(), std::size(ca::kExportedActions));
 }

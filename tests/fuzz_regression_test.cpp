@@ -4,13 +4,11 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <ostream>
 #include <string>
-#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -20,39 +18,27 @@ void PrintTo(const Target& target, std::ostream* out) { *out << target.name; }
 
 namespace {
 
-const fs::path kFuzzDir = fs::path(__FILE__).parent_path().parent_path() / "fuzz";
-
-std::vector<fs::path> savedInputs(const std::string& target)
-{
-    std::vector<fs::path> files;
-    for (const char* kind : {"corpus", "regressions"}) {
-        const fs::path folder = kFuzzDir / kind / target;
-        std::error_code ec;
-        if (!fs::is_directory(folder, ec)) continue;
-        for (const auto& entry : fs::recursive_directory_iterator(folder))
-            if (entry.is_regular_file()) files.push_back(entry.path());
-    }
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
 class FuzzRegression : public ::testing::TestWithParam<fuzz::Target> {};
 
 TEST_P(FuzzRegression, SavedInputsKeepEveryInvariant)
 {
     const fuzz::Target& target = GetParam();
-    const std::vector<fs::path> files = savedInputs(target.name);
-    EXPECT_FALSE(files.empty()) << "no seed corpus for " << target.name;
-    for (const fs::path& file : files) {
-        std::ifstream in(file, std::ios::binary);
-        ASSERT_TRUE(in) << file;
-        const std::string bytes((std::istreambuf_iterator<char>(in)), {});
-        try {
-            target.run(bytes);
-        } catch (const std::exception& error) {
-            ADD_FAILURE() << file << ": " << error.what();
+    int inputs = 0;
+    for (const char* kind : {"corpus", "regressions"}) {
+        const fs::path folder = fs::path(__FILE__).parent_path().parent_path() / "fuzz" / kind / target.name;
+        if (!fs::is_directory(folder)) continue;
+        for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+            if (!entry.is_regular_file()) continue;
+            ++inputs;
+            std::ifstream in(entry.path(), std::ios::binary);
+            try {
+                target.run(std::string((std::istreambuf_iterator<char>(in)), {}));
+            } catch (const std::exception& error) {
+                ADD_FAILURE() << entry.path() << ": " << error.what();
+            }
         }
     }
+    EXPECT_GT(inputs, 0) << "no seed corpus for " << target.name;
 }
 
 INSTANTIATE_TEST_SUITE_P(Targets, FuzzRegression, ::testing::ValuesIn(fuzz::targets()),

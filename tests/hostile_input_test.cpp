@@ -1,371 +1,264 @@
 // Input the library does not control: registry values, installer properties,
 // folder names, host logs, registration files and descriptors of every odd
 // shape. Each must get the sound answer, and none may crash, hang or leak.
-#include "core/actions.h"
 #include "sim_fixture.h"
 
 #include <chrono>
 #include <cstdint>
-#include <random>
-#include <string>
-#include <vector>
 
 namespace {
 
-const char *const kWf4Key = "SOFTWARE\\PTC\\Pro/ENGINEER\\Wildfire 4.0\\M070";
-const char *const kProductKey = "Software\\Kestrane\\Orvella";
+const char* const kWf4Key = "SOFTWARE\\PTC\\Pro/ENGINEER\\Wildfire 4.0\\M070";
+const char* const kProductKey = "Software\\Kestrane\\Orvella";
 
-const std::string kEntry =
-    "name Orvella\r\nstartup DLL\r\ndelay_start FALSE\r\nallow_stop  TRUE\r\n"
-    "exec_file "
-    "$PRO_DIRECTORY\\$PRO_MACHINE_TYPE\\obj\\orvbridge.dll\r\ntext_dir "
-    "$PRO_DIRECTORY\r\nend\r\n";
-
-std::vector<std::uint8_t> bytes(const std::string &text) {
-  return {text.begin(), text.end()};
-}
-std::vector<std::uint8_t> zeroEnded(const std::string &text) {
-  return bytes(text + '\0');
-}
+std::vector<std::uint8_t> bytes(const std::string& text) { return {text.begin(), text.end()}; }
+std::vector<std::uint8_t> zeroEnded(const std::string& text) { return bytes(text + '\0'); }
 
 // A folder on C: of exactly `length` characters, "C:\" included, in parts
 // short enough for the host's file system.
-std::string folderOfLength(std::size_t length) {
-  std::string folder = "C:\\long";
-  while (folder.size() < length) {
-    folder += '\\';
-    folder +=
-        std::string(std::min<std::size_t>(100, length - folder.size()), 'd');
-    if (folder.back() == '\\')
-      folder.back() = 'd';
-  }
-  return folder;
+std::string folderOfLength(std::size_t length)
+{
+    std::string folder = "C:\\long";
+    while (folder.size() < length) {
+        folder += '\\';
+        folder += std::string(std::min<std::size_t>(100, length - folder.size()), 'd');
+        if (folder.back() == '\\') folder.back() = 'd';
+    }
+    return folder;
 }
-
-} // namespace
 
 class HostileInputTest : public SimTest {
 protected:
-  void SetUp() override {
-    SimTest::SetUp();
-    setProperty("UILevel", "5");
-  }
-  unsigned run(const std::string &action) {
-    for (const auto &entry : ca::kExportedActions)
-      if (action == entry.name) {
-        const unsigned result = entry.entry(session());
-        EXPECT_EQ(machine().openHandles(), 0) << action;
-        return result;
-      }
-    ADD_FAILURE() << "no action " << action;
-    return 0;
-  }
-  unsigned runAll() {
-    unsigned results = 0;
-    for (const auto &entry : ca::kExportedActions)
-      results += run(entry.name);
-    return results;
-  }
-  std::string onCWindows(const std::string &folder) { return folder.substr(3); }
-  void hostAt(const std::string &folder) { makeHost(onCWindows(folder)); }
-  void setValue(const char *key, const char *name, std::uint32_t type,
-                std::vector<std::uint8_t> data) {
-    machine().registry().setValue(key, name,
-                                  sim::RegValue{type, std::move(data)});
-  }
-  void registerWf4(const std::string &folder) {
-    auto &reg = machine().registry();
-    reg.setString(kWf4Key, "InstallDir", folder);
-    reg.setString(kWf4Key, "DateCode", "2009070");
-    reg.setString(kWf4Key, "Shipcode", "M070");
-  }
+    void SetUp() override
+    {
+        SimTest::SetUp();
+        setProperty("UILevel", "5");
+    }
+    void setValue(const char* key, const char* name, std::uint32_t type, std::vector<std::uint8_t> data)
+    {
+        machine().registry().setValue(key, name, sim::RegValue{type, std::move(data)});
+    }
+    void registerWf4(const std::string& folder)
+    {
+        for (const auto& [name, value] : {std::pair{"InstallDir", folder.c_str()}, {"DateCode", "2009070"},
+                                          {"Shipcode", "M070"}})
+            machine().registry().setString(kWf4Key, name, value);
+    }
 };
 
 // InstallDir, DateCode and Shipcode of every type and size: the installation
 // counts only when each value is text that fits its 260-byte buffer.
-TEST_F(HostileInputTest, RegistryValuesOfEveryShape) {
-  makeHost("PTC\\wf4");
-  const std::string dir = "C:\\PTC\\wf4";
-  const std::string digits259(259, '7');
-  const struct {
-    const char *value;
-    std::uint32_t type;
-    std::vector<std::uint8_t> data;
-    bool found;
-  } cases[] = {
-      {"InstallDir", 1, zeroEnded(dir), true},
-      {"InstallDir", 1, bytes(dir),
-       true}, // no terminating zero: the cleared buffer ends it
-      {"InstallDir", 2, zeroEnded(dir), true},
-      {"InstallDir", 7, zeroEnded(dir + '\0'), true},
-      {"InstallDir", 4, {1, 0, 0, 0}, false},
-      {"InstallDir", 3, {0xff, 0xfe, 0x00, 0x41}, false},
-      {"InstallDir", 1, {}, false},
-      {"InstallDir", 1, {0}, false},
-      {"InstallDir", 1, zeroEnded(dir + std::string(259 - dir.size(), '\0')),
-       true}, // 260 bytes, zeros after
-      {"InstallDir", 1, bytes(std::string(260, 'x')), false},
-      {"InstallDir", 1, zeroEnded(std::string(260, 'x')), false}, // 261 bytes
-      {"DateCode", 1, zeroEnded(digits259), true},
-      {"DateCode", 1, bytes(std::string(260, '7')), false},
-      {"DateCode", 1, zeroEnded(std::string(260, '7')), false},
-      {"DateCode", 1, bytes("2009"), true},
-      {"DateCode", 4, {0x31, 0x32, 0, 0}, true}, // its bytes read as "12"
-      {"DateCode", 1, {}, false},
-      {"DateCode", 1, zeroEnded("-5"), false},
-      {"DateCode", 1, zeroEnded("99999999999999999999999"), true},
-      {"Shipcode", 1, zeroEnded(std::string(259, 'S')),
-       true}, // its label does not fit: no label
-      {"Shipcode", 1, bytes(std::string(260, 'S')), true},
-      {"Shipcode", 1, zeroEnded(std::string(260, 'S')), true},
-      {"Shipcode", 3, {}, true},
-      {"Shipcode", 1,
-       bytes("M0\0"
-             "70"),
-       true},
-  };
-  for (const auto &c : cases) {
-    registerWf4(dir);
-    setValue(kWf4Key, c.value, c.type, c.data);
-    machine().properties().clear();
-    run("isProEInstalled");
-    EXPECT_EQ(property("PROEWF4"), c.found ? "1" : "")
-        << c.value << " of " << c.data.size() << " bytes";
-    EXPECT_LT(property("SHIPCODE4").size(), 260u);
-    run("fillInsatlledProeCB");
-    EXPECT_LT(property("WFCUSTOM_ONE").size(), 300u);
-  }
+TEST_F(HostileInputTest, RegistryValuesOfEveryShape)
+{
+    makeHost("PTC\\wf4");
+    const std::string dir = "C:\\PTC\\wf4";
+    const struct {
+        const char* value;
+        std::uint32_t type;
+        std::vector<std::uint8_t> data;
+        bool found;
+    } cases[] = {
+        {"InstallDir", 1, zeroEnded(dir), true}, {"InstallDir", 2, zeroEnded(dir), true},
+        {"InstallDir", 1, bytes(dir), true},  // no terminating zero: the cleared buffer ends it
+        {"InstallDir", 7, zeroEnded(dir + '\0'), true}, {"InstallDir", 4, {1, 0, 0, 0}, false},
+        {"InstallDir", 3, {0xff, 0xfe, 0x00, 0x41}, false}, {"InstallDir", 1, {}, false}, {"InstallDir", 1, {0}, false},
+        {"InstallDir", 1, zeroEnded(dir + std::string(259 - dir.size(), '\0')), true},  // 260 bytes, zeros after
+        {"InstallDir", 1, bytes(std::string(260, 'x')), false},
+        {"InstallDir", 1, zeroEnded(std::string(260, 'x')), false},  // 261 bytes
+        {"DateCode", 1, zeroEnded(std::string(259, '7')), true}, {"DateCode", 1, bytes(std::string(260, '7')), false},
+        {"DateCode", 1, zeroEnded(std::string(260, '7')), false}, {"DateCode", 1, bytes("2009"), true},
+        {"DateCode", 4, {0x31, 0x32, 0, 0}, true},  // its bytes read as "12"
+        {"DateCode", 1, {}, false}, {"DateCode", 1, zeroEnded("-5"), false},
+        {"DateCode", 1, zeroEnded("99999999999999999999999"), true},
+        {"Shipcode", 1, zeroEnded(std::string(259, 'S')), true},  // its label does not fit: no label
+        {"Shipcode", 1, bytes(std::string(260, 'S')), true}, {"Shipcode", 1, zeroEnded(std::string(260, 'S')), true},
+        {"Shipcode", 3, {}, true}, {"Shipcode", 1, bytes(std::string("M0\0" "70", 5)), true},
+    };
+    for (const auto& c : cases) {
+        registerWf4(dir);
+        setValue(kWf4Key, c.value, c.type, c.data);
+        machine().properties().clear();
+        run("isProEInstalled");
+        EXPECT_EQ(property("PROEWF4"), c.found ? "1" : "") << c.value << " of " << c.data.size() << " bytes";
+        EXPECT_LT(property("SHIPCODE4").size(), 260u);
+        run("fillInsatlledProeCB");
+        EXPECT_LT(property("WFCUSTOM_ONE").size(), 300u);
+    }
 
-  // Product records of every shape: only a text that fits names a folder.
-  writeFile("PTC\\rt\\x86e_win64\\obj\\Microsoft.VC100\\mfc100.dll", "runtime");
-  const std::string rt = "C:\\PTC\\rt\\";
-  const struct {
-    std::uint32_t type;
-    std::vector<std::uint8_t> data;
-    unsigned result;
-  } records[] = {
-      {1, zeroEnded(rt), 1},
-      {1, bytes(rt), 1},
-      {1, zeroEnded(rt + std::string(259 - rt.size(), '\0')), 1},
-      {4, {7, 0, 0, 0}, 1}, // any type is taken as text: "\a" names no folder,
-                            // and nothing is there
-      {3, {}, 0},
-      {1, bytes(std::string(260, 'r')), 0},
-      {1, zeroEnded(std::string(260, 'r')), 0},
-  };
-  for (const auto &r : records) {
-    setValue(kProductKey, "Install_WF5_dir", r.type, r.data);
-    for (const auto &slot : {"WFCUSTOM_DIR_ONE", "Install_CREO1_dir"})
-      setValue(kProductKey, slot, r.type, r.data);
-    EXPECT_EQ(run("cleanupDependancies"), r.result)
-        << r.data.size() << " bytes";
-    run("cleanCmdResources");
-    run("cleanupProEAuxAppInFile");
-    EXPECT_FALSE(machine().registry().value(kProductKey, "WFCUSTOM_DIR_ONE"));
-    EXPECT_TRUE(exists("PTC\\wf4\\x86e_win64\\obj\\xtop.exe"));
-  }
+    // Product records of every shape: only a text that fits names a folder.
+    writeFile("PTC\\rt\\x86e_win64\\obj\\Microsoft.VC100\\mfc100.dll", "runtime");
+    const std::string rt = "C:\\PTC\\rt\\";
+    const struct {
+        std::uint32_t type;
+        std::vector<std::uint8_t> data;
+        unsigned result;
+    } records[] = {
+        {1, zeroEnded(rt), 1}, {1, bytes(rt), 1}, {1, zeroEnded(rt + std::string(259 - rt.size(), '\0')), 1},
+        {4, {7, 0, 0, 0}, 1},  // any type is taken as text: "\a" names no folder, and nothing is there
+        {3, {}, 0}, {1, bytes(std::string(260, 'r')), 0}, {1, zeroEnded(std::string(260, 'r')), 0}};
+    for (const auto& r : records) {
+        for (const char* name : {"Install_WF5_dir", "WFCUSTOM_DIR_ONE", "Install_CREO1_dir"})
+            setValue(kProductKey, name, r.type, r.data);
+        EXPECT_EQ(run("cleanupDependancies"), r.result) << r.data.size() << " bytes";
+        run("cleanCmdResources");
+        run("cleanupProEAuxAppInFile");
+        EXPECT_FALSE(machine().registry().value(kProductKey, "WFCUSTOM_DIR_ONE"));
+        EXPECT_TRUE(exists("PTC\\wf4\\x86e_win64\\obj\\xtop.exe"));
+    }
 }
 
 // Properties far longer than the buffers: read as nothing, never in part, and
 // every action still returns what it documents.
-TEST_F(HostileInputTest, OverlongProperties) {
-  makeHost("PTC\\wf4");
-  writeFile("PTC\\wf4\\text\\protk.dat", "name Other\r\n");
-  const char *const names[] = {
-      "PROEMBROWSE",      "BrowseToURL", "PROEM1VER",  "PROEM1DIR",
-      "PROEWF4DIR",       "CREO2DIR",    "USASCIIM1",  "ALLUSERSPROFILE",
-      "WFCUSTOM_DIR_ONE", "PROEWF5TEMP", "PROECANAME", "ISCMDINSTALL"};
-  for (const std::size_t length : {259u, 260u, 1039u, 1040u, 5000u}) {
-    machine().properties().clear();
-    machine().openedTargets().clear();
-    // A path that leads to the host, then runs on.
-    const std::string value = "C:\\PTC\\wf4\\" + std::string(length - 11, '9');
-    for (const char *name : names)
-      setProperty(name, value);
-    for (const char *name :
-         {"PROEWF4", "PROEM1", "PROE_VER_1", "ISBROWSEPATHVALID"})
-      setProperty(name, "1");
-    EXPECT_EQ(runAll(), 0u) << length;
-    EXPECT_EQ(machine().openedTargets().size(), length < 1040 ? 1u : 0u)
-        << length;
-    EXPECT_EQ(readFile("PTC\\wf4\\text\\protk.dat"), "name Other\r\n")
-        << length;
-    EXPECT_EQ(property("PROEM1VER"), value);
-    for (const auto &[name, text] : machine().properties())
-      if (text != value)
-        EXPECT_LT(text.size(), 300u) << name;
-  }
+TEST_F(HostileInputTest, OverlongProperties)
+{
+    makeHost("PTC\\wf4");
+    writeFile("PTC\\wf4\\text\\protk.dat", "name Other\r\n");
+    for (const std::size_t length : {259u, 260u, 1039u, 1040u, 5000u}) {
+        machine().properties().clear();
+        machine().openedTargets().clear();
+        // A path that leads to the host, then runs on.
+        const std::string value = "C:\\PTC\\wf4\\" + std::string(length - 11, '9');
+        for (const char* name : {"PROEMBROWSE", "BrowseToURL", "PROEM1VER", "PROEM1DIR", "PROEWF4DIR", "CREO2DIR",
+                                 "USASCIIM1", "ALLUSERSPROFILE", "WFCUSTOM_DIR_ONE", "PROEWF5TEMP", "PROECANAME",
+                                 "ISCMDINSTALL"})
+            setProperty(name, value);
+        for (const char* name : {"PROEWF4", "PROEM1", "PROE_VER_1", "ISBROWSEPATHVALID"}) setProperty(name, "1");
+        unsigned results = 0;
+        for (const auto& entry : ca::kExportedActions) results += run(entry.name);
+        EXPECT_EQ(results, 0u) << length;
+        EXPECT_EQ(machine().openedTargets().size(), length < 1040 ? 1u : 0u) << length;
+        EXPECT_EQ(readFile("PTC\\wf4\\text\\protk.dat"), "name Other\r\n") << length;
+        EXPECT_EQ(property("PROEM1VER"), value);
+        for (const auto& [name, text] : machine().properties())
+            if (text != value) EXPECT_LT(text.size(), 300u) << name;
+    }
 }
 
 // A folder counts only while every path built from it fits 260 bytes: one
 // character more and nothing is read, written or registered there.
-TEST_F(HostileInputTest, FoldersWhoseDerivedPathsJustFitOrNot) {
-  const std::size_t exe = std::string("\\x86e_win64\\obj\\xtop.exe").size();
-  const std::size_t protk = std::string("\\text\\protk.dat").size();
-  const std::size_t execLine =
-      std::string("exec_file \\x86e_win64\\obj\\orvbridge.dll").size();
-  const struct {
-    const char *action;
-    std::size_t longest; // the longest folder that still works
-  } cases[] = {
-      {"isProEInstalled", 259 - exe},
-      {"addProEAuxAppInFile", 259 - protk},
-      {"addCMDEntriesInProtFile", 259 - execLine},
-  };
-  for (const auto &c : cases) {
-    for (const std::size_t length : {c.longest, c.longest + 1}) {
-      const std::string folder = folderOfLength(length);
-      ASSERT_EQ(folder.size(), length);
-      hostAt(folder);
-      makeFolder(onCWindows(folder) + "\\text");
-      registerWf4(folder);
-      machine().properties().clear();
-      setProperty("PROEWF4", "1");
-      setProperty("PROEWF4DIR", folder);
-      run(c.action);
-      const bool works = length == c.longest;
-      if (std::string(c.action) == "isProEInstalled")
-        EXPECT_EQ(property("PROEWF4DIR"), works ? folder : "") << length;
-      else
-        EXPECT_EQ(exists(onCWindows(folder) + "\\text\\protk.dat"), works)
-            << c.action << " " << length;
-      std::filesystem::remove_all(onC("long"));
+TEST_F(HostileInputTest, FoldersWhoseDerivedPathsJustFitOrNot)
+{
+    const std::pair<const char*, std::size_t> cases[] = {  // the action, the longest folder that still works
+        {"isProEInstalled", 259 - std::string("\\x86e_win64\\obj\\xtop.exe").size()},
+        {"addProEAuxAppInFile", 259 - std::string("\\text\\protk.dat").size()},
+        {"addCMDEntriesInProtFile", 259 - std::string("exec_file \\x86e_win64\\obj\\orvbridge.dll").size()},
+    };
+    for (const auto& [action, longest] : cases) {
+        for (const std::size_t length : {longest, longest + 1}) {
+            const std::string folder = folderOfLength(length);
+            ASSERT_EQ(folder.size(), length);
+            makeHost(folder.substr(3), true);
+            registerWf4(folder);
+            machine().properties().clear();
+            setProperties({{"PROEWF4", "1"}, {"PROEWF4DIR", folder}});
+            run(action);
+            const bool works = length == longest;
+            if (std::string(action) == "isProEInstalled")
+                EXPECT_EQ(property("PROEWF4DIR"), works ? folder : "") << length;
+            else
+                EXPECT_EQ(exists(folder.substr(3) + "\\text\\protk.dat"), works) << action << " " << length;
+            std::filesystem::remove_all(onC("long"));
+        }
     }
-  }
 }
 
 // Installation logs and registration files with overlong lines, NUL bytes,
 // lone CRs, no final line end and random bytes: the release is told from the
 // log where it can be, and an entry added to protk.dat comes out again leaving
 // exactly what was there and the separator line.
-TEST_F(HostileInputTest, HostileLinesInLogsAndRegistrationFiles) {
-  std::mt19937 random(6);
-  std::string garbage;
-  while (garbage.size() < 20000) {
-    const char c = static_cast<char>(random());
-    if (c != 0x1A)
-      garbage += c; // Ctrl-Z ends a text stream: what follows it is not read
-  }
-  const std::string release = "RELEASE=\"Wildfire 4.0\"";
-  const struct {
-    std::string text;
-    bool logTellsRelease;
-  } cases[] = {
-      {std::string(4095, 'a') + "\r\n" + release + "\r\n", true},
-      {std::string(4096, 'a') + "\r\n" + release + "\r\n", true},
-      {std::string(100000, 'a') + "\r\n" + release + "\r\n", true},
-      {std::string(4095, 'a') + "name Orvella\r\n" + release, true},
-      {std::string(2 * 4095, 'a') + "name Orvella\r\nstartup DLL\r\n", false},
-      {std::string("x\0y\r\n", 5) + release + std::string("\0\0\r\n", 4), true},
-      {"PRODUCT\r" + release + "\rend", true},
-      {"a\rb\r\r\n\r", false},
-      {release, true},
-      {"", false},
-      {"\r\n\r\n", false},
-      {garbage, false},
-      {garbage + "\r\n" + release + "\r\n", true},
-  };
-  makeHost("PTC\\wf4");
-  makeFolder("PTC\\wf4\\text");
-  for (const auto &c : cases) {
-    machine().properties().clear();
-    writeFile("PTC\\wf4\\uninstall\\instlog.txt", c.text);
-    setProperty("ISCMDINSTALL", "1");
-    setProperty("PROEM1DIR", "C:\\PTC\\wf4");
-    run("validateSelection");
-    if (c.logTellsRelease)
-      EXPECT_EQ(property("PROEM1VER"), "5") << (&c - cases);
-    setProperty("PROEMBROWSE", "C:\\PTC\\wf4");
-    setProperty("ISBROWSEPATHVALID", "1");
-    run("setAdditionalProeOnCB");
-    EXPECT_LT(property("WFCUSTOM_ONE").size(), 200000u);
+TEST_F(HostileInputTest, HostileLinesInLogsAndRegistrationFiles)
+{
+    std::mt19937 random(6);
+    std::string garbage;
+    while (garbage.size() < 20000)
+        if (const char c = static_cast<char>(random()); c != 0x1A) garbage += c;  // Ctrl-Z would end the text
+    const std::string release = "RELEASE=\"Wildfire 4.0\"";
+    const std::pair<std::string, bool> cases[] = {  // the text, whether the log tells the release
+        {std::string(4095, 'a') + "\r\n" + release + "\r\n", true},
+        {std::string(4096, 'a') + "\r\n" + release + "\r\n", true},
+        {std::string(100000, 'a') + "\r\n" + release + "\r\n", true},
+        {std::string(4095, 'a') + "name Orvella\r\n" + release, true},
+        {std::string(2 * 4095, 'a') + "name Orvella\r\nstartup DLL\r\n", false},
+        {std::string("x\0y\r\n", 5) + release + std::string("\0\0\r\n", 4), true},
+        {"PRODUCT\r" + release + "\rend", true}, {"a\rb\r\r\n\r", false}, {release, true}, {"", false},
+        {"\r\n\r\n", false}, {garbage, false},
+        {garbage + "\r\n" + release + "\r\n", true},
+    };
+    makeHost("PTC\\wf4", true);
+    int n = 0;
+    for (const auto& [text, logTellsRelease] : cases) {
+        const std::string what = std::to_string(n++) + ": " + text.substr(0, 20);
+        machine().properties().clear();
+        writeLog("PTC\\wf4", text);
+        setProperties({{"ISCMDINSTALL", "1"}, {"PROEM1DIR", "C:\\PTC\\wf4"}});
+        run("validateSelection");
+        if (logTellsRelease) EXPECT_EQ(property("PROEM1VER"), "5") << what;
+        setProperties({{"PROEMBROWSE", "C:\\PTC\\wf4"}, {"ISBROWSEPATHVALID", "1"}});
+        run("setAdditionalProeOnCB");
+        EXPECT_LT(property("WFCUSTOM_ONE").size(), 200000u);
 
-    writeFile("PTC\\wf4\\text\\protk.dat", c.text);
-    setProperty("PROEWF4", "1");
-    setProperty("PROEWF4DIR", "C:\\PTC\\wf4");
-    run("addProEAuxAppInFile");
-    const std::string what =
-        std::to_string(&c - cases) + ": " + c.text.substr(0, 20);
-    EXPECT_TRUE(readFile("PTC\\wf4\\text\\protk.dat") ==
-                c.text + "\r\n" + kEntry)
-        << what;
-    run("cleanupProEAuxAppInFile");
-    // Rewritten in text mode, a bare line feed comes back as CR LF.
-    std::string rewritten;
-    for (std::size_t i = 0; i < c.text.size(); ++i)
-      rewritten += c.text[i] == '\n' && (i == 0 || c.text[i - 1] != '\r')
-                       ? "\r\n"
-                       : c.text.substr(i, 1);
-    EXPECT_TRUE(readFile("PTC\\wf4\\text\\protk.dat") == rewritten + "\r\n")
-        << what;
-    EXPECT_FALSE(exists("PTC\\wf4\\text\\123protk_xyz.dat"));
-  }
+        writeFile("PTC\\wf4\\text\\protk.dat", text);
+        setProperties({{"PROEWF4", "1"}, {"PROEWF4DIR", "C:\\PTC\\wf4"}});
+        run("addProEAuxAppInFile");
+        EXPECT_TRUE(readFile("PTC\\wf4\\text\\protk.dat") == text + kRelativeEntry) << what;
+        run("cleanupProEAuxAppInFile");
+        // Rewritten in text mode, a bare line feed comes back as CR LF.
+        std::string rewritten;
+        for (std::size_t i = 0; i < text.size(); ++i)
+            rewritten += text[i] == '\n' && (i == 0 || text[i - 1] != '\r') ? "\r\n" : text.substr(i, 1);
+        EXPECT_TRUE(readFile("PTC\\wf4\\text\\protk.dat") == rewritten + "\r\n") << what;
+        EXPECT_FALSE(exists("PTC\\wf4\\text\\123protk_xyz.dat"));
+    }
 }
 
 // Descriptors that are malformed, huge, nested deeper than any stack, or that
 // define entities: each is read in bounded time, and one that declares a DTD
 // is refused, so no entity is ever expanded nor anything outside it fetched.
-TEST_F(HostileInputTest, HostileDescriptors) {
-  std::string huge = "<release>";
-  while (huge.size() < 4'000'000)
-    huge += "<component name=\"c\" datecode=\"1\"/>";
-  huge += "<base shipcode=\"M030\" version=\"2.0\"/></release>";
-  std::string deep;
-  for (int i = 0; i < 100000; ++i)
-    deep += "<n>";
-  deep += "<base shipcode=\"M040\" version=\"2.0\"/>";
-  for (int i = 0; i < 100000; ++i)
-    deep += "</n>";
-  std::string deepDoctype = "<!DOCTYPE r [";
-  for (int i = 0; i < 100000; ++i)
-    deepDoctype += "<![INCLUDE[";
-  for (int i = 0; i < 100000; ++i)
-    deepDoctype += "]]>";
-  deepDoctype += "]><r version=\"2.0\" shipcode=\"M050\"/>";
-  std::string laughs =
-      "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY l0 \"lol\">";
-  for (int i = 1; i <= 9; ++i) {
-    laughs += "<!ENTITY l" + std::to_string(i) + " \"";
-    for (int j = 0; j < 10; ++j)
-      laughs += "&l" + std::to_string(i - 1) + ";";
-    laughs += "\">";
-  }
-  laughs += "<!ENTITY x SYSTEM \"file:///etc/passwd\">]><r version=\"2.0\" "
-            "shipcode=\"&l9;&x;\"/>";
-
-  const struct {
-    const char *what;
-    std::string xml;
-    const char *shipcode; // nullptr: the descriptor is refused
-  } cases[] = {
-      {"truncated", "<release version=\"2.0\"", nullptr},
-      {"two roots", "<a version=\"2.0\"/><b/>", nullptr},
-      {"attribute twice", "<a version=\"2.0\" version=\"3.0\"/>", nullptr},
-      {"binary", std::string("\0\xff\xfe<\x01", 5), nullptr},
-      {"empty", "", nullptr},
-      {"huge", huge, "M030"},
-      {"deep", deep, "M040"},
-      {"deep doctype", deepDoctype, nullptr},
-      {"entities", laughs, nullptr},
-  };
-  makeHost("PTC\\creo2");
-  for (const auto &c : cases) {
-    machine().properties().clear();
-    machine().messageBoxes().clear();
-    writeFile("PTC\\creo2\\bin\\pim\\xml\\creobase.p.xml", c.xml);
-    setProperty("PROEMBROWSE", "C:\\PTC\\creo2");
-    setProperty("UILevel", "5");
-    const auto start = std::chrono::steady_clock::now();
-    run("validateProEBrwPath");
-    EXPECT_LT(std::chrono::steady_clock::now() - start,
-              std::chrono::seconds(10))
-        << c.what;
-    EXPECT_EQ(property("ISBROWSEPATHVALID"), c.shipcode ? "1" : "0") << c.what;
-    EXPECT_EQ(machine().messageBoxes().size(), c.shipcode ? 0u : 1u) << c.what;
-    if (c.shipcode)
-      EXPECT_EQ(property("WFCUSTOM_ONE"),
-                std::string("Creo Parametric 2.0 [(Datecode: ") + c.shipcode +
-                    ")] ")
-          << c.what;
-  }
+TEST_F(HostileInputTest, HostileDescriptors)
+{
+    auto repeat = [](const std::string& text, int times) {
+        std::string out;
+        for (int i = 0; i < times; ++i) out += text;
+        return out;
+    };
+    std::string laughs = "<?xml version=\"1.0\"?><!DOCTYPE r [<!ENTITY l0 \"lol\">";
+    for (int i = 1; i <= 9; ++i)
+        laughs += "<!ENTITY l" + std::to_string(i) + " \"" + repeat("&l" + std::to_string(i - 1) + ";", 10) + "\">";
+    laughs += "<!ENTITY x SYSTEM \"file:///etc/passwd\">]><r version=\"2.0\" shipcode=\"&l9;&x;\"/>";
+    const struct {
+        const char* what;
+        std::string xml;
+        const char* shipcode;  // nullptr: the descriptor is refused
+    } cases[] = {
+        {"truncated", "<release version=\"2.0\"", nullptr}, {"two roots", "<a version=\"2.0\"/><b/>", nullptr},
+        {"attribute twice", "<a version=\"2.0\" version=\"3.0\"/>", nullptr},
+        {"binary", std::string("\0\xff\xfe<\x01", 5), nullptr}, {"empty", "", nullptr},
+        {"huge",
+         "<release>" + repeat("<component name=\"c\" datecode=\"1\"/>", 120000) +
+             "<base shipcode=\"M030\" version=\"2.0\"/></release>",
+         "M030"},
+        {"deep", repeat("<n>", 100000) + "<base shipcode=\"M040\" version=\"2.0\"/>" + repeat("</n>", 100000), "M040"},
+        {"deep doctype",
+         "<!DOCTYPE r [" + repeat("<![INCLUDE[", 100000) + repeat("]]>", 100000) +
+             "]><r version=\"2.0\" shipcode=\"M050\"/>",
+         nullptr},
+        {"entities", laughs, nullptr},
+    };
+    makeHost("PTC\\creo2");
+    for (const auto& c : cases) {
+        machine().properties().clear();
+        machine().messageBoxes().clear();
+        writeDescriptor("PTC\\creo2", c.xml);
+        setProperties({{"PROEMBROWSE", "C:\\PTC\\creo2"}, {"UILevel", "5"}});
+        const auto start = std::chrono::steady_clock::now();
+        run("validateProEBrwPath");
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10)) << c.what;
+        EXPECT_EQ(property("ISBROWSEPATHVALID"), c.shipcode ? "1" : "0") << c.what;
+        EXPECT_EQ(machine().messageBoxes().size(), c.shipcode ? 0u : 1u) << c.what;
+        if (c.shipcode)
+            EXPECT_EQ(property("WFCUSTOM_ONE"), std::string("Creo Parametric 2.0 [(Datecode: ") + c.shipcode + ")] ")
+                << c.what;
+    }
 }
+
+}  // namespace

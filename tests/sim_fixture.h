@@ -1,17 +1,61 @@
-// A fresh simulated machine per test, over its own temporary C: drive.
+// A fresh simulated machine per test, over its own temporary C: drive, and the
+// small helpers that the feature tests share.
 #pragma once
 
+#include "core/actions.h"
 #include "platform/sim/machine.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <optional>
 #include <random>
+#include <set>
 #include <string>
+#include <utility>
+#include <vector>
+
+// The add-in's registration entry as the relative variant writes it, separator line first.
+inline const std::string kRelativeEntry =
+    "\r\nname Orvella\r\nstartup DLL\r\ndelay_start FALSE\r\nallow_stop  TRUE\r\n"
+    "exec_file $PRO_DIRECTORY\\$PRO_MACHINE_TYPE\\obj\\orvbridge.dll\r\ntext_dir $PRO_DIRECTORY\r\nend\r\n";
+
+// The add-in's files as the installer stages them below ALLUSERSPROFILE: those that go into a host's obj
+// folder under the same name, its language files, its text files, and the runtime the staging cleanup keeps.
+inline const std::string kObj = "x86e_win64\\obj\\";
+inline const std::string kVc = "proeWF5\\Microsoft.VC";
+inline const std::vector<std::string> kObjFiles = {
+    "OvConnector.dll", "optdialog.dll", "sheetbridge2.dll", "ovbatch.dll", "siteext.dll", "libpng13.dll", "OvToExe.exe",
+    "mfc90.dll", "Microsoft.VC90.MFC.manifest", "Microsoft.VC90.CRT.manifest", "msvcp90.dll", "msvcr90.dll"};
+inline const std::vector<std::string> kLangFiles = {
+    "orvbridgeResEng.dll", "orvbridgeResGer.dll", "orvbridgeResFre.dll", "orvbridgeResJap.dll", "ovbatchresEng.dll",
+    "ovbatchresGer.dll", "ovbatchresFre.dll", "ovbatchresJap.dll", "OrvellaHelp.chm"};
+inline const std::vector<std::string> kTextFiles = {
+    "text\\usascii\\ov_messages.txt", "text\\japanese\\resource\\ja.png", "text\\japanese\\ov_messages.txt",
+    "text\\french\\resource\\fr.png", "text\\french\\ov_messages.txt", "text\\german\\resource\\de.png",
+    "text\\german\\ov_messages.txt"};
+inline const std::set<std::string> kKeptRuntime = {
+    kVc + "100\\mfc100.dll", kVc + "100\\msvcp100.dll", kVc + "100\\msvcr100.dll", kVc + "90.CRT\\msvcr90.dll",
+    kVc + "90.CRT\\msvcp90.dll", kVc + "90.CRT\\Microsoft.VC90.CRT.manifest", kVc + "90.MFC\\mfc90.dll",
+    kVc + "90.MFC\\Microsoft.VC90.MFC.manifest"};
+inline std::vector<std::string> stagedFiles()
+{
+    std::vector<std::string> files{"orvbridge.dll", "OrvellaHelp.chm", "msvcr80.dll", "proeWF3\\orvbridge.dll",
+                                   "proeWF4\\orvbridge.dll", "proeWF5\\orvbridge.dll", "proeWF5\\optdialog.dll",
+                                   "proeWF5\\ovbatch.dll", "creo1\\orvbridge.dll", "creo1\\OrvellaMenu.rbn",
+                                   "creo2\\orvbridge.dll", "creo2\\OrvellaMenu.rbn", "text\\resource\\open.png",
+                                   "text\\resource\\save.png"};
+    files.insert(files.end(), kObjFiles.begin(), kObjFiles.end());
+    for (const auto& f : kLangFiles) files.push_back(kObj + "Lang\\" + f);
+    files.insert(files.end(), kTextFiles.begin(), kTextFiles.end());
+    files.insert(files.end(), kKeptRuntime.begin(), kKeptRuntime.end());
+    return files;
+}
 
 class SimTest : public ::testing::Test {
 protected:
@@ -37,8 +81,7 @@ protected:
     std::filesystem::path onC(const std::string& windowsPath) const
     {
         std::string p = windowsPath;
-        for (char& c : p)
-            if (c == '\\') c = '/';
+        std::replace(p.begin(), p.end(), '\\', '/');
         return root_ / "c" / p;
     }
     void writeFile(const std::string& windowsPath, const std::string& bytes = "")
@@ -55,15 +98,83 @@ protected:
     }
     bool exists(const std::string& windowsPath) const { return std::filesystem::exists(onC(windowsPath)); }
     void makeFolder(const std::string& windowsPath) { std::filesystem::create_directories(onC(windowsPath)); }
-    // A usable host installation: C:\<folder> with x86e_win64\obj\xtop.exe.
-    void makeHost(const std::string& folder) { writeFile(folder + "\\x86e_win64\\obj\\xtop.exe", "MZ"); }
+    // A usable host installation: C:\<folder> with x86e_win64\obj\xtop.exe, and text\ when asked.
+    void makeHost(const std::string& folder, bool textFolder = false)
+    {
+        writeFile((folder.empty() ? "" : folder + "\\") + "x86e_win64\\obj\\xtop.exe", "MZ");
+        if (textFolder) makeFolder(folder + "\\text");
+    }
+    void writeLog(const std::string& folder, const std::string& text)
+    {
+        writeFile(folder + "\\uninstall\\instlog.txt", text);
+    }
+    void writeDescriptor(const std::string& folder,
+                         const std::string& xml = "<release shipcode=\"M030\" datecode=\"2012100\"/>")
+    {
+        writeFile(folder + "\\bin\\pim\\xml\\creobase.p.xml", xml);
+    }
+    // Every file below a folder on C: (path below it -> content); with folders, they map to "\\".
+    std::map<std::string, std::string> filesBelow(const std::string& folder, bool withFolders = false)
+    {
+        std::map<std::string, std::string> files;
+        const auto base = onC(folder);
+        if (!std::filesystem::exists(base)) return files;
+        for (const auto& item : std::filesystem::recursive_directory_iterator(base)) {
+            std::string relative = std::filesystem::relative(item.path(), base).generic_string();
+            std::replace(relative.begin(), relative.end(), '/', '\\');
+            if (!item.is_directory())
+                files[relative] = *readFile(folder + "\\" + relative);
+            else if (withFolders)
+                files[relative + "\\"] = "\\";
+        }
+        return files;
+    }
 
+    // Every staged file in C:\ProgramData, holding its own staging path so that a copy shows where it came from.
+    void stageAddIn()
+    {
+        for (const std::string& file : stagedFiles()) writeFile("ProgramData\\" + file, file);
+        machine().setEnv("ALLUSERSPROFILE", "C:\\ProgramData");
+    }
+
+    // The eight check boxes of the destination dialog, and one look-alike on
+    // another dialog that must never change.
+    void seedCheckBoxes()
+    {
+        for (int n = 1; n <= 8; ++n) {
+            const std::string digit = std::to_string(n);
+            machine().controlRows().push_back(sim::ControlRow{
+                {"RunTimeDestinationFolder", "Box" + digit, "CheckBox", "20", std::to_string(20 * n), "300", "17", "3",
+                 "PROE_VER_" + digit, "[WFCUSTOM_" + digit + "]", "Box" + std::to_string(n + 1), ""}});
+        }
+        machine().controlRows().push_back(
+            sim::ControlRow{{"OtherDialog", "Box1", "CheckBox", "0", "0", "1", "1", "3", "PROE_VER_1", "", "", ""}});
+    }
+
+    // An exported action by name; it must leave no handle open.
+    unsigned run(const std::string& action)
+    {
+        for (const auto& entry : ca::kExportedActions)
+            if (action == entry.name) {
+                const unsigned result = entry.entry(session());
+                EXPECT_EQ(machine().openHandles(), 0) << action;
+                return result;
+            }
+        ADD_FAILURE() << "no action " << action;
+        return 0;
+    }
+
+    // "" removes the property, as the installer does.
     void setProperty(const std::string& name, const std::string& value)
     {
         if (value.empty())
             machine_->properties().erase(name);
         else
             machine_->properties()[name] = value;
+    }
+    void setProperties(const std::vector<std::pair<std::string, std::string>>& values)
+    {
+        for (const auto& [name, value] : values) setProperty(name, value);
     }
     // "" when the property is not set.
     std::string property(const std::string& name)
