@@ -80,7 +80,8 @@ TEST_F(CaSimTest, RunsAScenarioAndSavesTheMachineAfterIt)
 
 TEST_F(CaSimTest, EachKindOfBadInputHasItsOwnMessageAndStatusTwo)
 {
-    // The .reg parser's own refusals are tested with the simulator; here, that they reach the user.
+    // Every way the .reg parser refuses a file reaches the user with its line and reason.
+    const std::string h = "Windows Registry Editor Version 5.00\r\n\r\n", k = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\X]\r\n";
     const std::string goodReg = [&] {
         std::ifstream in(dir_ / "machine.reg", std::ios::binary);
         return std::string((std::istreambuf_iterator<char>(in)), {});
@@ -93,6 +94,16 @@ TEST_F(CaSimTest, EachKindOfBadInputHasItsOwnMessageAndStatusTwo)
         {run + " --sequence upgrade", "", "", "unknown sequence \"upgrade\"; the sequences are: install, remove"},
         {run, "", "propery X=1\n", "scenario.txt:1: unknown keyword \"propery\""},
         {run, "[HKEY_LOCAL_MACHINE\\X]\r\n", "", "machine.reg:1: unknown header"},
+        {run, h + "\"a\"=\"b\"\r\n", "", "machine.reg:3: value outside a key section"},
+        {run, h + k + "\"a\"=\"b\r\n", "", "machine.reg:4: unterminated quote"},
+        {run, h + k + "\"a\"=\"\\q\"\r\n", "", "machine.reg:4: bad escape"},
+        {run, h + k + "\"a\"=hex:0g\r\n", "", "machine.reg:4: bad hex byte"},
+        {run, h + k + "\"a\"=qword:1\r\n", "", "machine.reg:4: unknown value type"},
+        {run, h + k + "\"a\" \"b\"\r\n", "", "machine.reg:4: expected '=' after the value name"},
+        {run, h + "[HKEY_CURRENT_USER\\X]\r\n", "", "machine.reg:3: only HKEY_LOCAL_MACHINE is simulated"},
+        {run, h + "[HKEY_LOCAL_MACHINE\\X\r\n", "", "machine.reg:3: unterminated section bracket"},
+        {run, h + k + "what is this\r\n", "", "machine.reg:4: unrecognised line"},
+        {run, std::string("\xff\xfeW\0i\0n", 7), "", "machine.reg:1: odd UTF-16 length"},
         {run, "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\X]\r\n\"a\"=dword:1f\r\n", "",
          "machine.reg:4: dword needs 8 hex digits"},
         {run + " --save", "", "", "--save needs a value"},
