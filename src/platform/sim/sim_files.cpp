@@ -90,15 +90,8 @@ int makeDirectory(const char* path)
     return ec ? kErrnoAccess : 0;
 }
 
-bool removeFile(const char* path)
-{
-    Machine& m = Machine::current();
-    if (m.faults().shouldFail(Op::deleteFile)) return false;
-    const auto p = host(m, path);
-    if (!p || !isFile(*p)) return false;
-    std::error_code ec;
-    return fs::remove(*p, ec) && !ec;
-}
+// The runtime's remove() and DeleteFileA do the same to a file, and fail alike on a folder.
+bool removeFile(const char* path) { return deleteFile(path); }
 
 bool replaceFile(const char* from, const char* to)
 {
