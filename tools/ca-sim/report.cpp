@@ -250,6 +250,10 @@ void printText(std::ostream& out, const std::vector<ActionReport>& reports, bool
         if (!registry.empty()) out << p.cyan() << "   registry" << p.reset() << "\n";
         for (const Change* c : registry) {
             out << "     " << p.marker(c->kind) << c->name;
+            if (c->before.empty() && c->after.empty()) {  // a key
+                out << p.reset() << "\n";
+                continue;
+            }
             if (c->kind == Change::Kind::added) out << " = " << c->after;
             if (c->kind == Change::Kind::changed) out << ": " << c->before << " -> " << c->after;
             if (c->kind == Change::Kind::removed) out << " (was " << c->before << ")";

@@ -218,6 +218,13 @@ std::vector<Change> diff(const MachineState& before, const MachineState& after)
         for (const auto& [name, value] : values) regBefore["HKLM\\" + key + " : " + name] = value;
     for (const auto& [key, values] : after.registry)
         for (const auto& [name, value] : values) regAfter["HKLM\\" + key + " : " + name] = value;
+    // Keys too: one can be created or deleted with no value in it.
+    for (const auto& [key, values] : before.registry)
+        if (!key.empty() && !after.registry.count(key))
+            changes.push_back({Change::Kind::removed, "registry", "HKLM\\" + key + " (key)", {}, {}});
+    for (const auto& [key, values] : after.registry)
+        if (!key.empty() && !before.registry.count(key))
+            changes.push_back({Change::Kind::added, "registry", "HKLM\\" + key + " (key)", {}, {}});
     diffMaps(regBefore, regAfter, "registry", describe, changes);
     if (before.controlRows != after.controlRows) {
         for (const auto& row : before.controlRows)
