@@ -195,19 +195,10 @@ bool deployToInstallation(std::string folder, ReleaseCode code)
 
 unsigned deploySelectedCustomInstalls(pf::MsiHandle session)
 {
-    initCustomInstallList();
-    markUsedCustomSlots(session, "");
-    const CustomInstallList& list = processState().customInstallList;
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        const CustomInstallEntry entry = list[i];
-        PathBuffer folder;
-        readProperty(session, entry.dirProperty.c_str(), folder);
-        if (folder.empty()) continue;
-        const ReleaseCode code = identifyRelease(folder.c_str());
-        PathBuffer check;
-        readProperty(session, entry.checkProperty.c_str(), check);
-        if (check == "1") deployToInstallation(folder.str(), code);
-    }
+    visitListedInstallations(session, [](const CustomInstallEntry&, const PathBuffer& folder, bool chosen) {
+        if (chosen && !folder.empty()) deployToInstallation(folder.str(), identifyRelease(folder.c_str()));
+        return true;
+    });
     writeCustomFolderRecords(session);
     return 0;
 }

@@ -36,20 +36,12 @@ void writeReleaseFolderRecords(pf::MsiHandle session)
 
 void writeCustomFolderRecords(pf::MsiHandle session)
 {
-    initCustomInstallList();
-    markUsedCustomSlots(session, "");
-    const CustomInstallList& list = processState().customInstallList;
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        const CustomInstallEntry entry = list[i];
-        PathBuffer folder;
-        PathBuffer check;
-        readProperty(session, entry.dirProperty.c_str(), folder);
-        readProperty(session, entry.checkProperty.c_str(), check);
-        if (check != "1") continue;
+    visitListedInstallations(session, [](const CustomInstallEntry& entry, const PathBuffer& folder, bool chosen) {
         pf::RegKey key;
-        if (pf::regCreateKey(kProductKey, pf::kKeyWrite, key) != pf::kSuccess) continue;
-        setRecord(key, entry.dirProperty.c_str(), folder);
-    }
+        if (chosen && pf::regCreateKey(kProductKey, pf::kKeyWrite, key) == pf::kSuccess)
+            setRecord(key, entry.dirProperty.c_str(), folder);
+        return true;
+    });
 }
 
 bool productRecordExists(std::string name)

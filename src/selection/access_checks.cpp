@@ -37,17 +37,11 @@ unsigned checkProTKAccessBody(pf::MsiHandle session)
 
 unsigned checkProEFolderAccessRightsBody(pf::MsiHandle session)
 {
-    initCustomInstallList();
-    markUsedCustomSlots(session, "");
-    PathBuffer folder;
-    PathBuffer checked;
-    for (const CustomInstallEntry& entry : processState().customInstallList) {
-        readProperty(session, entry.dirProperty.c_str(), folder);
-        readProperty(session, entry.checkProperty.c_str(), checked);
-        if (!(checked == "1") || folder.empty() || isRegistrationFileWritable(folder.c_str())) continue;
+    visitListedInstallations(session, [session](const CustomInstallEntry&, const PathBuffer& folder, bool chosen) {
+        if (!chosen || folder.empty() || isRegistrationFileWritable(folder.c_str())) return true;
         setProperty(session, "PROTK_WRITE", "NO");
-        return 0;
-    }
+        return false;
+    });
     return 0;
 }
 
