@@ -26,24 +26,19 @@ std::vector<std::string> splitTabs(const std::string& line)
 std::vector<sim::ControlRow> parseControlTable(const std::string& text, const std::string& fileName)
 {
     std::vector<sim::ControlRow> rows;
-    std::istringstream in(text);
-    std::string line;
-    int lineNo = 0;
-    while (std::getline(in, line)) {
-        ++lineNo;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+    forEachLine(text, [&](const std::string& line, int lineNo) {
         const auto fields = splitTabs(line);
         if (lineNo == 1) {
             if (fields.size() != 12 || fields[0] != "Dialog_" || fields[11] != "Help")
                 throw ScenarioError(fileName, lineNo, "not a Control table of 12 columns");
-            continue;
+            return;
         }
-        if (lineNo <= 3 || line.empty()) continue;  // column types, table name and keys
+        if (lineNo <= 3 || line.empty()) return;  // column types, table name and keys
         if (fields.size() != 12) throw ScenarioError(fileName, lineNo, "a Control row needs 12 fields");
         sim::ControlRow row;
         for (std::size_t i = 0; i < 12; ++i) row.fields[i] = fields[i];
         rows.push_back(row);
-    }
+    });
     return rows;
 }
 

@@ -33,6 +33,16 @@ NameValue splitAssignment(const std::string& rest, const std::string& file, int 
     return nv;
 }
 
+// The blank-separated names of a "run" or "sequence" line; at least one.
+void appendNames(const std::string& rest, std::vector<std::string>& names, const std::string& file, int line,
+                 const char* whenNone)
+{
+    std::istringstream words(rest);
+    const std::size_t before = names.size();
+    for (std::string name; words >> name;) names.push_back(name);
+    if (names.size() == before) throw ScenarioError(file, line, whenNone);
+}
+
 }  // namespace
 
 ScenarioError::ScenarioError(std::string f, int l, std::string r)
@@ -41,6 +51,16 @@ ScenarioError::ScenarioError(std::string f, int l, std::string r)
       line(l),
       reason(std::move(r))
 {
+}
+
+void forEachLine(const std::string& text, const std::function<void(const std::string& line, int number)>& visit)
+{
+    std::istringstream in(text);
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        visit(line, number);
+    }
 }
 
 Scenario parseScenarioText(const std::string& text, const std::string& fileName)
@@ -69,23 +89,9 @@ Scenario parseScenarioText(const std::string& text, const std::string& fileName)
         } else if (keyword == "expect") {
             scenario.expectations.push_back(splitAssignment(value, fileName, lineNo, "expect"));
         } else if (keyword == "run") {
-            std::istringstream names(rest);
-            std::string name;
-            bool any = false;
-            while (names >> name) {
-                scenario.actions.push_back(name);
-                any = true;
-            }
-            if (!any) throw ScenarioError(fileName, lineNo, "\"run\" needs at least one action name");
+            appendNames(rest, scenario.actions, fileName, lineNo, "\"run\" needs at least one action name");
         } else if (keyword == "sequence") {
-            std::istringstream names(rest);
-            std::string name;
-            bool any = false;
-            while (names >> name) {
-                scenario.sequences.push_back(name);
-                any = true;
-            }
-            if (!any) throw ScenarioError(fileName, lineNo, "\"sequence\" needs at least one sequence name");
+            appendNames(rest, scenario.sequences, fileName, lineNo, "\"sequence\" needs at least one sequence name");
         } else {
             throw ScenarioError(fileName, lineNo,
                                 "unknown keyword \"" + keyword + "\" (expected property, env, run, sequence or expect)");

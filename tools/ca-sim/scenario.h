@@ -6,6 +6,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <utility>
@@ -31,6 +32,9 @@ struct Scenario {
     std::vector<std::string> sequences;   // "sequence NAME ...": each in a new installer session
     std::vector<NameValue> expectations;  // "expect NAME=VALUE" ("" = not set)
 };
+
+// Calls visit(line, number) for each line of `text`, numbered from 1, without its line end.
+void forEachLine(const std::string& text, const std::function<void(const std::string& line, int number)>& visit);
 
 // Parses scenario.txt text; `fileName` names it in errors.
 Scenario parseScenarioText(const std::string& text, const std::string& fileName);

@@ -13,15 +13,10 @@ namespace casim {
 Sequences parseSequences(const std::string& text, const std::string& fileName)
 {
     Sequences sequences;
-    std::istringstream in(text);
-    std::string line;
-    int lineNo = 0;
-    while (std::getline(in, line)) {
-        ++lineNo;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
+    forEachLine(text, [&](const std::string& line, int lineNo) {
         std::istringstream words(line);
         std::string sequence, action;
-        if (!(words >> sequence) || sequence[0] == '#') continue;
+        if (!(words >> sequence) || sequence[0] == '#') return;
         if (!(words >> action)) throw ScenarioError(fileName, lineNo, "expected SEQUENCE ACTION [CONDITION]");
         SequencedAction step{action, {}, {}, {}};
         if (action == "set") {
@@ -47,7 +42,7 @@ Sequences parseSequences(const std::string& text, const std::string& fileName)
         }
         step.condition = condition;
         sequences[sequence].push_back(step);
-    }
+    });
     return sequences;
 }
 
