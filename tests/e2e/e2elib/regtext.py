@@ -119,20 +119,23 @@ def _hex_bytes(body):
     return bytes(int(b, 16) for b in body.replace(" ", "").replace("\\", "").split(",") if b)
 
 
-def _data(text, wide):
-    if text.startswith('"'):
-        value, _ = _quoted(text, 0)
-        return REG_SZ, ansi(value + "\0")
+def _dword_or_hex(text, wide):
+    """dword:... or hex(N):... data; string types in hex are UTF-16 when `wide`."""
     if text.startswith("dword:"):
         return REG_DWORD, int(text[6:], 16).to_bytes(4, "little")
     if text.startswith("hex"):
         head, _, body = text.partition(":")
         kind = REG_BINARY if head == "hex" else int(head[4:-1], 16)
         data = _hex_bytes(body)
-        if kind in STRING_TYPES and wide:
-            data = _wide_to_ansi(data)
-        return kind, data
-    raise ValueError(f"unknown value data: {text!r}")
+        return kind, _wide_to_ansi(data) if kind in STRING_TYPES and wide else data
+    raise ValueError(f"unknown value data: {text[:60]!r}")
+
+
+def _data(text, wide):
+    if text.startswith('"'):
+        value, _ = _quoted(text, 0)
+        return REG_SZ, ansi(value + "\0")
+    return _dword_or_hex(text, wide)
 
 
 def parse(text, registry=None):
@@ -239,14 +242,7 @@ def _wine_data(text):
     if text.startswith('"'):
         value, _ = _wine_string(text, 1, '"')
         return kind, ansi(value + "\0")
-    if text.startswith("dword:"):
-        return REG_DWORD, int(text[6:], 16).to_bytes(4, "little")
-    if text.startswith("hex"):
-        head, _, body = text.partition(":")
-        kind = REG_BINARY if head == "hex" else int(head[4:-1], 16)
-        data = _hex_bytes(body)
-        return kind, _wide_to_ansi(data) if kind in STRING_TYPES else data
-    raise ValueError(f"unknown value data: {text[:60]!r}")
+    return _dword_or_hex(text, True)
 
 
 def _wine_lines(text):
