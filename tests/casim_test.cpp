@@ -138,23 +138,14 @@ TEST(CaSimConditions, EvaluateAsTheInstallerDoes)
     const casim::Lookup env = [](const std::string& n) -> std::optional<std::string> {
         return n == "ALLUSERSPROFILE" ? std::optional<std::string>("C:\\ProgramData") : std::nullopt;
     };
+    // Integers compare as numbers, strings as text, text against an integer never equal.
     const std::pair<const char*, bool> cases[] = {
-        {"", true},
-        {"ISCMDINSTALL", true},
-        {"NOT ISCMDINSTALL", false},
-        {"UNSET", false},
+        {"", true}, {"ISCMDINSTALL", true}, {"NOT ISCMDINSTALL", false}, {"UNSET", false},
         {"ISCMDINSTALL=\"1\" AND PROTK_WRITE<>\"NO\"", false},
-        {"ISCMDINSTALL<>\"1\" OR NOT (PROTK_WRITE=\"NO\")", false},
-        {"PROTK_WRITE~=\"no\"", true},
-        {"PROTK_WRITE=\"no\"", false},
-        {"COUNT > 9", true},         // integers compare as numbers
-        {"COUNT > \"9\"", false},    // strings as text
-        {"PROTK_WRITE = 1", false},  // text against an integer
-        {"PROTK_WRITE <> 1", true},
-        {"%ALLUSERSPROFILE << \"C:\"", true},
-        {"%ALLUSERSPROFILE >< \"Data\"", true},
-        {"not isCmdInstall or ISCMDINSTALL", true},
-    };
+        {"ISCMDINSTALL<>\"1\" OR NOT (PROTK_WRITE=\"NO\")", false}, {"PROTK_WRITE~=\"no\"", true},
+        {"PROTK_WRITE=\"no\"", false}, {"COUNT > 9", true}, {"COUNT > \"9\"", false}, {"PROTK_WRITE = 1", false},
+        {"PROTK_WRITE <> 1", true}, {"%ALLUSERSPROFILE << \"C:\"", true}, {"%ALLUSERSPROFILE >< \"Data\"", true},
+        {"not isCmdInstall or ISCMDINSTALL", true}};
     for (const auto& [text, expected] : cases) EXPECT_EQ(casim::evaluateCondition(text, props, env), expected) << text;
     for (const char* bad : {"(A", "A AND", "\"open", "A ~", "$Component=3"})
         EXPECT_THROW(casim::evaluateCondition(bad, props, env), casim::ConditionError) << bad;

@@ -37,19 +37,6 @@ TEST_F(CoreTest, HostExecutableTest)
         EXPECT_EQ(hasHostExecutable(folder.c_str()), host) << folder;
 }
 
-TEST_F(CoreTest, RegistrationFileTestCreatesAMissingFileOnlyWhereTheTextFolderExists)
-{
-    makeFolder("PTC\\wf4\\text");
-    makeFolder("PTC\\bare");
-    EXPECT_TRUE(isRegistrationFileWritable("C:\\PTC\\wf4\\"));
-    EXPECT_EQ(readFile("PTC\\wf4\\text\\protk.dat"), "");
-    EXPECT_FALSE(isRegistrationFileWritable("C:\\PTC\\bare"));
-    EXPECT_FALSE(exists("PTC\\bare\\text"));
-    makeFolder("text");
-    EXPECT_FALSE(isRegistrationFileWritable(""));
-    EXPECT_FALSE(exists("text\\protk.dat"));
-}
-
 TEST_F(CoreTest, PropertyReadsOfferTheWholeBufferAndNeverKeepATruncatedValue)
 {
     setProperty("FOLDER", std::string(259, 'x'));
@@ -65,21 +52,6 @@ TEST_F(CoreTest, PropertyReadsOfferTheWholeBufferAndNeverKeepATruncatedValue)
     EXPECT_EQ(value.view(), "C:\\PTC");
     EXPECT_EQ(readProperty(session(), "UNSET", value), pf::kSuccess);
     EXPECT_TRUE(value.empty());
-
-    ca::setProperty(session(), "SHORT", "");
-    EXPECT_FALSE(hasProperty("SHORT"));
-}
-
-TEST_F(CoreTest, BrowseToUrlOpensOnlyWhatFitsItsBuffer)
-{
-    for (const std::string& url : {std::string("https://example.invalid/help"), std::string(1039, 'u'),
-                                   std::string(1040, 'v'), std::string()}) {
-        setProperty("BrowseToURL", url);
-        EXPECT_EQ(BrowseToURL(session()), 0u);
-    }
-    // An empty one is passed on as it is; the overlong one not at all.
-    EXPECT_EQ(machine().openedTargets(),
-              (std::vector<std::string>{"https://example.invalid/help", std::string(1039, 'u'), ""}));
 }
 
 namespace {

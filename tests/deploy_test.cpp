@@ -5,6 +5,7 @@
 #include "sim_fixture.h"
 
 #include <set>
+#include <tuple>
 #include <vector>
 
 using namespace ca;
@@ -81,30 +82,20 @@ TEST_F(DeployTest, DeploymentFollowsTheStepTableFileByFile)
     EXPECT_EQ(filesBelow("PTC\\creo2"), expectedDeployment("creo2\\orvbridge.dll", "creo2\\OrvellaMenu.rbn"));
 
     // The module and ribbon file by release; no ribbon folder is ever created.
-    const struct {
-        ReleaseCode code;
-        const char* module;
-        const char* ribbon;
-        bool ribbonFolder;
-    } cases[] = {{kWildfire1, "orvbridge.dll", nullptr, false},
-                 {kWildfire2, "orvbridge.dll", nullptr, false},
-                 {kWildfire3, "proeWF3\\orvbridge.dll", nullptr, false},
-                 {kWildfire4, "proeWF4\\orvbridge.dll", nullptr, false},
-                 {kWildfire5, "proeWF5\\orvbridge.dll", nullptr, false},
-                 {kOtherRelease5, "proeWF5\\orvbridge.dll", nullptr, false},
-                 {kCreo1, "creo1\\orvbridge.dll", "creo1\\OrvellaMenu.rbn", true},
-                 {kCreo2, "creo2\\orvbridge.dll", nullptr, false},
-                 {kNotRecognised, nullptr, nullptr, false},
-                 {1, nullptr, nullptr, false}};
-    for (const auto& c : cases) {
-        const std::string host = "hosts\\code" + std::to_string(c.code) + (c.ribbonFolder ? "r" : "");
-        makeFullHost(host, c.ribbonFolder);
-        deployToInstallation("C:\\" + host, c.code);
-        EXPECT_EQ(filesBelow(host), expectedDeployment(c.module, c.ribbon)) << c.code;
-        EXPECT_EQ(exists(host + "\\text\\ribbon"), c.ribbonFolder) << c.code;
+    const std::tuple<ReleaseCode, const char*, const char*> cases[] = {  // the code, the module, the ribbon file
+        {kWildfire1, "orvbridge.dll", nullptr}, {kWildfire2, "orvbridge.dll", nullptr},
+        {kWildfire3, "proeWF3\\orvbridge.dll", nullptr}, {kWildfire4, "proeWF4\\orvbridge.dll", nullptr},
+        {kWildfire5, "proeWF5\\orvbridge.dll", nullptr}, {kOtherRelease5, "proeWF5\\orvbridge.dll", nullptr},
+        {kCreo1, "creo1\\orvbridge.dll", "creo1\\OrvellaMenu.rbn"}, {kCreo2, "creo2\\orvbridge.dll", nullptr},
+        {kNotRecognised, nullptr, nullptr}, {1, nullptr, nullptr}};
+    for (const auto& [code, module, ribbon] : cases) {
+        const std::string host = "hosts\\code" + std::to_string(code);
+        makeFullHost(host, ribbon != nullptr);  // only Creo Parametric 1.0 gets one
+        deployToInstallation("C:\\" + host, code);
+        EXPECT_EQ(filesBelow(host), expectedDeployment(module, ribbon)) << code;
+        EXPECT_EQ(exists(host + "\\text\\ribbon"), ribbon != nullptr) << code;
     }
 }
-
 TEST_F(DeployTest, ClearTempCommonDeploysRecordsAndEmptiesTheStagingArea)
 {
     makeFullHost("PTC\\wf4", false, "Wildfire 4.0");
@@ -173,10 +164,8 @@ TEST_F(DeployTest, RuntimeStagingAndResourceCopyReachTheReleaseFolders)
     setProperties({{"ISCMDINSTALL", "1"}, {"PROEWF5", "1"}, {"PROEWF5DIR", "C:\\PTC\\wf5\\"}});
     EXPECT_EQ(clearTempCommon(session()), 0u);
     Files runtime;
-    for (const char* file : {"Microsoft.VC90.CRT\\msvcr90.dll", "Microsoft.VC90.CRT\\msvcp90.dll",
-                             "Microsoft.VC90.CRT\\Microsoft.VC90.CRT.manifest", "Microsoft.VC90.MFC\\mfc90.dll",
-                             "Microsoft.VC90.MFC\\Microsoft.VC90.MFC.manifest"})
-        runtime[file] = "proeWF5\\" + std::string(file);
+    for (const std::string& file : kKeptRuntime)
+        if (file.find("VC90") != std::string::npos) runtime[file.substr(8)] = file;
     EXPECT_EQ(filesBelow("PTC\\wf5\\x86e_win64\\obj"), runtime);
     EXPECT_EQ(record("Install_WF5_dir"), recordData("C:\\PTC\\wf5\\"));
 

@@ -3,25 +3,12 @@
 // return its result, release every handle, keep each protk.dat whole (as it was
 // or as a successful run leaves it) and change nothing a successful run leaves
 // alone. CA_SWEEP_STRIDE=n tries every n-th call only (the sanitizer build uses it).
-#include "core/actions.h"
 #include "demo.h"
 #include "deploy/deployment.h"
-#include "platform/sim/machine.h"
+#include "sim_fixture.h"
 
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <map>
-#include <optional>
-#include <random>
-#include <set>
-#include <string>
-#include <vector>
 
 namespace {
 namespace fs = std::filesystem;
@@ -183,11 +170,9 @@ private:
     void buildTemplate()
     {
         const fs::path c = root_ / "template" / "drive_c";
-        for (const char* file : {"Microsoft.VC90.CRT/msvcr90.dll", "Microsoft.VC90.CRT/msvcp90.dll",
-                                 "Microsoft.VC90.CRT/Microsoft.VC90.CRT.manifest", "Microsoft.VC100/mfc100.dll",
-                                 "Microsoft.VC100/msvcp100.dll", "Microsoft.VC100/msvcr100.dll",
-                                 "Microsoft.VC90.MFC/mfc90.dll", "Microsoft.VC90.MFC/Microsoft.VC90.MFC.manifest"}) {
-            const fs::path p = c / "PTC/wf5-runtime/x86e_win64/obj" / file;
+        for (std::string file : kKeptRuntime) {
+            std::replace(file.begin(), file.end(), '\\', '/');
+            const fs::path p = c / "PTC/wf5-runtime/x86e_win64/obj" / file.substr(8);
             fs::create_directories(p.parent_path());
             std::ofstream(p, std::ios::binary) << "runtime";
         }

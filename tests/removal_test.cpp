@@ -128,11 +128,7 @@ TEST_F(RemovalTest, RemovalActionsClearWhatStagingPutIntoReleaseFolders)
     EXPECT_EQ(cleanupDependancies(session()), 0u) << "no product key";
     EXPECT_EQ(cleanCmdResources(session()), 0u);
 
-    for (const char* file : {"Microsoft.VC90.CRT\\Microsoft.VC90.CRT.manifest", "Microsoft.VC90.CRT\\msvcp90.dll",
-                             "Microsoft.VC90.CRT\\msvcr90.dll", "Microsoft.VC100\\msvcp100.dll",
-                             "Microsoft.VC100\\msvcr100.dll", "Microsoft.VC100\\mfc100.dll",
-                             "Microsoft.VC90.MFC\\mfc90.dll", "Microsoft.VC90.MFC\\Microsoft.VC90.MFC.manifest"})
-        writeFile("PTC\\wf5\\x86e_win64\\obj\\" + std::string(file), "runtime");
+    for (const std::string& file : kKeptRuntime) writeFile("PTC\\wf5\\x86e_win64\\obj\\" + file.substr(8), "runtime");
     auto& registry = machine().registry();
     registry.setString(kProductKey, "Install_WF5_dir", "");
     writeFile("x86e_win64\\obj\\Microsoft.VC100\\mfc100.dll", "root");  // what an empty record would reach
