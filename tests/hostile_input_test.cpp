@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <tuple>
 
 namespace {
 
@@ -52,12 +53,8 @@ TEST_F(HostileInputTest, RegistryValuesOfEveryShape)
 {
     makeHost("PTC\\wf4");
     const std::string dir = "C:\\PTC\\wf4";
-    const struct {
-        const char* value;
-        std::uint32_t type;
-        std::vector<std::uint8_t> data;
-        bool found;
-    } cases[] = {
+    using Bytes = std::vector<std::uint8_t>;
+    const std::tuple<const char*, std::uint32_t, Bytes, bool> cases[] = {  // the value, its type and data, found
         {"InstallDir", 1, zeroEnded(dir), true}, {"InstallDir", 2, zeroEnded(dir), true},
         {"InstallDir", 1, bytes(dir), true},  // no terminating zero: the cleared buffer ends it
         {"InstallDir", 7, zeroEnded(dir + '\0'), true}, {"InstallDir", 4, {1, 0, 0, 0}, false},
@@ -74,12 +71,12 @@ TEST_F(HostileInputTest, RegistryValuesOfEveryShape)
         {"Shipcode", 1, bytes(std::string(260, 'S')), true}, {"Shipcode", 1, zeroEnded(std::string(260, 'S')), true},
         {"Shipcode", 3, {}, true}, {"Shipcode", 1, bytes(std::string("M0\0" "70", 5)), true},
     };
-    for (const auto& c : cases) {
+    for (const auto& [value, type, data, found] : cases) {
         registerWf4(dir);
-        setValue(kWf4Key, c.value, c.type, c.data);
+        setValue(kWf4Key, value, type, data);
         machine().properties().clear();
         run("isProEInstalled");
-        EXPECT_EQ(property("PROEWF4"), c.found ? "1" : "") << c.value << " of " << c.data.size() << " bytes";
+        EXPECT_EQ(property("PROEWF4"), found ? "1" : "") << value << " of " << data.size() << " bytes";
         EXPECT_LT(property("SHIPCODE4").size(), 260u);
         run("fillInsatlledProeCB");
         EXPECT_LT(property("WFCUSTOM_ONE").size(), 300u);
@@ -88,18 +85,14 @@ TEST_F(HostileInputTest, RegistryValuesOfEveryShape)
     // Product records of every shape: only a text that fits names a folder.
     writeFile("PTC\\rt\\x86e_win64\\obj\\Microsoft.VC100\\mfc100.dll", "runtime");
     const std::string rt = "C:\\PTC\\rt\\";
-    const struct {
-        std::uint32_t type;
-        std::vector<std::uint8_t> data;
-        unsigned result;
-    } records[] = {
+    const std::tuple<std::uint32_t, Bytes, unsigned> records[] = {
         {1, zeroEnded(rt), 1}, {1, bytes(rt), 1}, {1, zeroEnded(rt + std::string(259 - rt.size(), '\0')), 1},
         {4, {7, 0, 0, 0}, 1},  // any type is taken as text: "\a" names no folder, and nothing is there
         {3, {}, 0}, {1, bytes(std::string(260, 'r')), 0}, {1, zeroEnded(std::string(260, 'r')), 0}};
-    for (const auto& r : records) {
+    for (const auto& [type, data, result] : records) {
         for (const char* name : {"Install_WF5_dir", "WFCUSTOM_DIR_ONE", "Install_CREO1_dir"})
-            setValue(kProductKey, name, r.type, r.data);
-        EXPECT_EQ(run("cleanupDependancies"), r.result) << r.data.size() << " bytes";
+            setValue(kProductKey, name, type, data);
+        EXPECT_EQ(run("cleanupDependancies"), result) << data.size() << " bytes";
         run("cleanCmdResources");
         run("cleanupProEAuxAppInFile");
         EXPECT_FALSE(machine().registry().value(kProductKey, "WFCUSTOM_DIR_ONE"));

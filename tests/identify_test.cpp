@@ -4,6 +4,8 @@
 #include "identify/release_identification.h"
 #include "sim_fixture.h"
 
+#include <tuple>
+
 namespace {
 
 const char* const kXmlMessage = "Error: failed to load XML file. Check the file name.";
@@ -185,23 +187,19 @@ TEST_F(IdentifyTest, BrowsingAcceptsHostsOfTheAllowedReleases)
         EXPECT_EQ(property("ISBROWSEPATHVALID"), "0") << rejected;
         EXPECT_FALSE(hasProperty("WFCUSTOM_DIR_ONE")) << rejected;
     }
-    const struct {
-        const char *folder, *slot, *label;  // the label with its trailing blank
-        bool wf5Msi;
-    } accepted[] = {
+    const std::tuple<const char*, const char*, const char*, bool> accepted[] = {  // the label's trailing blank too
         {"C:\\wf5", "ONE", "Pro/ENGINEER Wildfire 5.0[(Datecode: M050)] ", true},
         {"C:\\creo2", "TWO", "Creo Parametric 2.0 [(Datecode: M030)] ", true},
         {"C:\\wf4", "THREE", "Pro/ENGINEER Wildfire 4.0[(Datecode: D)] ", false},
         {"C:\\creo1", "FOUR", "Creo Parametric Creo 1.0[(Datecode: )] ", false},
-        {"C:\\other5", "FIVE", "Pro/ENGINEER Creo Elements/Pro 5.0[(Datecode: )] ", false},
-    };
+        {"C:\\other5", "FIVE", "Pro/ENGINEER Creo Elements/Pro 5.0[(Datecode: )] ", false}};
     int box = 0;
-    for (const auto& a : accepted) {
-        setProperty("WF5MSI", a.wf5Msi ? "1" : "");
-        browse(a.folder);
-        EXPECT_EQ(property("ISBROWSEPATHVALID"), "1") << a.folder;
-        EXPECT_EQ(property(std::string("WFCUSTOM_") + a.slot), a.label);
-        EXPECT_EQ(property(std::string("WFCUSTOM_DIR_") + a.slot), a.folder);
+    for (const auto& [folder, slot, label, wf5Msi] : accepted) {
+        setProperty("WF5MSI", wf5Msi ? "1" : "");
+        browse(folder);
+        EXPECT_EQ(property("ISBROWSEPATHVALID"), "1") << folder;
+        EXPECT_EQ(property(std::string("WFCUSTOM_") + slot), label);
+        EXPECT_EQ(property(std::string("WFCUSTOM_DIR_") + slot), folder);
         EXPECT_EQ(property("PROE_VER_" + std::to_string(++box)), "1");
     }
     // A browsed folder ticks no release of its own.

@@ -5,7 +5,6 @@
 #include "platform/registry.h"
 #include "sim_fixture.h"
 
-#include <tuple>
 #include <vector>
 
 namespace {
@@ -20,15 +19,6 @@ char kind(const std::string& path)
 {
     const std::uint32_t a = pf::getFileAttributes(path.c_str());
     return a == pf::kInvalidFileAttributes ? '-' : (a & pf::kFileAttributeDirectory) ? 'd' : 'f';
-}
-
-Lines lines(const char* path, int capacity)
-{
-    Lines out;
-    auto s = pf::TextStream::open(path, "r");
-    std::vector<char> buf(static_cast<std::size_t>(capacity));
-    while (s && s.getLine(buf.data(), capacity)) out.emplace_back(buf.data());
-    return out;
 }
 
 Lines listing(const char* pattern)
@@ -94,35 +84,6 @@ TEST_F(SimFiles, CopyDeleteAndFoldersAsWindowsDoes)
     EXPECT_EQ(listing("C:\\PTC\\*.none"), Lines{"<invalid>"});
 }
 
-TEST_F(SimFiles, TextStreamsTranslateLineEndsAndHandOutFgetsChunks)
-{
-    auto out = pf::TextStream::open("C:\\out.txt", "w");
-    EXPECT_EQ(machine().openHandlesByKind()["stream"], 1);
-    EXPECT_TRUE(out.putText("one\ntwo\n") && out.putText("three") && out.close());
-    EXPECT_EQ(readFile("out.txt"), "one\r\ntwo\r\nthree");
-    // A lone CR stays; Ctrl-Z ends the text; a call hands out at most capacity - 1 characters.
-    const std::tuple<std::string, int, Lines> cases[] = {
-        {"one\r\ntwo\r\nthree", 100, {"one\n", "two\n", "three"}},
-        {"a\rb\r\n\r\r\nc\x1A" "hidden\r\n", 100, {"a\rb\n", "\r\n", "c"}},
-        {"abcdefghij\r\nxy\r\n", 3, {"ab", "cd", "ef", "gh", "ij", "\n", "xy", "\n"}}};
-    for (const auto& [bytes, capacity, expected] : cases) {
-        writeFile("in.txt", bytes);
-        EXPECT_EQ(lines("C:\\in.txt", capacity), expected) << bytes << " " << capacity;
-    }
-    // "a+" reads from the start, writes at the end (dropping a final Ctrl-Z), creates a missing file.
-    writeFile("text\\protk.dat", "first\r\nsecond\r\n\x1A");
-    auto s = pf::TextStream::open("C:\\text\\protk.dat", "a+");
-    char buf[64];
-    ASSERT_TRUE(s.getLine(buf, sizeof buf));
-    EXPECT_STREQ(buf, "first\n");
-    EXPECT_TRUE(s.putText("third\n"));
-    EXPECT_FALSE(s.getLine(buf, sizeof buf));  // after a write the position is the end
-    EXPECT_TRUE(s.close());
-    EXPECT_EQ(readFile("text\\protk.dat"), "first\r\nsecond\r\nthird\r\n");
-    EXPECT_TRUE(pf::TextStream::open("C:\\text\\new.dat", "a+").putText("x\n"));
-    EXPECT_EQ(readFile("text\\new.dat"), "x\r\n");
-}
-
 TEST_F(SimRegistry, EnumeratesWithoutCaseReportsMoreDataAndChecksRights)
 {
     auto& reg = machine().registry();
@@ -153,32 +114,6 @@ TEST_F(SimRegistry, EnumeratesWithoutCaseReportsMoreDataAndChecksRights)
         EXPECT_EQ(pf::regCreateKey("SOFTWARE\\Other", access, key), pf::kAccessDenied) << access;
     }
     EXPECT_FALSE(reg.hasKey("SOFTWARE\\Other"));
-}
-
-TEST_F(SimRegistry, ImportsAndExportsBackToTheSameTreeOrLoadsNothing)
-{
-    auto& reg = machine().registry();
-    // Every shape of value survives export and import byte for byte.
-    for (const auto& [name, value] :
-         {std::pair{"Quote\"And\\Slash", raw(1, std::string("C:\\x \"y\"\0", 9))}, {"NoZero", raw(1, "abc")},
-          {"TwoZeros", raw(1, std::string("a\0\0", 3))}, {"Lines", raw(1, std::string("a\r\nb\0", 5))},
-          {"Exp", raw(2, std::string("%P%\xC3\xA9\xFF\0", 7))}, {"Multi", raw(7, std::string("a\0b\0\0", 5))},
-          {"D", raw(4, "\x1f\0\0\0")}, {"ShortD", raw(4, "\x01\x02")}, {"Empty", raw(3, "")}, {"None", raw(0, "x")}})
-        reg.setValue("SOFTWARE\\PTC\\Creo 1", name, value);
-    reg.createKey("SOFTWARE\\Empty\\Leaf");
-    reg.setString("", "AtRoot", "r");
-    const std::string text = reg.exportText();
-    sim::Registry back;
-    back.importText(text, "export.reg");
-    EXPECT_EQ(back.flatten(), reg.flatten());
-    EXPECT_EQ(back.exportText(), text);
-
-    // A refused file loads nothing, not even the lines before the bad one.
-    const auto before = reg.flatten();
-    EXPECT_THROW(reg.importText("REGEDIT4\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\New]\n\"ok\"=\"1\"\nbad\n", "b.reg"),
-                 sim::RegParseError);
-    EXPECT_EQ(reg.flatten(), before);
-    EXPECT_THROW(reg.importFile(onC("none.reg")), sim::RegParseError);
 }
 
 TEST_F(SimInstaller, FailsOnlyTheKthCallOfItsKind)

@@ -3,6 +3,8 @@
 #include "selection/custom_install_list.h"
 #include "sim_fixture.h"
 
+#include <tuple>
+
 namespace {
 
 using SelectionTest = SimTest;
@@ -68,14 +70,9 @@ TEST_F(SelectionTest, BrowsedSlotValidation)
     writeLog("unknown", "RELEASE=\"Unknown\"\r\n");
     writeDescriptor("creo2", "<release version=\"2.0\"/>");
     setProperties({{"PROEWF4DIR", "C:\\wf4"}, {"PROEWF4", "1"}});
-    const struct {
-        std::vector<std::pair<std::string, std::string>> changes;
-        const char* duplicate;  // "" when unset, as for the others
-        const char* folder;
-        const char* release;
-        const char* invalid;
-        const char* browsedSlot;
-    } steps[] = {
+    // The changes, then DUPLICATEDIR, PROEM1DIR, PROEM1VER, INVALIDSEL and PROEM1 ("" when unset).
+    using Changes = std::vector<std::pair<std::string, std::string>>;
+    const std::tuple<Changes, const char*, const char*, const char*, const char*, const char*> steps[] = {
         {{{"PROEM1DIR", "C:\\wf4"}}, "1", "C:\\wf4", "", "0", "0"},
         // Not a duplicate when the text differs or the release is not chosen.
         {{{"DUPLICATEDIR", ""}, {"PROEM1DIR", "C:\\WF4"}}, "", "C:\\WF4", "5", "0", "1"},
@@ -88,15 +85,13 @@ TEST_F(SelectionTest, BrowsedSlotValidation)
         {{{"PROEM1DIR", "C:\\unknown"}}, "", "", "", "0", "1"},
     };
     int n = 0;
-    for (const auto& s : steps) {
-        setProperties(s.changes);
+    for (const auto& [changes, duplicate, folder, release, invalid, browsedSlot] : steps) {
+        setProperties(changes);
         validateSelection(session());
-        const std::string step = "step " + std::to_string(++n);
-        EXPECT_EQ(property("DUPLICATEDIR"), s.duplicate) << step;
-        EXPECT_EQ(property("PROEM1DIR"), s.folder) << step;
-        EXPECT_EQ(property("PROEM1VER"), s.release) << step;
-        EXPECT_EQ(property("INVALIDSEL"), s.invalid) << step;
-        EXPECT_EQ(property("PROEM1"), s.browsedSlot) << step;
+        const std::string found = property("DUPLICATEDIR") + "|" + property("PROEM1DIR") + "|" + property("PROEM1VER") +
+                                  "|" + property("INVALIDSEL") + "|" + property("PROEM1");
+        EXPECT_EQ(found, std::string(duplicate) + "|" + folder + "|" + release + "|" + invalid + "|" + browsedSlot)
+            << "step " << ++n;
     }
 }
 
