@@ -5,7 +5,7 @@
 #include "core/boundary.h"
 #include "core/release_table.h"
 #include "deploy/deployment.h"
-#include "platform/sim/sim_internal.h"
+#include "platform/sim/machine_internal.h"
 
 #include <benchmark/benchmark.h>
 

@@ -3,10 +3,10 @@
 // installation costs a registry subkey and a file lookup of its executable.
 #include "support.h"
 
-#include "core/actions.h"
+#include "actions/exports.h"
 #include "core/release_table.h"
 #include "package.h"
-#include "platform/sim/sim_internal.h"
+#include "platform/sim/machine_internal.h"
 
 #include <benchmark/benchmark.h>
 
@@ -76,7 +76,7 @@ struct DetectionMachine {
     sim::Machine machine;
 };
 
-void runAction(benchmark::State& state, unsigned (*action)(pf::MsiHandle), const char* expectedProperty)
+void runAction(benchmark::State& state, unsigned (*action)(platform::MsiHandle), const char* expectedProperty)
 {
     const int n = static_cast<int>(state.range(0));
     DetectionMachine m(n);

@@ -165,7 +165,7 @@ struct DescriptorRun {
 };
 DescriptorRun g_descriptorRun;
 
-unsigned descriptorBody(pf::MsiHandle)
+unsigned descriptorBody(platform::MsiHandle)
 {
     DescriptorRun& run = g_descriptorRun;
     try {

@@ -41,22 +41,22 @@ TEST_F(CoreTest, PropertyReadsOfferTheWholeBufferAndNeverKeepATruncatedValue)
 {
     setProperty("FOLDER", std::string(259, 'x'));
     PathBuffer value;
-    EXPECT_EQ(readProperty(session(), "FOLDER", value), pf::kSuccess);
+    EXPECT_EQ(readProperty(session(), "FOLDER", value), platform::kSuccess);
     EXPECT_EQ(value.size(), 259u);
     setProperty("FOLDER", std::string(260, 'x'));
-    EXPECT_EQ(readProperty(session(), "FOLDER", value), pf::kMoreData);
+    EXPECT_EQ(readProperty(session(), "FOLDER", value), platform::kMoreData);
     EXPECT_TRUE(value.empty());
     // A later read after a long one still gets the full capacity.
     setProperty("SHORT", "C:\\PTC");
-    EXPECT_EQ(readProperty(session(), "SHORT", value), pf::kSuccess);
+    EXPECT_EQ(readProperty(session(), "SHORT", value), platform::kSuccess);
     EXPECT_EQ(value.view(), "C:\\PTC");
-    EXPECT_EQ(readProperty(session(), "UNSET", value), pf::kSuccess);
+    EXPECT_EQ(readProperty(session(), "UNSET", value), platform::kSuccess);
     EXPECT_TRUE(value.empty());
 }
 
 namespace {
 unsigned sawCleanState = 0;
-unsigned dirtyAndThrow(pf::MsiHandle)
+unsigned dirtyAndThrow(platform::MsiHandle)
 {
     ProcessState& s = processState();
     sawCleanState = s.installationMap.empty() && s.customInstallList.empty() && s.usedCustomSlotCount == 0 &&
@@ -68,7 +68,7 @@ unsigned dirtyAndThrow(pf::MsiHandle)
     s.descriptorValues.descriptorVersion = "2.0";
     throw std::bad_alloc();
 }
-unsigned returnsSeven(pf::MsiHandle) { return 7; }
+unsigned returnsSeven(platform::MsiHandle) { return 7; }
 }  // namespace
 
 TEST_F(CoreTest, BoundaryStartsEveryActionFromLoadTimeStateAndLetsNothingEscape)
@@ -83,7 +83,7 @@ TEST_F(CoreTest, BoundaryStartsEveryActionFromLoadTimeStateAndLetsNothingEscape)
 
 TEST_F(CoreTest, MessagesGoToTheLogUnlessTheInstallerShowsAUserInterface)
 {
-    auto tell = [](pf::MsiHandle) -> unsigned {
+    auto tell = [](platform::MsiHandle) -> unsigned {
         tellUser("Something to say.", "Caption", 0x30);
         return 0;
     };

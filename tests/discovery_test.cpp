@@ -28,8 +28,8 @@ protected:
     }
     bool scan(const std::string& releaseKey, ca::PathBuffer& folder, ca::PathBuffer& label, ca::InstallationMap& map)
     {
-        pf::RegKey key;
-        EXPECT_EQ(pf::regOpenKey(nullptr, releaseKey.c_str(), pf::kKeyRead, key), pf::kSuccess);
+        platform::RegKey key;
+        EXPECT_EQ(platform::regOpenKey(nullptr, releaseKey.c_str(), platform::kKeyRead, key), platform::kSuccess);
         return ca::scanReleaseKey(key, folder, label, map);
     }
     const sim::ControlRow* rowFor(const std::string& dialog, const std::string& property)
@@ -189,7 +189,7 @@ TEST_F(DiscoveryTest, NoHostFillsNothingAndForeignNamesChangeNoRow)
     for (const char* name : {"SHIPCODE5", "PROE_VER_1", "CREO1", "CREO2", "PROEWF1", "PROEWF5"})
         EXPECT_FALSE(hasProperty(name)) << name;
     {
-        pf::UniqueMsiHandle database(pf::msiGetActiveDatabase(session()));
+        platform::UniqueMsiHandle database(platform::msiGetActiveDatabase(session()));
         for (const char* name : {"PROE_VER_9", "proe_ver_1", "WFCUSTOM_ONE"})
             ca::setCheckBoxTooltip(database.get(), name, "C:\\x");
     }

@@ -17,18 +17,18 @@ using Lines = std::vector<std::string>;
 // 'd' a folder, 'f' a file, '-' nothing.
 char kind(const std::string& path)
 {
-    const std::uint32_t a = pf::getFileAttributes(path.c_str());
-    return a == pf::kInvalidFileAttributes ? '-' : (a & pf::kFileAttributeDirectory) ? 'd' : 'f';
+    const std::uint32_t a = platform::getFileAttributes(path.c_str());
+    return a == platform::kInvalidFileAttributes ? '-' : (a & platform::kFileAttributeDirectory) ? 'd' : 'f';
 }
 
 Lines listing(const char* pattern)
 {
     Lines out;
-    pf::DirEntry e;
-    auto l = pf::Listing::first(pattern, e);
+    platform::DirEntry e;
+    auto l = platform::Listing::first(pattern, e);
     if (!l) return {"<invalid>"};
     do out.push_back(e.name + (e.isDirectory ? "/" : ""));
-    while (l.next(e) == pf::kSuccess);
+    while (l.next(e) == platform::kSuccess);
     return out;
 }
 
@@ -39,8 +39,8 @@ sim::RegValue raw(std::uint32_t type, std::string bytes) { return {type, {bytes.
 TEST_F(SimFiles, PathsResolveWithoutCaseAgainstTheDriveAndCurrentFolder)
 {
     writeFile("PTC\\Creo\\text\\protk.dat");
-    EXPECT_FALSE(pf::changeDirectory("missing"));
-    EXPECT_TRUE(pf::changeDirectory("c:/ptc/creo"));
+    EXPECT_FALSE(platform::changeDirectory("missing"));
+    EXPECT_TRUE(platform::changeDirectory("c:/ptc/creo"));
     EXPECT_EQ(machine().currentDirectory(), "C:\\PTC\\Creo");  // Windows form, case as on disk
     // ".." stops at the root; "\" starts at the current drive's root; Z: is the host's root, as under Wine.
     const std::pair<std::string, char> cases[] = {
@@ -49,7 +49,7 @@ TEST_F(SimFiles, PathsResolveWithoutCaseAgainstTheDriveAndCurrentFolder)
         {"C:\\PTC\\Creo\\text\\protk.dat\\", '-'}, {"..\\Creo\\.\\text\\protk.dat", 'f'},
         {"C:text\\protk.dat", 'f'}, {"\\PTC", 'd'}, {"\\text", '-'}, {"Z:" + onC("PTC").string(), 'd'}, {"Q:\\x", '-'}};
     for (const auto& [path, expected] : cases) EXPECT_EQ(kind(path), expected) << path;
-    EXPECT_EQ(pf::makeDirectory("c:\\ptc\\creo\\NewOne"), 0);  // new names keep the case given
+    EXPECT_EQ(platform::makeDirectory("c:\\ptc\\creo\\NewOne"), 0);  // new names keep the case given
     EXPECT_EQ(listing("C:\\ptc\\creo\\*"), (Lines{"./", "../", "NewOne/", "text/"}));
 }
 
@@ -60,20 +60,20 @@ TEST_F(SimFiles, CopyDeleteAndFoldersAsWindowsDoes)
     makeFolder("a\\folder\\inner");
     // Braced lists run in order: each call sees what the ones before it did.
     const std::vector<bool> results{
-        pf::copyFile("C:\\a\\src.txt", "C:\\a\\dst.txt", true),  // no overwrite
-        pf::copyFile("C:\\A\\SRC.TXT", "C:\\a\\DST.txt", false),
-        pf::copyFile("C:\\a\\src.txt", "C:\\a\\nofolder\\x.txt", false),  // no folder is made
-        pf::copyFile("C:\\a\\folder", "C:\\a\\f2", false), pf::copyFile("C:\\a\\src.txt", "C:\\a\\folder", false),
-        pf::deleteFile("C:\\a\\folder"), pf::removeDirectory("C:\\a\\folder"), pf::removeDirectory("C:\\a\\src.txt"),
-        pf::removeDirectory("C:\\a\\folder\\inner"), pf::deleteFile("C:\\a\\DST.txt"), pf::deleteFile("C:\\a\\dst.txt"),
-        pf::replaceFile("C:\\a\\src.txt", "C:\\a\\folder"), pf::replaceFile("C:\\a\\src.txt", "C:\\a\\target.txt")};
+        platform::copyFile("C:\\a\\src.txt", "C:\\a\\dst.txt", true),  // no overwrite
+        platform::copyFile("C:\\A\\SRC.TXT", "C:\\a\\DST.txt", false),
+        platform::copyFile("C:\\a\\src.txt", "C:\\a\\nofolder\\x.txt", false),  // no folder is made
+        platform::copyFile("C:\\a\\folder", "C:\\a\\f2", false), platform::copyFile("C:\\a\\src.txt", "C:\\a\\folder", false),
+        platform::deleteFile("C:\\a\\folder"), platform::removeDirectory("C:\\a\\folder"), platform::removeDirectory("C:\\a\\src.txt"),
+        platform::removeDirectory("C:\\a\\folder\\inner"), platform::deleteFile("C:\\a\\DST.txt"), platform::deleteFile("C:\\a\\dst.txt"),
+        platform::replaceFile("C:\\a\\src.txt", "C:\\a\\folder"), platform::replaceFile("C:\\a\\src.txt", "C:\\a\\target.txt")};
     EXPECT_EQ(results, (std::vector<bool>{false, true, false, false, false, false, false, false, true, true, false,
                                           false, true}));
     EXPECT_EQ(filesBelow("a", true), (std::map<std::string, std::string>{{"folder\\", "\\"}, {"target.txt", "new"}}));
-    for (const auto& [path, error] : {std::pair{"C:\\a\\folder", pf::kErrnoExists},
-                                      {"C:\\a\\target.txt", pf::kErrnoExists},
-                                      {"C:\\a\\no\\deeper", pf::kErrnoNoEntry}})
-        EXPECT_EQ(pf::makeDirectory(path), error) << path;
+    for (const auto& [path, error] : {std::pair{"C:\\a\\folder", platform::kErrnoExists},
+                                      {"C:\\a\\target.txt", platform::kErrnoExists},
+                                      {"C:\\a\\no\\deeper", platform::kErrnoNoEntry}})
+        EXPECT_EQ(platform::makeDirectory(path), error) << path;
 
     // Listings: "." and ".." first, then names ordered as Windows folds them (upper case).
     writeFile("PTC\\b.txt");
@@ -88,30 +88,30 @@ TEST_F(SimRegistry, EnumeratesWithoutCaseReportsMoreDataAndChecksRights)
 {
     auto& reg = machine().registry();
     for (const char* k : {"b", "_x", "A", "cc"}) reg.createKey(std::string("SOFTWARE\\PTC\\") + k);
-    reg.setValue("SOFTWARE\\PTC", "Raw", raw(pf::kRegSz, "abc"));  // no terminating zero
-    pf::RegKey key;
-    ASSERT_EQ(pf::regOpenKey(nullptr, "software\\ptc", pf::kKeyRead, key), pf::kSuccess);
+    reg.setValue("SOFTWARE\\PTC", "Raw", raw(platform::kRegSz, "abc"));  // no terminating zero
+    platform::RegKey key;
+    ASSERT_EQ(platform::regOpenKey(nullptr, "software\\ptc", platform::kKeyRead, key), platform::kSuccess);
     EXPECT_EQ(machine().openHandlesByKind()["registry"], 1);
     Lines names;
     char name[8];
     std::uint32_t len = sizeof name;
-    for (std::uint32_t i = 0; (len = sizeof name, pf::regEnumKey(key, i, name, &len, nullptr, nullptr)) == 0; ++i)
+    for (std::uint32_t i = 0; (len = sizeof name, platform::regEnumKey(key, i, name, &len, nullptr, nullptr)) == 0; ++i)
         names.push_back(std::string(name) + ":" + std::to_string(len));
     EXPECT_EQ(names, (Lines{"A:1", "b:1", "cc:2", "_x:2"}));
     std::uint32_t type = 0, size = 2;
     char data[8] = "zzzzzzz";
-    EXPECT_EQ(pf::regQueryValue(key, "raw", &type, data, &size), pf::kMoreData);
+    EXPECT_EQ(platform::regQueryValue(key, "raw", &type, data, &size), platform::kMoreData);
     EXPECT_EQ(std::string(data, 1) + std::to_string(size), "z3");
-    EXPECT_EQ(pf::regSetValue(key, "v", pf::kRegSz, "x", 2), pf::kAccessDenied);  // the handle's rights count
+    EXPECT_EQ(platform::regSetValue(key, "v", platform::kRegSz, "x", 2), platform::kAccessDenied);  // the handle's rights count
     key.reset();
 
     // A standard user may read HKLM but open or create nothing there with a write right.
     machine().standardUser = true;
-    EXPECT_EQ(pf::regOpenKey(nullptr, "SOFTWARE\\PTC", pf::kKeyRead, key), pf::kSuccess);
+    EXPECT_EQ(platform::regOpenKey(nullptr, "SOFTWARE\\PTC", platform::kKeyRead, key), platform::kSuccess);
     key.reset();
-    for (std::uint32_t access : {pf::kKeyWrite, pf::kKeyAllAccess, 0x2u, 0x4u, pf::kKeyRead | 0x2u}) {
-        EXPECT_EQ(pf::regOpenKey(nullptr, "SOFTWARE\\PTC", access, key), pf::kAccessDenied) << access;
-        EXPECT_EQ(pf::regCreateKey("SOFTWARE\\Other", access, key), pf::kAccessDenied) << access;
+    for (std::uint32_t access : {platform::kKeyWrite, platform::kKeyAllAccess, 0x2u, 0x4u, platform::kKeyRead | 0x2u}) {
+        EXPECT_EQ(platform::regOpenKey(nullptr, "SOFTWARE\\PTC", access, key), platform::kAccessDenied) << access;
+        EXPECT_EQ(platform::regCreateKey("SOFTWARE\\Other", access, key), platform::kAccessDenied) << access;
     }
     EXPECT_FALSE(reg.hasKey("SOFTWARE\\Other"));
 }
@@ -119,21 +119,21 @@ TEST_F(SimRegistry, EnumeratesWithoutCaseReportsMoreDataAndChecksRights)
 TEST_F(SimInstaller, FailsOnlyTheKthCallOfItsKind)
 {
     machine().registry().setString("SOFTWARE\\K", "v", "x");
-    pf::RegKey key;
-    ASSERT_EQ(pf::regOpenKey(nullptr, "SOFTWARE\\K", pf::kKeyRead, key), pf::kSuccess);
+    platform::RegKey key;
+    ASSERT_EQ(platform::regOpenKey(nullptr, "SOFTWARE\\K", platform::kKeyRead, key), platform::kSuccess);
     auto& faults = machine().faults();
     faults.resetCounts();
     faults.failAt(sim::Op::regQuery, 2);
     std::uint32_t size = 0;
     for (const bool ok : {true, false, true})
-        EXPECT_EQ(pf::regQueryValue(key, "v", nullptr, nullptr, &size) == pf::kSuccess, ok);
+        EXPECT_EQ(platform::regQueryValue(key, "v", nullptr, nullptr, &size) == platform::kSuccess, ok);
     EXPECT_EQ(faults.calls(sim::Op::regQuery), 3);
     EXPECT_EQ(faults.calls(sim::Op::regOpen), 0);
     key.reset();
 
     auto failNext = [&faults](sim::Op op) { faults.failAt(op, faults.calls(op) + 1); };
     writeFile("f.txt", "line\r\n");
-    auto s = pf::TextStream::open("C:\\f.txt", "a+");
+    auto s = platform::TextStream::open("C:\\f.txt", "a+");
     char buf[16] = "keep";
     failNext(sim::Op::fileRead);
     EXPECT_FALSE(s.getLine(buf, sizeof buf));
@@ -145,8 +145,8 @@ TEST_F(SimInstaller, FailsOnlyTheKthCallOfItsKind)
     setProperty("P", "value");
     failNext(sim::Op::propertyGet);
     std::uint32_t n = sizeof buf;
-    EXPECT_EQ(pf::msiGetProperty(session(), "P", buf, &n), pf::kFunctionFailed);
+    EXPECT_EQ(platform::msiGetProperty(session(), "P", buf, &n), platform::kFunctionFailed);
     failNext(sim::Op::makeDirectory);
-    EXPECT_NE(pf::makeDirectory("C:\\new"), 0);
+    EXPECT_NE(platform::makeDirectory("C:\\new"), 0);
     EXPECT_FALSE(exists("new"));
 }

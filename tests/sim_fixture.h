@@ -2,7 +2,7 @@
 // small helpers that the feature tests share.
 #pragma once
 
-#include "core/actions.h"
+#include "actions/exports.h"
 #include "platform/sim/machine.h"
 
 #include <gtest/gtest.h>
@@ -75,7 +75,7 @@ protected:
     }
 
     sim::Machine& machine() { return *machine_; }
-    pf::MsiHandle session() { return machine_->session(); }
+    platform::MsiHandle session() { return machine_->session(); }
 
     // Host path of a path on C:, given in Windows form without the drive ("PTC\\wf4\\x").
     std::filesystem::path onC(const std::string& windowsPath) const

@@ -13,10 +13,10 @@ namespace {
 
 constexpr int kUiLevelNone = 2;
 
-int readUiLevel(pf::MsiHandle session)
+int readUiLevel(platform::MsiHandle session)
 {
     FixedString<16> value;
-    if (readProperty(session, "UILevel", value) != pf::kSuccess || value.empty()) return -1;
+    if (readProperty(session, "UILevel", value) != platform::kSuccess || value.empty()) return -1;
     char* end = nullptr;
     const long level = std::strtol(value.c_str(), &end, 10);
     return *end == '\0' ? static_cast<int>(level) : -1;
@@ -24,7 +24,7 @@ int readUiLevel(pf::MsiHandle session)
 
 }  // namespace
 
-unsigned runAction(pf::MsiHandle session, ActionBody body, unsigned resultOnFailure) noexcept
+unsigned runAction(platform::MsiHandle session, ActionBody body, unsigned resultOnFailure) noexcept
 {
     try {
         resetProcessState();
@@ -43,11 +43,11 @@ void tellUser(const char* text, const char* caption, unsigned style)
 {
     const ActionContext& context = actionContext();
     if (context.uiLevel > kUiLevelNone) {
-        pf::messageBox(text, caption, style);
+        platform::messageBox(text, caption, style);
         return;
     }
     const std::string line = std::string(caption) + ": " + text;
-    pf::msiLogInfo(context.session, line.c_str());
+    platform::msiLogInfo(context.session, line.c_str());
 }
 
 }  // namespace ca

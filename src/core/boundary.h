@@ -6,11 +6,11 @@
 
 namespace ca {
 
-using ActionBody = unsigned (*)(pf::MsiHandle session);
+using ActionBody = unsigned (*)(platform::MsiHandle session);
 
 // Runs `body` for the installer; any exception (std::bad_alloc included)
 // ends the action with `resultOnFailure`.
-unsigned runAction(pf::MsiHandle session, ActionBody body, unsigned resultOnFailure = 0) noexcept;
+unsigned runAction(platform::MsiHandle session, ActionBody body, unsigned resultOnFailure = 0) noexcept;
 
 // Tells the user something: a modal message box when the installer shows a
 // user interface, the installer log otherwise, so that a silent installation
@@ -21,7 +21,7 @@ void tellUser(const char* text, const char* caption, unsigned style);
 
 // Defines the exported action `name` as `body` run through the boundary.
 #define CA_EXPORT_ACTION(name, body)                                       \
-    extern "C" unsigned CA_CALL name(pf::MsiHandle session)                \
+    extern "C" unsigned CA_CALL name(platform::MsiHandle session)                \
     {                                                                      \
         return ca::runAction(session, body);                               \
     }

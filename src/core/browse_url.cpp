@@ -7,11 +7,11 @@
 namespace ca {
 namespace {
 
-unsigned browseToUrl(pf::MsiHandle session)
+unsigned browseToUrl(platform::MsiHandle session)
 {
     FixedString<1040> url;
-    if (readProperty(session, "BrowseToURL", url) != pf::kSuccess) return 0;
-    pf::shellOpen(url.c_str());
+    if (readProperty(session, "BrowseToURL", url) != platform::kSuccess) return 0;
+    platform::shellOpen(url.c_str());
     return 0;
 }
 

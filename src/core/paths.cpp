@@ -24,14 +24,14 @@ bool isRegistrationFileWritable(const char* folder)
 {
     PathBuffer file;
     if (!hostPath(folder, "\\text\\protk.dat", file)) return false;
-    return static_cast<bool>(pf::TextStream::open(file.c_str(), "a+"));
+    return static_cast<bool>(platform::TextStream::open(file.c_str(), "a+"));
 }
 
 bool hasHostExecutable(const char* folder)
 {
     PathBuffer executable;
     if (!hostPath(folder, "\\x86e_win64\\obj\\xtop.exe", executable)) return false;
-    return pf::getFileAttributes(executable.c_str()) != pf::kInvalidFileAttributes;
+    return platform::getFileAttributes(executable.c_str()) != platform::kInvalidFileAttributes;
 }
 
 }  // namespace ca

@@ -4,13 +4,13 @@
 
 namespace ca {
 
-void setProperty(pf::MsiHandle session, const char* name, std::string_view value)
+void setProperty(platform::MsiHandle session, const char* name, std::string_view value)
 {
     const std::string text(value);
-    pf::msiSetProperty(session, name, text.c_str());
+    platform::msiSetProperty(session, name, text.c_str());
 }
 
-bool propertyEquals(pf::MsiHandle session, const char* name, std::string_view expected)
+bool propertyEquals(platform::MsiHandle session, const char* name, std::string_view expected)
 {
     PathBuffer value;
     readProperty(session, name, value);

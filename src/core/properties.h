@@ -13,12 +13,12 @@ namespace ca {
 // `value` is cleared first; a value that does not fit reads as empty, so a
 // truncated folder is never taken for a real one.
 template <std::size_t N>
-pf::Status readProperty(pf::MsiHandle session, const char* name, FixedString<N>& value)
+platform::Status readProperty(platform::MsiHandle session, const char* name, FixedString<N>& value)
 {
     value.clear();
     std::uint32_t count = static_cast<std::uint32_t>(N);
-    const pf::Status status = pf::msiGetProperty(session, name, value.data(), &count);
-    if (status != pf::kSuccess)
+    const platform::Status status = platform::msiGetProperty(session, name, value.data(), &count);
+    if (status != platform::kSuccess)
         value.clear();
     else
         value.terminate();
@@ -26,10 +26,10 @@ pf::Status readProperty(pf::MsiHandle session, const char* name, FixedString<N>&
 }
 
 // Writes a property; the empty text removes it. The result is not needed by any caller.
-void setProperty(pf::MsiHandle session, const char* name, std::string_view value);
-inline void removeProperty(pf::MsiHandle session, const char* name) { setProperty(session, name, ""); }
+void setProperty(platform::MsiHandle session, const char* name, std::string_view value);
+inline void removeProperty(platform::MsiHandle session, const char* name) { setProperty(session, name, ""); }
 
 // True when the property holds exactly `expected` (byte for byte).
-bool propertyEquals(pf::MsiHandle session, const char* name, std::string_view expected);
+bool propertyEquals(platform::MsiHandle session, const char* name, std::string_view expected);
 
 }  // namespace ca

@@ -43,7 +43,7 @@ ProcessState& processState();
 // The running action's session and the installer's UI level (-1 when it
 // cannot be read, as in a deferred action).
 struct ActionContext {
-    pf::MsiHandle session = 0;
+    platform::MsiHandle session = 0;
     int uiLevel = -1;
 };
 ActionContext& actionContext();

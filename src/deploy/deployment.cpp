@@ -137,18 +137,18 @@ void runStep(const DeployStep& step, const DeployFolders& folders, ReleaseCode c
     switch (step.action) {
     case Action::copy:
         if (join(folders.base(step.fromBase), step.from, from) && join(folders.base(step.toBase), step.to, to))
-            pf::copyFile(from.c_str(), to.c_str(), false);
+            platform::copyFile(from.c_str(), to.c_str(), false);
         return;
     case Action::copyRibbon:
     case Action::copyModule: {
         const char* source = step.action == Action::copyRibbon ? ribbonSource(code) : moduleSource(code);
         if (source != nullptr && join(folders.staging.c_str(), source, from) &&
             join(folders.base(step.toBase), step.to, to))
-            pf::copyFile(from.c_str(), to.c_str(), false);
+            platform::copyFile(from.c_str(), to.c_str(), false);
         return;
     }
     case Action::makeFolder:
-        if (join(folders.base(step.toBase), step.to, to)) pf::makeDirectory(to.c_str());
+        if (join(folders.base(step.toBase), step.to, to)) platform::makeDirectory(to.c_str());
         return;
     case Action::copyResources:
         if (join(folders.staging.c_str(), step.from, from)) copyResourceFolder(from.c_str(), folders.host.c_str());
@@ -156,8 +156,8 @@ void runStep(const DeployStep& step, const DeployFolders& folders, ReleaseCode c
     case Action::languageResources: {
         PathBuffer resources;
         if (!join(folders.host.c_str(), step.to, to) || !join(to.c_str(), "\\resource", resources)) return;
-        pf::makeDirectory(to.c_str());
-        pf::makeDirectory(resources.c_str());
+        platform::makeDirectory(to.c_str());
+        platform::makeDirectory(resources.c_str());
         if (join(folders.staging.c_str(), step.from, from)) copyFileSet(from.str(), resources.str());
         return;
     }
@@ -176,7 +176,7 @@ bool stagingFolder(PathBuffer& folder)
 {
     folder.clear();
     std::string value;
-    if (!pf::getEnvironmentVariable("ALLUSERSPROFILE", value) || value.empty()) return false;
+    if (!platform::getEnvironmentVariable("ALLUSERSPROFILE", value) || value.empty()) return false;
     if (folder.appendAll(std::string_view(value), "\\")) return true;
     folder.clear();
     return false;
@@ -193,7 +193,7 @@ bool deployToInstallation(std::string folder, ReleaseCode code)
     return true;
 }
 
-unsigned deploySelectedCustomInstalls(pf::MsiHandle session)
+unsigned deploySelectedCustomInstalls(platform::MsiHandle session)
 {
     visitListedInstallations(session, [](const CustomInstallEntry&, const PathBuffer& folder, bool chosen) {
         if (chosen && !folder.empty()) deployToInstallation(folder.str(), identifyRelease(folder.c_str()));
@@ -208,8 +208,8 @@ bool copyFileSet(std::string source, std::string destination)
     if (source.empty() || destination.empty()) return false;
     PathBuffer pattern;
     if (!pattern.appendAll(std::string_view(source), "\\*")) return false;
-    pf::DirEntry entry;
-    pf::Listing listing = pf::Listing::first(pattern.c_str(), entry);
+    platform::DirEntry entry;
+    platform::Listing listing = platform::Listing::first(pattern.c_str(), entry);
     if (!listing) return false;
     for (;;) {
         if (!entry.isDirectory) {
@@ -217,11 +217,11 @@ bool copyFileSet(std::string source, std::string destination)
             PathBuffer to;
             if (from.appendAll(std::string_view(source), "\\", std::string_view(entry.name)) &&
                 to.appendAll(std::string_view(destination), "\\", std::string_view(entry.name)))
-                pf::copyFile(from.c_str(), to.c_str(), false);
+                platform::copyFile(from.c_str(), to.c_str(), false);
         }
-        const pf::Status status = listing.next(entry);
-        if (status == pf::kNoMoreFiles) return true;
-        if (status != pf::kSuccess) return false;
+        const platform::Status status = listing.next(entry);
+        if (status == platform::kNoMoreFiles) return true;
+        if (status != platform::kSuccess) return false;
     }
 }
 
@@ -234,19 +234,19 @@ int copyResourceFolder(const char* source, const char* host)
 
     SavedWorkingDirectory workingDirectory;
     if (!workingDirectory.saved()) return kFailed;
-    const int made = pf::makeDirectory(target.c_str());
-    if (made != 0 && made != pf::kErrnoExists) return kFailed;
+    const int made = platform::makeDirectory(target.c_str());
+    if (made != 0 && made != platform::kErrnoExists) return kFailed;
     if (!workingDirectory.enter(source)) return kFailed;
 
-    pf::DirEntry entry;
-    pf::Listing listing = pf::Listing::first("*.*", entry);
-    for (bool more = static_cast<bool>(listing); more; more = listing.next(entry) == pf::kSuccess) {
+    platform::DirEntry entry;
+    platform::Listing listing = platform::Listing::first("*.*", entry);
+    for (bool more = static_cast<bool>(listing); more; more = listing.next(entry) == platform::kSuccess) {
         if (entry.isDirectory) continue;
         PathBuffer from;
         PathBuffer to;
         if (from.appendAll(std::string_view(source), "\\", std::string_view(entry.name)) &&
             to.appendAll(target.view(), "\\", std::string_view(entry.name)))
-            pf::copyFile(from.c_str(), to.c_str(), false);
+            platform::copyFile(from.c_str(), to.c_str(), false);
     }
     listing.close();
     return workingDirectory.restore() ? 0 : kFailed;

@@ -15,7 +15,7 @@ namespace ca {
 bool stagingFolder(PathBuffer& folder);
 
 // Deploys into every ticked listed installation, then records their folders.
-unsigned deploySelectedCustomInstalls(pf::MsiHandle session);
+unsigned deploySelectedCustomInstalls(platform::MsiHandle session);
 
 // Copies the add-in into one host folder and registers it there.
 bool deployToInstallation(std::string folder, ReleaseCode code);

@@ -12,9 +12,9 @@ namespace ca {
 namespace {
 
 // Every record carries the whole 260-byte buffer: the text and zeros after it.
-void setRecord(const pf::RegKey& key, const char* name, const PathBuffer& folder)
+void setRecord(const platform::RegKey& key, const char* name, const PathBuffer& folder)
 {
-    pf::regSetValue(key, name, pf::kRegSz, folder.c_str(), static_cast<std::uint32_t>(PathBuffer::capacity));
+    platform::regSetValue(key, name, platform::kRegSz, folder.c_str(), static_cast<std::uint32_t>(PathBuffer::capacity));
 }
 
 constexpr std::array<Slot, 7> kRecordOrder{Slot::creo1,   Slot::creo2,   Slot::proeWf5, Slot::proeWf4,
@@ -22,23 +22,23 @@ constexpr std::array<Slot, 7> kRecordOrder{Slot::creo1,   Slot::creo2,   Slot::p
 
 }  // namespace
 
-void writeReleaseFolderRecords(pf::MsiHandle session)
+void writeReleaseFolderRecords(platform::MsiHandle session)
 {
     std::array<PathBuffer, kRecordOrder.size()> folders;
     for (std::size_t i = 0; i < kRecordOrder.size(); ++i)
         readProperty(session, releaseSlot(kRecordOrder[i]).folderProperty, folders[i]);
 
-    pf::RegKey key;
-    if (pf::regCreateKey(kProductKey, pf::kKeyWrite, key) != pf::kSuccess) return;
+    platform::RegKey key;
+    if (platform::regCreateKey(kProductKey, platform::kKeyWrite, key) != platform::kSuccess) return;
     for (std::size_t i = 0; i < kRecordOrder.size(); ++i)
         setRecord(key, releaseSlot(kRecordOrder[i]).productRecordValue, folders[i]);
 }
 
-void writeCustomFolderRecords(pf::MsiHandle session)
+void writeCustomFolderRecords(platform::MsiHandle session)
 {
     visitListedInstallations(session, [](const CustomInstallEntry& entry, const PathBuffer& folder, bool chosen) {
-        pf::RegKey key;
-        if (chosen && pf::regCreateKey(kProductKey, pf::kKeyWrite, key) == pf::kSuccess)
+        platform::RegKey key;
+        if (chosen && platform::regCreateKey(kProductKey, platform::kKeyWrite, key) == platform::kSuccess)
             setRecord(key, entry.dirProperty.c_str(), folder);
         return true;
     });
@@ -46,23 +46,23 @@ void writeCustomFolderRecords(pf::MsiHandle session)
 
 bool productRecordExists(std::string name)
 {
-    pf::RegKey key;
-    if (pf::regOpenKey(nullptr, kProductKey, pf::kKeyAllAccess, key) != pf::kSuccess) return false;
+    platform::RegKey key;
+    if (platform::regOpenKey(nullptr, kProductKey, platform::kKeyAllAccess, key) != platform::kSuccess) return false;
     FixedString<1024> data;
-    std::uint32_t type = pf::kRegSz;
+    std::uint32_t type = platform::kRegSz;
     std::uint32_t size = static_cast<std::uint32_t>(decltype(data)::capacity);
-    return pf::regQueryValue(key, name.c_str(), &type, data.data(), &size) == pf::kSuccess;
+    return platform::regQueryValue(key, name.c_str(), &type, data.data(), &size) == platform::kSuccess;
 }
 
 bool deleteProductRecord(std::string name)
 {
-    pf::RegKey key;
-    if (pf::regOpenKey(nullptr, kProductKey, pf::kKeyWrite, key) != pf::kSuccess) return false;
-    const pf::Status status = pf::regDeleteValue(key, name.c_str());
-    return status == pf::kSuccess || status == pf::kFileNotFound;
+    platform::RegKey key;
+    if (platform::regOpenKey(nullptr, kProductKey, platform::kKeyWrite, key) != platform::kSuccess) return false;
+    const platform::Status status = platform::regDeleteValue(key, name.c_str());
+    return status == platform::kSuccess || status == platform::kFileNotFound;
 }
 
-bool readProductRecord(const pf::RegKey& productKey, const char* name, PathBuffer& folder)
+bool readProductRecord(const platform::RegKey& productKey, const char* name, PathBuffer& folder)
 {
     return queryStringValue(productKey, name, folder);
 }

@@ -12,10 +12,10 @@
 namespace ca {
 
 // The seven fixed-slot folders, empty ones included.
-void writeReleaseFolderRecords(pf::MsiHandle session);
+void writeReleaseFolderRecords(platform::MsiHandle session);
 
 // The folder of every ticked listed installation, named after its folder property.
-void writeCustomFolderRecords(pf::MsiHandle session);
+void writeCustomFolderRecords(platform::MsiHandle session);
 
 bool productRecordExists(std::string name);
 
@@ -24,6 +24,6 @@ bool deleteProductRecord(std::string name);
 
 // A recorded folder from the open product key; false when it cannot be read or
 // does not fit 260 bytes.
-bool readProductRecord(const pf::RegKey& productKey, const char* name, PathBuffer& folder);
+bool readProductRecord(const platform::RegKey& productKey, const char* name, PathBuffer& folder);
 
 }  // namespace ca

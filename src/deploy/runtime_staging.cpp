@@ -19,7 +19,7 @@ namespace {
 // Copies one runtime folder from the staging area into the Wildfire 5.0 slot's
 // object folder, on a command-line installation whose Wildfire 5.0 folder has
 // no host executable.
-void stageRuntime(pf::MsiHandle session, const char* runtimeFolder, std::initializer_list<const char*> files)
+void stageRuntime(platform::MsiHandle session, const char* runtimeFolder, std::initializer_list<const char*> files)
 {
     PathBuffer commandLine;
     PathBuffer wildfire5Folder;
@@ -36,12 +36,12 @@ void stageRuntime(pf::MsiHandle session, const char* runtimeFolder, std::initial
         return;
     if (hasHostExecutable(wildfire5Folder.c_str())) return;
 
-    pf::makeDirectory(target.c_str());
+    platform::makeDirectory(target.c_str());
     if (!target.append("\\")) return;
     for (const char* file : files) {
         PathBuffer from(source.view());
         PathBuffer to(target.view());
-        if (from.append(file) && to.append(file)) pf::copyFile(from.c_str(), to.c_str(), false);
+        if (from.append(file) && to.append(file)) platform::copyFile(from.c_str(), to.c_str(), false);
     }
 }
 
@@ -52,7 +52,7 @@ bool equalsIgnoringCase(std::string_view value, std::string_view expected)
     });
 }
 
-unsigned copyCMDresourcetoUSASCIIBody(pf::MsiHandle session)
+unsigned copyCMDresourcetoUSASCIIBody(platform::MsiHandle session)
 {
     PathBuffer value;
     readProperty(session, "PROEM1", value);
@@ -78,14 +78,14 @@ unsigned copyCMDresourcetoUSASCIIBody(pf::MsiHandle session)
 
 }  // namespace
 
-unsigned stageCrtRuntime(pf::MsiHandle session)
+unsigned stageCrtRuntime(platform::MsiHandle session)
 {
     writeReleaseFolderRecords(session);
     stageRuntime(session, "Microsoft.VC90.CRT", {"msvcr90.dll", "msvcp90.dll", "Microsoft.VC90.CRT.manifest"});
     return 0;
 }
 
-unsigned stageMfcRuntime(pf::MsiHandle session)
+unsigned stageMfcRuntime(platform::MsiHandle session)
 {
     stageRuntime(session, "Microsoft.VC90.MFC", {"mfc90.dll", "Microsoft.VC90.MFC.manifest"});
     return 0;

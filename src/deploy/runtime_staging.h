@@ -8,9 +8,9 @@
 namespace ca {
 
 // Records the fixed-slot folders, then stages Microsoft.VC90.CRT.
-unsigned stageCrtRuntime(pf::MsiHandle session);
+unsigned stageCrtRuntime(platform::MsiHandle session);
 
 // Stages Microsoft.VC90.MFC; records nothing.
-unsigned stageMfcRuntime(pf::MsiHandle session);
+unsigned stageMfcRuntime(platform::MsiHandle session);
 
 }  // namespace ca

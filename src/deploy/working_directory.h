@@ -9,7 +9,7 @@ namespace ca {
 
 class SavedWorkingDirectory {
 public:
-    SavedWorkingDirectory() { saved_ = pf::currentDirectory(path_.data(), PathBuffer::capacity); }
+    SavedWorkingDirectory() { saved_ = platform::currentDirectory(path_.data(), PathBuffer::capacity); }
     SavedWorkingDirectory(const SavedWorkingDirectory&) = delete;
     SavedWorkingDirectory& operator=(const SavedWorkingDirectory&) = delete;
     ~SavedWorkingDirectory() { restore(); }
@@ -22,14 +22,14 @@ public:
     {
         if (!saved_ || !changed_) return saved_;
         changed_ = false;
-        return pf::changeDirectory(path_.c_str());
+        return platform::changeDirectory(path_.c_str());
     }
 
     bool enter(const char* folder)
     {
         if (!saved_ || folder == nullptr || *folder == '\0') return false;
         changed_ = true;
-        return pf::changeDirectory(folder);
+        return platform::changeDirectory(folder);
     }
 
 private:

@@ -31,7 +31,7 @@ std::string checkBoxQuery(const char* checkProperty)
 }
 
 struct CheckBoxFill {
-    pf::MsiHandle session;
+    platform::MsiHandle session;
     PathBuffer folder;
     PathBuffer label;
     int filled = 0;
@@ -53,7 +53,7 @@ void listInstallations(CheckBoxFill& fill, const ReleaseSlot& release)
         setProperty(fill.session, entry->dirProperty.c_str(), installFolder);
         updateCustomEntry(*entry);
 
-        pf::UniqueMsiHandle database(pf::msiGetActiveDatabase(fill.session));
+        platform::UniqueMsiHandle database(platform::msiGetActiveDatabase(fill.session));
         setCheckBoxTooltip(database.get(), entry->checkProperty.c_str(), installFolder.c_str());
         ++fill.filled;
     }
@@ -61,10 +61,10 @@ void listInstallations(CheckBoxFill& fill, const ReleaseSlot& release)
 
 // Discovery only reads, so the keys are opened for reading: a standard user
 // sees the installed hosts too.
-void listRelease(CheckBoxFill& fill, const pf::RegKey& parent, const ReleaseSlot& release)
+void listRelease(CheckBoxFill& fill, const platform::RegKey& parent, const ReleaseSlot& release)
 {
-    pf::RegKey releaseKey;
-    if (pf::regOpenKey(&parent, release.releaseSubkey, pf::kKeyRead, releaseKey) != pf::kSuccess) return;
+    platform::RegKey releaseKey;
+    if (platform::regOpenKey(&parent, release.releaseSubkey, platform::kKeyRead, releaseKey) != platform::kSuccess) return;
     ProcessState& state = processState();
     state.creoFamily = release.family == Family::creoParametric;
     scanReleaseKey(releaseKey, fill.folder, fill.label, state.installationMap);
@@ -75,12 +75,12 @@ void listRelease(CheckBoxFill& fill, const pf::RegKey& parent, const ReleaseSlot
 
 void listCreoRelease(CheckBoxFill& fill, const char* parentKey, const ReleaseSlot& release)
 {
-    pf::RegKey parent;
-    if (pf::regOpenKey(nullptr, parentKey, pf::kKeyRead, parent) != pf::kSuccess) return;
+    platform::RegKey parent;
+    if (platform::regOpenKey(nullptr, parentKey, platform::kKeyRead, parent) != platform::kSuccess) return;
     listRelease(fill, parent, release);
 }
 
-unsigned fillInsatlledProeCBBody(pf::MsiHandle session)
+unsigned fillInsatlledProeCBBody(platform::MsiHandle session)
 {
     initCustomInstallList();
     CheckBoxFill fill{session, {}, {}, 0};
@@ -90,8 +90,8 @@ unsigned fillInsatlledProeCBBody(pf::MsiHandle session)
     listCreoRelease(fill, kCreoKey, releaseSlot(Slot::creo2));
     listCreoRelease(fill, kCreoKey32, releaseSlot(Slot::creo2));
 
-    pf::RegKey proEngineer;
-    if (pf::regOpenKey(nullptr, kProEngineerKey, pf::kKeyRead, proEngineer) != pf::kSuccess) return 0;
+    platform::RegKey proEngineer;
+    if (platform::regOpenKey(nullptr, kProEngineerKey, platform::kKeyRead, proEngineer) != platform::kSuccess) return 0;
     for (Slot wildfire : {Slot::proeWf5, Slot::proeWf4, Slot::proeWf3, Slot::proeWf2, Slot::proeWf1})
         listRelease(fill, proEngineer, releaseSlot(wildfire));
     return 0;
@@ -99,27 +99,27 @@ unsigned fillInsatlledProeCBBody(pf::MsiHandle session)
 
 }  // namespace
 
-void setCheckBoxTooltip(pf::MsiHandle database, const char* checkProperty, const char* folder)
+void setCheckBoxTooltip(platform::MsiHandle database, const char* checkProperty, const char* folder)
 {
     const std::string query = checkBoxQuery(checkProperty);
     if (query.empty()) return;
 
-    pf::UniqueMsiHandle view;
-    pf::msiDatabaseOpenView(database, query.c_str(), view.put());
-    pf::msiViewExecute(view.get(), 0);
-    pf::UniqueMsiHandle record;
-    if (pf::msiViewFetch(view.get(), record.put()) != pf::kSuccess || !record) return;
+    platform::UniqueMsiHandle view;
+    platform::msiDatabaseOpenView(database, query.c_str(), view.put());
+    platform::msiViewExecute(view.get(), 0);
+    platform::UniqueMsiHandle record;
+    if (platform::msiViewFetch(view.get(), record.put()) != platform::kSuccess || !record) return;
 
     // Only the first row changes. A row cannot be edited in place while the
     // installer runs, so it is replaced by a temporary copy with the tooltip.
-    pf::msiViewModify(view.get(), pf::kModifyDelete, record.get());
+    platform::msiViewModify(view.get(), platform::kModifyDelete, record.get());
     const std::string tooltip = std::string(folder) + "|";
-    pf::msiRecordSetString(record.get(), 12, tooltip.c_str());
+    platform::msiRecordSetString(record.get(), 12, tooltip.c_str());
     // The row is gone now: a failed insert would take the box off the dialog,
     // so it is tried once more.
-    if (pf::msiViewModify(view.get(), pf::kModifyInsertTemporary, record.get()) != pf::kSuccess)
-        pf::msiViewModify(view.get(), pf::kModifyInsertTemporary, record.get());
-    pf::msiViewModify(view.get(), pf::kModifyRefresh, record.get());
+    if (platform::msiViewModify(view.get(), platform::kModifyInsertTemporary, record.get()) != platform::kSuccess)
+        platform::msiViewModify(view.get(), platform::kModifyInsertTemporary, record.get());
+    platform::msiViewModify(view.get(), platform::kModifyRefresh, record.get());
 }
 
 }  // namespace ca

@@ -10,6 +10,6 @@ namespace ca {
 // PROE_VER_8) the tooltip `folder`, by replacing its Control row with a
 // temporary one. Any other property name changes nothing. The database
 // handle stays the caller's.
-void setCheckBoxTooltip(pf::MsiHandle database, const char* checkProperty, const char* folder);
+void setCheckBoxTooltip(platform::MsiHandle database, const char* checkProperty, const char* folder);
 
 }  // namespace ca

@@ -17,26 +17,26 @@ struct ScanBuffers {
 
 // Scans one release subkey of an open parent key and publishes what it finds.
 // Discovery only reads, so a standard user sees the installed hosts too.
-void detectRelease(pf::MsiHandle session, const pf::RegKey& parent, const ReleaseSlot& slot, ScanBuffers& buffers)
+void detectRelease(platform::MsiHandle session, const platform::RegKey& parent, const ReleaseSlot& slot, ScanBuffers& buffers)
 {
-    pf::RegKey releaseKey;
-    if (pf::regOpenKey(&parent, slot.releaseSubkey, pf::kKeyRead, releaseKey) != pf::kSuccess) return;
+    platform::RegKey releaseKey;
+    if (platform::regOpenKey(&parent, slot.releaseSubkey, platform::kKeyRead, releaseKey) != platform::kSuccess) return;
     if (!scanReleaseKey(releaseKey, buffers.folder, buffers.label, processState().installationMap)) return;
     setProperty(session, slot.name, "1");
     setProperty(session, slot.folderProperty, buffers.folder.view());
     setProperty(session, slot.datecodeProperty, buffers.label.view());
 }
 
-void detectCreoRelease(pf::MsiHandle session, const char* parentKey, const ReleaseSlot& slot, ScanBuffers& buffers)
+void detectCreoRelease(platform::MsiHandle session, const char* parentKey, const ReleaseSlot& slot, ScanBuffers& buffers)
 {
-    pf::RegKey parent;
-    if (pf::regOpenKey(nullptr, parentKey, pf::kKeyRead, parent) != pf::kSuccess) return;
+    platform::RegKey parent;
+    if (platform::regOpenKey(nullptr, parentKey, platform::kKeyRead, parent) != platform::kSuccess) return;
     processState().creoFamily = true;
     detectRelease(session, parent, slot, buffers);
     processState().creoFamily = false;
 }
 
-unsigned isProEInstalledBody(pf::MsiHandle session)
+unsigned isProEInstalledBody(platform::MsiHandle session)
 {
     PathBuffer value;
     readProperty(session, "PROEM1", value);
@@ -59,8 +59,8 @@ unsigned isProEInstalledBody(pf::MsiHandle session)
     detectCreoRelease(session, kCreoKey, releaseSlot(Slot::creo2), creo2);
     detectCreoRelease(session, kCreoKey32, releaseSlot(Slot::creo2), creo2);
 
-    pf::RegKey proEngineer;
-    if (pf::regOpenKey(nullptr, kProEngineerKey, pf::kKeyRead, proEngineer) == pf::kSuccess) {
+    platform::RegKey proEngineer;
+    if (platform::regOpenKey(nullptr, kProEngineerKey, platform::kKeyRead, proEngineer) == platform::kSuccess) {
         const Slot wildfires[] = {Slot::proeWf5, Slot::proeWf4, Slot::proeWf3, Slot::proeWf2, Slot::proeWf1};
         for (int i = 0; i < 5; ++i) detectRelease(session, proEngineer, releaseSlot(wildfires[i]), wf[i]);
     }

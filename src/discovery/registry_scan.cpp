@@ -6,11 +6,11 @@
 
 namespace ca {
 
-bool queryStringValue(const pf::RegKey& key, const char* name, PathBuffer& value)
+bool queryStringValue(const platform::RegKey& key, const char* name, PathBuffer& value)
 {
     value.clear();
     std::uint32_t size = PathBuffer::capacity;
-    if (pf::regQueryValue(key, name, nullptr, value.data(), &size) != pf::kSuccess || size == 0) {
+    if (platform::regQueryValue(key, name, nullptr, value.data(), &size) != platform::kSuccess || size == 0) {
         value.clear();
         return false;
     }
@@ -22,14 +22,14 @@ bool queryStringValue(const pf::RegKey& key, const char* name, PathBuffer& value
     return true;
 }
 
-bool readInstallValues(const pf::RegKey& installation, PathBuffer& datecode, PathBuffer& folder)
+bool readInstallValues(const platform::RegKey& installation, PathBuffer& datecode, PathBuffer& folder)
 {
     const char* folderValue = processState().creoFamily ? "CommonFilesLocation" : "InstallDir";
     if (!queryStringValue(installation, folderValue, folder)) return false;
     return queryStringValue(installation, "DateCode", datecode);
 }
 
-bool readShipcode(const pf::RegKey& installation, PathBuffer& shipcode)
+bool readShipcode(const platform::RegKey& installation, PathBuffer& shipcode)
 {
     if (queryStringValue(installation, "Shipcode", shipcode)) return true;
     if (!shipcode.empty()) return false;
@@ -42,19 +42,19 @@ bool buildDatecodeLabel(std::string_view shipcode, PathBuffer& label)
     return label.appendAll("(", "Datecode:", " ", shipcode, ")");
 }
 
-bool scanReleaseKey(const pf::RegKey& releaseKey, PathBuffer& folder, PathBuffer& label, InstallationMap& map)
+bool scanReleaseKey(const platform::RegKey& releaseKey, PathBuffer& folder, PathBuffer& label, InstallationMap& map)
 {
     for (std::uint32_t index = 0;; ++index) {
         char name[kMaxPath] = {};
         char className[kMaxPath] = {};
         std::uint32_t nameLength = kMaxPath;
         std::uint32_t classLength = kMaxPath;
-        if (pf::regEnumKey(releaseKey, index, name, &nameLength, className, &classLength) != pf::kSuccess ||
+        if (platform::regEnumKey(releaseKey, index, name, &nameLength, className, &classLength) != platform::kSuccess ||
             nameLength == 0)
             break;
 
-        pf::RegKey installation;
-        if (pf::regOpenKey(&releaseKey, name, pf::kKeyRead, installation) != pf::kSuccess) continue;
+        platform::RegKey installation;
+        if (platform::regOpenKey(&releaseKey, name, platform::kKeyRead, installation) != platform::kSuccess) continue;
 
         PathBuffer workFolder;
         PathBuffer datecode;

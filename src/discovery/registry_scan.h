@@ -13,19 +13,19 @@ namespace ca {
 // installation goes into `map`; `folder` and `label` end with the last one
 // found. The caller sets creoFamily to choose the folder value. True when
 // `folder` holds a folder afterwards.
-bool scanReleaseKey(const pf::RegKey& releaseKey, PathBuffer& folder, PathBuffer& label, InstallationMap& map);
+bool scanReleaseKey(const platform::RegKey& releaseKey, PathBuffer& folder, PathBuffer& label, InstallationMap& map);
 
 // The folder value and "DateCode" of one installation subkey.
-bool readInstallValues(const pf::RegKey& installation, PathBuffer& datecode, PathBuffer& folder);
+bool readInstallValues(const platform::RegKey& installation, PathBuffer& datecode, PathBuffer& folder);
 
 // "Shipcode", or "DateCode" when there is none; `shipcode` arrives zero-filled.
-bool readShipcode(const pf::RegKey& installation, PathBuffer& shipcode);
+bool readShipcode(const platform::RegKey& installation, PathBuffer& shipcode);
 
 // "(Datecode: " + shipcode + ")", or false when it would not fit.
 bool buildDatecodeLabel(std::string_view shipcode, PathBuffer& label);
 
 // A string value read into a cleared buffer offered its 260 bytes; true when
 // the query succeeded with some data and the text fits with its terminator.
-bool queryStringValue(const pf::RegKey& key, const char* name, PathBuffer& value);
+bool queryStringValue(const platform::RegKey& key, const char* name, PathBuffer& value);
 
 }  // namespace ca

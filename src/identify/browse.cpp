@@ -36,7 +36,7 @@ std::string browsedInstallationLabel(const std::string& release, const std::stri
     return family + release + "[(Datecode: " + (shipcode.empty() ? datecode : shipcode) + ")] ";
 }
 
-unsigned setAdditionalProeOnCBBody(pf::MsiHandle session)
+unsigned setAdditionalProeOnCBBody(platform::MsiHandle session)
 {
     initCustomInstallList();
     PathBuffer folder;
@@ -63,13 +63,13 @@ unsigned setAdditionalProeOnCBBody(pf::MsiHandle session)
     setProperty(session, entry->labelProperty.c_str(), browsedInstallationLabel(release, shipcode, datecode));
     setProperty(session, entry->dirProperty.c_str(), folder.view());
 
-    pf::UniqueMsiHandle database(pf::msiGetActiveDatabase(session));
+    platform::UniqueMsiHandle database(platform::msiGetActiveDatabase(session));
     setCheckBoxTooltip(database.get(), entry->checkProperty.c_str(), folder.c_str());
     updateCustomEntry(*entry);
     return 0;
 }
 
-unsigned validateProEBrwPathBody(pf::MsiHandle session)
+unsigned validateProEBrwPathBody(platform::MsiHandle session)
 {
     PathBuffer browsed;
     readProperty(session, "PROEMBROWSE", browsed);

@@ -45,7 +45,7 @@ bool startsWithIgnoringCase(std::string_view text, std::string_view prefix)
 
 // The release of the folder: from PROEM1VER on a command-line installation
 // (where the folder must be PROEM1DIR), else from the folder's own files.
-ReleaseCode releaseOfFolder(pf::MsiHandle session, const PathBuffer& folder)
+ReleaseCode releaseOfFolder(platform::MsiHandle session, const PathBuffer& folder)
 {
     if (!propertyEquals(session, "ISCMDINSTALL", "1")) return identifyRelease(folder.c_str());
     PathBuffer browsedFolder;
@@ -59,7 +59,7 @@ ReleaseCode releaseOfFolder(pf::MsiHandle session, const PathBuffer& folder)
     return std::atoi(version.c_str());
 }
 
-unsigned copyProeDllToMoreInstallBody(pf::MsiHandle session)
+unsigned copyProeDllToMoreInstallBody(platform::MsiHandle session)
 {
     PathBuffer folder;
     readProperty(session, kBrowsedFolderProperty, folder);
@@ -70,7 +70,7 @@ unsigned copyProeDllToMoreInstallBody(pf::MsiHandle session)
 
 }  // namespace
 
-bool copyModuleToBrowsedInstallation(pf::MsiHandle session, const char* folder)
+bool copyModuleToBrowsedInstallation(platform::MsiHandle session, const char* folder)
 {
     PathBuffer given;
     if (!given.assign(folder)) return false;
@@ -87,7 +87,7 @@ bool copyModuleToBrowsedInstallation(pf::MsiHandle session, const char* folder)
     PathBuffer target;
     if (!hostPath(sourceFolder.c_str(), "\\", source) || !source.append(kModuleName)) return false;
     if (!hostPath(objectFolder.c_str(), "\\", target) || !target.append(kModuleName)) return false;
-    return pf::copyFile(source.c_str(), target.c_str(), false);
+    return platform::copyFile(source.c_str(), target.c_str(), false);
 }
 
 }  // namespace ca

@@ -8,6 +8,6 @@ namespace ca {
 // Copies orvbridge.dll from the staging folder for the folder's release into
 // its x86e_win64\obj. On a command-line installation the release comes from
 // PROEM1VER and `folder` must be PROEM1DIR. True when the module was copied.
-bool copyModuleToBrowsedInstallation(pf::MsiHandle session, const char* folder);
+bool copyModuleToBrowsedInstallation(platform::MsiHandle session, const char* folder);
 
 }  // namespace ca

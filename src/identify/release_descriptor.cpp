@@ -12,7 +12,7 @@ namespace {
 
 // Takes the wanted attributes of one element, in the DOM's order; true once
 // a version is found, which ends the whole scan.
-bool takeAttributes(const pf::XmlNode& node, DescriptorValues& values)
+bool takeAttributes(const platform::XmlNode& node, DescriptorValues& values)
 {
     long count = 0;
     if (!node.attributeCount(count)) return false;
@@ -36,27 +36,27 @@ bool takeAttributes(const pf::XmlNode& node, DescriptorValues& values)
 
 bool readReleaseDescriptor(const char* path)
 {
-    pf::ComApartment apartment;
+    platform::ComApartment apartment;
     try {
-        pf::XmlDocument document;
+        platform::XmlDocument document;
         if (!document.load(path)) {
             tellUser("Error: failed to load XML file. Check the file name.", "Load XML file",
-                     pf::kMbOk | pf::kMbIconExclamation);
+                     platform::kMbOk | platform::kMbIconExclamation);
             return false;
         }
         // Every element of the document, in document order: the wanted
         // attributes may sit on any of them.
-        const pf::XmlNodeList nodes = document.elementsByTagName("*");
+        const platform::XmlNodeList nodes = document.elementsByTagName("*");
         DescriptorValues& values = processState().descriptorValues;
         for (long index = 0; index < nodes.length(); ++index) {
-            const pf::XmlNode node = nodes.item(index);
+            const platform::XmlNode node = nodes.item(index);
             if (!node || node.typeString() != "element") continue;
             if (takeAttributes(node, values)) break;
         }
         return true;
-    } catch (const pf::ComError&) {
+    } catch (const platform::ComError&) {
         // What was stored before the failure stays.
-        tellUser("*** Exception occurred ***", "Error message", pf::kMbOk);
+        tellUser("*** Exception occurred ***", "Error message", platform::kMbOk);
         return true;
     }
 }

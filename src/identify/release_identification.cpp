@@ -15,12 +15,12 @@ namespace {
 constexpr const char* kInstallLog = "\\uninstall\\instlog.txt";
 constexpr const char* kDescriptor = "\\bin\\pim\\xml\\creobase.p.xml";
 
-bool pathExists(const PathBuffer& path) { return pf::getFileAttributes(path.c_str()) != pf::kInvalidFileAttributes; }
+bool pathExists(const PathBuffer& path) { return platform::getFileAttributes(path.c_str()) != platform::kInvalidFileAttributes; }
 
 // A registry key that can be opened below `parent` (or HKLM) for reading.
-bool keyExists(const pf::RegKey* parent, const char* subKey, pf::RegKey& key)
+bool keyExists(const platform::RegKey* parent, const char* subKey, platform::RegKey& key)
 {
-    return pf::regOpenKey(parent, subKey, pf::kKeyRead, key) == pf::kSuccess;
+    return platform::regOpenKey(parent, subKey, platform::kKeyRead, key) == platform::kSuccess;
 }
 
 // Creo Parametric 2.0 registered in either registry view. Only a test for
@@ -29,8 +29,8 @@ bool isCreo2Registered()
 {
     bool found = false;
     for (const char* parentKey : {kCreoKey, kCreoKey32}) {
-        pf::RegKey parent;
-        pf::RegKey release;
+        platform::RegKey parent;
+        platform::RegKey release;
         if (keyExists(nullptr, parentKey, parent) && keyExists(&parent, "2.0", release)) found = true;
     }
     return found;
@@ -61,7 +61,7 @@ ReleaseCode classifyReleaseLine(std::string_view line)
 // characters; 0 when there is none.
 ReleaseCode releaseFromLog(const PathBuffer& logPath)
 {
-    pf::TextStream log = pf::TextStream::open(logPath.c_str(), "r");
+    platform::TextStream log = platform::TextStream::open(logPath.c_str(), "r");
     if (!log) return kNotRecognised;
     PathBuffer piece;
     while (log.getLine(piece.data(), static_cast<int>(PathBuffer::capacity))) {
@@ -73,7 +73,7 @@ ReleaseCode releaseFromLog(const PathBuffer& logPath)
 
 // One whole line of any length, without its line end; false at the end of
 // the file or on a read error with nothing read.
-bool readWholeLine(pf::TextStream& stream, std::string& line)
+bool readWholeLine(platform::TextStream& stream, std::string& line)
 {
     line.clear();
     PathBuffer piece;
@@ -142,7 +142,7 @@ void readInstallLog(const char* folder, std::string& release, std::string& shipc
         return;
     }
 
-    pf::TextStream log = pf::TextStream::open(logPath.c_str(), "r");
+    platform::TextStream log = platform::TextStream::open(logPath.c_str(), "r");
     if (!log) return;
     std::string line;
     std::string value;

@@ -3,13 +3,13 @@
 #pragma once
 
 #include "platform/types.h"
+#include "platform/unique_handle.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <utility>
 
-namespace pf {
+namespace platform {
 
 inline constexpr std::uint32_t kInvalidFileAttributes = 0xFFFFFFFFu;
 inline constexpr std::uint32_t kFileAttributeDirectory = 0x10;
@@ -29,26 +29,20 @@ bool changeDirectory(const char* path);                               // _chdir
 bool currentDirectory(char* buffer, std::size_t capacity);            // _getcwd
 bool getEnvironmentVariable(const char* name, std::string& value);    // getenv: false when unset
 
+// fclose: false when buffered data could not be written.
+bool streamClose(void* stream) noexcept;
+struct StreamTraits {
+    using Native = void*;
+    static constexpr Native invalid() noexcept { return nullptr; }
+    static bool close(Native stream) noexcept { return streamClose(stream); }
+};
+
 // A msvcrt text-mode stream ("r", "w", "a+"): '\n' is written as CR LF and
 // CR LF reads back as '\n'. Closed when it goes out of scope.
 class TextStream {
 public:
-    TextStream() noexcept = default;
-    TextStream(TextStream&& other) noexcept : native_(std::exchange(other.native_, nullptr)) {}
-    TextStream& operator=(TextStream&& other) noexcept
-    {
-        if (this != &other) {
-            close();
-            native_ = std::exchange(other.native_, nullptr);
-        }
-        return *this;
-    }
-    TextStream(const TextStream&) = delete;
-    TextStream& operator=(const TextStream&) = delete;
-    ~TextStream() { close(); }
-
     static TextStream open(const char* path, const char* mode);  // fopen
-    explicit operator bool() const noexcept { return native_ != nullptr; }
+    explicit operator bool() const noexcept { return static_cast<bool>(stream_); }
 
     // fgets: at most capacity - 1 characters, up to and including '\n'.
     // False at the end of the file or on a read error.
@@ -60,10 +54,10 @@ public:
     bool putBytes(const char* data, std::size_t size);  // fwrite: NUL bytes included
     bool hadError() const;           // ferror
     // fclose; false when buffered data could not be written.
-    bool close() noexcept;
+    bool close() noexcept { return stream_.reset(); }
 
 private:
-    void* native_ = nullptr;
+    UniqueHandle<StreamTraits> stream_;
 };
 
 struct DirEntry {
@@ -71,34 +65,32 @@ struct DirEntry {
     bool isDirectory = false;
 };
 
+// FindClose.
+void listingClose(std::uintptr_t listing) noexcept;
+struct ListingTraits {
+    using Native = std::uintptr_t;
+    static constexpr Native invalid() noexcept { return 0; }
+    static bool close(Native listing) noexcept
+    {
+        listingClose(listing);
+        return true;
+    }
+};
+
 // A folder listing (FindFirstFileA / FindNextFileA), closed when it goes out
 // of scope. As on Windows, "." and ".." come first in a real folder.
 class Listing {
 public:
-    Listing() noexcept = default;
-    Listing(Listing&& other) noexcept : native_(std::exchange(other.native_, 0)) {}
-    Listing& operator=(Listing&& other) noexcept
-    {
-        if (this != &other) {
-            close();
-            native_ = std::exchange(other.native_, 0);
-        }
-        return *this;
-    }
-    Listing(const Listing&) = delete;
-    Listing& operator=(const Listing&) = delete;
-    ~Listing() { close(); }
-
     // Lists `pattern` ("folder\*" or "*.*" in the current folder); an invalid
     // listing when nothing can be listed.
     static Listing first(const char* pattern, DirEntry& entry);
-    explicit operator bool() const noexcept { return native_ != 0; }
+    explicit operator bool() const noexcept { return static_cast<bool>(listing_); }
     // kSuccess with the next entry, kNoMoreFiles at the end, or another error.
     Status next(DirEntry& entry);
-    void close() noexcept;
+    void close() noexcept { listing_.reset(); }
 
 private:
-    std::uintptr_t native_ = 0;
+    UniqueHandle<ListingTraits> listing_;
 };
 
-}  // namespace pf
+}  // namespace platform

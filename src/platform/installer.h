@@ -3,10 +3,9 @@
 #pragma once
 
 #include "platform/types.h"
+#include "platform/unique_handle.h"
 
-#include <utility>
-
-namespace pf {
+namespace platform {
 
 // MsiGetPropertyA: *count is the buffer's capacity in, the value's length out.
 Status msiGetProperty(MsiHandle session, const char* name, char* buffer, std::uint32_t* count);
@@ -27,39 +26,12 @@ inline constexpr int kModifyRefresh = 0;
 inline constexpr int kModifyDelete = 6;
 inline constexpr int kModifyInsertTemporary = 7;
 
-// Owns an installer handle (database, view or record) and closes it.
-class UniqueMsiHandle {
-public:
-    UniqueMsiHandle() noexcept = default;
-    explicit UniqueMsiHandle(MsiHandle h) noexcept : handle_(h) {}
-    UniqueMsiHandle(UniqueMsiHandle&& other) noexcept : handle_(std::exchange(other.handle_, 0)) {}
-    UniqueMsiHandle& operator=(UniqueMsiHandle&& other) noexcept
-    {
-        if (this != &other) {
-            reset();
-            handle_ = std::exchange(other.handle_, 0);
-        }
-        return *this;
-    }
-    UniqueMsiHandle(const UniqueMsiHandle&) = delete;
-    UniqueMsiHandle& operator=(const UniqueMsiHandle&) = delete;
-    ~UniqueMsiHandle() { reset(); }
-
-    MsiHandle get() const noexcept { return handle_; }
-    explicit operator bool() const noexcept { return handle_ != 0; }
-    // For out-parameters; releases what was held first.
-    MsiHandle* put() noexcept
-    {
-        reset();
-        return &handle_;
-    }
-    void reset() noexcept
-    {
-        if (handle_ != 0) msiCloseHandle(std::exchange(handle_, 0));
-    }
-
-private:
-    MsiHandle handle_ = 0;
+struct MsiHandleTraits {
+    using Native = MsiHandle;
+    static constexpr Native invalid() noexcept { return 0; }
+    static bool close(Native handle) noexcept { return msiCloseHandle(handle) == kSuccess; }
 };
+// An installer handle (database, view or record) that this code opened.
+using UniqueMsiHandle = UniqueHandle<MsiHandleTraits>;
 
-}  // namespace pf
+}  // namespace platform

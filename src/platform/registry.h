@@ -2,11 +2,11 @@
 #pragma once
 
 #include "platform/types.h"
+#include "platform/unique_handle.h"
 
 #include <cstdint>
-#include <utility>
 
-namespace pf {
+namespace platform {
 
 inline constexpr std::uint32_t kKeyQueryValue = 0x0001;
 inline constexpr std::uint32_t kKeyRead = 0x20019;
@@ -21,36 +21,15 @@ inline constexpr std::uint32_t kRegDword = 4;
 inline constexpr std::uint32_t kRegMultiSz = 7;
 inline constexpr std::uint32_t kRegQword = 11;
 
-// An open registry key, closed when it goes out of scope.
-class RegKey {
-public:
-    RegKey() noexcept = default;
-    RegKey(RegKey&& other) noexcept : native_(std::exchange(other.native_, 0)) {}
-    RegKey& operator=(RegKey&& other) noexcept
-    {
-        if (this != &other) {
-            reset();
-            native_ = std::exchange(other.native_, 0);
-        }
-        return *this;
-    }
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-    ~RegKey() { reset(); }
-
-    explicit operator bool() const noexcept { return native_ != 0; }
-    std::uintptr_t native() const noexcept { return native_; }
-    void reset() noexcept;
-    static RegKey adopt(std::uintptr_t native) noexcept
-    {
-        RegKey k;
-        k.native_ = native;
-        return k;
-    }
-
-private:
-    std::uintptr_t native_ = 0;
+// RegCloseKey.
+bool regCloseKey(std::uintptr_t key) noexcept;
+struct RegKeyTraits {
+    using Native = std::uintptr_t;
+    static constexpr Native invalid() noexcept { return 0; }
+    static bool close(Native key) noexcept { return regCloseKey(key); }
 };
+// An open registry key, closed when it goes out of scope.
+using RegKey = UniqueHandle<RegKeyTraits>;
 
 // RegOpenKeyExA below HKEY_LOCAL_MACHINE, or below `parent` when it is given.
 Status regOpenKey(const RegKey* parent, const char* subKey, std::uint32_t access, RegKey& key);
@@ -64,4 +43,4 @@ Status regQueryValue(const RegKey& key, const char* name, std::uint32_t* type, v
 Status regSetValue(const RegKey& key, const char* name, std::uint32_t type, const void* data, std::uint32_t size);
 Status regDeleteValue(const RegKey& key, const char* name);
 
-}  // namespace pf
+}  // namespace platform

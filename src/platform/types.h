@@ -11,7 +11,7 @@
 #define CA_CALL
 #endif
 
-namespace pf {
+namespace platform {
 
 #ifdef _WIN32
 using MsiHandle = MSIHANDLE;
@@ -38,4 +38,4 @@ inline constexpr Status kNoMoreItems = 259;
 inline constexpr Status kFunctionFailed = 1627;
 inline constexpr Status kBadQuerySyntax = 1615;
 
-}  // namespace pf
+}  // namespace platform

@@ -7,7 +7,7 @@
 #include <memory>
 #include <string>
 
-namespace pf {
+namespace platform {
 
 struct ComError : std::exception {
     explicit ComError(long code) : hresult(code) {}
@@ -83,4 +83,4 @@ private:
     std::unique_ptr<Impl> impl_;
 };
 
-}  // namespace pf
+}  // namespace platform

@@ -10,7 +10,7 @@ namespace ca {
 namespace {
 
 // A release slot is chosen when its check box is exactly "1" and its folder is known.
-void registerChosenSlot(pf::MsiHandle session, const ReleaseSlot& slot, void (*append)(const char*))
+void registerChosenSlot(platform::MsiHandle session, const ReleaseSlot& slot, void (*append)(const char*))
 {
     if (!propertyEquals(session, slot.name, "1")) return;
     PathBuffer folder;
@@ -18,7 +18,7 @@ void registerChosenSlot(pf::MsiHandle session, const ReleaseSlot& slot, void (*a
     if (!folder.empty()) append(folder.c_str());
 }
 
-unsigned addProEAuxAppInFileBody(pf::MsiHandle session)
+unsigned addProEAuxAppInFileBody(platform::MsiHandle session)
 {
     for (const Slot slot : {Slot::creo1, Slot::creo2, Slot::proeWf5, Slot::proeWf4, Slot::proeWf3, Slot::proeWf2,
                             Slot::proeWf1})
@@ -30,7 +30,7 @@ unsigned addProEAuxAppInFileBody(pf::MsiHandle session)
     return 0;
 }
 
-unsigned addCMDEntriesInProtFileBody(pf::MsiHandle session)
+unsigned addCMDEntriesInProtFileBody(platform::MsiHandle session)
 {
     for (const Slot slot : {Slot::proeWf1, Slot::proeWf2, Slot::proeWf3, Slot::proeWf4, Slot::proeWf5, Slot::creo1,
                             Slot::creo2})

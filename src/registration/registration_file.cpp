@@ -67,7 +67,7 @@ struct FilterResult {
 // Copies `from` to `to` without the add-in's entries; without `to`, only
 // tells what a copy would leave out. With `stopAtEntry` it stops reading at
 // the first entry.
-FilterResult copyWithoutEntries(pf::TextStream& from, pf::TextStream* to, bool stopAtEntry = false)
+FilterResult copyWithoutEntries(platform::TextStream& from, platform::TextStream* to, bool stopAtEntry = false)
 {
     FilterResult result;
     // Room for a block after the start of a name line held back from the last one.
@@ -132,7 +132,7 @@ FilterResult copyWithoutEntries(pf::TextStream& from, pf::TextStream* to, bool s
 
 // True when the file already lists the add-in. A read error counts as listed:
 // appending to a file that could not be read might register the add-in twice.
-bool holdsNameLine(pf::TextStream& file)
+bool holdsNameLine(platform::TextStream& file)
 {
     return copyWithoutEntries(file, nullptr, true).entriesRemoved > 0 || file.hadError();
 }
@@ -141,7 +141,7 @@ void appendEntry(const char* folder, const char* execFileLine, const char* textD
 {
     PathBuffer path;
     if (!hostPath(folder, "\\text\\protk.dat", path)) return;
-    pf::TextStream file = pf::TextStream::open(path.c_str(), "a+");
+    platform::TextStream file = platform::TextStream::open(path.c_str(), "a+");
     if (!file || holdsNameLine(file)) return;
     // One write for the whole entry: a write that fails must not leave the
     // host's file with part of an entry that the host would then misread.
@@ -186,7 +186,7 @@ void removeAuxAppEntry(const char* folder)
     // beside it that a failing delete could leave behind.
     FilterResult scan;
     {
-        pf::TextStream original = pf::TextStream::open(path.c_str(), "r");
+        platform::TextStream original = platform::TextStream::open(path.c_str(), "r");
         if (!original) return;
         scan = copyWithoutEntries(original, nullptr);
         if (!original.close()) return;
@@ -195,25 +195,25 @@ void removeAuxAppEntry(const char* folder)
     // A folder without the host executable no longer holds a host; its file
     // goes once nothing but empty lines is left in it.
     if (!hasHostExecutable(folder) && scan.onlyEmptyLinesLeft) {
-        pf::removeFile(path.c_str());
+        platform::removeFile(path.c_str());
         return;
     }
     if (scan.entriesRemoved == 0) return;
 
     FilterResult result;
     {
-        pf::TextStream original = pf::TextStream::open(path.c_str(), "r");
+        platform::TextStream original = platform::TextStream::open(path.c_str(), "r");
         if (!original) return;
-        pf::TextStream copy = pf::TextStream::open(tempPath.c_str(), "w");
+        platform::TextStream copy = platform::TextStream::open(tempPath.c_str(), "w");
         if (!copy) return;
         result = copyWithoutEntries(original, &copy);
     }
     // Only a complete copy that left something out replaces the host's file.
     if (!result.complete || result.entriesRemoved == 0) {
-        pf::removeFile(tempPath.c_str());
+        platform::removeFile(tempPath.c_str());
         return;
     }
-    if (!pf::replaceFile(tempPath.c_str(), path.c_str())) pf::removeFile(tempPath.c_str());
+    if (!platform::replaceFile(tempPath.c_str(), path.c_str())) platform::removeFile(tempPath.c_str());
 }
 
 }  // namespace ca

@@ -14,7 +14,7 @@
 
 namespace ca {
 
-void cleanupCustomInstalls(pf::MsiHandle session)
+void cleanupCustomInstalls(platform::MsiHandle session)
 {
     initCustomInstallList();
     markUsedCustomSlots(session, "");
@@ -23,8 +23,8 @@ void cleanupCustomInstalls(pf::MsiHandle session)
         const std::string dirProperty = list[i].dirProperty;
         PathBuffer folder;
         {
-            pf::RegKey key;
-            if (pf::regOpenKey(nullptr, kProductKey, pf::kKeyQueryValue, key) != pf::kSuccess) continue;
+            platform::RegKey key;
+            if (platform::regOpenKey(nullptr, kProductKey, platform::kKeyQueryValue, key) != platform::kSuccess) continue;
             if (!readProductRecord(key, dirProperty.c_str(), folder)) continue;
         }
         removeDeployedFiles(folder.str());
@@ -36,14 +36,14 @@ void cleanupCustomInstalls(pf::MsiHandle session)
 
 namespace {
 
-void unregisterFolderOf(pf::MsiHandle session, const char* folderProperty)
+void unregisterFolderOf(platform::MsiHandle session, const char* folderProperty)
 {
     PathBuffer folder;
     readProperty(session, folderProperty, folder);
     if (!folder.empty()) removeAuxAppEntry(folder.c_str());
 }
 
-unsigned cleanupProEAuxAppInFileBody(pf::MsiHandle session)
+unsigned cleanupProEAuxAppInFileBody(platform::MsiHandle session)
 {
     cleanupCustomInstalls(session);
     // Every release slot whose folder is known is cleaned, chosen or not.

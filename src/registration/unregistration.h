@@ -7,6 +7,6 @@ namespace ca {
 
 // Cleans every listed installation recorded under the product key, then
 // deletes those records.
-void cleanupCustomInstalls(pf::MsiHandle session);
+void cleanupCustomInstalls(platform::MsiHandle session);
 
 }  // namespace ca

@@ -100,15 +100,15 @@ void clearStagingArea(const PathBuffer& staging)
         PathBuffer path;
         if (!path.appendAll(staging.view(), std::string_view(step.name))) continue;
         switch (step.kind) {
-        case Cleanup::file: pf::deleteFile(path.c_str()); break;
-        case Cleanup::emptyFolder: pf::removeDirectory(path.c_str()); break;
+        case Cleanup::file: platform::deleteFile(path.c_str()); break;
+        case Cleanup::emptyFolder: platform::removeDirectory(path.c_str()); break;
         case Cleanup::folderFiles: emptyAndRemoveFolder(path.c_str()); break;
         case Cleanup::resourceTree: break;
         }
     }
 }
 
-unsigned clearTempCommonBody(pf::MsiHandle session)
+unsigned clearTempCommonBody(platform::MsiHandle session)
 {
     stageMfcRuntime(session);
     stageCrtRuntime(session);
@@ -122,10 +122,10 @@ unsigned clearTempCommonBody(pf::MsiHandle session)
     return 0;
 }
 
-unsigned cleanCmdResourcesBody(pf::MsiHandle)
+unsigned cleanCmdResourcesBody(platform::MsiHandle)
 {
-    pf::RegKey key;
-    if (pf::regOpenKey(nullptr, kProductKey, pf::kKeyQueryValue, key) != pf::kSuccess) return 0;
+    platform::RegKey key;
+    if (platform::regOpenKey(nullptr, kProductKey, platform::kKeyQueryValue, key) != platform::kSuccess) return 0;
     const Slot order[] = {Slot::creo1, Slot::creo2, Slot::proeWf5, Slot::proeWf4,
                           Slot::proeWf3, Slot::proeWf2, Slot::proeWf1};
     for (const Slot slot : order) {
@@ -139,12 +139,12 @@ unsigned cleanCmdResourcesBody(pf::MsiHandle)
 
 // Removes the runtime folders that staging put into the recorded Wildfire 5.0
 // folder; 1 once that removal ran.
-unsigned cleanupDependanciesBody(pf::MsiHandle)
+unsigned cleanupDependanciesBody(platform::MsiHandle)
 {
     PathBuffer wildfire5Folder;
     {
-        pf::RegKey key;
-        if (pf::regOpenKey(nullptr, kProductKey, pf::kKeyQueryValue, key) != pf::kSuccess) return 0;
+        platform::RegKey key;
+        if (platform::regOpenKey(nullptr, kProductKey, platform::kKeyQueryValue, key) != platform::kSuccess) return 0;
         if (!readProductRecord(key, releaseSlot(Slot::proeWf5).productRecordValue, wildfire5Folder)) return 0;
     }
     if (wildfire5Folder.empty() || hasHostExecutable(wildfire5Folder.c_str())) return 0;
@@ -164,14 +164,14 @@ unsigned cleanupDependanciesBody(pf::MsiHandle)
         if (!folder.appendAll(w, "x86e_win64\\obj\\", std::string_view(runtime.name))) continue;
         for (const char* file : runtime.files) {
             PathBuffer path(folder.view());
-            if (file != nullptr && path.append(file)) pf::deleteFile(path.c_str());
+            if (file != nullptr && path.append(file)) platform::deleteFile(path.c_str());
         }
-        pf::removeDirectory(folder.c_str());
+        platform::removeDirectory(folder.c_str());
     }
     PathBuffer path;
-    if (path.appendAll(w, "x86e_win64\\", "obj")) pf::removeDirectory(path.c_str());
-    if (path.assign(w) && path.append("x86e_win64")) pf::removeDirectory(path.c_str());
-    pf::removeDirectory(wildfire5Folder.c_str());
+    if (path.appendAll(w, "x86e_win64\\", "obj")) platform::removeDirectory(path.c_str());
+    if (path.assign(w) && path.append("x86e_win64")) platform::removeDirectory(path.c_str());
+    platform::removeDirectory(wildfire5Folder.c_str());
     return 1;
 }
 

@@ -90,10 +90,10 @@ bool removeDeployedFiles(std::string folder)
         PathBuffer path;
         switch (step.action) {
         case Action::deleteFile:
-            if (path.appendAll(base, std::string_view(step.path))) pf::deleteFile(path.c_str());
+            if (path.appendAll(base, std::string_view(step.path))) platform::deleteFile(path.c_str());
             break;
         case Action::removeEmptyFolder:
-            if (path.appendAll(base, std::string_view(step.path))) pf::removeDirectory(path.c_str());
+            if (path.appendAll(base, std::string_view(step.path))) platform::removeDirectory(path.c_str());
             break;
         case Action::removeResourceTree: removeResourceTree(withSeparator.c_str(), step.path); break;
         case Action::unregister: removeAuxAppEntry(withSeparator.c_str()); break;

@@ -13,12 +13,12 @@ namespace {
 // "." and ".." included, are not files and stay.
 void deleteListedFiles(const char* folder)
 {
-    pf::DirEntry entry;
-    pf::Listing listing = pf::Listing::first("*.*", entry);
-    for (bool more = static_cast<bool>(listing); more; more = listing.next(entry) == pf::kSuccess) {
+    platform::DirEntry entry;
+    platform::Listing listing = platform::Listing::first("*.*", entry);
+    for (bool more = static_cast<bool>(listing); more; more = listing.next(entry) == platform::kSuccess) {
         PathBuffer file;
         if (file.appendAll(std::string_view(folder), "\\", std::string_view(entry.name)))
-            pf::deleteFile(file.c_str());
+            platform::deleteFile(file.c_str());
     }
 }
 
@@ -36,7 +36,7 @@ int emptyAndRemoveFolder(const char* folder)
     deleteListedFiles(path.c_str());
     // The folder cannot be removed while it is the current directory.
     if (!workingDirectory.restore()) return kFailed;
-    pf::removeDirectory(path.c_str());
+    platform::removeDirectory(path.c_str());
     return 0;
 }
 
@@ -64,10 +64,10 @@ void removeResourceTree(const char* base, std::string subPath)
         if (!workingDirectory.restore()) return;
     }
 
-    pf::removeDirectory(r.c_str());
-    if (subPath.empty()) pf::removeDirectory(u.c_str());
-    for (const PathBuffer* folder : {&t, &xo, &x}) pf::removeDirectory(folder->c_str());
-    pf::removeDirectory(base);
+    platform::removeDirectory(r.c_str());
+    if (subPath.empty()) platform::removeDirectory(u.c_str());
+    for (const PathBuffer* folder : {&t, &xo, &x}) platform::removeDirectory(folder->c_str());
+    platform::removeDirectory(base);
 }
 
 }  // namespace ca

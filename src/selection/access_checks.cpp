@@ -11,7 +11,7 @@
 namespace ca {
 namespace {
 
-unsigned checkProTKAccessBody(pf::MsiHandle session)
+unsigned checkProTKAccessBody(platform::MsiHandle session)
 {
     setProperty(session, "PROTK_WRITE", "");
     PathBuffer folder;
@@ -35,7 +35,7 @@ unsigned checkProTKAccessBody(pf::MsiHandle session)
     return 0;
 }
 
-unsigned checkProEFolderAccessRightsBody(pf::MsiHandle session)
+unsigned checkProEFolderAccessRightsBody(platform::MsiHandle session)
 {
     visitListedInstallations(session, [session](const CustomInstallEntry&, const PathBuffer& folder, bool chosen) {
         if (!chosen || folder.empty() || isRegistrationFileWritable(folder.c_str())) return true;

@@ -12,7 +12,7 @@ void initCustomInstallList()
         list.push_back(CustomInstallEntry{{}, names.labelProperty, names.checkProperty, names.dirProperty, {}, false});
 }
 
-bool markUsedCustomSlots(pf::MsiHandle session, const std::string& candidate)
+bool markUsedCustomSlots(platform::MsiHandle session, const std::string& candidate)
 {
     for (const CustomSlotNames& names : kCustomSlots) {
         PathBuffer folder;

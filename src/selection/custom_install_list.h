@@ -19,7 +19,7 @@ void initCustomInstallList();
 
 // Marks the slots whose folder property is set and counts them. False as soon
 // as a slot's folder equals `candidate` (later slots are then not examined).
-bool markUsedCustomSlots(pf::MsiHandle session, const std::string& candidate);
+bool markUsedCustomSlots(platform::MsiHandle session, const std::string& candidate);
 
 // A copy of the first slot not in use, or nothing when all are taken.
 std::optional<CustomInstallEntry> firstFreeCustomEntry();
@@ -32,7 +32,7 @@ void updateCustomEntry(const CustomInstallEntry& entry);
 // chosen) for each entry in list order with the entry's folder property and
 // whether its check box is exactly "1"; a visit that returns false ends the walk.
 template <typename Visit>
-void visitListedInstallations(pf::MsiHandle session, Visit visit)
+void visitListedInstallations(platform::MsiHandle session, Visit visit)
 {
     initCustomInstallList();
     markUsedCustomSlots(session, "");

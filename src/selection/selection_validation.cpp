@@ -16,7 +16,7 @@ struct ChosenRelease {
     PathBuffer checked;
 };
 
-unsigned validateSelectionBody(pf::MsiHandle session)
+unsigned validateSelectionBody(platform::MsiHandle session)
 {
     PathBuffer commandLine;
     readProperty(session, "ISCMDINSTALL", commandLine);

@@ -2,7 +2,7 @@
 
 #include "conditions.h"
 
-#include "core/actions.h"
+#include "actions/exports.h"
 
 #include <algorithm>
 #include <fstream>

@@ -1,6 +1,6 @@
 // The simulated machine: its life, drives and path resolution, environment,
 // fault injection and handle accounting.
-#include "platform/sim/sim_internal.h"
+#include "platform/sim/machine_internal.h"
 
 #include <algorithm>
 #include <system_error>
@@ -71,7 +71,7 @@ Machine::Machine(fs::path driveC)
     drives_['Z'] = "/";
     internal_ = new Internal;
     internal_->serial = ++g_serial;
-    sessionHandle_ = static_cast<pf::MsiHandle>(internal_->newId());
+    sessionHandle_ = static_cast<platform::MsiHandle>(internal_->newId());
     g_current = this;
 }
 

@@ -1,5 +1,5 @@
 // The simulated Windows machine behind the Linux build of the platform layer.
-// A test or ca-sim builds one Machine; while it lives, every pf:: call of the
+// A test or ca-sim builds one Machine; while it lives, every platform:: call of the
 // library goes to it. It records what a test needs to observe: open handles,
 // message boxes, opened addresses, log messages and temporary Control rows.
 #pragma once
@@ -121,7 +121,7 @@ public:
     Machine(const Machine&) = delete;
     Machine& operator=(const Machine&) = delete;
 
-    // The machine that pf:: calls reach; throws std::logic_error when there is none.
+    // The machine that platform:: calls reach; throws std::logic_error when there is none.
     static Machine& current();
 
     Registry& registry() { return registry_; }
@@ -142,7 +142,7 @@ public:
     std::optional<std::string> env(const std::string& name) const;
 
     // The installer session.
-    pf::MsiHandle session() const { return sessionHandle_; }
+    platform::MsiHandle session() const { return sessionHandle_; }
     std::map<std::string, std::string>& properties() { return properties_; }
     std::vector<ControlRow>& controlRows() { return controlRows_; }
     // A session without an active database (as in a deferred action).
@@ -170,7 +170,7 @@ private:
     std::map<char, std::filesystem::path> drives_;
     std::string cwd_ = "C:\\";
     std::map<std::string, std::string> env_;
-    pf::MsiHandle sessionHandle_ = 0;
+    platform::MsiHandle sessionHandle_ = 0;
     std::map<std::string, std::string> properties_;
     std::vector<ControlRow> controlRows_;
     bool databaseAvailable_ = true;

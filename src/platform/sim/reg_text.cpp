@@ -1,7 +1,7 @@
 // The regedit text format, so that one .reg file describes a machine for both
 // the simulator and Wine. Import is all or nothing: a scratch copy of the tree
 // takes the changes and replaces the real one only when the whole file parsed.
-#include "platform/sim/sim_internal.h"
+#include "platform/sim/machine_internal.h"
 
 #include <algorithm>
 #include <cstdio>

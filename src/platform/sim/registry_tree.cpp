@@ -1,5 +1,5 @@
 // The simulated HKEY_LOCAL_MACHINE tree.
-#include "platform/sim/sim_internal.h"
+#include "platform/sim/machine_internal.h"
 
 namespace sim {
 

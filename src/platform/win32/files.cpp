@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <direct.h>
 
-namespace pf {
+namespace platform {
 
 std::uint32_t getFileAttributes(const char* path)
 {
@@ -72,42 +72,41 @@ FILE* stream(void* native)
 
 }  // namespace
 
+bool streamClose(void* native) noexcept
+{
+    return std::fclose(stream(native)) == 0;
+}
+
 TextStream TextStream::open(const char* path, const char* mode)
 {
     TextStream s;
-    s.native_ = std::fopen(path, mode);
+    s.stream_.reset(std::fopen(path, mode));
     return s;
 }
 
 bool TextStream::getLine(char* buffer, int capacity)
 {
-    return native_ != nullptr && std::fgets(buffer, capacity, stream(native_)) != nullptr;
+    return stream_ && std::fgets(buffer, capacity, stream(stream_.get())) != nullptr;
 }
 
 std::size_t TextStream::read(char* buffer, std::size_t size)
 {
-    return native_ == nullptr || buffer == nullptr ? 0 : std::fread(buffer, 1, size, stream(native_));
+    return !stream_ || buffer == nullptr ? 0 : std::fread(buffer, 1, size, stream(stream_.get()));
 }
 
 bool TextStream::putText(const char* text)
 {
-    return native_ != nullptr && std::fputs(text, stream(native_)) >= 0;
+    return stream_ && std::fputs(text, stream(stream_.get())) >= 0;
 }
 
 bool TextStream::putBytes(const char* data, std::size_t size)
 {
-    return native_ != nullptr && (size == 0 || std::fwrite(data, 1, size, stream(native_)) == size);
+    return stream_ && (size == 0 || std::fwrite(data, 1, size, stream(stream_.get())) == size);
 }
 
 bool TextStream::hadError() const
 {
-    return native_ != nullptr && std::ferror(stream(native_)) != 0;
-}
-
-bool TextStream::close() noexcept
-{
-    if (native_ == nullptr) return true;
-    return std::fclose(stream(std::exchange(native_, nullptr))) == 0;
+    return stream_ && std::ferror(stream(stream_.get())) != 0;
 }
 
 namespace {
@@ -127,22 +126,22 @@ Listing Listing::first(const char* pattern, DirEntry& entry)
     Listing listing;
     if (h == INVALID_HANDLE_VALUE) return listing;
     fill(data, entry);
-    listing.native_ = reinterpret_cast<std::uintptr_t>(h);
+    listing.listing_.reset(reinterpret_cast<std::uintptr_t>(h));
     return listing;
 }
 
 Status Listing::next(DirEntry& entry)
 {
-    if (native_ == 0) return kInvalidHandle;
+    if (!listing_) return kInvalidHandle;
     WIN32_FIND_DATAA data{};
-    if (FindNextFileA(reinterpret_cast<HANDLE>(native_), &data) == FALSE) return GetLastError();
+    if (FindNextFileA(reinterpret_cast<HANDLE>(listing_.get()), &data) == FALSE) return GetLastError();
     fill(data, entry);
     return kSuccess;
 }
 
-void Listing::close() noexcept
+void listingClose(std::uintptr_t listing) noexcept
 {
-    if (native_ != 0) FindClose(reinterpret_cast<HANDLE>(std::exchange(native_, 0)));
+    FindClose(reinterpret_cast<HANDLE>(listing));
 }
 
-}  // namespace pf
+}  // namespace platform

@@ -3,7 +3,7 @@
 
 #include <msiquery.h>
 
-namespace pf {
+namespace platform {
 
 Status msiGetProperty(MsiHandle session, const char* name, char* buffer, std::uint32_t* count)
 {
@@ -66,4 +66,4 @@ Status msiCloseHandle(MsiHandle handle)
     return MsiCloseHandle(handle);
 }
 
-}  // namespace pf
+}  // namespace platform

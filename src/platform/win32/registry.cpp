@@ -1,7 +1,7 @@
 // The registry over advapi32. RegKey holds the HKEY.
 #include "platform/registry.h"
 
-namespace pf {
+namespace platform {
 namespace {
 
 HKEY hkey(std::uintptr_t native)
@@ -16,18 +16,18 @@ std::uintptr_t native(HKEY key)
 
 }  // namespace
 
-void RegKey::reset() noexcept
+bool regCloseKey(std::uintptr_t key) noexcept
 {
-    if (native_ != 0) RegCloseKey(hkey(std::exchange(native_, 0)));
+    return RegCloseKey(hkey(key)) == ERROR_SUCCESS;
 }
 
 Status regOpenKey(const RegKey* parent, const char* subKey, std::uint32_t access, RegKey& key)
 {
-    HKEY base = parent != nullptr ? hkey(parent->native()) : HKEY_LOCAL_MACHINE;
+    HKEY base = parent != nullptr ? hkey(parent->get()) : HKEY_LOCAL_MACHINE;
     HKEY opened = nullptr;
     const LONG rc = RegOpenKeyExA(base, subKey, 0, access, &opened);
     if (rc == ERROR_SUCCESS) {
-        key = RegKey::adopt(native(opened));
+        key.reset(native(opened));
     } else if (&key != parent) {
         key.reset();
     }
@@ -40,7 +40,7 @@ Status regCreateKey(const char* subKey, std::uint32_t access, RegKey& key)
     const LONG rc = RegCreateKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, nullptr, REG_OPTION_NON_VOLATILE, access, nullptr,
                                     &created, nullptr);
     if (rc == ERROR_SUCCESS) {
-        key = RegKey::adopt(native(created));
+        key.reset(native(created));
     } else {
         key.reset();
     }
@@ -52,7 +52,7 @@ Status regEnumKey(const RegKey& key, std::uint32_t index, char* name, std::uint3
 {
     DWORD nameLen = nameLength != nullptr ? *nameLength : 0;
     DWORD classLen = classLength != nullptr ? *classLength : 0;
-    const LONG rc = RegEnumKeyExA(hkey(key.native()), index, name, nameLength != nullptr ? &nameLen : nullptr,
+    const LONG rc = RegEnumKeyExA(hkey(key.get()), index, name, nameLength != nullptr ? &nameLen : nullptr,
                                   nullptr, className, classLength != nullptr ? &classLen : nullptr, nullptr);
     if (nameLength != nullptr) *nameLength = nameLen;
     if (classLength != nullptr) *classLength = classLen;
@@ -63,7 +63,7 @@ Status regQueryValue(const RegKey& key, const char* name, std::uint32_t* type, v
 {
     DWORD valueType = 0;
     DWORD valueSize = size != nullptr ? *size : 0;
-    const LONG rc = RegQueryValueExA(hkey(key.native()), name, nullptr, type != nullptr ? &valueType : nullptr,
+    const LONG rc = RegQueryValueExA(hkey(key.get()), name, nullptr, type != nullptr ? &valueType : nullptr,
                                      static_cast<BYTE*>(data), size != nullptr ? &valueSize : nullptr);
     if (type != nullptr) *type = valueType;
     if (size != nullptr) *size = valueSize;
@@ -73,12 +73,12 @@ Status regQueryValue(const RegKey& key, const char* name, std::uint32_t* type, v
 Status regSetValue(const RegKey& key, const char* name, std::uint32_t type, const void* data, std::uint32_t size)
 {
     return static_cast<Status>(
-        RegSetValueExA(hkey(key.native()), name, 0, type, static_cast<const BYTE*>(data), size));
+        RegSetValueExA(hkey(key.get()), name, 0, type, static_cast<const BYTE*>(data), size));
 }
 
 Status regDeleteValue(const RegKey& key, const char* name)
 {
-    return static_cast<Status>(RegDeleteValueA(hkey(key.native()), name));
+    return static_cast<Status>(RegDeleteValueA(hkey(key.get()), name));
 }
 
-}  // namespace pf
+}  // namespace platform

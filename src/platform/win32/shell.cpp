@@ -4,7 +4,7 @@
 #include <windows.h>
 #include <shellapi.h>
 
-namespace pf {
+namespace platform {
 
 void shellOpen(const char* target)
 {
@@ -16,4 +16,4 @@ int messageBox(const char* text, const char* caption, unsigned style)
     return MessageBoxA(nullptr, text, caption, style);
 }
 
-}  // namespace pf
+}  // namespace platform

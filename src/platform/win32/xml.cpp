@@ -11,7 +11,7 @@
 #include <new>
 #include <utility>
 
-namespace pf {
+namespace platform {
 namespace {
 
 // Our own copies: the reader depends on exactly these, whatever the SDK's
@@ -236,4 +236,4 @@ XmlNodeList XmlDocument::elementsByTagName(const char* tagName) const
     return XmlNodeList(std::move(impl));
 }
 
-}  // namespace pf
+}  // namespace platform

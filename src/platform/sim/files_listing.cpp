@@ -1,14 +1,14 @@
 // FindFirstFileA / FindNextFileA on the simulated drives. The folder is read
 // once when the listing starts; entries come in NTFS order (names without case).
 #include "platform/files.h"
-#include "platform/sim/sim_internal.h"
+#include "platform/sim/machine_internal.h"
 
 #include <algorithm>
 #include <system_error>
 
 namespace fs = std::filesystem;
 
-namespace pf {
+namespace platform {
 
 namespace {
 using sim::Machine;
@@ -79,15 +79,15 @@ Listing Listing::first(const char* pattern, DirEntry& entry)
     const auto id = m.internal().newId();
     m.internal().listings[id] = std::move(state);
     Listing l;
-    l.native_ = id;
+    l.listing_.reset(id);
     return l;
 }
 
 Status Listing::next(DirEntry& entry)
 {
     Machine& m = Machine::current();
-    auto it = m.internal().listings.find(native_);
-    if (native_ == 0 || it == m.internal().listings.end()) return kInvalidHandle;
+    auto it = m.internal().listings.find(listing_.get());
+    if (!listing_ || it == m.internal().listings.end()) return kInvalidHandle;
     if (m.faults().shouldFail(Op::listing)) return kAccessDenied;
     auto& state = it->second;
     if (state.next >= state.entries.size()) return kNoMoreFiles;
@@ -95,11 +95,9 @@ Status Listing::next(DirEntry& entry)
     return kSuccess;
 }
 
-void Listing::close() noexcept
+void listingClose(std::uintptr_t listing) noexcept
 {
-    if (native_ == 0) return;
-    if (Machine* m = Machine::Internal::live()) m->internal().listings.erase(native_);
-    native_ = 0;
+    if (Machine* m = Machine::Internal::live()) m->internal().listings.erase(listing);
 }
 
-}  // namespace pf
+}  // namespace platform

@@ -1,12 +1,12 @@
 // msi.dll on the simulated session: properties, the log, and the one view on
 // the Control table that the library opens.
 #include "platform/installer.h"
-#include "platform/sim/sim_internal.h"
+#include "platform/sim/machine_internal.h"
 
 #include <algorithm>
 #include <cstring>
 
-namespace pf {
+namespace platform {
 
 namespace {
 using sim::ControlRow;
@@ -217,4 +217,4 @@ Status msiCloseHandle(MsiHandle handle)
     return m->internal().msi.erase(handle) > 0 ? kSuccess : kInvalidHandle;
 }
 
-}  // namespace pf
+}  // namespace platform

@@ -4,8 +4,8 @@
 #include "platform/types.h"
 
 extern "C" {
-#define CA_ACTION(name) unsigned CA_CALL name(pf::MsiHandle session);
-#include "core/actions.inc"
+#define CA_ACTION(name) unsigned CA_CALL name(platform::MsiHandle session);
+#include "actions/actions.inc"
 #undef CA_ACTION
 }
 
@@ -13,12 +13,12 @@ namespace ca {
 
 struct ExportedAction {
     const char* name;
-    unsigned(CA_CALL* entry)(pf::MsiHandle session);
+    unsigned(CA_CALL* entry)(platform::MsiHandle session);
 };
 
 inline constexpr ExportedAction kExportedActions[] = {
 #define CA_ACTION(name) {#name, &::name},
-#include "core/actions.inc"
+#include "actions/actions.inc"
 #undef CA_ACTION
 };
 

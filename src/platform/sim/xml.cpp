@@ -2,7 +2,7 @@
 // gives for the same file: elements in document order, attributes in the order
 // written, and a refusal of documents that are not well-formed. Nothing outside
 // the file is ever fetched: DTDs are skipped and only XML's own entities expand.
-#include "platform/sim/sim_internal.h"
+#include "platform/sim/machine_internal.h"
 #include "platform/xml.h"
 
 #include <pugixml.hpp>
@@ -10,7 +10,7 @@
 #include <set>
 #include <system_error>
 
-namespace pf {
+namespace platform {
 
 namespace {
 using sim::Machine;
@@ -216,4 +216,4 @@ bool XmlNode::attribute(long index, std::string& name, std::string& text) const
     return false;
 }
 
-}  // namespace pf
+}  // namespace platform

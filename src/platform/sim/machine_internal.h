@@ -38,7 +38,7 @@ struct PropertyChange {
 };
 
 struct Machine::Internal {
-    // The machine that pf:: calls reach, or null (used where throwing is not allowed).
+    // The machine that platform:: calls reach, or null (used where throwing is not allowed).
     static Machine* live();
     // A number that tells machines apart, so that a handle of an old machine
     // is not counted off a new one.
@@ -65,7 +65,7 @@ struct Machine::Internal {
     int streams = 0;
 
     struct ListingState {
-        std::vector<pf::DirEntry> entries;
+        std::vector<platform::DirEntry> entries;
         std::size_t next = 0;
     };
     std::map<std::uintptr_t, ListingState> listings;
@@ -82,7 +82,7 @@ struct Machine::Internal {
         std::array<std::string, 12> fields;
         std::optional<std::pair<std::string, std::string>> row;
     };
-    std::map<pf::MsiHandle, std::variant<Database, View, Record>> msi;
+    std::map<platform::MsiHandle, std::variant<Database, View, Record>> msi;
 
     int com = 0;
 

@@ -1,13 +1,13 @@
 // kernel32 and msvcrt file calls on the simulated drives.
 #include "platform/files.h"
-#include "platform/sim/sim_internal.h"
+#include "platform/sim/machine_internal.h"
 
 #include <cstring>
 #include <system_error>
 
 namespace fs = std::filesystem;
 
-namespace pf {
+namespace platform {
 
 namespace {
 using sim::Machine;
@@ -144,4 +144,4 @@ bool getEnvironmentVariable(const char* name, std::string& value)
     return true;
 }
 
-}  // namespace pf
+}  // namespace platform

@@ -1,11 +1,11 @@
 // advapi32's registry calls on the simulated HKEY_LOCAL_MACHINE.
 #include "platform/registry.h"
-#include "platform/sim/sim_internal.h"
+#include "platform/sim/machine_internal.h"
 
 #include <cstring>
 #include <iterator>
 
-namespace pf {
+namespace platform {
 
 namespace {
 using sim::Machine;
@@ -50,7 +50,7 @@ std::string joinKey(const std::string& parent, const char* sub)
 Machine::Internal::OpenKey* openKey(Machine& m, const RegKey& key)
 {
     auto& keys = m.internal().keys;
-    auto it = keys.find(key.native());
+    auto it = keys.find(key.get());
     return it == keys.end() ? nullptr : &it->second;
 }
 
@@ -68,15 +68,14 @@ RegKey issue(Machine& m, std::string path, std::uint32_t access)
     auto& key = m.internal().keys[id];
     key.path = std::move(path);
     key.access = access;
-    return RegKey::adopt(id);
+    return RegKey(id);
 }
 }  // namespace
 
-void RegKey::reset() noexcept
+bool regCloseKey(std::uintptr_t key) noexcept
 {
-    if (native_ == 0) return;
-    if (Machine* m = Machine::Internal::live()) m->internal().keys.erase(native_);
-    native_ = 0;
+    if (Machine* m = Machine::Internal::live()) m->internal().keys.erase(key);
+    return true;
 }
 
 Status regOpenKey(const RegKey* parent, const char* subKey, std::uint32_t access, RegKey& key)
@@ -200,4 +199,4 @@ Status regDeleteValue(const RegKey& key, const char* name)
     return m.registry().deleteValue(k->path, name != nullptr ? name : "") ? kSuccess : kFileNotFound;
 }
 
-}  // namespace pf
+}  // namespace platform

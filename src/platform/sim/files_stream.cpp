@@ -1,7 +1,7 @@
 // msvcrt text-mode streams over host files. The host file is read and written
 // through stdio as it goes, so memory use does not grow with the file.
 #include "platform/files.h"
-#include "platform/sim/sim_internal.h"
+#include "platform/sim/machine_internal.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -16,7 +16,7 @@
 
 namespace fs = std::filesystem;
 
-namespace pf {
+namespace platform {
 
 namespace {
 using sim::Machine;
@@ -279,13 +279,13 @@ TextStream TextStream::open(const char* path, const char* mode)
     s->canWrite = kind != 'r' || plus;
     m.internal().streams += 1;
     TextStream t;
-    t.native_ = s;
+    t.stream_.reset(s);
     return t;
 }
 
 bool TextStream::getLine(char* buffer, int capacity)
 {
-    Stream* s = asStream(native_);
+    Stream* s = asStream(stream_.get());
     if (s == nullptr || buffer == nullptr || capacity <= 0) return false;
     if (Machine* m = Machine::Internal::live(); m != nullptr && m->faults().shouldFail(Op::fileRead)) {
         s->error = true;
@@ -304,7 +304,7 @@ bool TextStream::getLine(char* buffer, int capacity)
 
 std::size_t TextStream::read(char* buffer, std::size_t size)
 {
-    Stream* s = asStream(native_);
+    Stream* s = asStream(stream_.get());
     if (s == nullptr || buffer == nullptr || size == 0) return 0;
     if (Machine* m = Machine::Internal::live(); m != nullptr && m->faults().shouldFail(Op::fileRead)) {
         s->error = true;
@@ -327,7 +327,7 @@ bool TextStream::putText(const char* text)
 
 bool TextStream::putBytes(const char* data, std::size_t size)
 {
-    Stream* s = asStream(native_);
+    Stream* s = asStream(stream_.get());
     if (s == nullptr || data == nullptr) return false;
     if (Machine* m = Machine::Internal::live(); m != nullptr && m->faults().shouldFail(Op::fileWrite)) {
         s->error = true;
@@ -352,15 +352,14 @@ bool TextStream::putBytes(const char* data, std::size_t size)
 
 bool TextStream::hadError() const
 {
-    const Stream* s = asStream(native_);
+    const Stream* s = asStream(stream_.get());
     return s != nullptr && s->error;
 }
 
-bool TextStream::close() noexcept
+bool streamClose(void* native) noexcept
 {
-    Stream* s = asStream(native_);
+    Stream* s = asStream(native);
     if (s == nullptr) return true;
-    native_ = nullptr;
     bool failed = false;
     if (Machine* m = Machine::Internal::live(); m != nullptr && m->internal().serial == s->machine)
         failed = m->faults().shouldFail(Op::fileClose);
@@ -370,4 +369,4 @@ bool TextStream::close() noexcept
     return !failed;
 }
 
-}  // namespace pf
+}  // namespace platform

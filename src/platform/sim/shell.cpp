@@ -1,8 +1,8 @@
 // The shell and message boxes: recorded for the test, never shown.
 #include "platform/shell.h"
-#include "platform/sim/sim_internal.h"
+#include "platform/sim/machine_internal.h"
 
-namespace pf {
+namespace platform {
 
 void shellOpen(const char* target)
 {
@@ -16,4 +16,4 @@ int messageBox(const char* text, const char* caption, unsigned style)
     return m.messageBoxAnswer;
 }
 
-}  // namespace pf
+}  // namespace platform
