@@ -4,7 +4,7 @@
 #include "support.h"
 
 #include "actions/exports.h"
-#include "core/release_table.h"
+#include "model/release_table.h"
 #include "package.h"
 #include "platform/sim/machine_internal.h"
 

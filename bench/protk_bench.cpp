@@ -3,6 +3,7 @@
 #include "support.h"
 
 #include "platform/sim/machine.h"
+#include "core/session.h"
 #include "registration/registration_file.h"
 
 #include <benchmark/benchmark.h>
@@ -25,7 +26,7 @@ void ProtkAppend(benchmark::State& state)
     fs::copy_file(f.pristine, f.file, fs::copy_options::overwrite_existing);
     sim::Machine machine(f.driveC);
     for (auto _ : state) {
-        ca::addAuxAppEntry(f.folder.c_str());
+        ca::addAuxAppEntry(ca::Session(machine.session(), "bench"), f.folder);
         state.PauseTiming();
         const bool appended = fs::file_size(f.file) > f.size;
         fs::resize_file(f.file, f.size);
@@ -47,7 +48,7 @@ void ProtkRemove(benchmark::State& state)
         state.PauseTiming();
         fs::copy_file(f.withEntry, f.file, fs::copy_options::overwrite_existing);
         state.ResumeTiming();
-        ca::removeAuxAppEntry(f.folder.c_str());
+        ca::removeAuxAppEntry(ca::Session(machine.session(), "bench"), f.folder);
         state.PauseTiming();
         const bool removed = fs::file_size(f.file) < fs::file_size(f.withEntry);
         state.ResumeTiming();

@@ -1,6 +1,7 @@
 #include "support.h"
 
 #include "platform/sim/machine.h"
+#include "core/session.h"
 #include "registration/registration_file.h"
 
 #include <spawn.h>
@@ -127,7 +128,7 @@ const ProtkFixture& protkFixture(std::uintmax_t size)
     fs::copy_file(f->pristine, f->file, fs::copy_options::overwrite_existing);
     {
         sim::Machine machine(f->driveC);
-        ca::addAuxAppEntry(f->folder.c_str());
+        ca::addAuxAppEntry(ca::Session(machine.session(), "bench"), f->folder);
     }
     fs::copy_file(f->file, f->withEntry, fs::copy_options::overwrite_existing);
     fs::copy_file(f->pristine, f->file, fs::copy_options::overwrite_existing);
@@ -140,9 +141,9 @@ int rssProbe(const std::string& kind, const std::string& driveC, const std::stri
     sim::Machine machine(driveC);
     const long before = peakRssKiB();
     if (kind == "remove")
-        ca::removeAuxAppEntry(folder.c_str());
+        ca::removeAuxAppEntry(ca::Session(machine.session(), "bench"), folder);
     else if (kind == "append")
-        ca::addAuxAppEntry(folder.c_str());
+        ca::addAuxAppEntry(ca::Session(machine.session(), "bench"), folder);
     else
         return 2;
     const long after = peakRssKiB();

@@ -1,9 +1,8 @@
 #include "targets.h"
 
 #include "core/boundary.h"
-#include "core/state.h"
-#include "identify/release_descriptor.h"
-#include "identify/release_identification.h"
+#include "identification/release_descriptor.h"
+#include "identification/release_identification.h"
 #include "platform/sim/machine.h"
 #include "registration/registration_file.h"
 #include "scenario.h"
@@ -127,25 +126,26 @@ void installLog(std::string_view input)
     static const fs::path driveC = Scratch::driveC("fuzz_install_log");
     writeFile(driveC / "host" / "uninstall" / "instlog.txt", input);
     sim::Machine machine(driveC);
-    ca::resetProcessState();
-    ca::actionContext().session = machine.session();
+    {
+    const ca::Session session(machine.session(), "fuzz");
+    ca::ReleaseIdentifier identifier(session);
 
-    const ca::ReleaseCode code = ca::identifyRelease("C:\\host");
+    const ca::ReleaseCode code = identifier.identify("C:\\host");
     expect(code == 0 || (code >= 2 && code <= 9), "release code " + std::to_string(code));
-    expect(ca::identifyRelease("C:\\host\\") == code, "a trailing separator changes the release");
+    expect(identifier.identify("C:\\host\\") == code, "a trailing separator changes the release");
 
     std::string release = "<release>";
     std::string shipcode = "<shipcode>";
     std::string datecode = "<datecode>";
-    ca::readInstallLog("C:\\host", release, shipcode, datecode);
+    identifier.readInstallLog("C:\\host", release, shipcode, datecode);
     for (const std::string* value : {&release, &shipcode, &datecode})
         expect(value->find('\n') == std::string::npos, "a value runs over a line end");
     if (input.find("RELEASE") == std::string_view::npos) {
         expect(code == 0, "a release without a RELEASE line");
         expect(release == "<release>", "release text without a RELEASE line");
     }
+    }
     expectNoHandles(machine);
-    ca::resetProcessState();
 }
 
 // --- release descriptor -----------------------------------------------------
@@ -165,18 +165,17 @@ struct DescriptorRun {
 };
 DescriptorRun g_descriptorRun;
 
-unsigned descriptorBody(platform::MsiHandle)
+unsigned descriptorBody(const ca::Session& session)
 {
     DescriptorRun& run = g_descriptorRun;
     try {
-        run.uiLevel = ca::actionContext().uiLevel;
-        run.code = ca::identifyRelease("C:\\host");
-        run.first = ca::processState().descriptorValues;
-        ca::readInstallLog("C:\\host", run.release, run.shipcode, run.datecode);
+        run.uiLevel = session.uiLevel();
+        ca::ReleaseIdentifier identifier(session);
+        run.code = identifier.identify("C:\\host");
+        run.first = identifier.descriptor();
+        identifier.readInstallLog("C:\\host", run.release, run.shipcode, run.datecode);
         // Read again from nothing: the same file gives the same values.
-        ca::processState().descriptorValues = {};
-        run.loaded = ca::readReleaseDescriptor("C:\\host\\bin\\pim\\xml\\creobase.p.xml");
-        run.second = ca::processState().descriptorValues;
+        run.loaded = ca::readReleaseDescriptor(session, "C:\\host\\bin\\pim\\xml\\creobase.p.xml", run.second);
     } catch (...) {
         run.escaped = std::current_exception();
     }
@@ -197,7 +196,7 @@ void descriptor(std::string_view input)
     machine.properties()["UILevel"] = "2";  // silent: messages go to the log
 
     g_descriptorRun = DescriptorRun{};
-    const unsigned result = ca::runAction(machine.session(), descriptorBody, 0);
+    const unsigned result = ca::runAction(machine.session(), "fuzz", descriptorBody, 0);
     const DescriptorRun run = std::move(g_descriptorRun);
     g_descriptorRun = DescriptorRun{};
     if (run.escaped) std::rethrow_exception(run.escaped);
@@ -280,10 +279,11 @@ void protk(std::string_view input)
 
     const std::vector<Line> original = textLines(input);
     const bool registered = std::any_of(original.begin(), original.end(), isNameLine);
-    ca::addAuxAppEntry("C:\\host");
+    const ca::Session session(machine.session(), "fuzz");
+    ca::addAuxAppEntry(session, "C:\\host");
     const std::string appended = readFile(file).value_or("<missing>");
 
-    ca::removeAuxAppEntry("C:\\host\\");
+    ca::removeAuxAppEntry(session, "C:\\host\\");
     const std::optional<std::string> removed = readFile(file);
     expect(!fs::exists(driveC / "host" / "text" / "123protk_xyz.dat") && !fs::exists(driveC / "123protk_xyz.dat"),
            "the temporary file was left behind");

@@ -1,7 +1,7 @@
 #include "core/boundary.h"
 #include "core/paths.h"
-#include "core/properties.h"
-#include "core/state.h"
+#include "core/session.h"
+#include "model/host_folder.h"
 #include "sim_fixture.h"
 
 #include <new>
@@ -34,69 +34,68 @@ TEST_F(CoreTest, HostExecutableTest)
     for (const auto& [folder, host] : {std::pair<std::string, bool>{"C:\\PTC\\wf4", true}, {"C:\\PTC\\wf4\\", true},
                                        {"c:/ptc/WF4/", true}, {"C:\\PTC\\folder", true}, {"C:\\PTC", false},
                                        {"", false}, {longFolder, false}})
-        EXPECT_EQ(hasHostExecutable(folder.c_str()), host) << folder;
+        EXPECT_EQ(hasHostExecutable(folder), host) << folder;
 }
 
 TEST_F(CoreTest, PropertyReadsOfferTheWholeBufferAndNeverKeepATruncatedValue)
 {
     setProperty("FOLDER", std::string(259, 'x'));
     PathBuffer value;
-    EXPECT_EQ(readProperty(session(), "FOLDER", value), platform::kSuccess);
+    EXPECT_EQ(caSession().read("FOLDER", value), platform::kSuccess);
     EXPECT_EQ(value.size(), 259u);
     setProperty("FOLDER", std::string(260, 'x'));
-    EXPECT_EQ(readProperty(session(), "FOLDER", value), platform::kMoreData);
+    EXPECT_EQ(caSession().read("FOLDER", value), platform::kMoreData);
     EXPECT_TRUE(value.empty());
     // A later read after a long one still gets the full capacity.
     setProperty("SHORT", "C:\\PTC");
-    EXPECT_EQ(readProperty(session(), "SHORT", value), platform::kSuccess);
+    EXPECT_EQ(caSession().read("SHORT", value), platform::kSuccess);
     EXPECT_EQ(value.view(), "C:\\PTC");
-    EXPECT_EQ(readProperty(session(), "UNSET", value), platform::kSuccess);
+    EXPECT_EQ(caSession().read("UNSET", value), platform::kSuccess);
     EXPECT_TRUE(value.empty());
 }
 
 namespace {
-unsigned sawCleanState = 0;
-unsigned dirtyAndThrow(platform::MsiHandle)
-{
-    ProcessState& s = processState();
-    sawCleanState = s.installationMap.empty() && s.customInstallList.empty() && s.usedCustomSlotCount == 0 &&
-                    !s.creoFamily && s.descriptorValues.descriptorVersion.empty();
-    s.installationMap["(Datecode: M010)"] = "C:\\x";
-    s.customInstallList.resize(16);
-    s.usedCustomSlotCount = 9;
-    s.creoFamily = true;
-    s.descriptorValues.descriptorVersion = "2.0";
-    throw std::bad_alloc();
-}
-unsigned returnsSeven(platform::MsiHandle) { return 7; }
+unsigned throwsBadAlloc(const Session&) { throw std::bad_alloc(); }
+unsigned returnsSeven(const Session&) { return 7; }
 }  // namespace
 
 TEST_F(CoreTest, BoundaryStartsEveryActionFromLoadTimeStateAndLetsNothingEscape)
 {
-    processState().creoFamily = true;  // as a direct call below the boundary may leave it
-    EXPECT_EQ(runAction(session(), dirtyAndThrow, 0), 0u);
-    EXPECT_EQ(sawCleanState, 1u);
-    EXPECT_EQ(runAction(session(), dirtyAndThrow, 1), 1u);
-    EXPECT_EQ(sawCleanState, 1u);  // the second action did not see what the first left
-    EXPECT_EQ(runAction(session(), returnsSeven), 7u);
+    EXPECT_EQ(runAction(session(), "test", throwsBadAlloc, 0), 0u);
+    EXPECT_EQ(runAction(session(), "test", throwsBadAlloc, 1), 1u);
+    EXPECT_EQ(runAction(session(), "test", returnsSeven), 7u);
+
+    // What one action learnt of a release descriptor does not reach the next:
+    // each reads the descriptor of the folder it is given.
+    makeHost("creo2");
+    writeDescriptor("creo2", "<release version=\"2.0\" shipcode=\"M040\"/>");
+    makeHost("broken");
+    writeDescriptor("broken", "<release");
+    setProperties({{"UILevel", "5"}, {"PROEMBROWSE", "C:\\creo2"}});
+    validateProEBrwPath(session());
+    EXPECT_EQ(property("ISBROWSEPATHVALID"), "1");
+    setProperty("PROEMBROWSE", "C:\\broken");
+    validateProEBrwPath(session());
+    EXPECT_EQ(property("ISBROWSEPATHVALID"), "0");
+    EXPECT_EQ(machine().messageBoxes().size(), 1u);
 }
 
 TEST_F(CoreTest, MessagesGoToTheLogUnlessTheInstallerShowsAUserInterface)
 {
-    auto tell = [](platform::MsiHandle) -> unsigned {
-        tellUser("Something to say.", "Caption", 0x30);
+    auto tell = [](const Session& s) -> unsigned {
+        s.tellUser("Something to say.", "Caption", 0x30);
         return 0;
     };
     for (const char* silent : {"2", ""}) {
         setProperty("UILevel", silent);
-        runAction(session(), tell);
+        runAction(session(), "test", tell);
     }
     EXPECT_TRUE(machine().messageBoxes().empty());
     ASSERT_EQ(machine().logMessages().size(), 2u);
     EXPECT_NE(machine().logMessages()[0].find("Something to say."), std::string::npos);
 
     setProperty("UILevel", "5");
-    runAction(session(), tell);
+    runAction(session(), "test", tell);
     ASSERT_EQ(machine().messageBoxes().size(), 1u);
     const auto& box = machine().messageBoxes()[0];
     EXPECT_EQ(box.text + "|" + box.caption + "|" + std::to_string(box.style), "Something to say.|Caption|48");

@@ -1,7 +1,6 @@
 // Deployment into hosts, the product records and runtime staging.
-#include "core/release_table.h"
-#include "deploy/deployment.h"
-#include "deploy/product_records.h"
+#include "model/release_table.h"
+#include "records/product_records.h"
 #include "sim_fixture.h"
 
 #include <set>
@@ -73,12 +72,12 @@ protected:
 TEST_F(DeployTest, DeploymentFollowsTheStepTableFileByFile)
 {
     makeFullHost("PTC\\creo2", true);
-    EXPECT_TRUE(deployToInstallation("C:\\PTC\\creo2", kCreo2));
+    deployAndRegister("C:\\PTC\\creo2", kCreo2);
     EXPECT_EQ(filesBelow("PTC\\creo2"), expectedDeployment("creo2\\orvbridge.dll", "creo2\\OrvellaMenu.rbn"));
     // The capital-J message file went into the "japanese" folder made before it.
     EXPECT_FALSE(std::filesystem::exists(onC("PTC/creo2/text/Japanese")));
     // Again, over the same files and with a trailing separator: no second entry.
-    EXPECT_TRUE(deployToInstallation("C:\\PTC\\creo2\\", kCreo2));
+    deployAndRegister("C:\\PTC\\creo2\\", kCreo2);
     EXPECT_EQ(filesBelow("PTC\\creo2"), expectedDeployment("creo2\\orvbridge.dll", "creo2\\OrvellaMenu.rbn"));
 
     // The module and ribbon file by release; no ribbon folder is ever created.
@@ -91,7 +90,7 @@ TEST_F(DeployTest, DeploymentFollowsTheStepTableFileByFile)
     for (const auto& [code, module, ribbon] : cases) {
         const std::string host = "hosts\\code" + std::to_string(code);
         makeFullHost(host, ribbon != nullptr);  // only Creo Parametric 1.0 gets one
-        deployToInstallation("C:\\" + host, code);
+        deployAndRegister("C:\\" + host, code);
         EXPECT_EQ(filesBelow(host), expectedDeployment(module, ribbon)) << code;
         EXPECT_EQ(exists(host + "\\text\\ribbon"), ribbon != nullptr) << code;
     }
@@ -203,8 +202,8 @@ TEST_F(DeployTest, ProductRecordsHoldExactly260BytesAndGo)
     EXPECT_FALSE(productRecordExists("WFCUSTOM_DIR_ONE"));
     EXPECT_FALSE(deleteProductRecord("WFCUSTOM_DIR_ONE")) << "no key";
     setProperty("CREO2DIR", std::string(259, 'C'));
-    writeReleaseFolderRecords(session());
-    writeReleaseFolderRecords(session());
+    writeReleaseFolderRecords(caSession());
+    writeReleaseFolderRecords(caSession());
     EXPECT_EQ(machine().registry().findKey(kProductKey)->values.size(), 7u);
     EXPECT_EQ(record("Install_CREO2_dir"), recordData(std::string(259, 'C')));
     EXPECT_EQ(machine().registry().value(kProductKey, "Install_WF1_dir")->type, 1u);

@@ -1,7 +1,6 @@
 // Host discovery: the registry scan, isProEInstalled and the check-box list.
-#include "core/state.h"
-#include "discovery/check_box_list.h"
 #include "discovery/registry_scan.h"
+#include "model/listed_installations.h"
 #include "platform/installer.h"
 #include "platform/registry.h"
 #include "sim_fixture.h"
@@ -30,7 +29,8 @@ protected:
     {
         platform::RegKey key;
         EXPECT_EQ(platform::regOpenKey(nullptr, releaseKey.c_str(), platform::kKeyRead, key), platform::kSuccess);
-        return ca::scanReleaseKey(key, folder, label, map);
+        const bool creo = releaseKey.find("Creo") != std::string::npos;
+        return ca::scanReleaseKey(key, creo ? ca::Family::creoParametric : ca::Family::proEngineer, folder, label, map);
     }
     const sim::ControlRow* rowFor(const std::string& dialog, const std::string& property)
     {
@@ -42,7 +42,6 @@ protected:
 
 TEST_F(DiscoveryTest, ScanKeepsLastInBuffersAndEveryUsableInstallationInTheMap)
 {
-    ca::resetProcessState();
     const std::string release = kWildfire + "Wildfire 4.0";
     auto& reg = machine().registry();
     addHost(release, "a", "wf4\\m020", "M020");
@@ -188,11 +187,8 @@ TEST_F(DiscoveryTest, NoHostFillsNothingAndForeignNamesChangeNoRow)
     fillInsatlledProeCB(session());
     for (const char* name : {"SHIPCODE5", "PROE_VER_1", "CREO1", "CREO2", "PROEWF1", "PROEWF5"})
         EXPECT_FALSE(hasProperty(name)) << name;
-    {
-        platform::UniqueMsiHandle database(platform::msiGetActiveDatabase(session()));
-        for (const char* name : {"PROE_VER_9", "proe_ver_1", "WFCUSTOM_ONE"})
-            ca::setCheckBoxTooltip(database.get(), name, "C:\\x");
-    }
+    for (const char* name : {"PROE_VER_9", "proe_ver_1", "WFCUSTOM_ONE"})
+        ca::setCheckBoxTooltip(caSession(), name, "C:\\x");
     EXPECT_EQ(machine().controlRows(), rows);
 
     // Without a database the slot is still filled; only the tooltip is missing.

@@ -4,7 +4,6 @@
 // or as a successful run leaves it) and change nothing a successful run leaves
 // alone. CA_SWEEP_STRIDE=n tries every n-th call only (the sanitizer build uses it).
 #include "demo.h"
-#include "deploy/deployment.h"
 #include "sim_fixture.h"
 
 #include <cstdio>
@@ -183,8 +182,11 @@ private:
             sim::Machine m(c);
             m.registry().importFile(root_ / "template" / "machine.reg");
             m.setEnv("ALLUSERSPROFILE", "C:\\ProgramData");
-            ca::deployToInstallation("C:\\PTC\\wf4-m040", 5);
-            ca::deployToInstallation("C:\\PTC\\creo1", 8);
+            const ca::Session session(m.session(), "setup");
+            for (const auto& [folder, code] : {std::pair{"C:\\PTC\\wf4-m040", 5}, {"C:\\PTC\\creo1", 8}}) {
+                ca::deployToInstallation(session, ca::HostFolder::given(folder), code);
+                ca::addAuxAppEntry(session, folder);
+            }
             for (const auto& [name, folder] :
                  {std::pair{"WFCUSTOM_DIR_ONE", "C:\\PTC\\wf4-m040"}, {"WFCUSTOM_DIR_TWO", "C:\\PTC\\creo1"},
                   {"Install_CREO1_dir", "C:\\PTC\\creo1\\"}, {"Install_CREO2_dir", ""},

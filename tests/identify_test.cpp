@@ -1,7 +1,6 @@
 // Release identification, the descriptor reader, browsing to a folder and
 // the module copy to the browsed installation.
-#include "core/state.h"
-#include "identify/release_identification.h"
+#include "identification/release_identification.h"
 #include "sim_fixture.h"
 
 #include <tuple>
@@ -12,19 +11,26 @@ const char* const kXmlMessage = "Error: failed to load XML file. Check the file 
 
 class IdentifyTest : public SimTest {
 protected:
-    // Direct calls below the action boundary start from the load-time state.
+    // Direct calls below the action boundary, as one action with a user interface makes them.
     void beginDirectCall()
     {
-        ca::resetProcessState();
-        ca::actionContext().session = session();
-        ca::actionContext().uiLevel = 5;
+        identifier_.reset();
+        setProperty("UILevel", "5");
+        session_ = std::make_unique<ca::Session>(session(), "test");
+        identifier_ = std::make_unique<ca::ReleaseIdentifier>(*session_);
     }
-    const ca::DescriptorValues& descriptor() { return ca::processState().descriptorValues; }
+    ca::ReleaseIdentifier& identifier()
+    {
+        if (!identifier_) beginDirectCall();
+        return *identifier_;
+    }
+    ca::ReleaseCode identify(const std::string& folder) { return identifier().identify(folder); }
+    const ca::DescriptorValues& descriptor() { return identifier().descriptor(); }
     // Release, shipcode and datecode from the log, each starting as given.
     std::string installLog(const char* folder, std::string release = "r", std::string ship = "s",
                            std::string date = "d")
     {
-        ca::readInstallLog(folder, release, ship, date);
+        identifier().readInstallLog(folder, release, ship, date);
         return release + "|" + ship + "|" + date;
     }
     void browse(const std::string& folder)
@@ -40,6 +46,8 @@ protected:
         EXPECT_EQ(machine().messageBoxes()[0].style, style);
         machine().messageBoxes().clear();
     }
+    std::unique_ptr<ca::Session> session_;
+    std::unique_ptr<ca::ReleaseIdentifier> identifier_;
 };
 
 TEST_F(IdentifyTest, TheFirstReleaseLineOfTheLogTellsTheRelease)
@@ -60,8 +68,8 @@ TEST_F(IdentifyTest, TheFirstReleaseLineOfTheLogTellsTheRelease)
     for (const auto& [log, code] : cases) {
         const std::string folder = "host" + std::to_string(n++);
         writeLog(folder, log);
-        EXPECT_EQ(ca::identifyRelease(("C:\\" + folder).c_str()), code) << log.substr(0, 60);
-        EXPECT_EQ(ca::identifyRelease(("C:\\" + folder + "\\").c_str()), code) << "with a trailing separator";
+        EXPECT_EQ(identify("C:\\" + folder), code) << log.substr(0, 60);
+        EXPECT_EQ(identify("C:\\" + folder + "\\"), code) << "with a trailing separator";
     }
     EXPECT_TRUE(machine().messageBoxes().empty());
 }
@@ -71,10 +79,10 @@ TEST_F(IdentifyTest, DescriptorBeforeLogBeforeRegistry)
     beginDirectCall();
     writeLog("both", "RELEASE=\"Wildfire 4.0\"\r\n");
     writeDescriptor("both");
-    EXPECT_EQ(ca::identifyRelease("C:\\both"), 9);
+    EXPECT_EQ(identify("C:\\both"), 9);
     makeFolder("neither");
-    EXPECT_EQ(ca::identifyRelease("C:\\neither"), 0);
-    EXPECT_EQ(ca::identifyRelease(""), 0);
+    EXPECT_EQ(identify("C:\\neither"), 0);
+    EXPECT_EQ(identify(""), 0);
 
     // Creo Parametric 2.0 registered anywhere makes any folder without either file
     // a Creo Parametric 2.0 folder; a standard user may read.
@@ -85,12 +93,12 @@ TEST_F(IdentifyTest, DescriptorBeforeLogBeforeRegistry)
                                     {"SOFTWARE\\PTC\\Creo Parametric\\1.0", 0}}) {
         reg.deleteKey("SOFTWARE");
         reg.createKey(key);
-        EXPECT_EQ(ca::identifyRelease("C:\\neither"), code) << key;
+        EXPECT_EQ(identify("C:\\neither"), code) << key;
     }
     // A folder too long for its derived paths is not identified, whatever the registry holds.
     reg.createKey("SOFTWARE\\PTC\\Creo Parametric\\2.0");
     const std::string longFolder = "C:\\" + std::string(100, 'a') + "\\" + std::string(140, 'b');
-    EXPECT_EQ(ca::identifyRelease(longFolder.c_str()), 0);
+    EXPECT_EQ(identify(longFolder), 0);
     EXPECT_EQ(installLog(longFolder.c_str()), "2.0 |M030|2012100");  // what the descriptor above gave
 }
 
@@ -103,7 +111,7 @@ TEST_F(IdentifyTest, DescriptorValuesComeFromTheFirstElementWithAVersion)
   <component datecode="D2" version="2.0" shipcode="after-version"/>
   <component version="3.0" shipcode="S3"/>
 </release>)");
-    EXPECT_EQ(ca::identifyRelease("C:\\creo"), 9);
+    EXPECT_EQ(identify("C:\\creo"), 9);
     EXPECT_EQ(descriptor().descriptorVersion, "2.0");
     EXPECT_EQ(descriptor().descriptorShipcode, "S0");
     EXPECT_EQ(descriptor().descriptorDatecode, "D2");
@@ -116,13 +124,13 @@ TEST_F(IdentifyTest, DescriptorValuesComeFromTheFirstElementWithAVersion)
     writeDescriptor("broken", "<release version=");
     for (const auto& [folder, valuesAfter] : {std::pair{"C:\\noversion", "|S9|D9"}, {"C:\\empty", "|S9|D9"},
                                               {"C:\\second", "2.0|S8|D9"}, {"C:\\broken", "2.0|S8|D9"}}) {
-        EXPECT_EQ(ca::identifyRelease(folder), 9) << folder;
+        EXPECT_EQ(identify(folder), 9) << folder;
         const auto& d = descriptor();
         EXPECT_EQ(d.descriptorVersion + "|" + d.descriptorShipcode + "|" + d.descriptorDatecode, valuesAfter);
     }
     EXPECT_TRUE(machine().messageBoxes().empty());
     beginDirectCall();
-    EXPECT_EQ(ca::identifyRelease("C:\\broken"), 0);
+    EXPECT_EQ(identify("C:\\broken"), 0);
     expectMessageBox(kXmlMessage, "Load XML file", 0x30u);
 }
 
@@ -167,7 +175,7 @@ TEST_F(IdentifyTest, InstallLogKeepsTheLastValues)
     makeFolder("creo");
     EXPECT_EQ(installLog("C:\\creo"), "2.0 ||");
     writeDescriptor("creo");
-    ASSERT_EQ(ca::identifyRelease("C:\\creo"), 9);
+    ASSERT_EQ(identify("C:\\creo"), 9);
     EXPECT_EQ(installLog("C:\\creo"), "2.0 |M030|2012100");
 }
 

@@ -33,7 +33,7 @@ protected:
 
 TEST_F(RegistrationTest, AppendWritesTheEntryOnceBehindOtherAddIns)
 {
-    addAuxAppEntry("C:\\PTC\\wf4");
+    addAuxAppEntry(caSession(), "C:\\PTC\\wf4");
     EXPECT_EQ(protk(), kRelativeEntry);  // a missing file is created
     const struct {
         std::string before;
@@ -48,14 +48,14 @@ TEST_F(RegistrationTest, AppendWritesTheEntryOnceBehindOtherAddIns)
     };
     for (const auto& c : cases) {
         setProtk(c.before);
-        addAuxAppEntry("C:\\PTC\\wf4\\");
+        addAuxAppEntry(caSession(), "C:\\PTC\\wf4\\");
         EXPECT_EQ(protk(), c.after) << c.before.substr(0, 40);
     }
     // No text folder, no folder at all: nothing is created.
     makeHost("PTC\\bare");
     makeFolder("text");
-    addAuxAppEntry("C:\\PTC\\bare");
-    addAuxAppEntry("");
+    addAuxAppEntry(caSession(), "C:\\PTC\\bare");
+    addAuxAppEntry(caSession(), "");
     EXPECT_FALSE(exists("PTC\\bare\\text"));
     EXPECT_FALSE(exists("text\\protk.dat"));
 }
@@ -63,20 +63,20 @@ TEST_F(RegistrationTest, AppendWritesTheEntryOnceBehindOtherAddIns)
 TEST_F(RegistrationTest, AbsoluteEntryNamesTheWholeFolderOrNothing)
 {
     setProtk("name OtherTool\r\n%x%\r\n");
-    addCmdAuxAppEntry("C:\\PTC\\wf4\\");
+    addCmdAuxAppEntry(caSession(), "C:\\PTC\\wf4\\");
     const std::string registered = "name OtherTool\r\n%x%\r\n" + absoluteEntry("C:\\PTC\\wf4", "C:\\PTC\\wf4\\");
     EXPECT_EQ(protk(), registered);
-    addAuxAppEntry("C:\\PTC\\wf4");  // the other variant finds the first one's name line
+    addAuxAppEntry(caSession(), "C:\\PTC\\wf4");  // the other variant finds the first one's name line
     EXPECT_EQ(protk(), registered);
 
     // The file path fits, the exec_file line does not: nothing truncated is written.
     const std::string longName(230, 'L');
     writeFile(longName + "\\text\\protk.dat", "keep\r\n");
-    addCmdAuxAppEntry(("C:\\" + longName).c_str());
+    addCmdAuxAppEntry(caSession(), "C:\\" + longName);
     EXPECT_EQ(readFile(longName + "\\text\\protk.dat"), "keep\r\n");
     const std::string fitting(210, 'F');
     makeFolder(fitting + "\\text");
-    addCmdAuxAppEntry(("C:\\" + fitting).c_str());
+    addCmdAuxAppEntry(caSession(), "C:\\" + fitting);
     EXPECT_EQ(readFile(fitting + "\\text\\protk.dat"), absoluteEntry("C:\\" + fitting, "C:\\" + fitting));
 }
 
@@ -103,17 +103,17 @@ TEST_F(RegistrationTest, RemovalTakesOutEveryEntryAndKeepsEverythingElse)
     };
     for (const auto& c : cases) {
         setProtk(c.before);
-        removeAuxAppEntry("C:\\PTC\\wf4\\");
+        removeAuxAppEntry(caSession(), "C:\\PTC\\wf4\\");
         EXPECT_EQ(protk(), c.after) << c.before.substr(0, 40);
         EXPECT_FALSE(tempFileLeft());
     }
 
     // Without the host executable: other add-ins stay; a file of empty lines goes.
     writeFile("gone\\text\\protk.dat", "name OtherTool\r\nend\r\n" + kRelativeEntry);
-    removeAuxAppEntry("C:\\gone");
+    removeAuxAppEntry(caSession(), "C:\\gone");
     EXPECT_EQ(readFile("gone\\text\\protk.dat"), "name OtherTool\r\nend\r\n\r\n");
     writeFile("gone\\text\\protk.dat", "\r\n" + kRelativeEntry + kRelativeEntry);
-    removeAuxAppEntry("C:\\gone");
+    removeAuxAppEntry(caSession(), "C:\\gone");
     EXPECT_FALSE(exists("gone\\text\\protk.dat"));
     EXPECT_FALSE(exists("gone\\text\\123protk_xyz.dat"));
 }
@@ -132,7 +132,7 @@ TEST_F(RegistrationTest, FailedRemovalLeavesTheFileAsItWas)
             setProtk(original);
             faults.resetCounts();
             faults.failAt(op, k);
-            removeAuxAppEntry("C:\\PTC\\wf4");
+            removeAuxAppEntry(caSession(), "C:\\PTC\\wf4");
             const std::string what = std::string(sim::opName(op)) + " " + std::to_string(k);
             EXPECT_FALSE(tempFileLeft()) << what;
             if (faults.calls(op) < k) {  // no call left to fail: the removal went through
@@ -148,7 +148,7 @@ TEST_F(RegistrationTest, FailedRemovalLeavesTheFileAsItWas)
     // A file that cannot be read to its end gets no entry: it may hold one already.
     setProtk("top\r\n");
     faults.failAt(sim::Op::fileRead, faults.calls(sim::Op::fileRead) + 1);
-    addAuxAppEntry("C:\\PTC\\wf4");
+    addAuxAppEntry(caSession(), "C:\\PTC\\wf4");
     EXPECT_EQ(protk(), "top\r\n");
 }
 

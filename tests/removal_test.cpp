@@ -1,7 +1,5 @@
 // Tree removal, removal of deployed files and the cleanup actions.
-#include "core/release_table.h"
-#include "deploy/deployment.h"
-#include "removal/deployed_files.h"
+#include "model/release_table.h"
 #include "removal/tree_removal.h"
 #include "sim_fixture.h"
 
@@ -9,6 +7,7 @@ using namespace ca;
 
 namespace {
 using Tree = std::set<std::string>;
+constexpr const char* kMessageResources = "text\\usascii\\resource";
 }
 
 class RemovalTest : public SimTest {
@@ -41,14 +40,14 @@ TEST_F(RemovalTest, FoldersAreEmptiedButOnlyRemovedWhenNothingIsLeft)
     writeFile("mixed\\a.txt");
     writeFile("mixed\\sub\\c.txt");
     machine().setCurrentDirectory("C:\\mixed");
-    EXPECT_EQ(emptyAndRemoveFolder("C:\\only"), 0);
-    EXPECT_EQ(emptyAndRemoveFolder("C:\\mixed"), 0);
+    EXPECT_EQ(emptyAndRemoveFolder(caSession(), "C:\\only"), 0);
+    EXPECT_EQ(emptyAndRemoveFolder(caSession(), "C:\\mixed"), 0);
     EXPECT_FALSE(exists("only"));
     EXPECT_EQ(tree("mixed"), (Tree{"sub\\", "sub\\c.txt"}));
-    EXPECT_EQ(emptyAndRemoveFolder("C:\\missing"), 3);
+    EXPECT_EQ(emptyAndRemoveFolder(caSession(), "C:\\missing"), 3);
     // An empty text names no folder: the current one stays untouched.
     writeFile("mixed\\d.txt");
-    EXPECT_EQ(emptyAndRemoveFolder(""), 3);
+    EXPECT_EQ(emptyAndRemoveFolder(caSession(), ""), 3);
     EXPECT_TRUE(exists("mixed\\d.txt"));
 
     // Resource chains: the resource folder goes, then what is left empty up to the base.
@@ -56,21 +55,21 @@ TEST_F(RemovalTest, FoldersAreEmptiedButOnlyRemovedWhenNothingIsLeft)
     writeFile("h\\text\\german\\resource\\r2.png");
     makeHost("h");
     const Tree host{"x86e_win64\\", "x86e_win64\\obj\\", "x86e_win64\\obj\\xtop.exe", "text\\", "text\\german\\"};
-    removeResourceTree("C:\\h", "");  // no trailing separator: "C:\htext" is no folder
+    removeResourceTree(caSession(), "C:\\h", kMessageResources, true);  // no trailing separator: "C:\htext" is no folder
     EXPECT_TRUE(exists("h\\text\\usascii\\resource\\r1.png"));
-    removeResourceTree("C:\\h\\", "\\french");  // nothing of that name: nothing at all happens
-    removeResourceTree("C:\\h\\", "");
+    removeResourceTree(caSession(), "C:\\h\\", "text\\french\\resource", false);  // nothing of that name: nothing at all happens
+    removeResourceTree(caSession(), "C:\\h\\", kMessageResources, true);
     Tree german = host;
     german.insert({"text\\german\\resource\\", "text\\german\\resource\\r2.png"});
     EXPECT_EQ(tree("h"), german);
-    removeResourceTree("C:\\h\\", "\\german");
+    removeResourceTree(caSession(), "C:\\h\\", "text\\german\\resource", false);
     EXPECT_EQ(tree("h"), host);
     // A tree holding only the resource folder goes entirely, the base included.
     writeFile("bare\\text\\usascii\\resource\\r.png");
-    removeResourceTree("C:\\bare\\", "");
+    removeResourceTree(caSession(), "C:\\bare\\", kMessageResources, true);
     EXPECT_FALSE(exists("bare"));
     writeFile("text\\usascii\\resource\\root.png");
-    removeResourceTree("", "");
+    removeResourceTree(caSession(), "", kMessageResources, true);
     EXPECT_TRUE(exists("text\\usascii\\resource\\root.png"));
     EXPECT_EQ(machine().currentDirectory(), "C:\\mixed");
 }
@@ -79,13 +78,13 @@ TEST_F(RemovalTest, RemovingADeploymentLeavesTheHostAsItWas)
 {
     stageAddIn();
     const Tree survivors = makeCreoHost("PTC\\creo2");
-    deployToInstallation("C:\\PTC\\creo2", kCreo2);
+    deployAndRegister("C:\\PTC\\creo2", kCreo2);
     ASSERT_TRUE(exists("PTC\\creo2\\x86e_win64\\obj\\orvbridge.dll"));
-    EXPECT_TRUE(removeDeployedFiles("C:\\PTC\\creo2\\"));  // doubled separators are accepted
+    removeDeployment("C:\\PTC\\creo2\\");  // doubled separators are accepted
     EXPECT_EQ(tree("PTC\\creo2"), survivors);
     EXPECT_EQ(readFile("PTC\\creo2\\text\\protk.dat"), "name OtherTool\r\nend\r\n\r\n");
-    EXPECT_TRUE(removeDeployedFiles(""));
-    EXPECT_TRUE(removeDeployedFiles("C:\\nowhere"));
+    removeDeployment("");
+    removeDeployment("C:\\nowhere");
 }
 
 TEST_F(RemovalTest, UnregistrationCleansRecordedInstallationsAndDeletesTheirRecords)
@@ -94,7 +93,7 @@ TEST_F(RemovalTest, UnregistrationCleansRecordedInstallationsAndDeletesTheirReco
     const Tree two = makeCreoHost("PTC\\two");
     const Tree five = makeCreoHost("PTC\\five");
     writeFile("PTC\\gone\\text\\protk.dat", "\r\nname Orvella\r\n");  // no host executable any more
-    for (const char* host : {"C:\\PTC\\two", "C:\\PTC\\five"}) deployToInstallation(host, kCreo2);
+    for (const char* host : {"C:\\PTC\\two", "C:\\PTC\\five"}) deployAndRegister(host, kCreo2);
     auto& registry = machine().registry();
     for (const auto& [name, folder] :
          {std::pair{"WFCUSTOM_DIR_TWO", "C:\\PTC\\two"}, {"WFCUSTOM_DIR_FIVE", "C:\\PTC\\five\\"},

@@ -1,6 +1,5 @@
 // The custom installation list, selection validation and the write-access checks.
-#include "core/state.h"
-#include "selection/custom_install_list.h"
+#include "model/listed_installations.h"
 #include "sim_fixture.h"
 
 #include <tuple>
@@ -11,49 +10,37 @@ using SelectionTest = SimTest;
 
 TEST_F(SelectionTest, CustomSlotBookkeeping)
 {
-    ca::resetProcessState();
-    const ca::CustomInstallList& list = ca::processState().customInstallList;
-    const int& used = ca::processState().usedCustomSlotCount;
-    ca::initCustomInstallList();
-    EXPECT_TRUE(ca::markUsedCustomSlots(session(), "C:\\any"));
-    EXPECT_EQ(used, 0);
-    EXPECT_EQ(ca::firstFreeCustomEntry()->checkProperty, "PROE_VER_1");
+    const ca::Session s = caSession();
+    ca::ListedInstallations listed = ca::ListedInstallations::read(s);
+    EXPECT_EQ(listed.usedCount(), 0);
+    EXPECT_FALSE(listed.holds("C:\\any"));
+    ASSERT_TRUE(listed.add(s, "label", "C:\\first"));
+    EXPECT_EQ(property("WFCUSTOM_DIR_ONE") + "|" + property("PROE_VER_1") + "|" + property("WFCUSTOM_ONE"),
+              "C:\\first|1|label");
 
+    // A slot is used when its folder property is set; a candidate must match it exactly.
+    machine().properties().clear();
     setProperties({{"WFCUSTOM_DIR_ONE", "C:\\one"}, {"WFCUSTOM_DIR_THREE", "C:\\three"}});
-    EXPECT_TRUE(ca::markUsedCustomSlots(session(), "C:\\THREE"));  // case counts
-    EXPECT_TRUE(ca::markUsedCustomSlots(session(), "C:\\three\\"));
-    EXPECT_EQ(used, 4);  // the counter is never reset
-    const auto free = ca::firstFreeCustomEntry();
-    ASSERT_TRUE(free);
-    EXPECT_EQ(free->labelProperty + " " + free->dirProperty, "WFCUSTOM_TWO WFCUSTOM_DIR_TWO");
+    listed = ca::ListedInstallations::read(s);
+    EXPECT_EQ(listed.usedCount(), 2);
+    EXPECT_TRUE(listed.holds("C:\\three"));
+    EXPECT_FALSE(listed.holds("C:\\THREE"));  // case counts
+    EXPECT_FALSE(listed.holds("C:\\three\\"));
+    ASSERT_TRUE(listed.add(s, "two", "C:\\two"));
+    EXPECT_EQ(property("WFCUSTOM_DIR_TWO"), "C:\\two");
+    EXPECT_TRUE(listed.holds("C:\\two"));
+    EXPECT_FALSE(hasProperty("WFCUSTOM_DIR_FOUR"));
 
-    // A match stops at once: slots after it are not marked.
-    ca::resetProcessState();
-    ca::initCustomInstallList();
-    setProperty("WFCUSTOM_DIR_FIVE", "C:\\five");
-    EXPECT_FALSE(ca::markUsedCustomSlots(session(), "C:\\three"));
-    EXPECT_EQ(used, 1);
-    EXPECT_FALSE(list[4].inUse);
-
-    // A second build appends a second set; lookups find the first one.
-    ca::initCustomInstallList();
-    ASSERT_EQ(list.size(), 16u);
-    ca::updateCustomEntry(ca::CustomInstallEntry{"", "WFCUSTOM_TWO", "PROE_VER_2", "ignored", "", true});
-    EXPECT_TRUE(list[1].inUse);
-    EXPECT_EQ(list[1].dirProperty, "WFCUSTOM_DIR_TWO");
-    EXPECT_FALSE(list[9].inUse);
-    const auto before = list;
-    ca::updateCustomEntry(ca::CustomInstallEntry{"", "WFCUSTOM_NINE", "PROE_VER_9", "", "", true});
-    for (std::size_t i = 0; i < list.size(); ++i) EXPECT_EQ(list[i].inUse, before[i].inUse);
-
-    // Every slot used: no free entry in a single build.
-    ca::resetProcessState();
-    ca::initCustomInstallList();
+    // Every slot used: nothing is added, nothing changes.
     for (const char* d : {"ONE", "TWO", "THREE", "FOUR", "FIVE", "SIX", "SEVEN", "EIGHT"})
         setProperty(std::string("WFCUSTOM_DIR_") + d, std::string("C:\\") + d);
-    EXPECT_TRUE(ca::markUsedCustomSlots(session(), ""));
-    EXPECT_EQ(used, 8);
-    EXPECT_FALSE(ca::firstFreeCustomEntry());
+    listed = ca::ListedInstallations::read(s);
+    EXPECT_EQ(listed.usedCount(), 8);
+    const auto before = machine().properties();
+    EXPECT_FALSE(listed.add(s, "ninth", "C:\\nine"));
+    EXPECT_EQ(machine().properties(), before);
+    // The check-box list starts from free slots whatever the properties hold.
+    EXPECT_EQ(ca::ListedInstallations::allFree().usedCount(), 0);
 }
 
 TEST_F(SelectionTest, BrowsedSlotValidation)

@@ -3,6 +3,10 @@
 #pragma once
 
 #include "actions/exports.h"
+#include "core/session.h"
+#include "deployment/deploy.h"
+#include "registration/registration_file.h"
+#include "removal/deployed_files.h"
 #include "platform/sim/machine.h"
 
 #include <gtest/gtest.h>
@@ -76,6 +80,8 @@ protected:
 
     sim::Machine& machine() { return *machine_; }
     platform::MsiHandle session() { return machine_->session(); }
+    // The session as an action below the boundary sees it.
+    ca::Session caSession() { return ca::Session(machine_->session(), "test"); }
 
     // Host path of a path on C:, given in Windows form without the drive ("PTC\\wf4\\x").
     std::filesystem::path onC(const std::string& windowsPath) const
@@ -149,6 +155,19 @@ protected:
         }
         machine().controlRows().push_back(
             sim::ControlRow{{"OtherDialog", "Box1", "CheckBox", "0", "0", "1", "1", "3", "PROE_VER_1", "", "", ""}});
+    }
+
+    // What clearTempCommon does for one chosen listed installation: the
+    // deployment, then the registration; and what removal does for one.
+    void deployAndRegister(const std::string& folder, ca::ReleaseCode code)
+    {
+        const ca::Session s = caSession();
+        if (ca::deployToInstallation(s, ca::HostFolder::given(folder), code)) ca::addAuxAppEntry(s, folder);
+    }
+    void removeDeployment(const std::string& folder)
+    {
+        const ca::Session s = caSession();
+        ca::removeDeployedFiles(s, folder, [&s](std::string_view base) { ca::removeAuxAppEntry(s, base); });
     }
 
     // An exported action by name; it must leave no handle open.

@@ -1,30 +1,15 @@
 #include "discovery/registry_scan.h"
 
-#include "core/paths.h"
+#include "core/registry_text.h"
+#include "model/host_folder.h"
 
 #include <cstdlib>
 
 namespace ca {
 
-bool queryStringValue(const platform::RegKey& key, const char* name, PathBuffer& value)
+bool readInstallValues(const platform::RegKey& installation, Family family, PathBuffer& datecode, PathBuffer& folder)
 {
-    value.clear();
-    std::uint32_t size = PathBuffer::capacity;
-    if (platform::regQueryValue(key, name, nullptr, value.data(), &size) != platform::kSuccess || size == 0) {
-        value.clear();
-        return false;
-    }
-    // 260 bytes without a terminator would be a 260-character text: it does not fit.
-    if (size == PathBuffer::capacity && value.c_str()[size - 1] != '\0') {
-        value.clear();
-        return false;
-    }
-    return true;
-}
-
-bool readInstallValues(const platform::RegKey& installation, PathBuffer& datecode, PathBuffer& folder)
-{
-    const char* folderValue = processState().creoFamily ? "CommonFilesLocation" : "InstallDir";
+    const char* folderValue = family == Family::creoParametric ? "CommonFilesLocation" : "InstallDir";
     if (!queryStringValue(installation, folderValue, folder)) return false;
     return queryStringValue(installation, "DateCode", datecode);
 }
@@ -42,7 +27,8 @@ bool buildDatecodeLabel(std::string_view shipcode, PathBuffer& label)
     return label.appendAll("(", "Datecode:", " ", shipcode, ")");
 }
 
-bool scanReleaseKey(const platform::RegKey& releaseKey, PathBuffer& folder, PathBuffer& label, InstallationMap& map)
+bool scanReleaseKey(const platform::RegKey& releaseKey, Family family, PathBuffer& folder, PathBuffer& label,
+                    InstallationMap& map)
 {
     for (std::uint32_t index = 0;; ++index) {
         char name[kMaxPath] = {};
@@ -58,11 +44,11 @@ bool scanReleaseKey(const platform::RegKey& releaseKey, PathBuffer& folder, Path
 
         PathBuffer workFolder;
         PathBuffer datecode;
-        if (!readInstallValues(installation, datecode, workFolder)) continue;
+        if (!readInstallValues(installation, family, datecode, workFolder)) continue;
         if (std::strtoll(datecode.c_str(), nullptr, 10) <= 0) continue;
 
         PathBuffer shipcode;
-        if (!hasHostExecutable(workFolder.c_str())) continue;
+        if (!hasHostExecutable(workFolder.view())) continue;
         folder.assign(workFolder.view());
 
         if (!readShipcode(installation, shipcode)) continue;

@@ -2,6 +2,8 @@
 
 #include "core/fixed_string.h"
 #include "core/paths.h"
+#include "model/host_folder.h"
+#include "model/manifest.h"
 #include "platform/files.h"
 
 #include <algorithm>
@@ -24,7 +26,7 @@ constexpr int kLinesAfterNameLine = 6;
 // The file is read and written in blocks of this size: a call per line made
 // large files slow to edit, and memory stays the same for any size of file.
 constexpr std::size_t kBlockSize = 64 * 1024;
-constexpr const char* kTempFileName = "\\text\\123protk_xyz.dat";
+constexpr std::string_view kTempFileName = "text\\123protk_xyz.dat";
 
 // Where the first name line in [p, stop) starts, or stop. A name line is a
 // whole line, so it starts at p only when p starts a line.
@@ -137,10 +139,10 @@ bool holdsNameLine(platform::TextStream& file)
     return copyWithoutEntries(file, nullptr, true).entriesRemoved > 0 || file.hadError();
 }
 
-void appendEntry(const char* folder, const char* execFileLine, const char* textDirLine)
+void appendEntry(std::string_view folder, const char* execFileLine, const char* textDirLine)
 {
     PathBuffer path;
-    if (!hostPath(folder, "\\text\\protk.dat", path)) return;
+    if (!HostFolder::stripped(folder).path(kRegistrationFile, path)) return;
     platform::TextStream file = platform::TextStream::open(path.c_str(), "a+");
     if (!file || holdsNameLine(file)) return;
     // One write for the whole entry: a write that fails must not leave the
@@ -157,29 +159,30 @@ void appendEntry(const char* folder, const char* execFileLine, const char* textD
 
 }  // namespace
 
-void addAuxAppEntry(const char* folder)
+void addAuxAppEntry(const Session& /*session*/, std::string_view folder)
 {
     appendEntry(folder, "exec_file $PRO_DIRECTORY\\$PRO_MACHINE_TYPE\\obj\\orvbridge.dll", "text_dir $PRO_DIRECTORY");
 }
 
-void addCmdAuxAppEntry(const char* folder)
+void addCmdAuxAppEntry(const Session& /*session*/, std::string_view folder)
 {
     PathBuffer strippedFolder;
-    if (folder == nullptr || !strippedFolder.assign(folder)) return;
+    if (!strippedFolder.assign(folder)) return;
     stripTrailingSeparator(strippedFolder);
     PathBuffer execFileLine;
     PathBuffer textDirLine;
     // A truncated path in the host's registration file would be worse than none.
-    if (!execFileLine.appendAll("exec_file ", strippedFolder.view(), "\\x86e_win64\\obj\\orvbridge.dll")) return;
-    if (!textDirLine.appendAll("text_dir ", std::string_view(folder))) return;
+    if (!execFileLine.appendAll("exec_file ", strippedFolder.view(), "\\", kObjectFolder, "\\", kModuleName)) return;
+    if (!textDirLine.appendAll("text_dir ", folder)) return;
     appendEntry(folder, execFileLine.c_str(), textDirLine.c_str());
 }
 
-void removeAuxAppEntry(const char* folder)
+void removeAuxAppEntry(const Session& /*session*/, std::string_view folder)
 {
+    const HostFolder host = HostFolder::stripped(folder);
     PathBuffer path;
     PathBuffer tempPath;
-    if (!hostPath(folder, "\\text\\protk.dat", path) || !hostPath(folder, kTempFileName, tempPath)) return;
+    if (!host.path(kRegistrationFile, path) || !host.path(kTempFileName, tempPath)) return;
 
     // A read-only pass first: the temporary copy is made only when something
     // is to be taken out, so that a file without the entry never gets one

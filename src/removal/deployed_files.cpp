@@ -1,105 +1,122 @@
 #include "removal/deployed_files.h"
 
-#include "core/fixed_string.h"
+#include "core/paths.h"
+#include "model/manifest.h"
 #include "platform/files.h"
-#include "registration/registration_file.h"
 #include "removal/tree_removal.h"
 
-#include <array>
-#include <string_view>
+#include <string>
 
 namespace ca {
 namespace {
 
-// O = H + "\x86e_win64\obj\", B = H + "\", or H itself.
-enum class Base { object, withSeparator, host };
+bool isCreatedFolder(std::string_view path)
+{
+    for (const ManifestEntry& entry : addInManifest())
+        if (entry.item == Item::folder && entry.installed.path == path) return true;
+    return false;
+}
 
-enum class Action {
-    deleteFile,
-    removeEmptyFolder,
-    removeResourceTree,  // removeResourceTree(B, path)
-    unregister,          // removeAuxAppEntry(B)
-};
+std::string_view parentOf(std::string_view path) { return path.substr(0, path.rfind('\\')); }
 
-struct RemovalStep {
-    Action action;
-    Base base;
-    const char* path;
-};
+void deleteInstalled(const HostFolder& host, const Place& place)
+{
+    PathBuffer path;
+    const bool made = place.root == Root::hostObjects ? host.objectPath(place.path, path) : host.path(place.path, path);
+    if (made) platform::deleteFile(path.c_str());
+}
 
-constexpr RemovalStep fromObject(const char* name) { return {Action::deleteFile, Base::object, name}; }
-constexpr RemovalStep fromHost(const char* path) { return {Action::deleteFile, Base::host, path}; }
+void removeEmptyFolder(const HostFolder& host, const Place& place)
+{
+    PathBuffer path;
+    if (place.root == Root::hostObjects && host.objectPath(place.path, path)) platform::removeDirectory(path.c_str());
+}
 
-// The mirror of the deployment steps. The module and the ribbon file go under
-// their target names whatever the release: deleting what is not there is harmless.
-constexpr std::array<RemovalStep, 36> kRemovalSteps{{
-    fromObject("OvConnector.dll"),
-    fromObject("optdialog.dll"),
-    fromObject("sheetbridge2.dll"),
-    fromObject("ovbatch.dll"),
-    fromObject("libpng13.dll"),
-    fromObject("OvToExe.exe"),
-    fromObject("orvbridge.dll"),
-    fromObject("siteext.dll"),
-    fromObject("mfc90.dll"),
-    fromObject("Microsoft.VC90.MFC.manifest"),
-    fromObject("Microsoft.VC90.CRT.manifest"),
-    fromObject("msvcp90.dll"),
-    fromObject("msvcr90.dll"),
-    fromObject("mfc100.dll"),
-    fromObject("msvcp100.dll"),
-    fromObject("msvcr100.dll"),
-    fromObject("Lang\\orvbridgeResEng.dll"),
-    fromObject("Lang\\orvbridgeResJap.dll"),
-    fromObject("Lang\\orvbridgeResFre.dll"),
-    fromObject("Lang\\orvbridgeResGer.dll"),
-    fromObject("Lang\\ovbatchresGer.dll"),
-    fromObject("Lang\\ovbatchresEng.dll"),
-    fromObject("Lang\\ovbatchresFre.dll"),
-    fromObject("Lang\\ovbatchresJap.dll"),
-    fromObject("Lang\\OrvellaHelp.chm"),
-    {Action::removeEmptyFolder, Base::object, "Lang"},
-    fromHost("\\text\\usascii\\ov_messages.txt"),
-    fromHost("\\text\\japanese\\ov_messages.txt"),
-    fromHost("\\text\\german\\ov_messages.txt"),
-    fromHost("\\text\\french\\ov_messages.txt"),
-    fromHost("\\text\\ribbon\\OrvellaMenu.rbn"),
-    {Action::removeResourceTree, Base::withSeparator, ""},
-    {Action::unregister, Base::withSeparator, ""},
-    {Action::removeResourceTree, Base::withSeparator, "\\german"},
-    {Action::removeResourceTree, Base::withSeparator, "\\japanese"},
-    {Action::removeResourceTree, Base::withSeparator, "\\french"},
-}};
+// A resource folder is emptied and removed with what is left empty above it,
+// its parent too unless that is a folder the deployment created (a language
+// folder, which stays).
+void removeResources(const Session& session, const HostFolder& host, bool inCreatedFolder)
+{
+    for (const ManifestEntry& entry : addInManifest()) {
+        if (entry.item != Item::folderFiles) continue;
+        const bool created = isCreatedFolder(parentOf(entry.installed.path));
+        if (created == inCreatedFolder) removeResourceTree(session, host.base().view(), entry.installed.path, !created);
+    }
+}
 
 }  // namespace
 
-bool removeDeployedFiles(std::string folder)
+void removeDeployedFiles(const Session& session, std::string_view folder,
+                         const std::function<void(std::string_view base)>& unregister)
 {
     // An empty recorded folder names no installation.
-    if (folder.empty()) return true;
-    PathBuffer object;
-    PathBuffer withSeparator;
-    if (!object.appendAll(std::string_view(folder), "\\x86e_win64\\obj", "\\") ||
-        !withSeparator.appendAll(std::string_view(folder), "\\"))
-        return true;
+    const HostFolder host = HostFolder::given(folder);
+    if (!host) return;
+    // Every file under its installed name, whatever release the folder holds:
+    // deleting what is not there is harmless.
+    for (const ManifestEntry& entry : addInManifest())
+        if (entry.item == Item::file) deleteInstalled(host, entry.installed);
+    for (const ManifestEntry& entry : addInManifest())
+        if (entry.item == Item::folder) removeEmptyFolder(host, entry.installed);
+    removeResources(session, host, false);
+    unregister(host.base().view());
+    removeResources(session, host, true);
+}
 
-    for (const RemovalStep& step : kRemovalSteps) {
-        const std::string_view base = step.base == Base::object          ? object.view()
-                                      : step.base == Base::withSeparator ? withSeparator.view()
-                                                                         : std::string_view(folder);
-        PathBuffer path;
-        switch (step.action) {
-        case Action::deleteFile:
-            if (path.appendAll(base, std::string_view(step.path))) platform::deleteFile(path.c_str());
-            break;
-        case Action::removeEmptyFolder:
-            if (path.appendAll(base, std::string_view(step.path))) platform::removeDirectory(path.c_str());
-            break;
-        case Action::removeResourceTree: removeResourceTree(withSeparator.c_str(), step.path); break;
-        case Action::unregister: removeAuxAppEntry(withSeparator.c_str()); break;
+void clearStagingArea(const Session& session, std::string_view staging)
+{
+    const HostFolder area = HostFolder::given(staging);
+    PathBuffer objects;
+    if (!area || !area.objectPath("", objects)) return;
+    const auto resolve = [&](const Place& place, PathBuffer& path) {
+        path.clear();
+        const bool made = place.root == Root::stagedObjects ? path.appendAll(objects.view(), place.path)
+                                                            : area.path(place.path, path);
+        stripTrailingSeparator(path);
+        return made;
+    };
+    PathBuffer path;
+    for (const ManifestEntry& entry : addInManifest()) {
+        if (entry.staging == Staging::kept || entry.item == Item::folder || entry.item == Item::folderFiles) continue;
+        if (entry.staged.root != Root::releaseBuild) {
+            if (resolve(entry.staged, path)) platform::deleteFile(path.c_str());
+            continue;
+        }
+        // A file of the release builds, in the staging folder of each release it is for.
+        for (const ReleaseSlot& slot : kReleaseSlots) {
+            if (!includes(entry.releases, slot.code) || includes(kKeptBuilds, slot.code)) continue;
+            const std::string_view sub = slot.stagingSubfolder;
+            if (area.path(std::string(sub) + (sub.empty() ? "" : "\\") + std::string(entry.staged.path), path))
+                platform::deleteFile(path.c_str());
         }
     }
-    return true;
+    for (const StagedFolder& folder : stagedFolders()) {
+        if (!resolve(folder.place, path)) continue;
+        if (folder.cleanup == FolderCleanup::emptied)
+            emptyAndRemoveFolder(session, path.view());
+        else
+            platform::removeDirectory(path.c_str());
+    }
+    for (const ReleaseSlot& slot : kReleaseSlots)
+        if (*slot.stagingSubfolder != '\0' && !includes(kKeptBuilds, slot.code) && area.path(slot.stagingSubfolder, path))
+            platform::removeDirectory(path.c_str());
+}
+
+void removePrivateRuntime(const Session& /*session*/, const HostFolder& wildfire5)
+{
+    for (const RuntimeFolder& runtime : privateRuntimeFolders()) {
+        PathBuffer folder;
+        if (!wildfire5.objectPath(runtime.name, folder)) continue;
+        for (const std::string_view file : runtime.files) {
+            PathBuffer path(folder.view());
+            if (path.appendAll("\\", file)) platform::deleteFile(path.c_str());
+        }
+        platform::removeDirectory(folder.c_str());
+    }
+    PathBuffer path;
+    if (wildfire5.path(kObjectFolder, path)) platform::removeDirectory(path.c_str());
+    if (wildfire5.path(kMachineFolder, path)) platform::removeDirectory(path.c_str());
+    platform::removeDirectory(wildfire5.base().c_str());
 }
 
 }  // namespace ca

@@ -2,18 +2,22 @@
 // files are deleted, and a folder is only ever removed when it is empty.
 #pragma once
 
-#include <string>
+#include "core/session.h"
+
+#include <string_view>
 
 namespace ca {
 
 // Deletes the files in `folder`, then removes it if that left it empty.
 // 3 when the working directory cannot be saved, entered or restored.
-int emptyAndRemoveFolder(const char* folder);
+int emptyAndRemoveFolder(const Session& session, std::string_view folder);
 
-// Empties base + "text" + subPath + "\resource" (base + "text\usascii\resource"
-// when subPath is empty), then removes that folder and the empty folders up
-// to `base`: "usascii", "text", "x86e_win64\obj", "x86e_win64", base itself.
-// `base` ends in a separator; `subPath` is empty or starts with one.
-void removeResourceTree(const char* base, std::string subPath);
+// Empties base + resourceFolder and removes it; then, each only when empty,
+// its parent (with `withParent`), base + "text", the object folder, the
+// machine folder and base itself. Nothing at all happens when the resource
+// folder cannot be entered. `base` is used as it stands: a recorded folder
+// ends in a separator, and one that does not leads nowhere.
+void removeResourceTree(const Session& session, std::string_view base, std::string_view resourceFolder,
+                        bool withParent);
 
 }  // namespace ca

@@ -98,22 +98,53 @@ std::uintptr_t Machine::Internal::newId()
 
 void Machine::mapDrive(char letter, fs::path hostFolder) { drives_[foldCase(letter)] = std::move(hostFolder); }
 
+namespace {
+
+// Appends the components of `path` to `parts`; separators of either kind, repeated or not.
+void splitComponents(std::string_view path, std::vector<std::string>& parts)
+{
+    std::size_t i = 0;
+    while (i < path.size()) {
+        while (i < path.size() && isSeparator(path[i])) ++i;
+        std::size_t j = i;
+        while (j < path.size() && !isSeparator(path[j])) ++j;
+        if (j > i) parts.emplace_back(path.substr(i, j - i));
+        i = j;
+    }
+}
+
+// Each component in its on-disk case when one exists without regard to case.
+void locateOnHost(std::vector<std::string>& parts, fs::path& host)
+{
+    bool searching = true;  // false once a component is missing: nothing below it exists either
+    for (auto& part : parts) {
+        std::error_code ec;
+        if (searching && !fs::exists(fs::symlink_status(host / part, ec))) {
+            std::optional<std::string> found;
+            for (fs::directory_iterator it(host, ec), end; !ec && it != end; it.increment(ec)) {
+                const std::string name = it->path().filename().string();
+                // Several names that differ only in case: take one deterministically.
+                if (equalNoCase(name, part) && (!found || name < *found)) found = name;
+            }
+            if (found)
+                part = *found;
+            else
+                searching = false;
+        }
+        host /= part;
+    }
+}
+
+}  // namespace
+
 std::optional<ResolvedPath> Machine::Internal::resolve(const Machine& m, std::string_view path)
 {
     ResolvedPath r;
     std::string_view rest = path;
     std::vector<std::string> raw;
     const char cwdDrive = m.cwd_.size() >= 2 && m.cwd_[1] == ':' ? foldCase(m.cwd_[0]) : 'C';
-    auto startFromCwd = [&] {
-        std::string_view c = std::string_view(m.cwd_).substr(std::min<std::size_t>(2, m.cwd_.size()));
-        std::size_t i = 0;
-        while (i < c.size()) {
-            while (i < c.size() && isSeparator(c[i])) ++i;
-            std::size_t j = i;
-            while (j < c.size() && !isSeparator(c[j])) ++j;
-            if (j > i) raw.emplace_back(c.substr(i, j - i));
-            i = j;
-        }
+    const auto startFromCwd = [&] {
+        splitComponents(std::string_view(m.cwd_).substr(std::min<std::size_t>(2, m.cwd_.size())), raw);
     };
     if (rest.size() >= 2 && rest[1] == ':') {
         r.drive = foldCase(rest[0]);
@@ -125,14 +156,7 @@ std::optional<ResolvedPath> Machine::Internal::resolve(const Machine& m, std::st
         r.drive = cwdDrive;
         if (rest.empty() || !isSeparator(rest[0])) startFromCwd();
     }
-    std::size_t i = 0;
-    while (i < rest.size()) {
-        while (i < rest.size() && isSeparator(rest[i])) ++i;
-        std::size_t j = i;
-        while (j < rest.size() && !isSeparator(rest[j])) ++j;
-        if (j > i) raw.emplace_back(rest.substr(i, j - i));
-        i = j;
-    }
+    splitComponents(rest, raw);
     for (auto& part : raw) {
         if (part == ".") continue;
         if (part == "..") {
@@ -145,23 +169,7 @@ std::optional<ResolvedPath> Machine::Internal::resolve(const Machine& m, std::st
     const auto drive = m.drives_.find(r.drive);
     if (drive == m.drives_.end()) return std::nullopt;
     r.host = drive->second;
-    bool searching = true;  // false once a component is missing: nothing below it exists either
-    for (auto& part : r.parts) {
-        std::error_code ec;
-        if (searching && !fs::exists(fs::symlink_status(r.host / part, ec))) {
-            std::optional<std::string> found;
-            for (fs::directory_iterator it(r.host, ec), end; !ec && it != end; it.increment(ec)) {
-                const std::string name = it->path().filename().string();
-                // Several names that differ only in case: take one deterministically.
-                if (equalNoCase(name, part) && (!found || name < *found)) found = name;
-            }
-            if (found)
-                part = *found;
-            else
-                searching = false;
-        }
-        r.host /= part;
-    }
+    locateOnHost(r.parts, r.host);
     // "file\" names no file on Windows; the host agrees once the separator stays.
     std::error_code ec;
     if (!path.empty() && isSeparator(path.back()) && !r.parts.empty() && fs::exists(fs::status(r.host, ec)) &&

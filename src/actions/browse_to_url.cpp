@@ -1,0 +1,20 @@
+// BrowseToURL: opens the address that the package put into the property of
+// the same name.
+#include "core/boundary.h"
+#include "platform/shell.h"
+
+namespace ca {
+namespace {
+
+unsigned browseToUrl(const Session& session)
+{
+    FixedString<1040> url;
+    if (session.read("BrowseToURL", url) != platform::kSuccess) return 0;
+    platform::shellOpen(url.c_str());
+    return 0;
+}
+
+}  // namespace
+}  // namespace ca
+
+CA_EXPORT_ACTION(BrowseToURL, ca::browseToUrl)

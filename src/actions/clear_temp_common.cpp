@@ -1,0 +1,59 @@
+// clearTempCommon: finishes the installation's file work (the runtime for a
+// Wildfire 5.0 folder without the host, the add-in in every chosen listed
+// installation, the records) and then empties the staging area.
+#include "core/boundary.h"
+#include "core/paths.h"
+#include "deployment/deploy.h"
+#include "identification/release_identification.h"
+#include "model/listed_installations.h"
+#include "model/manifest.h"
+#include "records/product_records.h"
+#include "registration/registration_file.h"
+#include "removal/deployed_files.h"
+
+namespace ca {
+namespace {
+
+// Only a command-line installation that chose Wildfire 5.0 stages the
+// runtime, and only into a folder without the host executable.
+void stageRuntimeFor(const Session& session, const RuntimeFolder& runtime)
+{
+    PathBuffer wildfire5;
+    session.read("PROEWF5DIR", wildfire5);
+    if (session.equals("ISCMDINSTALL", "1") && session.equals("PROEWF5", "1"))
+        stageRuntime(session, runtime, wildfire5.view());
+}
+
+void deployListedInstallations(const Session& session)
+{
+    const ListedInstallations listed = ListedInstallations::read(session);
+    ReleaseIdentifier identifier(session);
+    for (const ListedSlot& slot : listed.slots()) {
+        if (!slot.chosen || slot.folder.empty()) continue;
+        const HostFolder host = HostFolder::given(slot.folder.view());
+        // Registered even when copies failed: the entry names where the module belongs.
+        if (deployToInstallation(session, host, identifier.identify(slot.folder.view())))
+            addAuxAppEntry(session, slot.folder.view());
+    }
+    writeListedFolderRecords(session, listed);
+}
+
+unsigned clearTempCommon(const Session& session)
+{
+    stageRuntimeFor(session, kMfcRuntime);
+    writeReleaseFolderRecords(session);
+    stageRuntimeFor(session, kCrtRuntime);
+    deployListedInstallations(session);
+
+    PathBuffer staging;
+    session.read("ALLUSERSPROFILE", staging);
+    stripTrailingSeparator(staging);
+    // An empty staging area names no folder: nothing at the drive's root goes.
+    if (!staging.empty()) clearStagingArea(session, staging.view());
+    return 0;
+}
+
+}  // namespace
+}  // namespace ca
+
+CA_EXPORT_ACTION(clearTempCommon, ca::clearTempCommon)

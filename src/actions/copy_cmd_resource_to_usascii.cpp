@@ -1,0 +1,38 @@
+// copyCMDresourcetoUSASCII: copies the add-in's resources into
+// text\usascii\resource of every release slot's folder, then records those
+// folders. Nothing when the browsed slot is chosen.
+#include "core/boundary.h"
+#include "core/text.h"
+#include "deployment/deploy.h"
+#include "model/host_folder.h"
+#include "model/release_table.h"
+#include "records/product_records.h"
+
+namespace ca {
+namespace {
+
+unsigned copyCMDresourcetoUSASCII(const Session& session)
+{
+    PathBuffer value;
+    session.read(kBrowsedSlot, value);
+    if (equalsIgnoringCase(value.view(), "1")) return 0;
+
+    // USASCIIM1 ends in a separator; without it the source would be
+    // "resource" in the current folder.
+    PathBuffer source;
+    session.read("USASCIIM1", value);
+    const bool haveSource = !value.empty() && source.appendAll(value.view(), "resource");
+
+    for (const Slot slot : kRecordOrder) {
+        PathBuffer folder;
+        session.read(releaseSlot(slot).folderProperty, folder);
+        if (!folder.empty() && haveSource) copyResources(session, source.view(), HostFolder::stripped(folder.view()));
+    }
+    writeReleaseFolderRecords(session);
+    return 0;
+}
+
+}  // namespace
+}  // namespace ca
+
+CA_EXPORT_ACTION(copyCMDresourcetoUSASCII, ca::copyCMDresourcetoUSASCII)

@@ -1,0 +1,53 @@
+// copyProeDllToMoreInstall: puts the add-in module, in the build for its
+// release, into the browsed slot's installation.
+#include "core/boundary.h"
+#include "deployment/deploy.h"
+#include "identification/release_identification.h"
+#include "model/host_folder.h"
+#include "model/release_table.h"
+
+#include <cstdlib>
+
+namespace ca {
+namespace {
+
+// The property naming the staging folder of the build for a release. This
+// action's own choice: a folder of another release 5.0 takes the Creo
+// Parametric 1.0 build, a Creo Parametric 1.0 folder the 2.0 build, and a
+// code that only a command line can give, the Wildfire 5.0 build.
+const char* buildProperty(ReleaseCode code)
+{
+    if (code == kOtherRelease5) return releaseSlot(Slot::creo1).stagingProperty;
+    if (code == kCreo1) return releaseSlot(Slot::creo2).stagingProperty;
+    const ReleaseSlot* slot = releaseSlotOf(code);
+    return (slot != nullptr ? *slot : releaseSlot(Slot::proeWf5)).stagingProperty;
+}
+
+// On a command-line installation the release is the one PROEM1VER gives;
+// the folder is not examined.
+ReleaseCode browsedRelease(const Session& session, std::string_view folder)
+{
+    if (!session.equals("ISCMDINSTALL", "1")) return ReleaseIdentifier(session).identify(folder);
+    PathBuffer version;
+    session.read(kBrowsedVersionProperty, version);
+    return std::atoi(version.c_str());
+}
+
+unsigned copyProeDllToMoreInstall(const Session& session)
+{
+    PathBuffer folder;
+    session.read(kBrowsedFolderProperty, folder);
+    if (folder.empty() || !session.equals(kBrowsedSlot, "1")) return 0;
+
+    const ReleaseCode code = browsedRelease(session, folder.view());
+    if (code == kNotRecognised) return 0;
+    PathBuffer build;
+    session.read(buildProperty(code), build);
+    copyModule(session, build.view(), HostFolder::stripped(folder.view()));
+    return 0;
+}
+
+}  // namespace
+}  // namespace ca
+
+CA_EXPORT_ACTION(copyProeDllToMoreInstall, ca::copyProeDllToMoreInstall)

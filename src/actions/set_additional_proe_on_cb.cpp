@@ -1,0 +1,29 @@
+// setAdditionalProeOnCB: adds the browsed folder, once validated, as one more
+// ticked check box.
+#include "core/boundary.h"
+#include "identification/browsed_installation.h"
+#include "identification/release_identification.h"
+
+#include <cstdlib>
+
+namespace ca {
+namespace {
+
+unsigned setAdditionalProeOnCB(const Session& session)
+{
+    PathBuffer browsed;
+    PathBuffer valid;
+    session.read("PROEMBROWSE", browsed);
+    session.read("ISBROWSEPATHVALID", valid);
+    if (std::atoi(valid.c_str()) != 1) return 0;
+    // Run on its own, the action has not identified the folder: its label
+    // names the Pro/ENGINEER family and no descriptor's datecode.
+    const ReleaseIdentifier identifier(session);
+    addBrowsedInstallation(session, identifier, Family::proEngineer, browsed.view());
+    return 0;
+}
+
+}  // namespace
+}  // namespace ca
+
+CA_EXPORT_ACTION(setAdditionalProeOnCB, ca::setAdditionalProeOnCB)

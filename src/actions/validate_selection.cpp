@@ -1,0 +1,45 @@
+// validateSelection: accepts the browsed slot's folder and records its
+// release, or tells the dialog why not.
+#include "core/boundary.h"
+#include "identification/release_identification.h"
+#include "model/host_folder.h"
+#include "model/release_table.h"
+#include "selection/checks.h"
+
+#include <string>
+
+namespace ca {
+namespace {
+
+unsigned validateSelection(const Session& session)
+{
+    const bool commandLine = session.equals("ISCMDINSTALL", "1");
+    session.set("INVALIDSEL", "0");
+    if (!commandLine) session.set(kBrowsedSlot, "0");
+
+    PathBuffer browsed;
+    session.read(kBrowsedFolderProperty, browsed);
+    if (browsed.empty()) return 0;
+    if (isChosenReleaseFolder(session, browsed.view())) {
+        session.set("DUPLICATEDIR", "1");
+        return 0;
+    }
+    if (!hasHostExecutable(browsed.view())) {
+        session.set("INVALIDSEL", "1");
+        session.remove(kBrowsedFolderProperty);
+        return 0;
+    }
+    const ReleaseCode code = ReleaseIdentifier(session).identify(browsed.view());
+    if (code == kNotRecognised) {
+        session.remove(kBrowsedFolderProperty);
+        return 0;
+    }
+    session.set(kBrowsedSlot, "1");
+    session.set(kBrowsedVersionProperty, std::to_string(code));
+    return 0;
+}
+
+}  // namespace
+}  // namespace ca
+
+CA_EXPORT_ACTION(validateSelection, ca::validateSelection)

@@ -1,0 +1,58 @@
+// The installer session of the running action: its properties, its log, and
+// the user. Every action makes one at its boundary and hands it down by
+// reference; nothing below reaches the installer any other way.
+#pragma once
+
+#include "core/fixed_string.h"
+#include "platform/installer.h"
+
+#include <string_view>
+
+namespace ca {
+
+class Session {
+public:
+    // `action` names the running action in every line it logs.
+    Session(platform::MsiHandle handle, const char* action);
+
+    platform::MsiHandle handle() const { return handle_; }
+    const char* action() const { return action_; }
+    // The installer's UI level; -1 when it cannot be read (a deferred action).
+    int uiLevel() const { return uiLevel_; }
+
+    // Reads a property into `value`, offering the buffer's whole capacity (the
+    // count is reset before every read because the installer overwrites it).
+    // `value` is cleared first; a value that does not fit reads as empty, so a
+    // truncated folder is never taken for a real one.
+    template <std::size_t N>
+    platform::Status read(const char* name, FixedString<N>& value) const
+    {
+        value.clear();
+        std::uint32_t count = static_cast<std::uint32_t>(N);
+        const platform::Status status = platform::msiGetProperty(handle_, name, value.data(), &count);
+        if (status != platform::kSuccess)
+            value.clear();
+        else
+            value.terminate();
+        return status;
+    }
+    // True when the property holds exactly `expected` (byte for byte).
+    bool equals(const char* name, std::string_view expected) const;
+    // The empty text removes the property.
+    void set(const char* name, std::string_view value) const;
+    void remove(const char* name) const { set(name, ""); }
+
+    // One line in the installer log, after the action's name.
+    void log(std::string_view text) const;
+    // Tells the user something: a modal message box when the installer shows
+    // a user interface, the log otherwise, so that a silent installation is
+    // never left waiting for a click.
+    void tellUser(const char* text, const char* caption, unsigned style) const;
+
+private:
+    platform::MsiHandle handle_;
+    const char* action_;
+    int uiLevel_;
+};
+
+}  // namespace ca

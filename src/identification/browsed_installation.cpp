@@ -1,0 +1,29 @@
+#include "identification/browsed_installation.h"
+
+#include "core/paths.h"
+#include "model/listed_installations.h"
+
+#include <string>
+
+namespace ca {
+
+void addBrowsedInstallation(const Session& session, const ReleaseIdentifier& identifier, Family family,
+                            std::string_view folder)
+{
+    PathBuffer stripped(folder);
+    stripTrailingSeparator(stripped);
+    if (stripped.empty()) return;
+
+    ListedInstallations listed = ListedInstallations::read(session);
+    if (listed.holds(stripped.view())) return;  // browsing to it again adds nothing
+
+    std::string release;
+    std::string shipcode;
+    std::string datecode;
+    identifier.readInstallLog(stripped.view(), release, shipcode, datecode);
+    // No release selection property: the browsed folder's release has its
+    // own slot folder elsewhere, and ticking it would register the add-in there.
+    listed.add(session, browsedInstallationLabel(family, release, shipcode, datecode), stripped.view());
+}
+
+}  // namespace ca

@@ -1,0 +1,60 @@
+#include "model/host_folder.h"
+
+#include "core/paths.h"
+#include "platform/files.h"
+
+namespace ca {
+
+HostFolder::HostFolder(std::string_view text, std::string_view base) : text_(text)
+{
+    valid_ = !text.empty() && base_.assign(base);
+}
+
+HostFolder HostFolder::given(std::string_view text)
+{
+    return HostFolder(text, std::string(text) + "\\");
+}
+
+HostFolder HostFolder::stripped(std::string_view text)
+{
+    std::string base(text);
+    stripTrailingSeparator(base);
+    return HostFolder(text, base + "\\");
+}
+
+HostFolder HostFolder::recorded(std::string_view text)
+{
+    return HostFolder(text, text);
+}
+
+bool HostFolder::path(std::string_view relative, PathBuffer& path) const
+{
+    path.clear();
+    if (valid_ && path.appendAll(base_.view(), relative)) return true;
+    path.clear();
+    return false;
+}
+
+bool HostFolder::objectPath(std::string_view name, PathBuffer& path) const
+{
+    path.clear();
+    if (valid_ && path.appendAll(base_.view(), kObjectFolder, "\\", name)) return true;
+    path.clear();
+    return false;
+}
+
+bool hasHostExecutable(std::string_view folder)
+{
+    PathBuffer executable;
+    return HostFolder::stripped(folder).objectPath(kHostExecutable, executable) &&
+           platform::getFileAttributes(executable.c_str()) != platform::kInvalidFileAttributes;
+}
+
+bool isRegistrationFileWritable(std::string_view folder)
+{
+    PathBuffer file;
+    return HostFolder::stripped(folder).path(kRegistrationFile, file) &&
+           static_cast<bool>(platform::TextStream::open(file.c_str(), "a+"));
+}
+
+}  // namespace ca

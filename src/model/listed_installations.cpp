@@ -1,0 +1,100 @@
+#include "model/listed_installations.h"
+
+#include "platform/installer.h"
+
+#include <string>
+
+namespace ca {
+namespace {
+
+constexpr unsigned kHelpColumn = 12;
+
+// The query that selects the dialog's check box bound to `checkProperty`,
+// or "" when the name is not one of the eight check-box properties.
+std::string checkBoxQuery(const char* checkProperty)
+{
+    for (const CustomSlotNames& names : kCustomSlots) {
+        if (std::string_view(names.checkProperty) != checkProperty) continue;
+        return std::string("SELECT * FROM `Control` WHERE `Control`.`Dialog_`='") + kDestinationDialog +
+               "' AND `Control`.`Type`='CheckBox' AND `Control`.`Property`='" + names.checkProperty + "'";
+    }
+    return {};
+}
+
+}  // namespace
+
+ListedInstallations ListedInstallations::allFree()
+{
+    ListedInstallations list;
+    for (std::size_t i = 0; i < kCustomSlots.size(); ++i) list.slots_[i].names = &kCustomSlots[i];
+    return list;
+}
+
+ListedInstallations ListedInstallations::read(const Session& session)
+{
+    ListedInstallations list = allFree();
+    for (ListedSlot& slot : list.slots_) {
+        session.read(slot.names->dirProperty, slot.folder);
+        slot.chosen = session.equals(slot.names->checkProperty, "1");
+        slot.inUse = !slot.folder.empty();
+    }
+    return list;
+}
+
+bool ListedInstallations::holds(std::string_view folder) const
+{
+    for (const ListedSlot& slot : slots_)
+        if (slot.inUse && slot.folder == folder) return true;
+    return false;
+}
+
+int ListedInstallations::usedCount() const
+{
+    int used = 0;
+    for (const ListedSlot& slot : slots_) used += slot.inUse ? 1 : 0;
+    return used;
+}
+
+bool ListedInstallations::add(const Session& session, std::string_view label, std::string_view folder,
+                              const char* releaseProperty)
+{
+    for (ListedSlot& slot : slots_) {
+        if (slot.inUse) continue;
+        slot.inUse = true;
+        slot.chosen = true;
+        slot.folder.assign(folder);
+        session.set(slot.names->checkProperty, "1");
+        session.set(slot.names->labelProperty, label);
+        if (releaseProperty != nullptr) session.set(releaseProperty, "1");
+        session.set(slot.names->dirProperty, folder);
+        setCheckBoxTooltip(session, slot.names->checkProperty, folder);
+        return true;
+    }
+    return false;
+}
+
+void setCheckBoxTooltip(const Session& session, const char* checkProperty, std::string_view folder)
+{
+    const std::string query = checkBoxQuery(checkProperty);
+    if (query.empty()) return;
+
+    platform::UniqueMsiHandle database(platform::msiGetActiveDatabase(session.handle()));
+    platform::UniqueMsiHandle view;
+    platform::msiDatabaseOpenView(database.get(), query.c_str(), view.put());
+    platform::msiViewExecute(view.get(), 0);
+    platform::UniqueMsiHandle record;
+    if (platform::msiViewFetch(view.get(), record.put()) != platform::kSuccess || !record) return;
+
+    // Only the first row changes. A row cannot be edited in place while the
+    // installer runs, so it is replaced by a temporary copy with the tooltip.
+    platform::msiViewModify(view.get(), platform::kModifyDelete, record.get());
+    const std::string tooltip = std::string(folder) + "|";
+    platform::msiRecordSetString(record.get(), kHelpColumn, tooltip.c_str());
+    // The row is gone now: a failed insert would take the box off the dialog,
+    // so it is tried once more.
+    if (platform::msiViewModify(view.get(), platform::kModifyInsertTemporary, record.get()) != platform::kSuccess)
+        platform::msiViewModify(view.get(), platform::kModifyInsertTemporary, record.get());
+    platform::msiViewModify(view.get(), platform::kModifyRefresh, record.get());
+}
+
+}  // namespace ca

@@ -1,0 +1,29 @@
+// The product's registry records: the host folders the add-in reached, as
+// string values under HKEY_LOCAL_MACHINE\Software\Kestrane\Orvella. Written
+// during installation, read back by removal to find the folders again.
+#pragma once
+
+#include "core/fixed_string.h"
+#include "core/session.h"
+#include "model/listed_installations.h"
+
+#include <string>
+
+namespace ca {
+
+// The seven release slots' folders, empty ones included.
+void writeReleaseFolderRecords(const Session& session);
+
+// The folder of every chosen listed installation, named after its folder property.
+void writeListedFolderRecords(const Session& session, const ListedInstallations& listed);
+
+// A recorded folder; false when there is no product key or no such record,
+// or it does not fit 260 bytes.
+bool readProductRecord(const char* name, PathBuffer& folder);
+
+bool productRecordExists(std::string name);
+
+// True when the value is gone (or was never there).
+bool deleteProductRecord(std::string name);
+
+}  // namespace ca
