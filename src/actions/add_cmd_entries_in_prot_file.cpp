@@ -2,7 +2,7 @@
 // registration file of every chosen release slot. The browsed slot and the
 // listed installations are not registered here.
 #include "core/boundary.h"
-#include "model/release_table.h"
+#include "model/chosen_releases.h"
 #include "registration/registration_file.h"
 
 namespace ca {
@@ -10,13 +10,10 @@ namespace {
 
 unsigned addCMDEntriesInProtFile(const Session& session)
 {
-    for (const Slot slot : kOldestFirst) {
-        const ReleaseSlot& release = releaseSlot(slot);
-        if (!session.equals(release.name, "1")) continue;
-        PathBuffer folder;
-        session.read(release.folderProperty, folder);
-        if (!folder.empty()) addCmdAuxAppEntry(session, folder.view());
-    }
+    forEachChosenRelease(session, kOldestFirst, [&session](const ReleaseSlot&, const PathBuffer& folder) {
+        addCmdAuxAppEntry(session, folder.view());
+        return true;
+    });
     return 0;
 }
 

@@ -2,7 +2,7 @@
 // the registration file of every chosen release slot and of the browsed
 // slot. Listed installations are registered by the deployment instead.
 #include "core/boundary.h"
-#include "model/release_table.h"
+#include "model/chosen_releases.h"
 #include "registration/registration_file.h"
 
 namespace ca {
@@ -10,13 +10,10 @@ namespace {
 
 unsigned addProEAuxAppInFile(const Session& session)
 {
-    for (const Slot slot : kRecordOrder) {
-        const ReleaseSlot& release = releaseSlot(slot);
-        if (!session.equals(release.name, "1")) continue;
-        PathBuffer folder;
-        session.read(release.folderProperty, folder);
-        if (!folder.empty()) addAuxAppEntry(session, folder.view());
-    }
+    forEachChosenRelease(session, kRecordOrder, [&session](const ReleaseSlot&, const PathBuffer& folder) {
+        addAuxAppEntry(session, folder.view());
+        return true;
+    });
     PathBuffer browsed;
     session.read(kBrowsedFolderProperty, browsed);
     if (!browsed.empty() && session.equals(kBrowsedSlot, "1")) addAuxAppEntry(session, browsed.view());

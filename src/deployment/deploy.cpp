@@ -8,8 +8,6 @@
 namespace ca {
 namespace {
 
-constexpr std::string_view kResourceFolder = "text\\usascii\\resource";
-
 // The places a deployment reads from and writes to.
 struct Roots {
     PathBuffer staging;        // S, ends in "\"
@@ -105,7 +103,7 @@ bool copyFolderFiles(const Session& /*session*/, std::string_view source, std::s
 void copyResources(const Session& session, std::string_view source, const HostFolder& host)
 {
     PathBuffer target;
-    if (!source.empty() && host.path(kResourceFolder, target)) copyFolderFiles(session, source, target.view());
+    if (!source.empty() && host.path(kMessageResources, target)) copyFolderFiles(session, source, target.view());
 }
 
 void stageRuntime(const Session& /*session*/, const RuntimeFolder& runtime, std::string_view wildfire5Folder)

@@ -27,6 +27,8 @@ inline constexpr std::string_view kObjectFolder = "x86e_win64\\obj";
 inline constexpr std::string_view kHostExecutable = "xtop.exe";  // in the object folder
 inline constexpr std::string_view kTextFolder = "text";
 inline constexpr std::string_view kRegistrationFile = "text\\protk.dat";
+// The add-in's resources for the host's messages in US English.
+inline constexpr std::string_view kMessageResources = "text\\usascii\\resource";
 
 class HostFolder {
 public:

@@ -59,7 +59,7 @@ constexpr std::array kManifest{
     language("Lang\\ovbatchresJap.dll"),
     language("Lang\\OrvellaHelp.chm"),
     ManifestEntry{Item::file, staged("text\\usascii\\ov_messages.txt"), host("text\\usascii\\ov_messages.txt")},
-    ManifestEntry{Item::folderFiles, staged("text\\resource"), host("text\\usascii\\resource")},
+    ManifestEntry{Item::folderFiles, staged("text\\resource"), host(kMessageResources)},
     // Each language: its folder, its resources, its messages (the Japanese
     // file is spelled with a capital J; names compare without case).
     ManifestEntry{Item::folder, nowhere(), host("text\\japanese")},

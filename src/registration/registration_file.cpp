@@ -161,7 +161,9 @@ void appendEntry(std::string_view folder, const char* execFileLine, const char* 
 
 void addAuxAppEntry(const Session& /*session*/, std::string_view folder)
 {
-    appendEntry(folder, "exec_file $PRO_DIRECTORY\\$PRO_MACHINE_TYPE\\obj\\orvbridge.dll", "text_dir $PRO_DIRECTORY");
+    // The host expands its own variables when it reads the file.
+    const std::string execFileLine = "exec_file $PRO_DIRECTORY\\$PRO_MACHINE_TYPE\\obj\\" + std::string(kModuleName);
+    appendEntry(folder, execFileLine.c_str(), "text_dir $PRO_DIRECTORY");
 }
 
 void addCmdAuxAppEntry(const Session& /*session*/, std::string_view folder)

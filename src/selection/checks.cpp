@@ -1,7 +1,7 @@
 #include "selection/checks.h"
 
 #include "model/host_folder.h"
-#include "model/release_table.h"
+#include "model/chosen_releases.h"
 
 namespace ca {
 
@@ -18,14 +18,13 @@ bool isChosenReleaseFolder(const Session& session, std::string_view folder)
 
 std::optional<PathBuffer> firstUnwritableReleaseFolder(const Session& session)
 {
-    for (const Slot slot : kAccessCheckOrder) {
-        const ReleaseSlot& release = releaseSlot(slot);
-        if (!session.equals(release.name, "1")) continue;
-        PathBuffer folder;
-        session.read(release.folderProperty, folder);
-        if (!folder.empty() && !isRegistrationFileWritable(folder.view())) return folder;
-    }
-    return std::nullopt;
+    std::optional<PathBuffer> unwritable;
+    forEachChosenRelease(session, kAccessCheckOrder, [&unwritable](const ReleaseSlot&, const PathBuffer& folder) {
+        if (isRegistrationFileWritable(folder.view())) return true;
+        unwritable = folder;
+        return false;
+    });
+    return unwritable;
 }
 
 bool anyUnwritableListedFolder(const ListedInstallations& listed)
