@@ -7,7 +7,6 @@ using namespace ca;
 
 namespace {
 using Tree = std::set<std::string>;
-constexpr const char* kMessageResources = "text\\usascii\\resource";
 }
 
 class RemovalTest : public SimTest {
