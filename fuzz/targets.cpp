@@ -220,51 +220,49 @@ void descriptor(std::string_view input)
 
 // --- protk.dat --------------------------------------------------------------
 
-// The file as the text-mode reader sees it: CR LF is one line feed.
-struct Line {
-    std::string text;
-    bool ended = false;
-};
-
-std::vector<Line> textLines(std::string_view bytes)
+// Our name line as the host reads it, told apart here without the library's
+// reader: "name" in any case, blanks or tabs, the value "Orvella", blanks.
+bool isOurNameLine(std::string_view line)
 {
-    std::vector<Line> lines;
-    std::string text;
-    for (std::size_t i = 0; i < bytes.size(); ++i) {
-        const char c = bytes[i];
-        if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
-        if (c == '\n') {
-            lines.push_back({std::move(text), true});
-            text.clear();
-        } else {
-            text += c;
-        }
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    while (!line.empty() && blank(line.front())) line.remove_prefix(1);
+    while (!line.empty() && blank(line.back())) line.remove_suffix(1);
+    if (line.size() < 5) return false;
+    std::string keyword(line.substr(0, 4));
+    for (char& c : keyword) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (keyword != "name" || !blank(line[4])) return false;
+    line.remove_prefix(4);
+    while (!line.empty() && blank(line.front())) line.remove_prefix(1);
+    return line == "Orvella";
+}
+
+std::vector<std::string_view> splitLines(std::string_view bytes)
+{
+    std::vector<std::string_view> lines;
+    while (!bytes.empty()) {
+        const std::size_t end = bytes.find('\n');
+        const std::size_t size = end == std::string_view::npos ? bytes.size() : end + 1;
+        lines.push_back(bytes.substr(0, size));
+        bytes.remove_prefix(size);
     }
-    if (!text.empty()) lines.push_back({std::move(text), false});
     return lines;
 }
 
-bool isNameLine(const Line& line) { return line.ended && line.text == "name Orvella"; }
-
-// What removal must leave: every name line goes with the six lines after it,
-// every other line stays in order, written back with CR LF.
-std::string withoutEntries(const std::vector<Line>& lines)
+bool hasOurNameLine(std::string_view bytes)
 {
-    std::string out;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (isNameLine(lines[i])) {
-            i += 6;
-            continue;
-        }
-        out += lines[i].text;
-        if (lines[i].ended) out += "\r\n";
-    }
-    return out;
+    const auto lines = splitLines(bytes);
+    return std::any_of(lines.begin(), lines.end(), isOurNameLine);
 }
 
-const std::string kEntry =
-    "\r\nname Orvella\r\nstartup DLL\r\ndelay_start FALSE\r\nallow_stop  TRUE\r\n"
-    "exec_file $PRO_DIRECTORY\\$PRO_MACHINE_TYPE\\obj\\orvbridge.dll\r\ntext_dir $PRO_DIRECTORY\r\nend\r\n";
+std::string entryWith(const char* lineEnd)
+{
+    std::string entry = lineEnd;
+    for (const char* line : {"name Orvella", "startup DLL", "delay_start FALSE", "allow_stop  TRUE",
+                             "exec_file $PRO_DIRECTORY\\$PRO_MACHINE_TYPE\\obj\\orvbridge.dll",
+                             "text_dir $PRO_DIRECTORY", "end"})
+        entry += std::string(line) + lineEnd;
+    return entry;
+}
 
 void protk(std::string_view input)
 {
@@ -276,39 +274,33 @@ void protk(std::string_view input)
     const fs::path file = driveC / "host" / "text" / "protk.dat";
     writeFile(file, input);
     sim::Machine machine(driveC);
-
-    const std::vector<Line> original = textLines(input);
-    const bool registered = std::any_of(original.begin(), original.end(), isNameLine);
     const ca::Session session(machine.session(), "fuzz");
     ca::addAuxAppEntry(session, "C:\\host");
     const std::string appended = readFile(file).value_or("<missing>");
-
     ca::removeAuxAppEntry(session, "C:\\host\\");
     const std::optional<std::string> removed = readFile(file);
-    expect(!fs::exists(driveC / "host" / "text" / "123protk_xyz.dat") && !fs::exists(driveC / "123protk_xyz.dat"),
-           "the temporary file was left behind");
+    expect(!fs::exists(driveC / "host" / "text" / "protk.tmp"), "the temporary file was left behind");
     expectNoHandles(machine);
     expect(removed.has_value(), "removal deleted the file of an installed host");
-    // The host reads the file in text mode too: nothing after a Ctrl-Z counts.
-    // A last line without a line end is not a name line, and it stays.
-    const std::vector<Line> left = textLines(std::string_view(*removed).substr(0, removed->find('\x1a')));
-    expect(std::none_of(left.begin(), left.end(), isNameLine), "a name line survived removal");
+    expect(!hasOurNameLine(*removed), "a name line survived removal");
 
-    // Ctrl-Z ends a text-mode read, so text after it is not part of the line
-    // list at all. Only the checks above apply.
-    if (input.find('\x1a') != std::string_view::npos) return;
-
-    if (registered) {
+    // The host stops reading at a Ctrl-Z: the entry belongs before it.
+    const std::size_t at = std::min(input.find('\x1a'), input.size());
+    const std::string_view seen = input.substr(0, at);
+    if (hasOurNameLine(seen)) {
         expect(appended == input, "appending changed a file that has the entry");
-    } else {
-        expect(appended == std::string(input) + kEntry, "appending wrote something other than one entry");
-        const bool nameAnywhere = std::any_of(original.begin(), original.end(),
-                                              [](const Line& line) { return line.text == "name Orvella"; });
-        const std::vector<Line> after = textLines(appended);
-        if (!nameAnywhere)
-            expect(std::count_if(after.begin(), after.end(), isNameLine) == 1, "not exactly one entry after appending");
+        return;
     }
-    expect(*removed == withoutEntries(textLines(appended)), "removal lost or changed a line outside the entries");
+    const bool lineFeedsOnly = input.find("\r\n") == std::string_view::npos &&
+                               input.find('\n') != std::string_view::npos;
+    const char* lineEnd = lineFeedsOnly ? "\n" : "\r\n";
+    expect(appended == std::string(seen) + entryWith(lineEnd) + std::string(input.substr(at)),
+           "appending wrote something other than one entry where the host reads it");
+    // Every byte comes back, but for the line end that completed a last line.
+    if (hasOurNameLine(input)) return;
+    const bool ended = seen.empty() || seen.back() == '\n';
+    expect(*removed == std::string(seen) + (ended ? "" : lineEnd) + std::string(input.substr(at)),
+           "removal lost or changed a byte outside the entry");
 }
 
 }  // namespace

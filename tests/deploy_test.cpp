@@ -168,10 +168,12 @@ TEST_F(DeployTest, RuntimeStagingAndResourceCopyReachTheReleaseFolders)
     EXPECT_EQ(filesBelow("PTC\\wf5\\x86e_win64\\obj"), runtime);
     EXPECT_EQ(record("Install_WF5_dir"), recordData("C:\\PTC\\wf5\\"));
 
-    // With the host executable, or without ISCMDINSTALL, only the records are written.
-    for (const auto& [host, commandLine] : {std::pair{"PTC\\real5", "1"}, {"PTC\\gui5", "0"}}) {
-        makeHost(host);
-        setProperties({{"PROEWF5DIR", std::string("C:\\") + host}, {"ISCMDINSTALL", commandLine}});
+    // With the host executable, without ISCMDINSTALL, or with Wildfire 5.0 not chosen, only the records are written.
+    for (const auto& [host, commandLine, chosen] :
+         {std::tuple{"PTC\\real5", "1", "1"}, {"PTC\\gui5", "0", "1"}, {"PTC\\unchosen5", "1", "0"}}) {
+        makeFolder(std::string(host) + "\\x86e_win64\\obj");
+        if (std::string(host) == "PTC\\real5") makeHost(host);
+        setProperties({{"PROEWF5DIR", std::string("C:\\") + host}, {"ISCMDINSTALL", commandLine}, {"PROEWF5", chosen}});
         EXPECT_EQ(clearTempCommon(session()), 0u);
         EXPECT_FALSE(exists(std::string(host) + "\\x86e_win64\\obj\\Microsoft.VC90.CRT"));
         EXPECT_EQ(record("Install_WF5_dir"), recordData(std::string("C:\\") + host));

@@ -4,6 +4,7 @@
 // or as a successful run leaves it) and change nothing a successful run leaves
 // alone. CA_SWEEP_STRIDE=n tries every n-th call only (the sanitizer build uses it).
 #include "demo.h"
+#include "records/product_records.h"
 #include "sim_fixture.h"
 
 #include <cstdio>
@@ -128,6 +129,8 @@ public:
     }
 
     const Snapshot& before() const { return before_; }
+    // The files the hosts had before the add-in came: no run may delete one.
+    const std::vector<std::string>& hostFiles() const { return hostFiles_; }
 
 private:
     fs::path drive() const { return root_ / "run"; }
@@ -175,6 +178,11 @@ private:
             fs::create_directories(p.parent_path());
             std::ofstream(p, std::ios::binary) << "runtime";
         }
+        // A host's own file of the add-in's name, which removal must leave.
+        std::ofstream(c / "PTC/wf4-m040/x86e_win64/obj/msvcr90.dll", std::ios::binary) << "host";
+        for (const auto& item : fs::recursive_directory_iterator(c / "PTC"))
+            if (item.is_regular_file() && item.path().string().find("wf5-runtime") == std::string::npos)
+                hostFiles_.push_back(fs::relative(item.path(), c).generic_string());  // that one holds a runtime staged before
         fs::create_directories(c / "PTC/wf5-new/x86e_win64/obj");
         fs::create_directories(c / "PTC/wf5-new/text/usascii");
         std::ofstream(c / "PTC/wf5-new/text/usascii/host.txt", std::ios::binary) << "host";
@@ -184,6 +192,7 @@ private:
             m.setEnv("ALLUSERSPROFILE", "C:\\ProgramData");
             const ca::Session session(m.session(), "setup");
             for (const auto& [folder, code] : {std::pair{"C:\\PTC\\wf4-m040", 5}, {"C:\\PTC\\creo1", 8}}) {
+                ca::recordHostSurvey(session, folder);
                 ca::deployToInstallation(session, ca::HostFolder::given(folder), code);
                 ca::addAuxAppEntry(session, folder);
             }
@@ -205,6 +214,7 @@ private:
     fs::path root_;
     sim::Registry registry_;
     Snapshot before_;
+    std::vector<std::string> hostFiles_;
 };
 
 int sweepStride()
@@ -230,6 +240,7 @@ TEST(FaultSweep, EveryActionSurvivesEveryFailingCall)
         const std::set<std::string> goodChanges = changedNames(sweep.before(), good.after);
         ASSERT_FALSE(good.threw) << c.action;
         ASSERT_TRUE(good.handleKinds.empty()) << c.action;
+        for (const std::string& file : sweep.hostFiles()) ASSERT_TRUE(good.after.files.count(file)) << c.action << " " << file;
         ASSERT_EQ(good.result, cleanup ? 1u : 0u) << c.action;
         // Every case must do real work on this machine, or it would prove nothing.
         ASSERT_TRUE(!goodChanges.empty() || good.after.properties != kBaseProperties ||
@@ -260,6 +271,8 @@ TEST(FaultSweep, EveryActionSurvivesEveryFailingCall)
                     if (isRegistrationFile(name) && file(bad.after) != file(good.after))
                         fail(what + ": " + name + " left half-written");
                 }
+                for (const std::string& file : sweep.hostFiles())
+                    if (!bad.after.files.count(file)) fail(what + ": deleted the host's own " + file);
                 // The dialog keeps all its check boxes, tooltip or not.
                 for (const sim::ControlRow& row : sweep.before().controlRows)
                     if (std::none_of(bad.after.controlRows.begin(), bad.after.controlRows.end(),

@@ -82,6 +82,40 @@ TEST_F(SimFiles, CopyDeleteAndFoldersAsWindowsDoes)
     EXPECT_EQ(listing("C:\\ptc\\*"), (Lines{"./", "../", "A/", "b.txt", "_under"}));
     EXPECT_EQ(listing("C:/PTC/*.txt"), Lines{"b.txt"});
     EXPECT_EQ(listing("C:\\PTC\\*.none"), Lines{"<invalid>"});
+
+    // The current folder is in use and cannot be removed.
+    makeFolder("busy");
+    machine().setCurrentDirectory("C:\\busy");
+    EXPECT_FALSE(platform::removeDirectory("C:\\busy"));
+    machine().setCurrentDirectory("C:\\");
+    EXPECT_TRUE(platform::removeDirectory("C:\\busy"));
+}
+
+TEST_F(SimFiles, BinaryFilesAreExclusiveAndAFailingCloseLosesWhatWaited)
+{
+    using platform::File;
+    using platform::FileOpen;
+    writeFile("f\\taken.txt", "old");
+    EXPECT_FALSE(File::open("C:\\f\\taken.txt", FileOpen::createNew));
+    std::filesystem::create_symlink(onC("f/nowhere"), onC("f/link"));
+    EXPECT_FALSE(File::open("C:\\f\\link", FileOpen::createNew)) << "a link is never written through";
+    EXPECT_FALSE(std::filesystem::exists(onC("f/nowhere")));
+    EXPECT_TRUE(platform::deleteFile("C:\\f\\link")) << "a link that points nowhere is deleted";
+    {
+        File appended = File::open("C:\\f\\taken.txt", FileOpen::readAppend);
+        char buffer[8];
+        std::size_t got = 0;
+        ASSERT_TRUE(appended.read(buffer, sizeof buffer, got));
+        EXPECT_EQ(std::string(buffer, got), "old");
+        EXPECT_TRUE(appended.write("+new", 4));
+    }
+    EXPECT_EQ(readFile("f\\taken.txt"), "old+new");
+    File lost = File::open("C:\\f\\new.txt", FileOpen::createNew);
+    ASSERT_TRUE(lost.write("written", 7));
+    machine().faults().resetCounts();
+    machine().faults().failAt(sim::Op::fileClose, 1);
+    EXPECT_FALSE(lost.close());
+    EXPECT_EQ(readFile("f\\new.txt"), "");
 }
 
 TEST_F(SimRegistry, EnumeratesWithoutCaseReportsMoreDataAndChecksRights)

@@ -2,6 +2,8 @@
 #include "registration/registration_file.h"
 #include "sim_fixture.h"
 
+#include <cstring>
+
 using namespace ca;
 
 namespace {
@@ -15,7 +17,14 @@ std::string absoluteEntry(const std::string& execFolder, const std::string& text
 // Another vendor's add-in, with percent signs, and a last line without a line end.
 const std::string kOtherAddIns =
     "name OtherTool\r\nstartup dll\r\nexec_file C:\\Tools\\50%\\other.dll\r\ntext_dir C:\\Tools\\%TEXT%\r\nend";
-const std::string kLongPiece(4095, 'x');  // a line's first piece: its tail is a piece too, never a line
+const std::string kOddBytes("mid\0dle\r\r\n", 10);  // a NUL and a lone CR
+const std::string kLongPiece(4095, 'x');  // a long line whose tail looks like a name line
+
+std::string lineFeedsOnly(std::string text)
+{
+    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
+    return text;
+}
 
 }  // namespace
 
@@ -28,28 +37,40 @@ protected:
     }
     std::string protk() { return readFile("PTC\\wf4\\text\\protk.dat").value_or("<missing>"); }
     void setProtk(const std::string& bytes) { writeFile("PTC\\wf4\\text\\protk.dat", bytes); }
-    bool tempFileLeft() { return exists("PTC\\wf4\\text\\123protk_xyz.dat") || exists("123protk_xyz.dat"); }
+    bool tempFileLeft() { return exists("PTC\\wf4\\text\\protk.tmp") || exists("protk.tmp"); }
 };
 
-TEST_F(RegistrationTest, AppendWritesTheEntryOnceBehindOtherAddIns)
+TEST_F(RegistrationTest, AppendWritesTheEntryOnceWhereTheHostReadsIt)
 {
     addAuxAppEntry(caSession(), "C:\\PTC\\wf4");
     EXPECT_EQ(protk(), kRelativeEntry);  // a missing file is created
+    const std::string lfEntry = lineFeedsOnly(kRelativeEntry);
     const struct {
         std::string before;
         std::string after;
     } cases[] = {
         {kOtherAddIns, kOtherAddIns + kRelativeEntry},  // the separator line ends the last line
-        {kOtherAddIns + kRelativeEntry, kOtherAddIns + kRelativeEntry},  // the name line marks it as registered
-        // Only the exact whole line counts as the name line.
-        {"name Orvella \r\nNAME ORVELLA\r\n", "name Orvella \r\nNAME ORVELLA\r\n" + kRelativeEntry},
+        {kOtherAddIns + kRelativeEntry, kOtherAddIns + kRelativeEntry},  // registered already
+        // The name line as the host reads it: any case, blanks or tabs, trailing blanks, no final line end.
+        {"NAME   Orvella  \r\nEND\r\n", "NAME   Orvella  \r\nEND\r\n"},
+        {"other\n\tName\tOrvella", "other\n\tName\tOrvella"},
+        // Another value, or our name in another case, is another add-in.
+        {"name Orvella2\r\nname orvella\r\n", "name Orvella2\r\nname orvella\r\n" + kRelativeEntry},
         {kLongPiece + "name Orvella\r\n", kLongPiece + "name Orvella\r\n" + kRelativeEntry},
-        {"first\r\nname Orvella\r\nrest\r\n", "first\r\nname Orvella\r\nrest\r\n"},
+        // The entry follows the file's own line ends.
+        {"a\nb\n", "a\nb\n" + lfEntry},
+        {"a\r\nb\n", "a\r\nb\n" + kRelativeEntry},
+        {"no line end", "no line end" + kRelativeEntry},
+        // The host stops reading at a Ctrl-Z: the entry goes before it, and a name line after it does not count.
+        {"a\r\n\x1atail\r\n", "a\r\n" + kRelativeEntry + "\x1atail\r\n"},
+        {"a\n\x1aname Orvella\n", "a\n" + lfEntry + "\x1aname Orvella\n"},
+        {"name Orvella\r\n\x1a", "name Orvella\r\n\x1a"},
     };
     for (const auto& c : cases) {
         setProtk(c.before);
         addAuxAppEntry(caSession(), "C:\\PTC\\wf4\\");
         EXPECT_EQ(protk(), c.after) << c.before.substr(0, 40);
+        EXPECT_FALSE(tempFileLeft());
     }
     // No text folder, no folder at all: nothing is created.
     makeHost("PTC\\bare");
@@ -82,24 +103,26 @@ TEST_F(RegistrationTest, AbsoluteEntryNamesTheWholeFolderOrNothing)
 
 TEST_F(RegistrationTest, RemovalTakesOutEveryEntryAndKeepsEverythingElse)
 {
-    const std::string edited = "name Orvella\r\na\r\nb\r\nc\r\nd\r\ne\r\nf\r\n";
-    const std::string longLine(5000, 'y');
+    const std::string other = "NAME\tOtherTool\r\nexec_file o.dll\r\nend\r\n";
     const struct {
         std::string before;
         std::string after;
     } cases[] = {
-        // A round trip leaves one more line end than before.
+        // A round trip leaves the file as it was; a last line without a line end keeps the one it got.
+        {"x 100%\r\n" + kRelativeEntry, "x 100%\r\n"},
         {kOtherAddIns + kRelativeEntry, kOtherAddIns + "\r\n"},
-        // Two entries, one edited by hand, around other lines kept in order.
-        {"top 100%\r\n" + kRelativeEntry + "middle\r\n" + edited + "bottom\r\n",
-         "top 100%\r\n\r\nmiddle\r\nbottom\r\n"},
-        // A short entry at the end: the name line and what follows it go.
-        {"keep\r\nname Orvella\r\nstartup DLL\r\nend", "keep\r\n"},
-        // A long line among the six counts as one line; a piece is never a name line.
-        {"name Orvella\r\n" + longLine + "\r\n2\r\n3\r\n4\r\n5\r\n6\r\nafter\r\n" + kLongPiece + "name Orvella\r\n",
-         "after\r\n" + kLongPiece + "name Orvella\r\n"},
-        // Without an entry the file is left byte for byte, stray line ends and all.
-        {"a\nb\r\n", "a\nb\r\n"},
+        {"a\nb\n" + lineFeedsOnly(kRelativeEntry), "a\nb\n"},
+        {"a\r\nb\n" + kRelativeEntry + "c\n", "a\r\nb\nc\n"},
+        // An entry ends at its "end" line, in any form, or else before the next name line.
+        {"name Orvella\r\nexec_file x\r\nend\r\n" + other, other},
+        {"\tNAME  Orvella \r\nx\r\n  End  \r\ny\r\n", "y\r\n"},
+        {"top\r\n\r\nname Orvella\r\nx\r\n" + other + "\r\nname Orvella\r\nz", "top\r\n" + other},
+        // Two entries; what is not ours stays, in order, Ctrl-Z, NUL and lone CR included.
+        {"top\r\n" + kRelativeEntry + kOddBytes + kRelativeEntry + "\x1aname Other\r\nend\r\n",
+         "top\r\n" + kOddBytes + "\x1aname Other\r\nend\r\n"},
+        // A piece of a long line is never a name line; without an entry the file is left byte for byte.
+        {kLongPiece + "name Orvella\r\n", kLongPiece + "name Orvella\r\n"},
+        {"a\nb\r\n\r\n", "a\nb\r\n\r\n"},
     };
     for (const auto& c : cases) {
         setProtk(c.before);
@@ -108,14 +131,68 @@ TEST_F(RegistrationTest, RemovalTakesOutEveryEntryAndKeepsEverythingElse)
         EXPECT_FALSE(tempFileLeft());
     }
 
-    // Without the host executable: other add-ins stay; a file of empty lines goes.
+    // Without the host executable, or when the file was ours: other add-ins stay; a file of line ends goes.
     writeFile("gone\\text\\protk.dat", "name OtherTool\r\nend\r\n" + kRelativeEntry);
     removeAuxAppEntry(caSession(), "C:\\gone");
-    EXPECT_EQ(readFile("gone\\text\\protk.dat"), "name OtherTool\r\nend\r\n\r\n");
+    EXPECT_EQ(readFile("gone\\text\\protk.dat"), "name OtherTool\r\nend\r\n");
     writeFile("gone\\text\\protk.dat", "\r\n" + kRelativeEntry + kRelativeEntry);
     removeAuxAppEntry(caSession(), "C:\\gone");
     EXPECT_FALSE(exists("gone\\text\\protk.dat"));
-    EXPECT_FALSE(exists("gone\\text\\123protk_xyz.dat"));
+    setProtk(kRelativeEntry);
+    removeAuxAppEntry(caSession(), "C:\\PTC\\wf4", false);
+    EXPECT_EQ(protk(), "");
+    setProtk(kRelativeEntry);
+    removeAuxAppEntry(caSession(), "C:\\PTC\\wf4", true);
+    EXPECT_FALSE(exists("PTC\\wf4\\text\\protk.dat"));
+}
+
+TEST_F(RegistrationTest, TheTemporaryFileIsNeverWrittenThrough)
+{
+    // A link at the temporary name, pointing out of the host: the link goes, its target stays.
+    writeFile("outside\\precious.txt", "precious");
+    setProtk("keep\r\n" + kRelativeEntry);
+    std::filesystem::create_symlink(onC("outside/precious.txt"), onC("PTC/wf4/text/protk.tmp"));
+    removeAuxAppEntry(caSession(), "C:\\PTC\\wf4");
+    EXPECT_EQ(protk(), "keep\r\n");
+    EXPECT_EQ(readFile("outside\\precious.txt"), "precious");
+    EXPECT_FALSE(tempFileLeft());
+    // A dangling link goes too; a folder that cannot be replaced stops the edit.
+    setProtk("keep\r\n" + kRelativeEntry);
+    std::filesystem::create_symlink(onC("outside/nothing.txt"), onC("PTC/wf4/text/protk.tmp"));
+    removeAuxAppEntry(caSession(), "C:\\PTC\\wf4");
+    EXPECT_EQ(protk(), "keep\r\n");
+    EXPECT_FALSE(exists("outside\\nothing.txt"));
+    setProtk("keep\r\n" + kRelativeEntry);
+    makeFolder("PTC\\wf4\\text\\protk.tmp");
+    removeAuxAppEntry(caSession(), "C:\\PTC\\wf4");
+    EXPECT_EQ(protk(), "keep\r\n" + kRelativeEntry);
+
+    // Every folder whose protk.dat path fits also fits the temporary file: what is added can be removed.
+    const std::string longest = "L\\" + std::string(kMaxPath - 1 - 3 - 1 - std::strlen("text\\protk.dat") - 2, 'x');
+    makeHost(longest, true);
+    ASSERT_EQ(("C:\\" + longest + "\\text\\protk.dat").size(), kMaxPath - 1);
+    addAuxAppEntry(caSession(), "C:\\" + longest);
+    EXPECT_EQ(readFile(longest + "\\text\\protk.dat"), kRelativeEntry);
+    writeFile(longest + "\\text\\protk.dat", "keep\r\n" + kRelativeEntry);
+    removeAuxAppEntry(caSession(), "C:\\" + longest);
+    EXPECT_EQ(readFile(longest + "\\text\\protk.dat"), "keep\r\n");
+}
+
+TEST_F(RegistrationTest, NameLinesAroundABlockBoundaryAreFound)
+{
+    // The file is read in 64 KB blocks: an entry at every offset around the boundary.
+    constexpr std::size_t kBlock = 64 * 1024;
+    for (std::size_t offset = kBlock - 24; offset <= kBlock + 8; ++offset) {
+        std::string filler;
+        while (filler.size() + 12 + 2 <= offset) filler += "name Other\r\n";
+        filler += std::string(offset - filler.size() - 2, 'p') + "\r\n";
+        ASSERT_EQ(filler.size(), offset);
+        setProtk(filler + kRelativeEntry + "tail\r\n");
+        addAuxAppEntry(caSession(), "C:\\PTC\\wf4");
+        EXPECT_EQ(protk(), filler + kRelativeEntry + "tail\r\n") << offset;
+        removeAuxAppEntry(caSession(), "C:\\PTC\\wf4");
+        EXPECT_EQ(protk(), filler + "tail\r\n") << offset;
+    }
 }
 
 TEST_F(RegistrationTest, FailedRemovalLeavesTheFileAsItWas)
@@ -124,7 +201,7 @@ TEST_F(RegistrationTest, FailedRemovalLeavesTheFileAsItWas)
     auto& faults = machine().faults();
     // Every read, write, open and close, and the replacing rename, one at a time. Only the
     // close of a file that was just read may fail harmlessly; the copy's close must not.
-    const std::string removed = "top\r\n\r\nmiddle %1\r\n\r\nbottom";
+    const std::string removed = "top\r\nmiddle %1\r\nbottom";
     for (const sim::Op op : {sim::Op::fileRead, sim::Op::fileWrite, sim::Op::fileClose, sim::Op::replaceFile,
                              sim::Op::fileOpen}) {
         int kept = 0;
@@ -145,6 +222,17 @@ TEST_F(RegistrationTest, FailedRemovalLeavesTheFileAsItWas)
         }
         EXPECT_GT(kept, 0) << sim::opName(op);
     }
+    // The copy is closed last: when that close fails, the original stays.
+    setProtk(original);
+    faults.resetCounts();
+    removeAuxAppEntry(caSession(), "C:\\PTC\\wf4");
+    const int closes = faults.calls(sim::Op::fileClose);
+    setProtk(original);
+    faults.resetCounts();
+    faults.failAt(sim::Op::fileClose, closes);
+    removeAuxAppEntry(caSession(), "C:\\PTC\\wf4");
+    EXPECT_EQ(protk(), original);
+    EXPECT_FALSE(tempFileLeft());
     // A file that cannot be read to its end gets no entry: it may hold one already.
     setProtk("top\r\n");
     faults.failAt(sim::Op::fileRead, faults.calls(sim::Op::fileRead) + 1);

@@ -18,8 +18,7 @@ protected:
         for (const auto& [name, content] : filesBelow(folder, true)) names.insert(name);
         return names;
     }
-    // A Creo Parametric 2.0 host with files of its own beside where the add-in goes,
-    // and what removing a deployment from it must leave.
+    // A Creo Parametric 2.0 host with files of its own beside where the add-in goes.
     Tree makeCreoHost(const std::string& folder)
     {
         makeHost(folder);
@@ -27,9 +26,7 @@ protected:
         writeFile(folder + "\\text\\usascii\\menu_def.pro", "host");
         writeFile(folder + "\\text\\ribbon\\default.rbn", "host");
         writeFile(folder + "\\text\\protk.dat", "name OtherTool\r\nend\r\n");
-        Tree survivors = tree(folder);
-        survivors.insert({"text\\japanese\\", "text\\french\\", "text\\german\\"});
-        return survivors;
+        return tree(folder);
     }
 };
 
@@ -76,14 +73,33 @@ TEST_F(RemovalTest, FoldersAreEmptiedButOnlyRemovedWhenNothingIsLeft)
 TEST_F(RemovalTest, RemovingADeploymentLeavesTheHostAsItWas)
 {
     stageAddIn();
-    const Tree survivors = makeCreoHost("PTC\\creo2");
+    const Tree before = makeCreoHost("PTC\\creo2");
+    // The host's own files of the add-in's names, and its own resource folder.
+    writeFile("PTC\\creo2\\x86e_win64\\obj\\msvcr90.dll", "host's");
+    writeFile("PTC\\creo2\\text\\usascii\\resource\\host.png", "host's");
+    makeFolder("PTC\\creo2\\text\\german");
+    const Tree survivors = tree("PTC\\creo2");
     deployAndRegister("C:\\PTC\\creo2", kCreo2);
     ASSERT_TRUE(exists("PTC\\creo2\\x86e_win64\\obj\\orvbridge.dll"));
+    ASSERT_TRUE(exists("PTC\\creo2\\text\\usascii\\resource\\open.png"));
+    deployAndRegister("C:\\PTC\\creo2\\", kCreo2);  // a repair keeps the first record
     removeDeployment("C:\\PTC\\creo2\\");  // doubled separators are accepted
     EXPECT_EQ(tree("PTC\\creo2"), survivors);
-    EXPECT_EQ(readFile("PTC\\creo2\\text\\protk.dat"), "name OtherTool\r\nend\r\n\r\n");
+    EXPECT_EQ(readFile("PTC\\creo2\\text\\protk.dat"), "name OtherTool\r\nend\r\n");
+    // A host file that the deployment overwrote keeps the add-in's copy.
+    EXPECT_EQ(readFile("PTC\\creo2\\x86e_win64\\obj\\msvcr90.dll"), "msvcr90.dll");
     removeDeployment("");
     removeDeployment("C:\\nowhere");
+
+    // Installed by an earlier version, without a record: every file of the add-in's names goes,
+    // the language folders stay, and protk.dat keeps the empty line before the entry.
+    const Tree legacy = makeCreoHost("PTC\\old");
+    deployAndRegister("C:\\PTC\\old", kCreo2, false);
+    removeDeployment("C:\\PTC\\old");
+    Tree expected = legacy;
+    expected.insert({"text\\japanese\\", "text\\french\\", "text\\german\\"});
+    EXPECT_EQ(tree("PTC\\old"), expected);
+    EXPECT_EQ(readFile("PTC\\old\\text\\protk.dat"), "name OtherTool\r\nend\r\n");
 }
 
 TEST_F(RemovalTest, UnregistrationCleansRecordedInstallationsAndDeletesTheirRecords)
@@ -100,8 +116,12 @@ TEST_F(RemovalTest, UnregistrationCleansRecordedInstallationsAndDeletesTheirReco
         registry.setString(kProductKey, name, folder);
     writeFile("text\\protk.dat", "\r\nname Orvella\r\n");  // what an empty folder would reach
     makeHost("PTC\\wf4");
-    writeFile("PTC\\wf4\\text\\protk.dat", "a\r\n\r\nname Orvella\r\n1\r\n2\r\n3\r\n4\r\n5\r\n6\r\nb\r\n");
+    writeFile("PTC\\wf4\\text\\protk.dat", "a\r\n\r\nname Orvella\r\n1\r\nend\r\nb\r\n");
     setProperty("PROEWF4DIR", "C:\\PTC\\wf4");  // its check box is cleared
+    // Given on a command line and not detected at removal: its record still names it.
+    makeHost("PTC\\cmd5", true);
+    writeFile("PTC\\cmd5\\text\\protk.dat", "keep\n\nname Orvella\nend\n");
+    registry.setString(kProductKey, "Install_WF5_dir", "C:\\PTC\\cmd5\\");
 
     for (int run = 0; run < 2; ++run) {
         EXPECT_EQ(cleanupProEAuxAppInFile(session()), 0u);
@@ -109,16 +129,20 @@ TEST_F(RemovalTest, UnregistrationCleansRecordedInstallationsAndDeletesTheirReco
         EXPECT_EQ(tree("PTC\\five"), five);
         EXPECT_FALSE(exists("PTC\\gone\\text\\protk.dat"));
         EXPECT_EQ(readFile("text\\protk.dat"), "\r\nname Orvella\r\n");
-        EXPECT_EQ(readFile("PTC\\wf4\\text\\protk.dat"), "a\r\n\r\nb\r\n");
-        EXPECT_EQ(registry.flatten()[kProductKey].size(), 1u) << "only the release record stays";
+        EXPECT_EQ(readFile("PTC\\wf4\\text\\protk.dat"), "a\r\nb\r\n");
+        EXPECT_EQ(readFile("PTC\\cmd5\\text\\protk.dat"), "keep\n");
+        int folderRecords = 0;
+        const auto values = registry.flatten()[kProductKey];
+        for (const auto& [name, value] : values) folderRecords += name.rfind("Before ", 0) != 0;
+        EXPECT_EQ(folderRecords, 1) << "only the release record stays";
     }
 
     // Without the product key the release slots are still unregistered.
     registry.deleteKey(kProductKey);
-    writeFile("PTC\\wf4\\text\\protk.dat", "\r\nname Orvella\r\n1\r\n2\r\n3\r\n4\r\n5\r\n6\r\n");
+    writeFile("PTC\\wf4\\text\\protk.dat", "\r\nname Orvella\r\n1\r\n2\r\n");
     setProperties({{"PROEWF4DIR", ""}, {"PROEM1DIR", "C:\\PTC\\wf4\\"}});
     EXPECT_EQ(cleanupProEAuxAppInFile(session()), 0u);
-    EXPECT_EQ(readFile("PTC\\wf4\\text\\protk.dat"), "\r\n");
+    EXPECT_EQ(readFile("PTC\\wf4\\text\\protk.dat"), "");
 }
 
 TEST_F(RemovalTest, RemovalActionsClearWhatStagingPutIntoReleaseFolders)

@@ -6,6 +6,7 @@
 #include "core/session.h"
 #include "deployment/deploy.h"
 #include "registration/registration_file.h"
+#include "records/product_records.h"
 #include "removal/deployed_files.h"
 #include "platform/sim/machine.h"
 
@@ -159,15 +160,20 @@ protected:
 
     // What clearTempCommon does for one chosen listed installation: the
     // deployment, then the registration; and what removal does for one.
-    void deployAndRegister(const std::string& folder, ca::ReleaseCode code)
+    // Without `record`, as an earlier version did: no record of what the host held before.
+    void deployAndRegister(const std::string& folder, ca::ReleaseCode code, bool record = true)
     {
         const ca::Session s = caSession();
+        if (record) ca::recordHostSurvey(s, folder);
         if (ca::deployToInstallation(s, ca::HostFolder::given(folder), code)) ca::addAuxAppEntry(s, folder);
     }
     void removeDeployment(const std::string& folder)
     {
         const ca::Session s = caSession();
-        ca::removeDeployedFiles(s, folder, [&s](std::string_view base) { ca::removeAuxAppEntry(s, base); });
+        std::optional<ca::HostSurvey> before;
+        ca::readHostSurvey(folder, before);
+        ca::removeDeployedFiles(s, folder, before ? &*before : nullptr,
+                                [&s](std::string_view base, bool ours) { ca::removeAuxAppEntry(s, base, ours); });
     }
 
     // An exported action by name; it must leave no handle open.

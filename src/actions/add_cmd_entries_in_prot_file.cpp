@@ -3,6 +3,7 @@
 // listed installations are not registered here.
 #include "core/boundary.h"
 #include "model/chosen_releases.h"
+#include "records/product_records.h"
 #include "registration/registration_file.h"
 
 namespace ca {
@@ -11,6 +12,7 @@ namespace {
 unsigned addCMDEntriesInProtFile(const Session& session)
 {
     forEachChosenRelease(session, kOldestFirst, [&session](const ReleaseSlot&, const PathBuffer& folder) {
+        recordHostSurvey(session, folder.view());
         addCmdAuxAppEntry(session, folder.view());
         return true;
     });

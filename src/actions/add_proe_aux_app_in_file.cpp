@@ -3,6 +3,7 @@
 // slot. Listed installations are registered by the deployment instead.
 #include "core/boundary.h"
 #include "model/chosen_releases.h"
+#include "records/product_records.h"
 #include "registration/registration_file.h"
 
 namespace ca {
@@ -11,12 +12,16 @@ namespace {
 unsigned addProEAuxAppInFile(const Session& session)
 {
     forEachChosenRelease(session, kRecordOrder, [&session](const ReleaseSlot&, const PathBuffer& folder) {
+        recordHostSurvey(session, folder.view());
         addAuxAppEntry(session, folder.view());
         return true;
     });
     PathBuffer browsed;
     session.read(kBrowsedFolderProperty, browsed);
-    if (!browsed.empty() && session.equals(kBrowsedSlot, "1")) addAuxAppEntry(session, browsed.view());
+    if (!browsed.empty() && session.equals(kBrowsedSlot, "1")) {
+        recordHostSurvey(session, browsed.view());
+        addAuxAppEntry(session, browsed.view());
+    }
     return 0;
 }
 

@@ -1,10 +1,9 @@
-// cleanCmdResources: on removal, empties text\usascii\resource of every
-// recorded release folder and removes what that leaves empty.
+// cleanCmdResources: on removal, takes the add-in's resources out of
+// text\usascii\resource of every recorded release folder.
 #include "core/boundary.h"
-#include "model/host_folder.h"
 #include "model/release_table.h"
 #include "records/product_records.h"
-#include "removal/tree_removal.h"
+#include "removal/deployed_files.h"
 
 namespace ca {
 namespace {
@@ -14,8 +13,10 @@ unsigned cleanCmdResources(const Session& session)
     for (const Slot slot : kRecordOrder) {
         PathBuffer folder;
         // A slot never detected is recorded empty; it names no folder.
-        if (readProductRecord(releaseSlot(slot).productRecordValue, folder) && !folder.empty())
-            removeResourceTree(session, folder.view(), kMessageResources, true);
+        std::optional<HostSurvey> before;
+        if (!readProductRecord(releaseSlot(slot).productRecordValue, folder) || folder.empty()) continue;
+        if (readHostSurvey(folder.view(), before))
+            removeMessageResources(session, folder.view(), before ? &*before : nullptr);
     }
     return 0;
 }

@@ -16,7 +16,9 @@ unsigned cleanupDependancies(const Session& session)
     if (!readProductRecord(releaseSlot(Slot::proeWf5).productRecordValue, wildfire5)) return 0;
     // The runtime went only into a folder without the host executable.
     if (wildfire5.empty() || hasHostExecutable(wildfire5.view())) return 0;
-    removePrivateRuntime(session, HostFolder::recorded(wildfire5.view()));
+    std::optional<HostSurvey> before;
+    if (!readHostSurvey(wildfire5.view(), before)) return 0;
+    removePrivateRuntime(session, wildfire5.view(), before ? &*before : nullptr);
     return 1;
 }
 

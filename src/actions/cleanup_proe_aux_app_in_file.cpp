@@ -1,12 +1,18 @@
 // cleanupProEAuxAppInFile: on removal, takes the add-in out of every host
 // installation it may have reached. The listed installations are found
 // through their records, the release slots and the browsed slot through
-// their properties.
+// their properties and then through their records too.
 #include "core/boundary.h"
+#include "core/paths.h"
+#include "core/text.h"
+#include "model/host_folder.h"
 #include "model/release_table.h"
 #include "records/product_records.h"
 #include "registration/registration_file.h"
 #include "removal/deployed_files.h"
+
+#include <set>
+#include <string>
 
 namespace ca {
 namespace {
@@ -15,29 +21,64 @@ namespace {
 // that a failure half-way leaves the rest findable by the next removal.
 void removeListedInstallations(const Session& session)
 {
+    std::set<const char*> uncleaned;
     for (const CustomSlotNames& slot : kCustomSlots) {
         PathBuffer folder;
+        std::optional<HostSurvey> before;
         if (!readProductRecord(slot.dirProperty, folder)) continue;
-        removeDeployedFiles(session, folder.view(),
-                            [&session](std::string_view base) { removeAuxAppEntry(session, base); });
+        // Without knowing what is the host's, nothing is deleted; the record
+        // stays for the next removal.
+        if (!readHostSurvey(folder.view(), before)) {
+            uncleaned.insert(slot.dirProperty);
+            continue;
+        }
+        removeDeployedFiles(session, folder.view(), before ? &*before : nullptr,
+                            [&session](std::string_view base, bool fileWasOurs) {
+                                removeAuxAppEntry(session, base, fileWasOurs);
+                            });
     }
     for (const CustomSlotNames& slot : kCustomSlots)
-        if (productRecordExists(slot.dirProperty)) deleteProductRecord(slot.dirProperty);
+        if (!uncleaned.count(slot.dirProperty) && productRecordExists(slot.dirProperty))
+            deleteProductRecord(slot.dirProperty);
 }
 
-void unregisterFolderOf(const Session& session, const char* folderProperty)
-{
-    PathBuffer folder;
-    session.read(folderProperty, folder);
-    if (!folder.empty()) removeAuxAppEntry(session, folder.view());
-}
+// Takes the entry out of a folder's protk.dat once per folder, however its
+// name is written.
+class Unregistration {
+public:
+    explicit Unregistration(const Session& session) : session_(session) {}
+    void folder(const PathBuffer& folder)
+    {
+        std::string key(folder.view());
+        stripTrailingSeparator(key);
+        for (char& c : key) c = lowerAscii(c);
+        if (folder.empty() || !done_.insert(key).second) return;
+        std::optional<HostSurvey> before;
+        const bool known = readHostSurvey(folder.view(), before);
+        removeAuxAppEntry(session_, folder.view(), known && before && !before->had(kRegistrationFile));
+    }
+
+private:
+    const Session& session_;
+    std::set<std::string> done_;
+};
 
 unsigned cleanupProEAuxAppInFile(const Session& session)
 {
     removeListedInstallations(session);
+    Unregistration unregistration(session);
+    PathBuffer folder;
     // Every release slot whose folder is known is cleaned, chosen or not.
-    for (const Slot slot : kRecordOrder) unregisterFolderOf(session, releaseSlot(slot).folderProperty);
-    unregisterFolderOf(session, kBrowsedFolderProperty);
+    for (const Slot slot : kRecordOrder) {
+        session.read(releaseSlot(slot).folderProperty, folder);
+        unregistration.folder(folder);
+    }
+    session.read(kBrowsedFolderProperty, folder);
+    unregistration.folder(folder);
+    // A folder that the installation was given but detection no longer finds
+    // is still recorded; removal only ever takes out our entry.
+    for (const Slot slot : kRecordOrder)
+        if (readProductRecord(releaseSlot(slot).productRecordValue, folder)) unregistration.folder(folder);
     return 0;
 }
 

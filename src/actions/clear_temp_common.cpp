@@ -20,8 +20,9 @@ void stageRuntimeFor(const Session& session, const RuntimeFolder& runtime)
 {
     PathBuffer wildfire5;
     session.read("PROEWF5DIR", wildfire5);
-    if (session.equals("ISCMDINSTALL", "1") && session.equals("PROEWF5", "1"))
-        stageRuntime(session, runtime, wildfire5.view());
+    if (!session.equals("ISCMDINSTALL", "1") || !session.equals("PROEWF5", "1")) return;
+    recordHostSurvey(session, wildfire5.view());
+    stageRuntime(session, runtime, wildfire5.view());
 }
 
 void deployListedInstallations(const Session& session)
@@ -31,6 +32,7 @@ void deployListedInstallations(const Session& session)
     for (const ListedSlot& slot : listed.slots()) {
         if (!slot.chosen || slot.folder.empty()) continue;
         const HostFolder host = HostFolder::given(slot.folder.view());
+        recordHostSurvey(session, slot.folder.view());
         // Registered even when copies failed: the entry names where the module belongs.
         if (deployToInstallation(session, host, identifier.identify(slot.folder.view())))
             addAuxAppEntry(session, slot.folder.view());

@@ -26,7 +26,9 @@ unsigned copyCMDresourcetoUSASCII(const Session& session)
     for (const Slot slot : kRecordOrder) {
         PathBuffer folder;
         session.read(releaseSlot(slot).folderProperty, folder);
-        if (!folder.empty() && haveSource) copyResources(session, source.view(), HostFolder::stripped(folder.view()));
+        if (folder.empty() || !haveSource) continue;
+        recordHostSurvey(session, folder.view());
+        copyResources(session, source.view(), HostFolder::stripped(folder.view()));
     }
     writeReleaseFolderRecords(session);
     return 0;

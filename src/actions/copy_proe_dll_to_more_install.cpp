@@ -5,6 +5,7 @@
 #include "identification/release_identification.h"
 #include "model/host_folder.h"
 #include "model/release_table.h"
+#include "records/product_records.h"
 
 #include <cstdlib>
 
@@ -43,6 +44,8 @@ unsigned copyProeDllToMoreInstall(const Session& session)
     if (code == kNotRecognised) return 0;
     PathBuffer build;
     session.read(buildProperty(code), build);
+    if (build.empty()) return 0;
+    recordHostSurvey(session, folder.view());
     copyModule(session, build.view(), HostFolder::stripped(folder.view()));
     return 0;
 }

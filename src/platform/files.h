@@ -60,6 +60,39 @@ private:
     UniqueHandle<StreamTraits> stream_;
 };
 
+// CloseHandle; false when what was written could not be kept.
+bool fileClose(std::uintptr_t file) noexcept;
+struct FileTraits {
+    using Native = std::uintptr_t;
+    static constexpr Native invalid() noexcept { return 0; }
+    static bool close(Native file) noexcept { return fileClose(file); }
+};
+
+// How a File is opened (CreateFileA): an existing file for reading; a file
+// for reading and appending, created when missing; or a new file that must
+// not exist yet (CREATE_NEW: a link or file standing at the name makes the
+// open fail, so nothing is ever written through it).
+enum class FileOpen { read, readAppend, createNew };
+
+// A file read and written as bytes, without text-mode translation. Closed
+// when it goes out of scope.
+class File {
+public:
+    static File open(const char* path, FileOpen how);
+    explicit operator bool() const noexcept { return static_cast<bool>(file_); }
+
+    // ReadFile: up to `size` bytes into `buffer`, `got` of them (0 at the end
+    // of the file). False on a read error.
+    bool read(char* buffer, std::size_t size, std::size_t& got);
+    // WriteFile: all of `data`, at the end of the file in readAppend mode.
+    bool write(const char* data, std::size_t size);
+    // False when what was written could not all be kept.
+    bool close() noexcept { return file_.reset(); }
+
+private:
+    UniqueHandle<FileTraits> file_;
+};
+
 struct DirEntry {
     std::string name;
     bool isDirectory = false;

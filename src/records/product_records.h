@@ -5,9 +5,12 @@
 
 #include "core/fixed_string.h"
 #include "core/session.h"
+#include "model/host_survey.h"
 #include "model/listed_installations.h"
 
+#include <optional>
 #include <string>
+#include <string_view>
 
 namespace ca {
 
@@ -25,5 +28,16 @@ bool productRecordExists(std::string name);
 
 // True when the value is gone (or was never there).
 bool deleteProductRecord(std::string name);
+
+// Records which of the add-in's places the host folder holds now, unless it
+// was recorded before: called before the add-in first writes there, so that
+// a repair or a reinstall keeps what the first installation found.
+void recordHostSurvey(const Session& session, std::string_view folder);
+
+// What the folder held before the add-in first wrote into it into `before`;
+// none for a folder never recorded (an installation by an earlier version).
+// False when the record could not be read: the caller must not guess what
+// is the host's.
+bool readHostSurvey(std::string_view folder, std::optional<HostSurvey>& before);
 
 }  // namespace ca

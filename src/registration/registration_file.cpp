@@ -5,157 +5,192 @@
 #include "model/host_folder.h"
 #include "model/manifest.h"
 #include "platform/files.h"
+#include "registration/protk_lines.h"
 
-#include <algorithm>
-#include <cstring>
-#include <memory>
+#include <cstdint>
+#include <optional>
 #include <string>
-#include <string_view>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 namespace ca {
 namespace {
 
-// The entry's identity: this line, line end included, and nothing else.
-constexpr std::string_view kNameLine = "name Orvella\n";
-// The name line and the six lines after it make up the entry.
-constexpr int kLinesAfterNameLine = 6;
-// The file is read and written in blocks of this size: a call per line made
-// large files slow to edit, and memory stays the same for any size of file.
-constexpr std::size_t kBlockSize = 64 * 1024;
-constexpr std::string_view kTempFileName = "text\\123protk_xyz.dat";
+// protk.tmp is never longer than protk.dat, so every entry that can be added
+// can be removed again.
+constexpr std::string_view kTemporaryFile = "text\\protk.tmp";
+constexpr std::size_t kWriteBlock = 64 * 1024;
 
-// Where the first name line in [p, stop) starts, or stop. A name line is a
-// whole line, so it starts at p only when p starts a line.
-const char* findNameLine(const char* p, const char* stop, bool atLineStart)
-{
-    const std::size_t size = kNameLine.size();
-    if (atLineStart && static_cast<std::size_t>(stop - p) >= size && std::memcmp(p, kNameLine.data(), size) == 0)
-        return p;
-    // Elsewhere it follows a line feed. A vector of candidates at a time, by
-    // the line feed before, the 'O' and the line feed that ends it: a search
-    // for the whole text was the slowest step of reading a large file.
-    const char* c = p;
-#if defined(__SSE2__)
-    const __m128i newline = _mm_set1_epi8('\n');
-    constexpr std::size_t kLetter = 5;  // the 'O'
-    const __m128i letter = _mm_set1_epi8(kNameLine[kLetter]);
-    while (static_cast<std::size_t>(stop - c) >= size + 16) {
-        const auto load = [](const char* at) { return _mm_loadu_si128(reinterpret_cast<const __m128i*>(at)); };
-        const __m128i hits =
-            _mm_and_si128(_mm_and_si128(_mm_cmpeq_epi8(load(c), newline), _mm_cmpeq_epi8(load(c + 1 + kLetter), letter)),
-                          _mm_cmpeq_epi8(load(c + size), newline));
-        for (auto mask = static_cast<unsigned>(_mm_movemask_epi8(hits)); mask != 0; mask &= mask - 1) {
-            const char* candidate = c + __builtin_ctz(mask) + 1;
-            if (std::memcmp(candidate, kNameLine.data(), size) == 0) return candidate;
-        }
-        c += 16;
+// Gathers what is written in blocks of 64 KB.
+class BlockWriter {
+public:
+    explicit BlockWriter(platform::File& file) : file_(file) { buffer_.reserve(kWriteBlock); }
+    void put(std::string_view bytes)
+    {
+        buffer_.append(bytes);
+        if (buffer_.size() >= kWriteBlock) flush();
     }
-#endif
-    for (; static_cast<std::size_t>(stop - c) > size; ++c)
-        if (*c == '\n' && std::memcmp(c + 1, kNameLine.data(), size) == 0) return c + 1;
-    return stop;
-}
+    bool finish()
+    {
+        flush();
+        return ok_;
+    }
 
-struct FilterResult {
-    bool complete = false;       // the whole file was read and the whole copy written
-    int entriesRemoved = 0;
-    bool onlyEmptyLinesLeft = true;
+private:
+    void flush()
+    {
+        if (!buffer_.empty()) ok_ = file_.write(buffer_.data(), buffer_.size()) && ok_;
+        buffer_.clear();
+    }
+    platform::File& file_;
+    std::string buffer_;
+    bool ok_ = true;
 };
 
-// Copies `from` to `to` without the add-in's entries; without `to`, only
-// tells what a copy would leave out. With `stopAtEntry` it stops reading at
-// the first entry.
-FilterResult copyWithoutEntries(platform::TextStream& from, platform::TextStream* to, bool stopAtEntry = false)
+// What the host sees of the file, and how its lines end.
+struct FileView {
+    bool registered = false;                // our name line comes before any Ctrl-Z
+    std::optional<std::uint64_t> ctrlZ;     // where the host stops reading
+    bool crLf = false;                      // some line ends in CR LF
+    bool lineFeed = false;                  // some line ends in a bare LF
+};
+
+bool viewFile(platform::File& file, FileView& view)
 {
-    FilterResult result;
-    // Room for a block after the start of a name line held back from the last one.
-    const std::size_t holdBack = kNameLine.size() - 1;
-    const auto buffer = std::make_unique_for_overwrite<char[]>(holdBack + kBlockSize);
-    // What a block keeps is gathered at the buffer's start and written in one go.
-    char* kept = buffer.get();
-    const auto keep = [&](const char* p, const char* stop) {
-        if (result.onlyEmptyLinesLeft)
-            result.onlyEmptyLinesLeft = std::all_of(p, stop, [](char c) { return c == '\n'; });
-        if (kept != p) std::memmove(kept, p, static_cast<std::size_t>(stop - p));
-        kept += stop - p;
-    };
-    bool written = true;
-    std::size_t held = 0;
-    bool atLineStart = true;  // the unread text starts a line
-    int linesToDrop = 0;      // of the current entry, its name line included
-    for (bool atEnd = false; !atEnd;) {
-        const std::size_t got = from.read(buffer.get() + held, kBlockSize);
-        atEnd = got == 0;
-        const char* p = buffer.get();
-        const char* const stop = p + held + got;
-        kept = buffer.get();
-        while (p != stop) {
-            if (linesToDrop > 0) {
-                const auto* lineEnd = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(stop - p)));
-                if (lineEnd == nullptr) {
-                    p = stop;
-                    break;
-                }
-                p = lineEnd + 1;
-                --linesToDrop;
-                atLineStart = true;
-                continue;
-            }
-            const char* name = findNameLine(p, stop, atLineStart);
-            if (name != stop) {
-                keep(p, name);
-                ++result.entriesRemoved;
-                if (stopAtEntry) return result;
-                linesToDrop = 1 + kLinesAfterNameLine;
-                p = name;
-                continue;
-            }
-            // The last few bytes may start a name line that the next block ends.
-            const char* cut = atEnd ? stop : std::max(p, stop - holdBack);
-            keep(p, cut);
-            if (cut != p) atLineStart = cut[-1] == '\n';
-            p = cut;
-            break;
+    std::uint64_t offset = 0;
+    return forEachLine(file, [&](std::string_view line) {
+        if (line.size() >= 2 && line.substr(line.size() - 2) == "\r\n")
+            view.crLf = true;
+        else if (!line.empty() && line.back() == '\n')
+            view.lineFeed = true;
+        if (!view.ctrlZ) {
+            const std::size_t at = line.find(kCtrlZ);
+            if (at != std::string_view::npos) view.ctrlZ = offset + at;
+            if (classifyLine(line.substr(0, at)) == LineKind::ourName) view.registered = true;
         }
-        const auto size = static_cast<std::size_t>(kept - buffer.get());
-        if (to != nullptr && size > 0) written = to->putBytes(buffer.get(), size) && written;
-        held = static_cast<std::size_t>(stop - p);
-        std::memmove(buffer.get(), p, held);
-    }
-    const bool readToEnd = !from.hadError();
-    const bool closed = to == nullptr || to->close();
-    result.complete = readToEnd && written && closed;
-    return result;
+        offset += line.size();
+    });
 }
 
-// True when the file already lists the add-in. A read error counts as listed:
-// appending to a file that could not be read might register the add-in twice.
-bool holdsNameLine(platform::TextStream& file)
+std::string entryText(const char* execFileLine, const char* textDirLine, const char* lineEnd)
 {
-    return copyWithoutEntries(file, nullptr, true).entriesRemoved > 0 || file.hadError();
+    std::string entry = lineEnd;  // the empty line that sets the entry apart
+    for (const char* line : {"name Orvella", "startup DLL", "delay_start FALSE", "allow_stop  TRUE", execFileLine,
+                             textDirLine, "end"}) {
+        entry += line;
+        entry += lineEnd;
+    }
+    return entry;
+}
+
+// Writes a new protk.dat through protk.tmp: whatever stands at that name is
+// deleted first (a link itself, never what it points to), the file is
+// created exclusively, written whole by `produce`, closed, and renamed over
+// the original in the same folder. Any failure leaves the original as it was.
+bool rewrite(const HostFolder& host, const std::function<bool(platform::File& original, BlockWriter& out)>& produce)
+{
+    PathBuffer path;
+    PathBuffer temporary;
+    if (!host.path(kRegistrationFile, path) || !host.path(kTemporaryFile, temporary)) return false;
+    platform::deleteFile(temporary.c_str());
+    platform::File out = platform::File::open(temporary.c_str(), platform::FileOpen::createNew);
+    if (!out) return false;
+    bool complete = false;
+    {
+        platform::File original = platform::File::open(path.c_str(), platform::FileOpen::read);
+        BlockWriter writer(out);
+        complete = original && produce(original, writer) && writer.finish();
+    }
+    complete = out.close() && complete;
+    if (complete && platform::replaceFile(temporary.c_str(), path.c_str())) return true;
+    platform::deleteFile(temporary.c_str());
+    return false;
+}
+
+// Copies the original with `entry` inserted where the host stops reading.
+bool insertBefore(const HostFolder& host, std::uint64_t at, const std::string& entry)
+{
+    return rewrite(host, [&](platform::File& original, BlockWriter& out) {
+        std::uint64_t offset = 0;
+        const bool read = forEachLine(original, [&](std::string_view line) {
+            if (offset <= at && at < offset + line.size()) {
+                const std::size_t split = static_cast<std::size_t>(at - offset);
+                out.put(line.substr(0, split));
+                out.put(entry);
+                out.put(line.substr(split));
+            } else {
+                out.put(line);
+            }
+            offset += line.size();
+        });
+        return read;
+    });
 }
 
 void appendEntry(std::string_view folder, const char* execFileLine, const char* textDirLine)
 {
+    const HostFolder host = HostFolder::stripped(folder);
     PathBuffer path;
-    if (!HostFolder::stripped(folder).path(kRegistrationFile, path)) return;
-    platform::TextStream file = platform::TextStream::open(path.c_str(), "a+");
-    if (!file || holdsNameLine(file)) return;
-    // One write for the whole entry: a write that fails must not leave the
-    // host's file with part of an entry that the host would then misread.
-    std::string entry;
-    for (const char* line : {"", "name Orvella", "startup DLL", "delay_start FALSE", "allow_stop  TRUE", execFileLine,
-                             textDirLine, "end"}) {
-        entry += line;
-        entry += '\n';
+    if (!host.path(kRegistrationFile, path)) return;
+    platform::File file = platform::File::open(path.c_str(), platform::FileOpen::readAppend);
+    FileView view;
+    // A file that cannot be read whole might hold the entry already.
+    if (!file || !viewFile(file, view) || view.registered) return;
+    // The file's own line ends: LF where every line ends so, CR LF otherwise.
+    const std::string entry = entryText(execFileLine, textDirLine, view.lineFeed && !view.crLf ? "\n" : "\r\n");
+    if (!view.ctrlZ) {
+        // One write for the whole entry: the host must never read part of one.
+        file.write(entry.data(), entry.size());
+        file.close();
+        return;
     }
-    file.putText(entry.c_str());
+    // After a Ctrl-Z the host would never read the entry.
     file.close();
+    insertBefore(host, *view.ctrlZ, entry);
 }
+
+// Drops our entries, each with the empty line before it: from its name line
+// through its "end" line, or, without one, up to the next name line.
+class EntryRemover {
+public:
+    explicit EntryRemover(BlockWriter* out) : out_(out) {}
+    void line(std::string_view line)
+    {
+        const LineKind kind = classifyLine(line);
+        if (inEntry_) {
+            if (kind != LineKind::name && kind != LineKind::ourName) {
+                if (kind == LineKind::end) inEntry_ = false;
+                return;
+            }
+            inEntry_ = false;
+        }
+        if (kind == LineKind::ourName) {
+            ++entries_;
+            heldEmpty_.clear();
+            inEntry_ = true;
+            return;
+        }
+        keep(heldEmpty_);
+        heldEmpty_.clear();
+        if (kind == LineKind::empty)
+            heldEmpty_ = line;
+        else
+            keep(line);
+    }
+    void finish() { keep(heldEmpty_); }
+    int entries() const { return entries_; }
+    bool onlyLineEndsKept() const { return onlyLineEnds_; }
+
+private:
+    void keep(std::string_view bytes)
+    {
+        if (onlyLineEnds_) onlyLineEnds_ = bytes.find_first_not_of("\r\n") == std::string_view::npos;
+        if (out_ != nullptr && !bytes.empty()) out_->put(bytes);
+    }
+    BlockWriter* out_;
+    std::string heldEmpty_;
+    bool inEntry_ = false;
+    int entries_ = 0;
+    bool onlyLineEnds_ = true;
+};
 
 }  // namespace
 
@@ -179,46 +214,34 @@ void addCmdAuxAppEntry(const Session& /*session*/, std::string_view folder)
     appendEntry(folder, execFileLine.c_str(), textDirLine.c_str());
 }
 
-void removeAuxAppEntry(const Session& /*session*/, std::string_view folder)
+void removeAuxAppEntry(const Session& /*session*/, std::string_view folder, bool fileWasOurs)
 {
     const HostFolder host = HostFolder::stripped(folder);
     PathBuffer path;
-    PathBuffer tempPath;
-    if (!host.path(kRegistrationFile, path) || !host.path(kTempFileName, tempPath)) return;
+    if (!host.path(kRegistrationFile, path)) return;
 
-    // A read-only pass first: the temporary copy is made only when something
-    // is to be taken out, so that a file without the entry never gets one
-    // beside it that a failing delete could leave behind.
-    FilterResult scan;
+    // A read-only pass first: the file is rewritten only when something of
+    // ours is in it.
+    EntryRemover scan(nullptr);
     {
-        platform::TextStream original = platform::TextStream::open(path.c_str(), "r");
-        if (!original) return;
-        scan = copyWithoutEntries(original, nullptr);
+        platform::File original = platform::File::open(path.c_str(), platform::FileOpen::read);
+        if (!original || !forEachLine(original, [&scan](std::string_view line) { scan.line(line); })) return;
+        scan.finish();
         if (!original.close()) return;
     }
-    if (!scan.complete) return;
-    // A folder without the host executable no longer holds a host; its file
-    // goes once nothing but empty lines is left in it.
-    if (!hasHostExecutable(folder) && scan.onlyEmptyLinesLeft) {
-        platform::removeFile(path.c_str());
+    // A file that holds nothing of anyone else's goes when it was ours, or
+    // when the folder no longer holds a host.
+    if (scan.onlyLineEndsKept() && (fileWasOurs || !hasHostExecutable(folder))) {
+        platform::deleteFile(path.c_str());
         return;
     }
-    if (scan.entriesRemoved == 0) return;
-
-    FilterResult result;
-    {
-        platform::TextStream original = platform::TextStream::open(path.c_str(), "r");
-        if (!original) return;
-        platform::TextStream copy = platform::TextStream::open(tempPath.c_str(), "w");
-        if (!copy) return;
-        result = copyWithoutEntries(original, &copy);
-    }
-    // Only a complete copy that left something out replaces the host's file.
-    if (!result.complete || result.entriesRemoved == 0) {
-        platform::removeFile(tempPath.c_str());
-        return;
-    }
-    if (!platform::replaceFile(tempPath.c_str(), path.c_str())) platform::removeFile(tempPath.c_str());
+    if (scan.entries() == 0) return;
+    rewrite(host, [](platform::File& original, BlockWriter& out) {
+        EntryRemover remover(&out);
+        if (!forEachLine(original, [&remover](std::string_view line) { remover.line(line); })) return false;
+        remover.finish();
+        return remover.entries() > 0;
+    });
 }
 
 }  // namespace ca

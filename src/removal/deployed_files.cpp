@@ -1,6 +1,7 @@
 #include "removal/deployed_files.h"
 
 #include "core/paths.h"
+#include "model/host_survey.h"
 #include "model/manifest.h"
 #include "platform/files.h"
 #include "removal/tree_removal.h"
@@ -44,14 +45,53 @@ void removeResources(const Session& session, const HostFolder& host, bool inCrea
     }
 }
 
+// The add-in's files in a resource folder: every file there that the host
+// did not have before.
+void deleteAddedFiles(const HostFolder& host, const std::string& folder, const HostSurvey& before)
+{
+    PathBuffer pattern;
+    if (!host.path(folder + "*", pattern)) return;
+    platform::DirEntry entry;
+    platform::Listing listing = platform::Listing::first(pattern.c_str(), entry);
+    for (bool more = static_cast<bool>(listing); more; more = listing.next(entry) == platform::kSuccess) {
+        PathBuffer path;
+        if (!entry.isDirectory && !before.had(folder + entry.name) && host.path(folder + entry.name, path))
+            platform::deleteFile(path.c_str());
+    }
+}
+
+void removeWhatWasAdded(const HostFolder& host, const HostSurvey& before)
+{
+    const auto manifest = addInManifest();
+    PathBuffer path;
+    for (const ManifestEntry& entry : manifest) {
+        const std::string place = placeBelowHost(entry.installed);
+        if (entry.item == Item::file && !before.had(place) && host.path(place, path))
+            platform::deleteFile(path.c_str());
+        if (entry.item == Item::folderFiles) deleteAddedFiles(host, place + "\\", before);
+    }
+    // Folders after what they hold: the manifest lists each before its contents.
+    for (auto entry = manifest.rbegin(); entry != manifest.rend(); ++entry) {
+        const std::string place = placeBelowHost(entry->installed);
+        if ((entry->item == Item::folder || entry->item == Item::folderFiles) && !before.had(place + "\\") &&
+            host.path(place, path))
+            platform::removeDirectory(path.c_str());
+    }
+}
+
 }  // namespace
 
-void removeDeployedFiles(const Session& session, std::string_view folder,
-                         const std::function<void(std::string_view base)>& unregister)
+void removeDeployedFiles(const Session& session, std::string_view folder, const HostSurvey* before,
+                         const Unregister& unregister)
 {
     // An empty recorded folder names no installation.
     const HostFolder host = HostFolder::given(folder);
     if (!host) return;
+    if (before != nullptr) {
+        removeWhatWasAdded(host, *before);
+        unregister(host.base().view(), !before->had(kRegistrationFile));
+        return;
+    }
     // Every file under its installed name, whatever release the folder holds:
     // deleting what is not there is harmless.
     for (const ManifestEntry& entry : addInManifest())
@@ -59,64 +99,21 @@ void removeDeployedFiles(const Session& session, std::string_view folder,
     for (const ManifestEntry& entry : addInManifest())
         if (entry.item == Item::folder) removeEmptyFolder(host, entry.installed);
     removeResources(session, host, false);
-    unregister(host.base().view());
+    unregister(host.base().view(), false);
     removeResources(session, host, true);
 }
 
-void clearStagingArea(const Session& session, std::string_view staging)
+void removeMessageResources(const Session& session, std::string_view recordedFolder, const HostSurvey* before)
 {
-    const HostFolder area = HostFolder::given(staging);
-    PathBuffer objects;
-    if (!area || !area.objectPath("", objects)) return;
-    const auto resolve = [&](const Place& place, PathBuffer& path) {
-        path.clear();
-        const bool made = place.root == Root::stagedObjects ? path.appendAll(objects.view(), place.path)
-                                                            : area.path(place.path, path);
-        stripTrailingSeparator(path);
-        return made;
-    };
+    if (before == nullptr) {
+        removeResourceTree(session, recordedFolder, kMessageResources, true);
+        return;
+    }
+    const HostFolder host = HostFolder::stripped(recordedFolder);
+    const std::string folder = std::string(kMessageResources) + "\\";
+    deleteAddedFiles(host, folder, *before);
     PathBuffer path;
-    for (const ManifestEntry& entry : addInManifest()) {
-        if (entry.staging == Staging::kept || entry.item == Item::folder || entry.item == Item::folderFiles) continue;
-        if (entry.staged.root != Root::releaseBuild) {
-            if (resolve(entry.staged, path)) platform::deleteFile(path.c_str());
-            continue;
-        }
-        // A file of the release builds, in the staging folder of each release it is for.
-        for (const ReleaseSlot& slot : kReleaseSlots) {
-            if (!includes(entry.releases, slot.code) || includes(kKeptBuilds, slot.code)) continue;
-            const std::string_view sub = slot.stagingSubfolder;
-            if (area.path(std::string(sub) + (sub.empty() ? "" : "\\") + std::string(entry.staged.path), path))
-                platform::deleteFile(path.c_str());
-        }
-    }
-    for (const StagedFolder& folder : stagedFolders()) {
-        if (!resolve(folder.place, path)) continue;
-        if (folder.cleanup == FolderCleanup::emptied)
-            emptyAndRemoveFolder(session, path.view());
-        else
-            platform::removeDirectory(path.c_str());
-    }
-    for (const ReleaseSlot& slot : kReleaseSlots)
-        if (*slot.stagingSubfolder != '\0' && !includes(kKeptBuilds, slot.code) && area.path(slot.stagingSubfolder, path))
-            platform::removeDirectory(path.c_str());
-}
-
-void removePrivateRuntime(const Session& /*session*/, const HostFolder& wildfire5)
-{
-    for (const RuntimeFolder& runtime : privateRuntimeFolders()) {
-        PathBuffer folder;
-        if (!wildfire5.objectPath(runtime.name, folder)) continue;
-        for (const std::string_view file : runtime.files) {
-            PathBuffer path(folder.view());
-            if (path.appendAll("\\", file)) platform::deleteFile(path.c_str());
-        }
-        platform::removeDirectory(folder.c_str());
-    }
-    PathBuffer path;
-    if (wildfire5.path(kObjectFolder, path)) platform::removeDirectory(path.c_str());
-    if (wildfire5.path(kMachineFolder, path)) platform::removeDirectory(path.c_str());
-    platform::removeDirectory(wildfire5.base().c_str());
+    if (!before->had(folder) && host.path(kMessageResources, path)) platform::removeDirectory(path.c_str());
 }
 
 }  // namespace ca

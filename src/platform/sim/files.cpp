@@ -61,8 +61,11 @@ bool deleteFile(const char* path)
     Machine& m = Machine::current();
     if (m.faults().shouldFail(Op::deleteFile)) return false;
     const auto p = host(m, path);
-    if (!p || !isFile(*p)) return false;
+    // A link is deleted itself, wherever it points, and so is one that points nowhere.
+    if (!p) return false;
     std::error_code ec;
+    const bool link = fs::is_symlink(fs::symlink_status(*p, ec));
+    if ((!link && !isFile(*p)) || (link && isFolder(*p))) return false;
     return fs::remove(*p, ec) && !ec;
 }
 
@@ -72,7 +75,10 @@ bool removeDirectory(const char* path)
     if (m.faults().shouldFail(Op::removeDirectory)) return false;
     const auto p = host(m, path);
     if (!p || !isFolder(*p)) return false;
+    // The process's current folder is in use and stays.
+    const auto cwd = host(m, m.currentDirectory().c_str());
     std::error_code ec;
+    if (cwd && fs::equivalent(*cwd, *p, ec)) return false;
     if (!fs::is_empty(*p, ec) || ec) return false;
     return fs::remove(*p, ec) && !ec;
 }

@@ -222,6 +222,7 @@ std::map<std::string, int> Machine::openHandlesByKind() const
     };
     add("registry", static_cast<int>(internal_->keys.size()));
     add("stream", internal_->streams);
+    add("file", internal_->files);
     add("listing", static_cast<int>(internal_->listings.size()));
     add("msi", static_cast<int>(internal_->msi.size()));
     add("com", internal_->com);

@@ -63,6 +63,7 @@ struct Machine::Internal {
     std::map<std::uintptr_t, OpenKey> keys;
 
     int streams = 0;
+    int files = 0;
 
     struct ListingState {
         std::vector<platform::DirEntry> entries;

@@ -205,6 +205,9 @@ bool XmlDocument::load(const char* path)
     // The descriptor is plain data: no DTD, no external entities, no
     // validation. Older MSXML builds lack ProhibitDTD; then the other two
     // settings still keep external content out.
+    // MSXML loads asynchronously by default: load would return before the
+    // document is parsed, and a malformed one could pass as loaded.
+    check(document->put_async(VARIANT_FALSE));
     check(document->put_resolveExternals(VARIANT_FALSE));
     check(document->put_validateOnParse(VARIANT_FALSE));
     ComPtr<IXMLDOMDocument2> document2;

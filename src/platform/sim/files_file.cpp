@@ -1,0 +1,109 @@
+// CreateFileA, ReadFile, WriteFile and CloseHandle on the simulated drives.
+// Writes wait in the handle until it is closed or a block is full, as the
+// system's cache holds them: a close that fails loses what was still waiting.
+#include "platform/files.h"
+#include "platform/sim/machine_internal.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <string>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace platform {
+
+namespace {
+using sim::Machine;
+using sim::Op;
+
+constexpr std::size_t kBlock = 64 * 1024;
+
+struct SimFile {
+    int fd = -1;
+    std::uint64_t machine = 0;
+    std::string pending;  // written, not yet on the host
+
+    bool flush()
+    {
+        std::size_t done = 0;
+        while (done < pending.size()) {
+            const ssize_t n = ::write(fd, pending.data() + done, pending.size() - done);
+            if (n <= 0) return false;
+            done += static_cast<std::size_t>(n);
+        }
+        pending.clear();
+        return true;
+    }
+};
+
+SimFile* asFile(std::uintptr_t native) { return reinterpret_cast<SimFile*>(native); }
+
+void countFile(std::uint64_t serial, int delta)
+{
+    Machine* m = Machine::Internal::live();
+    if (m != nullptr && m->internal().serial == serial) m->internal().files += delta;
+}
+
+bool faultFor(const SimFile* f, Op op)
+{
+    Machine* m = Machine::Internal::live();
+    return m != nullptr && m->internal().serial == f->machine && m->faults().shouldFail(op);
+}
+}  // namespace
+
+bool fileClose(std::uintptr_t native) noexcept
+{
+    SimFile* f = asFile(native);
+    if (f == nullptr) return true;
+    bool kept = !faultFor(f, Op::fileClose);
+    if (kept) kept = f->flush();
+    kept = ::close(f->fd) == 0 && kept;
+    countFile(f->machine, -1);
+    delete f;
+    return kept;
+}
+
+File File::open(const char* path, FileOpen how)
+{
+    Machine& m = Machine::current();
+    if (m.faults().shouldFail(Op::fileOpen)) return {};
+    if (path == nullptr || *path == '\0') return {};
+    const auto p = m.hostPath(path);
+    std::error_code ec;
+    if (!p || fs::is_directory(fs::status(*p, ec)) || !fs::is_directory(fs::status(p->parent_path(), ec))) return {};
+    int flags = O_RDONLY;
+    if (how == FileOpen::readAppend) flags = O_RDWR | O_CREAT | O_APPEND;
+    if (how == FileOpen::createNew) flags = O_WRONLY | O_CREAT | O_EXCL;  // a link at the name fails too
+    const int fd = ::open(p->c_str(), flags | O_CLOEXEC, 0644);
+    if (fd < 0) return {};
+    auto* f = new SimFile;
+    f->fd = fd;
+    f->machine = m.internal().serial;
+    m.internal().files += 1;
+    File file;
+    file.file_.reset(reinterpret_cast<std::uintptr_t>(f));
+    return file;
+}
+
+bool File::read(char* buffer, std::size_t size, std::size_t& got)
+{
+    got = 0;
+    SimFile* f = asFile(file_.get());
+    if (f == nullptr || buffer == nullptr || faultFor(f, Op::fileRead)) return false;
+    const ssize_t n = ::read(f->fd, buffer, size);
+    if (n < 0) return false;
+    got = static_cast<std::size_t>(n);
+    return true;
+}
+
+bool File::write(const char* data, std::size_t size)
+{
+    SimFile* f = asFile(file_.get());
+    if (f == nullptr || data == nullptr || faultFor(f, Op::fileWrite)) return false;
+    f->pending.append(data, size);
+    return f->pending.size() < kBlock || f->flush();
+}
+
+}  // namespace platform

@@ -1,0 +1,115 @@
+// The host surveys: per host folder, a REG_MULTI_SZ value under the product
+// key listing the add-in's places that the folder held before the add-in
+// first wrote into it.
+#include "core/paths.h"
+#include "core/text.h"
+#include "model/host_folder.h"
+#include "model/release_table.h"
+#include "platform/files.h"
+#include "platform/registry.h"
+#include "records/product_records.h"
+
+#include <vector>
+
+namespace ca {
+namespace {
+
+// One value per folder, whatever case or trailing separator names it.
+std::string surveyValueName(std::string_view folder)
+{
+    std::string name(folder);
+    stripTrailingSeparator(name);
+    for (char& c : name) c = lowerAscii(c);
+    return "Before " + name;
+}
+
+bool exists(const HostFolder& host, std::string_view relative)
+{
+    PathBuffer path;
+    return host.path(relative, path) && platform::getFileAttributes(path.c_str()) != platform::kInvalidFileAttributes;
+}
+
+// The files of a folder of the list are surveyed with it.
+void surveyFolderFiles(const HostFolder& host, const std::string& folder, HostSurvey& survey)
+{
+    PathBuffer pattern;
+    if (!host.path(folder + "*", pattern)) return;
+    platform::DirEntry entry;
+    platform::Listing listing = platform::Listing::first(pattern.c_str(), entry);
+    for (bool more = static_cast<bool>(listing); more; more = listing.next(entry) == platform::kSuccess)
+        if (!entry.isDirectory) survey.add(folder + entry.name);
+}
+
+HostSurvey surveyHost(const HostFolder& host)
+{
+    HostSurvey survey;
+    for (const std::string& place : placesInHost()) {
+        if (!exists(host, place)) continue;
+        if (place == kRegistrationFile) {
+            // The write-access check leaves an empty file where there was none.
+            PathBuffer path;
+            std::size_t got = 0;
+            char byte = 0;
+            platform::File file = host.path(place, path) ? platform::File::open(path.c_str(), platform::FileOpen::read)
+                                                         : platform::File();
+            if (!file || !file.read(&byte, 1, got) || got == 0) continue;
+        }
+        survey.add(place);
+        if (place.back() == '\\') surveyFolderFiles(host, place, survey);
+    }
+    return survey;
+}
+
+enum class Lookup { found, absent, failed };
+
+// The survey of `folder`; `absent` only when the registry says that there is
+// none, so that a read that fails never makes a later survey overwrite it.
+Lookup lookUp(std::string_view folder, HostSurvey& survey)
+{
+    platform::RegKey key;
+    const platform::Status opened = platform::regOpenKey(nullptr, kProductKey, platform::kKeyQueryValue, key);
+    if (opened != platform::kSuccess) return opened == platform::kFileNotFound ? Lookup::absent : Lookup::failed;
+    const std::string name = surveyValueName(folder);
+    std::uint32_t type = 0;
+    std::uint32_t size = 0;
+    const platform::Status queried = platform::regQueryValue(key, name.c_str(), &type, nullptr, &size);
+    if (queried == platform::kFileNotFound) return Lookup::absent;
+    if (queried != platform::kSuccess || type != platform::kRegMultiSz) return Lookup::failed;
+    std::vector<char> data(size + 2, '\0');
+    if (platform::regQueryValue(key, name.c_str(), &type, data.data(), &size) != platform::kSuccess)
+        return Lookup::failed;
+    for (std::size_t at = 0; at < size && data[at] != '\0';) {
+        const std::string place(data.data() + at);
+        survey.add(place);
+        at += place.size() + 1;
+    }
+    return Lookup::found;
+}
+
+}  // namespace
+
+void recordHostSurvey(const Session& /*session*/, std::string_view folder)
+{
+    const HostFolder host = HostFolder::stripped(folder);
+    HostSurvey earlier;
+    if (!host || lookUp(folder, earlier) != Lookup::absent) return;
+    const HostSurvey survey = surveyHost(host);
+    std::string data;
+    for (const std::string& place : survey.places()) data += place + '\0';
+    data += '\0';
+    platform::RegKey key;
+    if (platform::regCreateKey(kProductKey, platform::kKeyWrite, key) != platform::kSuccess) return;
+    platform::regSetValue(key, surveyValueName(folder).c_str(), platform::kRegMultiSz, data.data(),
+                          static_cast<std::uint32_t>(data.size()));
+}
+
+bool readHostSurvey(std::string_view folder, std::optional<HostSurvey>& before)
+{
+    before.reset();
+    HostSurvey survey;
+    const Lookup found = folder.empty() ? Lookup::absent : lookUp(folder, survey);
+    if (found == Lookup::found) before = std::move(survey);
+    return found != Lookup::failed;
+}
+
+}  // namespace ca

@@ -1,0 +1,50 @@
+#include "core/paths.h"
+#include "model/manifest.h"
+#include "platform/files.h"
+#include "removal/deployed_files.h"
+#include "removal/tree_removal.h"
+
+#include <string>
+
+namespace ca {
+
+void clearStagingArea(const Session& session, std::string_view staging)
+{
+    const HostFolder area = HostFolder::given(staging);
+    PathBuffer objects;
+    if (!area || !area.objectPath("", objects)) return;
+    const auto resolve = [&](const Place& place, PathBuffer& path) {
+        path.clear();
+        const bool made = place.root == Root::stagedObjects ? path.appendAll(objects.view(), place.path)
+                                                            : area.path(place.path, path);
+        stripTrailingSeparator(path);
+        return made;
+    };
+    PathBuffer path;
+    for (const ManifestEntry& entry : addInManifest()) {
+        if (entry.staging == Staging::kept || entry.item == Item::folder || entry.item == Item::folderFiles) continue;
+        if (entry.staged.root != Root::releaseBuild) {
+            if (resolve(entry.staged, path)) platform::deleteFile(path.c_str());
+            continue;
+        }
+        // A file of the release builds, in the staging folder of each release it is for.
+        for (const ReleaseSlot& slot : kReleaseSlots) {
+            if (!includes(entry.releases, slot.code) || includes(kKeptBuilds, slot.code)) continue;
+            const std::string_view sub = slot.stagingSubfolder;
+            if (area.path(std::string(sub) + (sub.empty() ? "" : "\\") + std::string(entry.staged.path), path))
+                platform::deleteFile(path.c_str());
+        }
+    }
+    for (const StagedFolder& folder : stagedFolders()) {
+        if (!resolve(folder.place, path)) continue;
+        if (folder.cleanup == FolderCleanup::emptied)
+            emptyAndRemoveFolder(session, path.view());
+        else
+            platform::removeDirectory(path.c_str());
+    }
+    for (const ReleaseSlot& slot : kReleaseSlots)
+        if (*slot.stagingSubfolder != '\0' && !includes(kKeptBuilds, slot.code) && area.path(slot.stagingSubfolder, path))
+            platform::removeDirectory(path.c_str());
+}
+
+}  // namespace ca
