@@ -53,8 +53,12 @@ bool hasHostExecutable(std::string_view folder)
 bool isRegistrationFileWritable(std::string_view folder)
 {
     PathBuffer file;
-    return HostFolder::stripped(folder).path(kRegistrationFile, file) &&
-           static_cast<bool>(platform::TextStream::open(file.c_str(), "a+"));
+    if (!HostFolder::stripped(folder).path(kRegistrationFile, file)) return false;
+    const bool existed = platform::getFileAttributes(file.c_str()) != platform::kInvalidFileAttributes;
+    if (!platform::TextStream::open(file.c_str(), "a+")) return false;
+    // A check changes nothing: a file that the open created goes again.
+    if (!existed) platform::deleteFile(file.c_str());
+    return true;
 }
 
 }  // namespace ca

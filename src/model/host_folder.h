@@ -59,8 +59,8 @@ private:
 // usable host installation. Any attributes count, a folder of that name too.
 bool hasHostExecutable(std::string_view folder);
 
-// The folder's text\protk.dat can be opened for reading and appending, which
-// creates it when only the file is missing.
+// The folder's text\protk.dat can be opened for reading and appending (or
+// created, when only the file is missing: it is deleted again).
 bool isRegistrationFileWritable(std::string_view folder);
 
 }  // namespace ca
