@@ -163,6 +163,14 @@ TEST_F(CaSimTest, SavesAFolderThatRunsAsItIsAndNeverOverwritesByAccident)
     EXPECT_NE(failed.out.find("== isProEInstalled"), std::string::npos);
     EXPECT_NE(failed.err.find("ca-sim: --save " + far.string() + ": "), std::string::npos) << failed.err;
     EXPECT_TRUE(fs::is_empty(far)) << "a failed save leaves nothing half-written";
+
+    // demo --keep follows the same rule.
+    const Result kept = runCaSim("demo --keep " + saved.string());
+    EXPECT_EQ(kept.status, 2);
+    EXPECT_NE(kept.err.find("--keep: the folder is not empty"), std::string::npos) << kept.err;
+    EXPECT_FALSE(fs::exists(saved / "before"));
+    EXPECT_EQ(runCaSim("demo --keep " + saved.string() + " --force").status, 0);
+    EXPECT_EQ(runCaSim("run " + (saved / "after").string()).status, 0) << "the demo's machine after it runs again";
 }
 
 TEST_F(CaSimTest, JsonIsVersionedStructuredUtf8)
@@ -423,6 +431,18 @@ TEST(CaSimConditions, AgreeWithTheEngineOnEveryRecordedCase)
     EXPECT_GE(compared, 200);
 }
 
+TEST(CaSimText, MachineBytesReadAsWindows1252AndBack)
+{
+    // Every byte decodes (the five that Windows-1252 leaves out as C1 controls) and comes back.
+    std::string all;
+    for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
+    EXPECT_EQ(casim::ansiFromUtf8(casim::utf8FromAnsi(all)), all);
+    EXPECT_EQ(casim::utf8FromAnsi("\x80\x81\xfc"), "\xe2\x82\xac\xc2\x81\xc3\xbc");
+    // Not UTF-8 (a lone continuation, an overlong slash, a cut sequence) or not Windows-1252 (Greek, emoji).
+    for (const char* bad : {"\x80", "\xc0\xaf", "\xe2\x82", "\xce\xb1", "\xf0\x9f\x98\x80"})
+        EXPECT_FALSE(casim::ansiFromUtf8(bad).has_value()) << bad;
+}
+
 TEST(CaSimReport, UnifiedDiffFindsTheChangeInLargeFilesAndShowsLineEnds)
 {
     const std::string before = "a\r\nb\r\nc\r\nd\r\ne\r\nf\r\ng\r\nh\r\n";
@@ -448,4 +468,14 @@ TEST(CaSimReport, UnifiedDiffFindsTheChangeInLargeFilesAndShowsLineEnds)
     EXPECT_NE(d.find("@@ -1998,7 +1993,7 @@\n"), std::string::npos) << d;
     EXPECT_EQ(std::count(d.begin(), d.end(), '\n'), 2 + 1 + 11 + 1 + 8) << d;
     EXPECT_FALSE(casim::looksLikeText(std::string("MZ\0\0", 4)));
+
+    // A rewrite too large for Myers' algorithm in reasonable time says so, after the common head.
+    std::string many, rewritten;
+    for (int i = 0; i < 30000; ++i) {
+        many += "a" + std::to_string(i) + "\n";
+        rewritten += "b" + std::to_string(i) + "\n";
+    }
+    EXPECT_EQ(casim::unifiedDiff("head\n" + many, "head\n" + rewritten, "p"),
+              "--- p (before)\n+++ p (after)\n@@ -2,30000 +2,30000 @@\n"
+              "  (30000 line(s) replaced by 30000: too many to diff line by line)\n");
 }
