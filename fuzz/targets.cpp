@@ -114,9 +114,9 @@ void scenario(std::string_view input)
         return;
     }
     for (const auto* list : {&parsed.properties, &parsed.environment, &parsed.expectations})
-        for (const auto& [name, value] : *list) expect(!name.empty(), "an accepted assignment has no name");
-    for (const std::string& action : parsed.actions)
-        expect(!action.empty() && action.find_first_of(" \t\r\n") == std::string::npos, "a bad action name");
+        for (const auto& setting : *list) expect(!setting.name.empty(), "an accepted assignment has no name");
+    for (const auto& action : parsed.actions)
+        expect(!action.name.empty() && action.name.find_first_of(" \t\r\n") == std::string::npos, "a bad action name");
 }
 
 // --- installation log -------------------------------------------------------

@@ -1,46 +1,103 @@
-// ca-sim as an engineer uses it: scenario folders in, a report and an exit status out.
+// ca-sim as an engineer and a script use it: scenario folders in, a report
+// and an exit status out. Every JSON report a test reads is first checked
+// against tools/ca-sim/report.schema.json.
 #include "conditions.h"
+#include "package.h"
 #include "report.h"
+#include "runner.h"
 #include "scenario.h"
+#include "text.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 #include <tuple>
 
 namespace fs = std::filesystem;
+using nlohmann::json;
 
 namespace {
 
+const fs::path kSource = CA_SOURCE_DIR;
+
 struct Result {
     int status;
-    std::string output;  // stdout and stderr
+    std::string out;  // standard output
+    std::string err;  // standard error
+    std::string all() const { return out + err; }
 };
 
-Result runCaSim(const std::string& args)
+std::string readFile(const fs::path& file)
 {
-    const std::string command = std::string(CA_SIM_BINARY) + " " + args + " 2>&1";
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeFile(const fs::path& file, const std::string& text)
+{
+    fs::create_directories(file.parent_path());
+    std::ofstream(file, std::ios::binary) << text;
+}
+
+fs::path scratchFolder(const char* prefix)
+{
+    std::random_device rd;
+    return fs::temp_directory_path() / (prefix + std::to_string(rd()) + std::to_string(rd()));
+}
+
+// Runs the real ca-sim; `environment` is a prefix such as "NO_COLOR=1".
+Result runCaSim(const std::string& args, const std::string& environment = "")
+{
+    const fs::path err = scratchFolder("ca-sim-test-stderr-");
+    const std::string command =
+        (environment.empty() ? "" : "env " + environment + " ") + CA_SIM_BINARY + " " + args + " 2>" + err.string();
     FILE* pipe = popen(command.c_str(), "r");
-    std::string output;
+    std::string out;
     std::array<char, 4096> buffer{};
-    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe)) output.append(buffer.data(), n);
+    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe)) out.append(buffer.data(), n);
     const int status = pclose(pipe);
-    return {WEXITSTATUS(status), output};
+    Result r{WEXITSTATUS(status), out, readFile(err)};
+    fs::remove(err);
+    return r;
+}
+
+// The report, once validate-report accepts it (valid UTF-8 and the schema).
+json validReport(const Result& r)
+{
+    const fs::path file = scratchFolder("ca-sim-test-report-");
+    writeFile(file, r.out);
+    FILE* pipe = popen(((kSource / "tools/ca-sim/validate-report").string() + " " + file.string() + " 2>&1").c_str(), "r");
+    std::string problems;
+    std::array<char, 4096> buffer{};
+    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe)) problems.append(buffer.data(), n);
+    const int status = pclose(pipe);
+    fs::remove(file);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << problems;
+    return json::parse(r.out, nullptr, false);
+}
+
+const json* findStep(const json& report, const std::string& action)
+{
+    for (const auto& step : report["steps"])
+        if (step.value("action", "") == action) return &step;
+    return nullptr;
 }
 
 class CaSimTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::random_device rd;
-        dir_ = fs::temp_directory_path() / ("ca-sim-test-" + std::to_string(rd()));
-        fs::create_directories(dir_ / "drive_c" / "PTC" / "wf4" / "x86e_win64" / "obj");
-        std::ofstream(dir_ / "drive_c" / "PTC" / "wf4" / "x86e_win64" / "obj" / "xtop.exe") << "MZ";
+        dir_ = scratchFolder("ca-sim-test-");
+        write("drive_c/PTC/wf4/x86e_win64/obj/xtop.exe", "MZ");
         write("machine.reg",
               "Windows Registry Editor Version 5.00\r\n\r\n"
               "[HKEY_LOCAL_MACHINE\\SOFTWARE\\PTC\\Pro/ENGINEER\\Wildfire 4.0\\M040]\r\n"
@@ -48,7 +105,7 @@ protected:
         write("scenario.txt", "run isProEInstalled\nexpect PROEWF4=1\nexpect PROEWF5=\n");
     }
     void TearDown() override { fs::remove_all(dir_); }
-    void write(const std::string& name, const std::string& text) { std::ofstream(dir_ / name, std::ios::binary) << text; }
+    void write(const std::string& name, const std::string& text) { writeFile(dir_ / name, text); }
     std::string dir() const { return dir_.string(); }
 
     fs::path dir_;
@@ -56,36 +113,225 @@ protected:
 
 }  // namespace
 
-TEST_F(CaSimTest, RunsAScenarioAndSavesTheMachineAfterIt)
+TEST_F(CaSimTest, SavesAFolderThatRunsAsItIsAndNeverOverwritesByAccident)
 {
+    write("scenario.txt", "property PROEM1=0\nrun isProEInstalled\nexpect PROEWF4=1\n");
+    write("drive_c/Empty/.keep", "");
     const fs::path saved = dir_ / "after";
     const Result r = runCaSim("run " + dir() + " --save " + saved.string());
-    EXPECT_EQ(r.status, 0) << r.output;
-    EXPECT_NE(r.output.find("+ PROEWF4DIR = \"C:\\PTC\\wf4\""), std::string::npos) << r.output;
-    std::ifstream props(saved / "properties.txt");
-    const std::string text((std::istreambuf_iterator<char>(props)), {});
-    EXPECT_NE(text.find("SHIPCODE4=(Datecode: M040)\n"), std::string::npos) << text;
-    EXPECT_TRUE(fs::exists(saved / "drive_c" / "PTC" / "wf4" / "x86e_win64" / "obj" / "xtop.exe"));
-    EXPECT_TRUE(fs::exists(saved / "machine.reg"));
+    ASSERT_EQ(r.status, 0) << r.all();
+    EXPECT_NE(r.out.find("+ PROEWF4DIR = \"C:\\PTC\\wf4\""), std::string::npos) << r.out;
+    EXPECT_NE(readFile(saved / "properties.txt").find("SHIPCODE4=(Datecode: M040)\n"), std::string::npos);
+    const std::string scenario = readFile(saved / "scenario.txt");
+    EXPECT_NE(scenario.find("\nproperty PROEM1=0\nrun isProEInstalled\n"), std::string::npos) << scenario;
+    EXPECT_TRUE(fs::exists(saved / "drive_c/Empty/.keep"));
+    EXPECT_TRUE(fs::exists(saved / "drive_c/PTC/wf4/x86e_win64/obj/xtop.exe"));
+    // The saved folder runs as it is.
+    const Result again = runCaSim("run " + saved.string());
+    EXPECT_EQ(again.status, 0) << again.all();
+    EXPECT_NE(again.out.find("== isProEInstalled -> 0"), std::string::npos) << again.out;
 
-    // A failed expectation is exit status 1, with the property named.
-    write("scenario.txt", "run isProEInstalled\nexpect PROEWF4=0\n");
+    // A folder with something in it, the scenario's own folder included, is
+    // refused before anything runs; --force writes the scenario's files and
+    // leaves the folder's other files.
+    write("after/notes.txt", "mine");
+    for (const fs::path& target : {saved, dir_}) {
+        const Result refused = runCaSim("run " + dir() + " --save " + target.string());
+        EXPECT_EQ(refused.status, 2) << refused.all();
+        EXPECT_NE(refused.err.find("--save: the folder is not empty (--force writes into it)"), std::string::npos);
+        EXPECT_EQ(refused.out, "");
+    }
+    EXPECT_EQ(readFile(dir_ / "scenario.txt"), "property PROEM1=0\nrun isProEInstalled\nexpect PROEWF4=1\n");
+    EXPECT_EQ(runCaSim("run " + dir() + " --save " + saved.string() + " --force").status, 0);
+    EXPECT_EQ(readFile(saved / "notes.txt"), "mine");
+    for (const auto& entry : fs::directory_iterator(saved))
+        EXPECT_EQ(entry.path().filename().string().rfind(".ca-sim", 0), std::string::npos) << entry.path();
+
+    // A folder that cannot be made is reported before anything runs (status 2) ...
+    const Result blocked = runCaSim("run " + dir() + " --save " + (dir_ / "scenario.txt" / "out").string());
+    EXPECT_EQ(blocked.status, 2) << blocked.all();
+    EXPECT_NE(blocked.err.find("--save: cannot create the folder"), std::string::npos) << blocked.err;
+    EXPECT_EQ(blocked.out, "");
+    // ... one that fails while being written after the run is status 3 (here a
+    // machine path that fits below the scenario but not below the target).
+    std::string deep = "drive_c";
+    for (int i = 0; i < 17; ++i) deep += "/" + std::string(200, static_cast<char>('a' + i));
+    write(deep + "/f.txt", "x");
+    const fs::path far = dir_ / std::string(250, 'x') / std::string(250, 'y') / std::string(250, 'z');
+    const Result failed = runCaSim("run " + dir() + " --save " + far.string());
+    EXPECT_EQ(failed.status, 3) << failed.all();
+    EXPECT_NE(failed.out.find("== isProEInstalled"), std::string::npos);
+    EXPECT_NE(failed.err.find("ca-sim: --save " + far.string() + ": "), std::string::npos) << failed.err;
+    EXPECT_TRUE(fs::is_empty(far)) << "a failed save leaves nothing half-written";
+
+    // demo --keep follows the same rule.
+    const Result kept = runCaSim("demo --keep " + saved.string());
+    EXPECT_EQ(kept.status, 2);
+    EXPECT_NE(kept.err.find("--keep: the folder is not empty"), std::string::npos) << kept.err;
+    EXPECT_FALSE(fs::exists(saved / "before"));
+    EXPECT_EQ(runCaSim("demo --keep " + saved.string() + " --force").status, 0);
+    EXPECT_EQ(runCaSim("run " + (saved / "after").string()).status, 0) << "the demo's machine after it runs again";
+}
+
+TEST_F(CaSimTest, JsonIsVersionedStructuredUtf8)
+{
+    // A host folder, a protk.dat line and a property in Windows-1252 (ü is 0xFC);
+    // scenario.txt is UTF-8. The host is the command line's only.
+    write("machine.reg", "Windows Registry Editor Version 5.00\r\n");
+    const std::string host = "drive_c/PTC/M\xfcller";
+    write(host + "/x86e_win64/obj/xtop.exe", "MZ");
+    write(host + "/text/protk.dat", "name Gr\xfc\xdf" "e\r\nend\r\n");
+    write("scenario.txt",
+          "property ISCMDINSTALL=1\nproperty PROEM1=0\nproperty PROEWF4=1\nproperty PROEWF4DIR=C:\\PTC\\M\xc3\xbcller\n"
+          "property OWNER=J\xc3\xbcrgen \xe2\x82\xac\n"
+          "sequence install\nexpect OWNER=J\xc3\xbcrgen \xe2\x82\xac\nexpect PROTK_WRITE=NO\n");
+    const Result r = runCaSim("run " + dir() + " --json");
+    EXPECT_EQ(r.status, 1) << r.err;  // PROTK_WRITE is not "NO"
+    const json report = validReport(r);
+    ASSERT_TRUE(report.is_object()) << r.out;
+    EXPECT_EQ(report["format"], 1);
+    EXPECT_EQ(report["status"], 1);
+    EXPECT_EQ(report["properties"]["OWNER"], "J\xc3\xbcrgen \xe2\x82\xac");
+    ASSERT_EQ(report["expectations"].size(), 2u);
+    EXPECT_EQ(report["expectations"][0]["passed"], true);
+    EXPECT_EQ(report["expectations"][1]["line"], 8);
+    EXPECT_EQ(report["expectations"][1]["actual"], "");
+
+    const json* add = findStep(report, "addCMDEntriesInProtFile");
+    ASSERT_NE(add, nullptr);
+    EXPECT_EQ((*add)["result"], 0);
+    const json& file = (*add)["changes"]["files"].at(0);
+    EXPECT_EQ(file["path"], "C:\\PTC\\M\xc3\xbcller\\text\\protk.dat");
+    EXPECT_NE(file["diff"].get<std::string>().find("\n name Gr\xc3\xbc\xc3\x9f" "e\n"), std::string::npos) << file["diff"];
+
+    // A skipped step: no result, and the values its condition read.
+    const json* skipped = findStep(report, "addProEAuxAppInFile");
+    ASSERT_NE(skipped, nullptr);
+    EXPECT_EQ((*skipped)["skipped"], true);
+    EXPECT_TRUE((*skipped)["result"].is_null());
+    EXPECT_EQ((*skipped)["conditionValues"], json({{"ISCMDINSTALL", "1"}, {"PROTK_WRITE", nullptr}}));
+    // A set step: its name and value as the sequence writes them.
+    const json& set = report["steps"].at(0);
+    EXPECT_EQ(set["kind"], "set");
+    EXPECT_EQ(set["set"], json({{"name", "ALLUSERSPROFILE"}, {"value", "[%ALLUSERSPROFILE]"}}));
+
+    // Registry values as key, name, type and data; Control rows as fields.
+    const Result demo = runCaSim("demo --json");
+    const json d = validReport(demo);
+    bool sawRecord = false, sawRow = false;
+    for (const auto& step : d["steps"]) {
+        for (const auto& change : step["changes"]["registry"])
+            if (change["name"] == "Install_CREO1_dir" && change["change"] == "added") {
+                sawRecord = true;
+                EXPECT_EQ(change["key"], "HKLM\\SOFTWARE\\Kestrane\\Orvella");
+                EXPECT_EQ(change["after"]["type"], "REG_SZ");
+                EXPECT_EQ(change["after"]["data"], "C:\\PTC\\creo1");
+            }
+        for (const auto& change : step["changes"]["controls"])
+            sawRow = sawRow || (change["after"].is_object() && change["after"]["fields"]["Type"] == "CheckBox");
+    }
+    EXPECT_TRUE(sawRecord && sawRow) << demo.out.substr(0, 2000);
+    ASSERT_TRUE(d["summary"].is_array());
+    EXPECT_EQ(d["summary"].size(), 6u);  // five host folders and the staging area
+    EXPECT_EQ(d["summary"][0]["afterInstallation"]["orvellaEntries"], 1);
+}
+
+TEST_F(CaSimTest, CommandLineNamesWhatIsWrong)
+{
+    const Result version = runCaSim("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("ca-sim " CA_VERSION, 0), 0u) << version.out;
+    for (const char* command : {"run", "demo", "actions", "sequences", "condition"}) {
+        const Result help = runCaSim(std::string(command) + " --help");
+        EXPECT_EQ(help.status, 0) << command;
+        EXPECT_NE(help.out.find(std::string("Usage: ca-sim ") + command), std::string::npos) << help.out;
+    }
+    EXPECT_NE(runCaSim("run --help").out.find("--save DIR"), std::string::npos);
+
+    const std::pair<std::string, std::string> errors[] = {
+        {"run", "ca-sim run: a scenario folder is required"},
+        {"run " + dir() + " --keep k", "ca-sim run: --keep does not apply to run (it is an option of demo)"},
+        {"actions --json", "ca-sim actions: --json does not apply to actions (it is an option of run, demo)"},
+        {"demo --sequence install", "ca-sim demo: --sequence does not apply to demo (it is an option of run)"},
+        {"demo foo", "ca-sim demo: unexpected argument \"foo\""},
+        {"run " + dir() + " --frobnicate", "ca-sim run: unknown option --frobnicate"},
+        {"frobnicate", "ca-sim: unknown command \"frobnicate\""},
+        {"demo --color=sometimes", "--color: sometimes not in {auto,always,never}"},
+        {"run " + dir() + " --save", "--save"},
+    };
+    for (const auto& [args, message] : errors) {
+        const Result r = runCaSim(args);
+        EXPECT_EQ(r.status, 2) << args;
+        EXPECT_NE(r.err.find(message), std::string::npos) << args << ": " << r.err;
+        EXPECT_EQ(r.out, "") << args;
+    }
+
+    const Result actions = runCaSim("actions");
+    EXPECT_EQ(std::count(actions.out.begin(), actions.out.end(), '\n'), 16) << actions.out;
+    EXPECT_EQ(actions.out.rfind("BrowseToURL\nisProEInstalled\n", 0), 0u) << actions.out;
+
+    // Colour: auto is off through a pipe, for NO_COLOR and for TERM=dumb; always and never decide alone.
+    const std::string run = "run " + dir();
+    const std::pair<std::string, bool> colours[] = {
+        {"", false}, {" --color=always", true}, {" --color=never", false}, {" --color always", true}};
+    for (const auto& [option, expected] : colours)
+        EXPECT_EQ(runCaSim(run + option).out.find("\033[") != std::string::npos, expected) << option;
+    EXPECT_NE(runCaSim(run + " --color=always", "NO_COLOR=1 TERM=dumb").out.find("\033["), std::string::npos);
+    // auto on a terminal: script(1) gives ca-sim one.
+    const auto onTerminal = [&](const std::string& environment) {
+        return std::system(("env " + environment + " script -qec '" + std::string(CA_SIM_BINARY) + " " + run +
+                            "' /dev/null | grep -q '\033\\['")
+                               .c_str()) == 0;
+    };
+    if (std::system("command -v script >/dev/null") == 0) {
+        EXPECT_TRUE(onTerminal("TERM=xterm"));
+        EXPECT_FALSE(onTerminal("TERM=xterm NO_COLOR=1"));
+        EXPECT_FALSE(onTerminal("TERM=dumb"));
+    }
+}
+
+TEST_F(CaSimTest, MessagesNameTheFileLineAndValues)
+{
+    // A skipped step names the values that made its condition false.
+    write("scenario.txt", "property PROEM1=0\nsequence install\n");
+    const Result r = runCaSim("run " + dir());
+    EXPECT_NE(r.out.find("copyProeDllToMoreInstall  skipped: PROEM1=\"1\" does not hold (PROEM1=\"0\")"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("skipped: ISCMDINSTALL=\"1\" AND PROTK_WRITE<>\"NO\" does not hold (ISCMDINSTALL unset, "
+                         "PROTK_WRITE=\"NO\")"),
+              std::string::npos);
+
+    const std::string file = (dir_ / "scenario.txt").string();
+    const std::pair<std::string, std::string> cases[] = {
+        {"# comment\nrun isProEInstalled\nrun isProEInstaled\n", file + ":3: unknown action \"isProEInstaled\""},
+        {"sequence install\nsequence upgrade\n", file + ":2: unknown sequence \"upgrade\""},
+        {"sequence ui+nope\n", file + ":1: unknown sequence \"nope\""},
+        {"feature Main=local\n", file + ":1: expected feature NAME=ACTION [installed=STATE]"},
+        {"component C=3 installed=\n", file + ":1: expected component NAME=ACTION [installed=STATE]"},
+        {"property A=\xff\n", file + ":1: the value is not UTF-8 text that Windows-1252 can hold"},
+    };
+    for (const auto& [text, message] : cases) {
+        write("scenario.txt", text);
+        const Result bad = runCaSim("run " + dir());
+        EXPECT_EQ(bad.status, 2) << text;
+        EXPECT_NE(bad.err.find(message), std::string::npos) << bad.err;
+        EXPECT_EQ(bad.out, "");
+    }
+
+    // A failed expectation names the scenario file and its line.
+    write("scenario.txt", "run isProEInstalled\n\nexpect PROEWF4=0\n");
     const Result failed = runCaSim("run " + dir());
     EXPECT_EQ(failed.status, 1);
-    EXPECT_NE(failed.output.find("expected PROEWF4=\"0\", found \"1\""), std::string::npos) << failed.output;
-
-    const Result json = runCaSim("run " + dir() + " isProEInstalled --json");
-    EXPECT_EQ(json.output.rfind("[\n {\"session\":\"run\",\"action\":\"isProEInstalled\"", 0), 0u) << json.output;
+    EXPECT_NE(failed.err.find("ca-sim: " + file + ":3: expected PROEWF4=\"0\", found \"1\""), std::string::npos)
+        << failed.err;
 }
 
 TEST_F(CaSimTest, EachKindOfBadInputHasItsOwnMessageAndStatusTwo)
 {
     // Every way the .reg parser refuses a file reaches the user with its line and reason.
     const std::string h = "Windows Registry Editor Version 5.00\r\n\r\n", k = "[HKEY_LOCAL_MACHINE\\SOFTWARE\\X]\r\n";
-    const std::string goodReg = [&] {
-        std::ifstream in(dir_ / "machine.reg", std::ios::binary);
-        return std::string((std::istreambuf_iterator<char>(in)), {});
-    }();
+    const std::string goodReg = readFile(dir_ / "machine.reg");
     const std::string run = "run " + dir();
     // The arguments, machine.reg and scenario.txt (when not the good ones), and the message.
     const std::tuple<std::string, std::string, std::string, std::string> cases[] = {
@@ -106,58 +352,130 @@ TEST_F(CaSimTest, EachKindOfBadInputHasItsOwnMessageAndStatusTwo)
         {run, std::string("\xff\xfeW\0i\0n", 7), "", "machine.reg:1: odd UTF-16 length"},
         {run, "REGEDIT4\r\n\r\n[HKEY_LOCAL_MACHINE\\X]\r\n\"a\"=dword:1f\r\n", "",
          "machine.reg:4: dword needs 8 hex digits"},
-        {run + " --save", "", "", "--save needs a value"},
     };
     for (const auto& [args, regText, scenario, expected] : cases) {
         write("machine.reg", regText.empty() ? goodReg : regText);
         write("scenario.txt", scenario.empty() ? "run isProEInstalled\n" : scenario);
         const Result r = runCaSim(args);
-        EXPECT_EQ(r.status, 2) << expected << ": " << r.output;
-        EXPECT_NE(r.output.find(expected), std::string::npos) << r.output;
-        EXPECT_EQ(r.output.find("== "), std::string::npos) << expected << ": nothing may run";
+        EXPECT_EQ(r.status, 2) << expected << ": " << r.all();
+        EXPECT_NE(r.err.find(expected), std::string::npos) << r.all();
+        EXPECT_EQ(r.out, "") << expected << ": nothing may run";
     }
 
     // Files that cannot be read.
     write("scenario.txt", "run isProEInstalled\n");
     fs::remove(dir_ / "machine.reg");
-    EXPECT_NE(runCaSim(run).output.find("machine.reg: missing"), std::string::npos);
+    EXPECT_NE(runCaSim(run).err.find("machine.reg: missing"), std::string::npos);
     fs::create_directory(dir_ / "machine.reg");
     const Result r = runCaSim(run);
     EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.output.find("machine.reg: is a folder, not a file"), std::string::npos) << r.output;
+    EXPECT_NE(r.err.find("machine.reg: is a folder, not a file"), std::string::npos) << r.all();
 }
 
-TEST(CaSimConditions, EvaluateAsTheInstallerDoes)
+TEST_F(CaSimTest, UiSequencesRunAtTheFullUiLevel)
 {
-    const casim::Lookup props = [](const std::string& n) -> std::optional<std::string> {
-        if (n == "ISCMDINSTALL") return "1";
-        if (n == "PROTK_WRITE") return "NO";
-        if (n == "COUNT") return "12";
-        return std::nullopt;
-    };
-    const casim::Lookup env = [](const std::string& n) -> std::optional<std::string> {
-        return n == "ALLUSERSPROFILE" ? std::optional<std::string>("C:\\ProgramData") : std::nullopt;
-    };
-    // Integers compare as numbers, strings as text, text against an integer never equal.
-    const std::pair<const char*, bool> cases[] = {
-        {"", true}, {"ISCMDINSTALL", true}, {"NOT ISCMDINSTALL", false}, {"UNSET", false},
-        {"ISCMDINSTALL=\"1\" AND PROTK_WRITE<>\"NO\"", false},
-        {"ISCMDINSTALL<>\"1\" OR NOT (PROTK_WRITE=\"NO\")", false}, {"PROTK_WRITE~=\"no\"", true},
-        {"PROTK_WRITE=\"no\"", false}, {"COUNT > 9", true}, {"COUNT > \"9\"", false}, {"PROTK_WRITE = 1", false},
-        {"PROTK_WRITE <> 1", true}, {"%ALLUSERSPROFILE << \"C:\"", true}, {"%ALLUSERSPROFILE >< \"Data\"", true},
-        {"not isCmdInstall or ISCMDINSTALL", true}};
-    for (const auto& [text, expected] : cases) EXPECT_EQ(casim::evaluateCondition(text, props, env), expected) << text;
-    for (const char* bad : {"(A", "A AND", "\"open", "A ~", "$Component=3"})
-        EXPECT_THROW(casim::evaluateCondition(bad, props, env), casim::ConditionError) << bad;
+    // A descriptor that does not load: the browse warns with a box when the
+    // dialog is up, and only in the log when msiexec runs silently.
+    const std::string scenario = (kSource / "tests/e2e/scenarios/browse-creo2-malformed-descriptor").string();
+    const json silent = validReport(runCaSim("run " + scenario + " --json"));
+    const json* quiet = findStep(silent, "validateProEBrwPath");
+    ASSERT_NE(quiet, nullptr);
+    EXPECT_TRUE((*quiet)["messageBoxes"].empty());
+    EXPECT_FALSE((*quiet)["log"].empty());
+    const json ui = validReport(runCaSim("run " + scenario + " --sequence ui+ui-browse --json"));
+    const json* browse = findStep(ui, "validateProEBrwPath");
+    ASSERT_NE(browse, nullptr);
+    EXPECT_EQ((*browse)["session"], "ui+ui-browse");
+    EXPECT_EQ((*browse)["messageBoxes"].size(), 1u) << *browse;
+    EXPECT_EQ(ui["properties"]["UILevel"], "5");
+    EXPECT_EQ(validReport(runCaSim("run " + scenario + " --sequence install --json"))["properties"]["UILevel"], "2");
 }
 
-TEST(CaSimReport, UnifiedDiffShowsOnlyTheChangeWithContext)
+TEST_F(CaSimTest, FeatureAndComponentStatesDecideSteps)
+{
+    const fs::path package = dir_ / "package";
+    fs::create_directories(package);
+    fs::copy_file(kSource / "package/Control.idt", package / "Control.idt", fs::copy_options::none);
+    write("package/sequences.txt",
+          "install isProEInstalled &Main=3 AND !Main=2\ninstall fillInsatlledProeCB $Note=3 OR ?Note=3\n");
+    const auto steps = [&](const std::string& states) {
+        write("scenario.txt", states + "sequence install\n");
+        const json report = validReport(runCaSim("run " + dir() + " --package " + package.string() + " --json"));
+        std::string ran;
+        for (const auto& step : report["steps"]) ran += step["skipped"] == true ? "-" : "+";
+        return ran;
+    };
+    EXPECT_EQ(steps(""), "--");
+    EXPECT_EQ(steps("feature Main=3\ncomponent Note=2 installed=3\n"), "++");
+    EXPECT_EQ(steps("feature Main=3 installed=3\ncomponent Note=3\n"), "-+");
+    EXPECT_EQ(steps("feature Main=2\ncomponent Note=-1\n"), "--");
+}
+
+TEST(CaSimConditions, AgreeWithTheEngineOnEveryRecordedCase)
+{
+    // The verdicts MsiEvaluateCondition gave under Wine (tests/e2e/compare-conditions
+    // checks them against Wine again); here the evaluator must give each one.
+    const fs::path folder = kSource / "tests/e2e/conditions";
+    casim::SimulatedRun run(casim::loadScenario(folder / "scenario"), casim::loadPackage(kSource / "package"));
+    std::istringstream cases(readFile(folder / "cases.txt"));
+    int compared = 0;
+    for (std::string line; std::getline(cases, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        const auto tab = line.find('\t');
+        ASSERT_NE(tab, std::string::npos) << line;
+        const std::string condition = casim::ansiFromUtf8(line.substr(tab + 1)).value();
+        EXPECT_EQ(casim::verdictName(casim::evaluate(condition, run.conditionInputs()).verdict), line.substr(0, tab))
+            << line.substr(tab + 1);
+        ++compared;
+    }
+    EXPECT_GE(compared, 200);
+}
+
+TEST(CaSimText, MachineBytesReadAsWindows1252AndBack)
+{
+    // Every byte decodes (the five that Windows-1252 leaves out as C1 controls) and comes back.
+    std::string all;
+    for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
+    EXPECT_EQ(casim::ansiFromUtf8(casim::utf8FromAnsi(all)), all);
+    EXPECT_EQ(casim::utf8FromAnsi("\x80\x81\xfc"), "\xe2\x82\xac\xc2\x81\xc3\xbc");
+    // Not UTF-8 (a lone continuation, an overlong slash, a cut sequence) or not Windows-1252 (Greek, emoji).
+    for (const char* bad : {"\x80", "\xc0\xaf", "\xe2\x82", "\xce\xb1", "\xf0\x9f\x98\x80"})
+        EXPECT_FALSE(casim::ansiFromUtf8(bad).has_value()) << bad;
+}
+
+TEST(CaSimReport, UnifiedDiffFindsTheChangeInLargeFilesAndShowsLineEnds)
 {
     const std::string before = "a\r\nb\r\nc\r\nd\r\ne\r\nf\r\ng\r\nh\r\n";
     const std::string after = "a\r\nb\r\nc\r\nd\r\ne\r\nf\r\ng\r\nh\r\n\r\nname Orvella\r\nend\r\n";
     EXPECT_EQ(casim::unifiedDiff(before, after, "p"),
               "--- p (before)\n+++ p (after)\n@@ -6,3 +6,6 @@\n f\n g\n h\n+\n+name Orvella\n+end\n");
     EXPECT_EQ(casim::unifiedDiff(before, before, "p"), "");
-    EXPECT_EQ(casim::unifiedDiff("x\n", "x", "p"), "--- p (before)\n+++ p (after)\n@@ -1,1 +1,1 @@\n-x\n+x\n\\ No newline at end of file\n");
+    EXPECT_EQ(casim::unifiedDiff("x\n", "x", "p"),
+              "--- p (before)\n+++ p (after)\n@@ -1,1 +1,1 @@\n-x  [LF]\n+x\n\\ No newline at end of file\n");
+    // A change of line ends alone.
+    EXPECT_EQ(casim::unifiedDiff("k\r\nv\r\n", "k\r\nv\n", "p"),
+              "--- p (before)\n+++ p (after)\n@@ -1,2 +1,2 @@\n k\n-v  [CR LF]\n+v  [LF]\n");
+
+    // A 2,100-line protk.dat: an entry taken out of the middle, one line edited near the end.
+    std::string big, smaller;
+    for (int i = 0; i < 2100; ++i) {
+        const std::string line = "exec_file C:\\vendor" + std::to_string(i) + "\\x.dll\r\n";
+        big += line;
+        if (i < 1000 || i > 1004) smaller += i == 2000 ? "exec_file C:\\moved\\x.dll\r\n" : line;
+    }
+    const std::string d = casim::unifiedDiff(big, smaller, "protk.dat");
+    EXPECT_NE(d.find("@@ -998,11 +998,6 @@\n"), std::string::npos) << d;
+    EXPECT_NE(d.find("@@ -1998,7 +1993,7 @@\n"), std::string::npos) << d;
+    EXPECT_EQ(std::count(d.begin(), d.end(), '\n'), 2 + 1 + 11 + 1 + 8) << d;
     EXPECT_FALSE(casim::looksLikeText(std::string("MZ\0\0", 4)));
+
+    // A rewrite too large for Myers' algorithm in reasonable time says so, after the common head.
+    std::string many, rewritten;
+    for (int i = 0; i < 30000; ++i) {
+        many += "a" + std::to_string(i) + "\n";
+        rewritten += "b" + std::to_string(i) + "\n";
+    }
+    EXPECT_EQ(casim::unifiedDiff("head\n" + many, "head\n" + rewritten, "p"),
+              "--- p (before)\n+++ p (after)\n@@ -2,30000 +2,30000 @@\n"
+              "  (30000 line(s) replaced by 30000: too many to diff line by line)\n");
 }

@@ -266,7 +266,7 @@ std::string unexplained(const casim::MachineState& before, const casim::MachineS
 
 class RoundTrip {
 public:
-    RoundTrip() : package_(casim::loadPackage(CA_SIM_PACKAGE_DIR))
+    RoundTrip() : package_(casim::loadPackage(std::string(CA_SOURCE_DIR) + "/package"))
     {
         std::error_code ec;
         const fs::path base = fs::is_directory("/dev/shm", ec) ? fs::path("/dev/shm") : fs::temp_directory_path();

@@ -1,13 +1,17 @@
-// Installer conditions, as the package's sequences write them: properties,
-// "strings", integers, %ENVIRONMENT, comparisons (=, <>, <, <=, >, >=, ><
-// contains, << starts with, >> ends with; ~ before one ignores case), NOT,
-// AND, OR, XOR, EQV, IMP and parentheses.
+// Installer conditions, evaluated as MsiEvaluateCondition does (Wine's
+// engine is the reference: tests/e2e/compare-conditions). Properties,
+// "strings", integers, %ENVIRONMENT, feature and component states (&F, !F,
+// $C, ?C), the comparisons = <> < > <= >= and >< << >> (substring, prefix and
+// suffix between strings; bitwise AND, high word and low word between
+// integers), each with ~ to ignore case, NOT, AND, OR, XOR, EQV, IMP and
+// parentheses.
 #pragma once
 
 #include <functional>
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 namespace casim {
 
@@ -17,7 +21,37 @@ struct ConditionError : std::runtime_error {
 
 using Lookup = std::function<std::optional<std::string>(const std::string& name)>;
 
-// An empty condition is true. Throws ConditionError for bad syntax.
-bool evaluateCondition(const std::string& condition, const Lookup& property, const Lookup& environment);
+// What a condition can read. Values are the machine's (Windows-1252) bytes.
+struct ConditionInputs {
+    Lookup property;
+    Lookup environment;
+    // A feature's or component's state: kind '&' (feature action), '!'
+    // (feature installed), '$' (component action) or '?' (component installed).
+    std::function<std::optional<int>(char kind, const std::string& name)> state;
+};
+
+// MsiEvaluateCondition's four answers.
+enum class Verdict { falseResult, trueResult, none, error };
+
+// A symbol the condition read, as written ("NAME", "%NAME", "&NAME") and
+// what it held (nullopt: unset or unknown).
+struct ConditionReference {
+    std::string symbol;
+    std::optional<std::string> value;
+};
+
+struct Evaluation {
+    Verdict verdict = Verdict::none;
+    std::string error;                            // for Verdict::error
+    std::vector<ConditionReference> references;   // in the order read, each once
+};
+
+// `condition` is Windows-1252 text, as the installer's tables hold it.
+Evaluation evaluate(const std::string& condition, const ConditionInputs& inputs);
+
+// For a sequence step: an empty condition holds; bad syntax throws ConditionError.
+bool evaluateCondition(const std::string& condition, const ConditionInputs& inputs);
+
+const char* verdictName(Verdict verdict);  // "false", "true", "none", "error"
 
 }  // namespace casim

@@ -1,5 +1,9 @@
 #include "report.h"
 
+#include "text.h"
+
+#include <dtl/dtl.hpp>
+
 #include <algorithm>
 #include <map>
 #include <sstream>
@@ -26,8 +30,10 @@ struct Palette {
     }
 };
 
-std::string quoted(const std::string& text)
+// Machine text, quoted, as the installer would show it.
+std::string quoted(const std::string& ansi)
 {
+    const std::string text = utf8FromAnsi(ansi);
     std::string out = "\"";
     for (char c : text) {
         if (c == '\n')
@@ -64,11 +70,10 @@ std::string shown(std::string line)
 
 std::string sizeNote(const Change& c)
 {
-    if (c.what != "file") return "";
-    const std::string& content = c.kind == Change::Kind::removed ? c.before : c.after;
+    if (c.what != Change::What::file) return "";
     if (c.kind == Change::Kind::changed)
-        return " (" + std::to_string(c.before.size()) + " -> " + std::to_string(c.after.size()) + " bytes)";
-    return " (" + std::to_string(content.size()) + " bytes)";
+        return " (" + std::to_string(c.before->size()) + " -> " + std::to_string(c.after->size()) + " bytes)";
+    return " (" + std::to_string((c.before ? c.before : c.after)->size()) + " bytes)";
 }
 
 // Files and folders as a tree: unchanged folders only as the way to a change.
@@ -102,40 +107,34 @@ void printTree(std::ostream& out, const Node& node, const std::string& indent, c
         }
         out << indent << (last ? "└─ " : "├─ ");
         if (n->change)
-            out << p.marker(n->change->kind) << label << (n->change->what == "folder" ? "\\" : "")
+            out << p.marker(n->change->kind) << utf8FromAnsi(label) << (n->change->what == Change::What::folder ? "\\" : "")
                 << sizeNote(*n->change) << p.reset() << "\n";
         else
-            out << label << "\\\n";
+            out << utf8FromAnsi(label) << "\\\n";
         printTree(out, *n, indent + (last ? "   " : "│  "), p);
     }
 }
 
-void jsonString(std::ostream& out, const std::string& s)
+
+std::string ending(const std::string& line)
 {
-    out << '"';
-    for (unsigned char c : s) {
-        switch (c) {
-        case '"': out << "\\\""; break;
-        case '\\': out << "\\\\"; break;
-        case '\n': out << "\\n"; break;
-        case '\r': out << "\\r"; break;
-        case '\t': out << "\\t"; break;
-        default:
-            if (c < 0x20) {
-                static const char* hex = "0123456789abcdef";
-                out << "\\u00" << hex[c >> 4] << hex[c & 15];
-            } else {
-                out << c;
-            }
-        }
-    }
-    out << '"';
+    if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0) return "CR LF";
+    if (!line.empty() && line.back() == '\n') return "LF";
+    if (!line.empty() && line.back() == '\r') return "CR";
+    return "";
 }
 
-const char* kindName(Change::Kind k)
+std::string withoutEnding(const std::string& line)
 {
-    return k == Change::Kind::added ? "added" : k == Change::Kind::removed ? "removed" : "changed";
+    std::string text = line;
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    if (!text.empty() && text.back() == '\r') text.pop_back();
+    return text;
 }
+
+// Lines that Myers' algorithm compares after the common head and tail are
+// set aside; beyond this many, a rewritten file would take minutes.
+constexpr std::size_t kMaxDiffLines = 50'000;
 
 }  // namespace
 
@@ -152,31 +151,40 @@ bool looksLikeText(const std::string& bytes)
 std::string unifiedDiff(const std::string& before, const std::string& after, const std::string& name)
 {
     const auto a = splitLines(before), b = splitLines(after);
-    const std::size_t n = a.size(), m = b.size();
     if (a == b) return {};
-    if (n * m > 4'000'000) return "    (" + name + ": too large to diff)\n";
-    // Longest common subsequence, then the edit script.
-    std::vector<std::vector<unsigned>> lcs(n + 1, std::vector<unsigned>(m + 1, 0));
-    for (std::size_t i = n; i-- > 0;)
-        for (std::size_t j = m; j-- > 0;)
-            lcs[i][j] = a[i] == b[j] ? lcs[i + 1][j + 1] + 1 : std::max(lcs[i + 1][j], lcs[i][j + 1]);
+    std::size_t head = 0, tail = 0;
+    while (head < a.size() && head < b.size() && a[head] == b[head]) ++head;
+    while (tail < a.size() - head && tail < b.size() - head && a[a.size() - 1 - tail] == b[b.size() - 1 - tail]) ++tail;
+    const std::vector<std::string> midA(a.begin() + head, a.end() - tail), midB(b.begin() + head, b.end() - tail);
+    std::ostringstream out;
+    out << "--- " << name << " (before)\n+++ " << name << " (after)\n";
+    if (midA.size() + midB.size() > kMaxDiffLines) {
+        out << "@@ -" << head + 1 << "," << midA.size() << " +" << head + 1 << "," << midB.size() << " @@\n"
+            << "  (" << midA.size() << " line(s) replaced by " << midB.size() << ": too many to diff line by line)\n";
+        return out.str();
+    }
+
     struct Edit {
         char op;
-        std::size_t ai, bi;
+        std::size_t ai, bi;  // 0-based line numbers in a and b
     };
+    constexpr std::size_t context = 3;
     std::vector<Edit> edits;
-    std::size_t i = 0, j = 0;
-    while (i < n || j < m) {
-        if (i < n && j < m && a[i] == b[j])
+    for (std::size_t k = head > context ? head - context : 0; k < head; ++k) edits.push_back({' ', k, k});
+    dtl::Diff<std::string> myers(midA, midB, true);  // deletions before additions, as diff -u shows them
+    myers.onHuge();
+    myers.compose();
+    std::size_t i = head, j = head;
+    for (const auto& [line, info] : myers.getSes().getSequence()) {
+        if (info.type == dtl::SES_COMMON)
             edits.push_back({' ', i++, j++});
-        else if (i < n && (j == m || lcs[i + 1][j] >= lcs[i][j + 1]))
+        else if (info.type == dtl::SES_DELETE)
             edits.push_back({'-', i++, j});
         else
             edits.push_back({'+', i, j++});
     }
-    std::ostringstream out;
-    out << "--- " << name << " (before)\n+++ " << name << " (after)\n";
-    const std::size_t context = 3;
+    for (std::size_t k = 0; k < std::min(tail, context); ++k) edits.push_back({' ', i + k, j + k});
+
     std::vector<std::size_t> changed;
     for (std::size_t e = 0; e < edits.size(); ++e)
         if (edits[e].op != ' ') changed.push_back(e);
@@ -188,41 +196,92 @@ std::string unifiedDiff(const std::string& before, const std::string& after, con
         const std::size_t begin = first >= context ? first - context : 0;
         const std::size_t end = std::min(edits.size(), last + context + 1);
         std::size_t aCount = 0, bCount = 0;
+        // A line whose text is on both sides of the hunk shows its line end,
+        // or a change of line ends alone would show as the same line twice.
+        std::map<std::string, int> sides;
         for (std::size_t e = begin; e < end; ++e) {
             if (edits[e].op != '+') ++aCount;
             if (edits[e].op != '-') ++bCount;
+            if (edits[e].op == '-') sides[withoutEnding(a[edits[e].ai])] |= 1;
+            if (edits[e].op == '+') sides[withoutEnding(b[edits[e].bi])] |= 2;
         }
-        out << "@@ -" << edits[begin].ai + (aCount ? 1 : 0) << "," << aCount << " +" << edits[begin].bi + (bCount ? 1 : 0)
-            << "," << bCount << " @@\n";
+        out << "@@ -" << edits[begin].ai + (aCount ? 1 : 0) << "," << aCount << " +"
+            << edits[begin].bi + (bCount ? 1 : 0) << "," << bCount << " @@\n";
         for (std::size_t e = begin; e < end; ++e) {
             const std::string& line = edits[e].op == '+' ? b[edits[e].bi] : a[edits[e].ai];
-            out << edits[e].op << shown(line) << "\n";
-            if (line.empty() || line.back() != '\n') out << "\\ No newline at end of file\n";
+            out << edits[e].op << withoutEnding(line);
+            const std::string end = ending(line);
+            if (edits[e].op != ' ' && sides[withoutEnding(line)] == 3 && !end.empty()) out << "  [" << end << "]";
+            out << "\n";
+            if (end.empty() || end == "CR") out << "\\ No newline at end of file\n";
         }
     }
     return out.str();
 }
 
+std::string describeReferences(const std::vector<ConditionReference>& references)
+{
+    std::string text;
+    for (const auto& r : references)
+        text += (text.empty() ? "" : ", ") + r.symbol + (r.value ? "=" + quoted(*r.value) : std::string(" unset"));
+    return text;
+}
+
+std::string describeValue(const sim::RegValue& v)
+{
+    if ((v.type == 1 || v.type == 2) && !v.data.empty() && v.data.back() == 0) {
+        const std::string text(v.data.begin(), v.data.end() - 1);
+        const auto nul = text.find('\0');
+        std::string shown = quoted(text.substr(0, nul));
+        if (nul != std::string::npos) shown += " (" + std::to_string(v.data.size()) + " bytes)";
+        return shown;
+    }
+    if (v.type == 4 && v.data.size() == 4) {
+        const unsigned n = v.data[0] | v.data[1] << 8 | v.data[2] << 16 | static_cast<unsigned>(v.data[3]) << 24;
+        return "dword:" + std::to_string(n);
+    }
+    std::ostringstream out;
+    out << "hex(" << v.type << "):";
+    for (std::size_t i = 0; i < v.data.size(); ++i) {
+        static const char* digits = "0123456789abcdef";
+        out << (i ? "," : "") << digits[v.data[i] >> 4] << digits[v.data[i] & 15];
+    }
+    return out.str();
+}
+
+std::string describeRow(const sim::ControlRow& row)
+{
+    std::string text = row.temporary ? "temporary " : "";
+    for (std::size_t i = 0; i < row.fields.size(); ++i) text += (i ? "|" : "") + utf8FromAnsi(row.fields[i]);
+    return text;
+}
+
 void printText(std::ostream& out, const std::vector<ActionReport>& reports, bool colour)
 {
+    using W = Change::What;
+    using K = Change::Kind;
     const Palette p{colour};
     for (const auto& r : reports) {
+        const std::string condition = utf8FromAnsi(r.condition);
         out << p.bold() << "== " << (r.session == "run" ? "" : r.session + ": ") << r.action;
+        if (r.action == "set") out << " " << r.property << "=" << utf8FromAnsi(r.value);
         if (r.skipped) {
-            out << p.reset() << p.dim() << "  skipped: " << r.condition << " does not hold" << p.reset() << "\n";
+            out << p.reset() << p.dim() << "  skipped: " << condition << " does not hold";
+            if (!r.conditionValues.empty()) out << " (" << describeReferences(r.conditionValues) << ")";
+            out << p.reset() << "\n";
             continue;
         }
-        if (r.action.rfind("set ", 0) != 0) out << " -> " << r.result;
+        if (r.action != "set") out << " -> " << r.result;
         out << p.reset();
-        if (!r.condition.empty()) out << p.dim() << "  (" << r.condition << ")" << p.reset();
+        if (!r.condition.empty()) out << p.dim() << "  (" << condition << ")" << p.reset();
         out << "\n";
         std::vector<const Change*> props, files, registry, controls;
         for (const auto& c : r.changes) {
-            if (c.what == "property")
+            if (c.what == W::property)
                 props.push_back(&c);
-            else if (c.what == "file" || c.what == "folder")
+            else if (c.what == W::file || c.what == W::folder)
                 files.push_back(&c);
-            else if (c.what == "registry")
+            else if (c.what == W::registryKey || c.what == W::registryValue)
                 registry.push_back(&c);
             else
                 controls.push_back(&c);
@@ -232,9 +291,9 @@ void printText(std::ostream& out, const std::vector<ActionReport>& reports, bool
         if (!props.empty()) out << p.cyan() << "   properties" << p.reset() << "\n";
         for (const Change* c : props) {
             out << "     " << p.marker(c->kind) << c->name;
-            if (c->kind == Change::Kind::added) out << " = " << quoted(c->after);
-            if (c->kind == Change::Kind::changed) out << ": " << quoted(c->before) << " -> " << quoted(c->after);
-            if (c->kind == Change::Kind::removed) out << " (was " << quoted(c->before) << ")";
+            if (c->kind == K::added) out << " = " << quoted(*c->after);
+            if (c->kind == K::changed) out << ": " << quoted(*c->before) << " -> " << quoted(*c->after);
+            if (c->kind == K::removed) out << " (was " << quoted(*c->before) << ")";
             out << p.reset() << "\n";
         }
         if (!files.empty()) {
@@ -249,24 +308,25 @@ void printText(std::ostream& out, const std::vector<ActionReport>& reports, bool
         }
         if (!registry.empty()) out << p.cyan() << "   registry" << p.reset() << "\n";
         for (const Change* c : registry) {
-            out << "     " << p.marker(c->kind) << c->name;
-            if (c->before.empty() && c->after.empty()) {  // a key
-                out << p.reset() << "\n";
+            out << "     " << p.marker(c->kind) << utf8FromAnsi(c->name);
+            if (c->what == W::registryKey) {
+                out << " (key)" << p.reset() << "\n";
                 continue;
             }
-            if (c->kind == Change::Kind::added) out << " = " << c->after;
-            if (c->kind == Change::Kind::changed) out << ": " << c->before << " -> " << c->after;
-            if (c->kind == Change::Kind::removed) out << " (was " << c->before << ")";
+            out << " : " << utf8FromAnsi(c->valueName.empty() ? "(default)" : c->valueName);
+            if (c->kind == K::added) out << " = " << describeValue(*c->valueAfter);
+            if (c->kind == K::changed) out << ": " << describeValue(*c->valueBefore) << " -> " << describeValue(*c->valueAfter);
+            if (c->kind == K::removed) out << " (was " << describeValue(*c->valueBefore) << ")";
             out << p.reset() << "\n";
         }
         if (!controls.empty()) out << p.cyan() << "   Control rows" << p.reset() << "\n";
         for (const Change* c : controls)
-            out << "     " << p.marker(c->kind) << (c->kind == Change::Kind::added ? c->after : c->before) << p.reset()
-                << "\n";
+            out << "     " << p.marker(c->kind) << describeRow(c->kind == K::added ? *c->rowAfter : *c->rowBefore)
+                << p.reset() << "\n";
         for (const Change* c : files) {
-            if (c->what != "file" || c->kind != Change::Kind::changed) continue;
-            if (!looksLikeText(c->before) || !looksLikeText(c->after)) continue;
-            std::istringstream diff(unifiedDiff(c->before, c->after, c->name));
+            if (c->what != W::file || c->kind != K::changed) continue;
+            if (!looksLikeText(*c->before) || !looksLikeText(*c->after)) continue;
+            std::istringstream diff(utf8FromAnsi(unifiedDiff(*c->before, *c->after, c->name)));
             std::string line;
             while (std::getline(diff, line)) {
                 const std::string& colourOf = line.rfind("+++", 0) == 0 || line.rfind("---", 0) == 0 ? p.bold()
@@ -278,8 +338,9 @@ void printText(std::ostream& out, const std::vector<ActionReport>& reports, bool
             }
         }
         for (const auto& box : r.messageBoxes)
-            out << "   ! message box \"" << box.caption << "\": " << box.text << " (style " << box.style << ")\n";
-        for (const auto& line : r.logMessages) out << "   ! installer log: " << line << "\n";
+            out << "   ! message box " << quoted(box.caption) << ": " << utf8FromAnsi(box.text) << " (style " << box.style
+                << ")\n";
+        for (const auto& line : r.logMessages) out << "   ! installer log: " << utf8FromAnsi(line) << "\n";
         for (const auto& target : r.openedTargets) out << "   ! shell opens " << quoted(target) << "\n";
         if (r.leakedHandles) out << p.red() << "   ! " << r.leakedHandles << " handle(s) left open" << p.reset() << "\n";
     }
@@ -308,11 +369,16 @@ bool keepsLines(const std::string& original, const std::string& now)
     return true;
 }
 
+bool isFileChange(const Change& c)
+{
+    return c.what == Change::What::file || c.what == Change::What::folder;
+}
+
 std::map<std::string, std::vector<Change>> byFolder(const std::vector<Change>& changes, const std::vector<std::string>& folders)
 {
     std::map<std::string, std::vector<Change>> out;
     for (const auto& c : changes) {
-        if (c.what != "file" && c.what != "folder") continue;
+        if (!isFileChange(c)) continue;
         for (const auto& f : folders)
             if (c.name.rfind(f + "\\", 0) == 0) out[f].push_back(c);
     }
@@ -321,134 +387,101 @@ std::map<std::string, std::vector<Change>> byFolder(const std::vector<Change>& c
 
 }  // namespace
 
-void printSummary(std::ostream& out, const MachineState& start, const MachineState& installed,
-                  const MachineState& removed, bool colour)
+Summary summarize(const MachineState& start, const MachineState& installed, const MachineState& removed)
 {
-    const Palette p{colour};
+    using K = Change::Kind;
     // The folders to summarise: those directly below C:\PTC, and the staging area.
     std::vector<std::string> folders;
     for (const auto& [name, content] : start.files) {
         const auto parts = components(name);
         if (!content && parts.size() == 3 && parts[1] == "PTC") folders.push_back(name);
     }
-    folders.push_back("C:\\ProgramData");
+    const std::string staging = "C:\\ProgramData";
+    folders.push_back(staging);
     const auto installChanges = byFolder(diff(start, installed), folders);
     const auto leftChanges = byFolder(diff(start, removed), folders);
-    out << p.bold() << "== Summary" << p.reset() << "\n";
-    const std::string staging = folders.back();
+    Summary summary;
     for (const auto& folder : folders) {
-        out << p.bold() << folder << p.reset() << (folder == staging ? " (the staging area)" : "") << "\n";
+        FolderSummary f;
+        f.folder = folder;
         if (folder == staging) {
-            std::vector<std::string> left;
-            int staged = 0;
+            f.staging = true;
             for (const auto& [name, content] : start.files)
-                if (content && name.rfind(folder + "\\", 0) == 0) ++staged;
+                if (content && name.rfind(folder + "\\", 0) == 0) ++f.stagedFiles;
             for (const auto& [name, content] : installed.files)
-                if (content && name.rfind(folder + "\\", 0) == 0) left.push_back(name.substr(folder.size() + 1));
-            out << "   after installation: " << staged - static_cast<int>(left.size()) << " of " << staged
-                << " staged files deleted; left:\n";
-            for (const auto& name : left) out << "      " << name << "\n";
-            const bool untouched = byFolder(diff(installed, removed), folders).count(folder) == 0;
-            out << "   after removal:      " << (untouched ? "as the installation left it" : "changed by the removal")
-                << "\n";
+                if (content && name.rfind(folder + "\\", 0) == 0) f.stagedLeft.push_back(name.substr(folder.size() + 1));
+            f.touchedByRemoval = byFolder(diff(installed, removed), folders).count(folder) != 0;
+            summary.folders.push_back(std::move(f));
             continue;
         }
-        int added = 0, removedCount = 0, changed = 0;
         auto it = installChanges.find(folder);
         if (it != installChanges.end())
             for (const auto& c : it->second) {
-                if (c.kind == Change::Kind::added && c.what == "file") ++added;
-                if (c.kind == Change::Kind::removed && c.what == "file") ++removedCount;
-                if (c.kind == Change::Kind::changed) ++changed;
+                if (c.kind == K::added && c.what == Change::What::file) ++f.added;
+                if (c.kind == K::removed && c.what == Change::What::file) ++f.deleted;
+                if (c.kind == K::changed) ++f.changed;
             }
-        out << "   after installation: " << added << " file(s) added, " << removedCount << " deleted, " << changed
-            << " changed";
         const std::string protk = folder + "\\text\\protk.dat";
         auto was = start.files.find(protk), now = installed.files.find(protk), end = removed.files.find(protk);
-        if (was != start.files.end() && was->second && now != installed.files.end() && now->second)
-            out << "; protk.dat holds " << countLines(*now->second, "name Orvella") << " Orvella entry, "
-                << (keepsLines(*was->second, *now->second) ? "every other line kept" : p.red() + "LINES LOST" + p.reset());
-        out << "\n   after removal:      ";
+        if (was != start.files.end() && was->second && now != installed.files.end() && now->second) {
+            f.orvellaEntries = countLines(*now->second, "name Orvella");
+            f.otherLinesKept = keepsLines(*was->second, *now->second);
+        }
         auto left = leftChanges.find(folder);
-        if (left == leftChanges.end()) {
+        if (left != leftChanges.end()) {
+            f.asBefore = false;
+            for (const auto& c : left->second) {
+                const std::string rel = c.name.substr(folder.size() + 1);
+                const bool loss = c.kind == K::removed;
+                if (c.kind == K::added)
+                    f.differences.push_back("+ " + rel + (c.what == Change::What::folder ? "\\" : ""));
+                else if (loss)
+                    f.differences.push_back("- " + rel);
+                else if (c.name == protk && end != removed.files.end() && end->second && was->second &&
+                         countLines(*end->second, "name Orvella") == 0 && keepsLines(*was->second, *end->second))
+                    f.differences.push_back("~ " + rel + " (no Orvella entry, every other line kept, " +
+                                            std::to_string(static_cast<long>(splitLines(*end->second).size()) -
+                                                           static_cast<long>(splitLines(*was->second).size())) +
+                                            " more line(s))");
+                else
+                    f.differences.push_back("~ " + rel);
+                f.differenceIsLoss.push_back(loss);
+            }
+        }
+        summary.folders.push_back(std::move(f));
+    }
+    return summary;
+}
+
+void printSummary(std::ostream& out, const Summary& summary, bool colour)
+{
+    const Palette p{colour};
+    out << p.bold() << "== Summary" << p.reset() << "\n";
+    for (const auto& f : summary.folders) {
+        out << p.bold() << utf8FromAnsi(f.folder) << p.reset() << (f.staging ? " (the staging area)" : "") << "\n";
+        if (f.staging) {
+            out << "   after installation: " << f.stagedFiles - static_cast<int>(f.stagedLeft.size()) << " of "
+                << f.stagedFiles << " staged files deleted; left:\n";
+            for (const auto& name : f.stagedLeft) out << "      " << utf8FromAnsi(name) << "\n";
+            out << "   after removal:      "
+                << (f.touchedByRemoval ? "changed by the removal" : "as the installation left it") << "\n";
+            continue;
+        }
+        out << "   after installation: " << f.added << " file(s) added, " << f.deleted << " deleted, " << f.changed
+            << " changed";
+        if (f.orvellaEntries)
+            out << "; protk.dat holds " << *f.orvellaEntries << " Orvella entry, "
+                << (*f.otherLinesKept ? "every other line kept" : p.red() + "LINES LOST" + p.reset());
+        out << "\n   after removal:      ";
+        if (f.asBefore) {
             out << "exactly as before the installation\n";
             continue;
         }
-        std::vector<std::string> notes;
-        for (const auto& c : left->second) {
-            std::string rel = c.name.substr(folder.size() + 1);
-            if (c.kind == Change::Kind::added)
-                notes.push_back("+ " + rel + (c.what == "folder" ? "\\" : ""));
-            else if (c.kind == Change::Kind::removed)
-                notes.push_back(p.red() + "- " + rel + p.reset());
-            else if (c.name == protk && end != removed.files.end() && end->second && was->second &&
-                     countLines(*end->second, "name Orvella") == 0 && keepsLines(*was->second, *end->second))
-                notes.push_back("~ " + rel + " (no Orvella entry, every other line kept, " +
-                                std::to_string(static_cast<long>(splitLines(*end->second).size()) -
-                                               static_cast<long>(splitLines(*was->second).size())) +
-                                " more line(s))");
-            else
-                notes.push_back("~ " + rel);
-        }
         out << "what differs from before the installation:\n";
-        for (const auto& n : notes) out << "      " << n << "\n";
+        for (std::size_t i = 0; i < f.differences.size(); ++i)
+            out << "      " << (f.differenceIsLoss[i] ? p.red() : "") << utf8FromAnsi(f.differences[i])
+                << (f.differenceIsLoss[i] ? p.reset() : "") << "\n";
     }
-}
-
-void printJson(std::ostream& out, const std::vector<ActionReport>& reports)
-{
-    out << "[";
-    for (std::size_t i = 0; i < reports.size(); ++i) {
-        const auto& r = reports[i];
-        out << (i ? ",\n " : "\n ") << "{\"session\":";
-        jsonString(out, r.session);
-        out << ",\"action\":";
-        jsonString(out, r.action);
-        out << ",\"condition\":";
-        jsonString(out, r.condition);
-        out << ",\"skipped\":" << (r.skipped ? "true" : "false") << ",\"result\":" << r.result
-            << ",\"leakedHandles\":" << r.leakedHandles << ",\"changes\":[";
-        for (std::size_t k = 0; k < r.changes.size(); ++k) {
-            const auto& c = r.changes[k];
-            out << (k ? "," : "") << "{\"kind\":\"" << kindName(c.kind) << "\",\"what\":";
-            jsonString(out, c.what);
-            out << ",\"name\":";
-            jsonString(out, c.name);
-            if (c.what == "file") {
-                out << ",\"sizeBefore\":" << c.before.size() << ",\"sizeAfter\":" << c.after.size();
-                if (c.kind == Change::Kind::changed && looksLikeText(c.before) && looksLikeText(c.after)) {
-                    out << ",\"diff\":";
-                    jsonString(out, unifiedDiff(c.before, c.after, c.name));
-                }
-            } else if (c.what != "folder") {
-                out << ",\"before\":";
-                jsonString(out, c.before);
-                out << ",\"after\":";
-                jsonString(out, c.after);
-            }
-            out << "}";
-        }
-        out << "],\"messageBoxes\":[";
-        for (std::size_t k = 0; k < r.messageBoxes.size(); ++k) {
-            out << (k ? "," : "") << "{\"caption\":";
-            jsonString(out, r.messageBoxes[k].caption);
-            out << ",\"text\":";
-            jsonString(out, r.messageBoxes[k].text);
-            out << ",\"style\":" << r.messageBoxes[k].style << "}";
-        }
-        out << "],\"log\":[";
-        for (std::size_t k = 0; k < r.logMessages.size(); ++k) {
-            out << (k ? "," : "");
-            jsonString(out, r.logMessages[k]);
-        }
-        out << "],\"opened\":[";
-        for (std::size_t k = 0; k < r.openedTargets.size(); ++k) {
-            out << (k ? "," : "");
-            jsonString(out, r.openedTargets[k]);
-        }
-        out << "]}";
-    }
-    out << "\n]\n";
 }
 
 }  // namespace casim

@@ -4,8 +4,11 @@
 
 #include "actions/exports.h"
 
+#include "text.h"
+
 #include <algorithm>
 #include <fstream>
+#include <set>
 #include <iterator>
 #include <random>
 #include <sstream>
@@ -28,48 +31,28 @@ std::string windowsName(const fs::path& relative)
     return name;
 }
 
-std::string describe(const sim::RegValue& v)
+void writeFile(const fs::path& file, const std::string& content)
 {
-    if ((v.type == 1 || v.type == 2) && !v.data.empty() && v.data.back() == 0) {
-        std::string text(v.data.begin(), v.data.end() - 1);
-        const auto nul = text.find('\0');
-        std::string shown = "\"" + text.substr(0, nul) + "\"";
-        if (nul != std::string::npos || v.data.size() > 1 + text.size())
-            shown += " (" + std::to_string(v.data.size()) + " bytes)";
-        return shown;
-    }
-    if (v.type == 4 && v.data.size() == 4) {
-        const unsigned n = v.data[0] | v.data[1] << 8 | v.data[2] << 16 | static_cast<unsigned>(v.data[3]) << 24;
-        return "dword:" + std::to_string(n);
-    }
-    std::ostringstream out;
-    out << "hex(" << v.type << "):";
-    for (std::size_t i = 0; i < v.data.size(); ++i) {
-        static const char* digits = "0123456789abcdef";
-        out << (i ? "," : "") << digits[v.data[i] >> 4] << digits[v.data[i] & 15];
-    }
-    return out.str();
+    std::ofstream out(file, std::ios::binary);
+    out << content;
+    out.close();
+    if (!out) throw std::runtime_error("cannot write " + file.string());
 }
 
-std::string describeRow(const sim::ControlRow& row)
+// git keeps no empty folder: each gets a ".keep" file, which loading drops.
+void addKeepFiles(const fs::path& driveC)
 {
-    std::string text = row.temporary ? "temporary " : "";
-    for (std::size_t i = 0; i < row.fields.size(); ++i) text += (i ? "|" : "") + row.fields[i];
-    return text;
+    std::vector<fs::path> empty;
+    if (fs::is_empty(driveC)) empty.push_back(driveC);
+    for (const auto& entry : fs::recursive_directory_iterator(driveC))
+        if (entry.is_directory() && !entry.is_symlink() && fs::is_empty(entry.path())) empty.push_back(entry.path());
+    for (const auto& folder : empty) writeFile(folder / ".keep", "");
 }
 
-template <typename Map, typename Describe>
-void diffMaps(const Map& before, const Map& after, const char* what, Describe describeValue, std::vector<Change>& out)
+std::string randomName(const char* prefix)
 {
-    for (const auto& [name, value] : before) {
-        auto it = after.find(name);
-        if (it == after.end())
-            out.push_back({Change::Kind::removed, what, name, describeValue(value), {}});
-        else if (!(it->second == value))
-            out.push_back({Change::Kind::changed, what, name, describeValue(value), describeValue(it->second)});
-    }
-    for (const auto& [name, value] : after)
-        if (!before.count(name)) out.push_back({Change::Kind::added, what, name, {}, describeValue(value)});
+    std::random_device rd;
+    return prefix + std::to_string(rd()) + std::to_string(rd());
 }
 
 }  // namespace
@@ -81,17 +64,16 @@ bool isKnownAction(const std::string& name)
     return false;
 }
 
-std::string knownActionList()
+std::vector<std::string> knownActions()
 {
-    std::string list;
-    for (const auto& action : ca::kExportedActions) list += std::string(list.empty() ? "" : ", ") + action.name;
-    return list;
+    std::vector<std::string> names;
+    for (const auto& action : ca::kExportedActions) names.emplace_back(action.name);
+    return names;
 }
 
 SimulatedRun::SimulatedRun(const Scenario& scenario, const Package& package) : scenario_(scenario), package_(package)
 {
-    std::random_device rd;
-    root_ = fs::temp_directory_path() / ("ca-sim-" + std::to_string(rd()) + std::to_string(rd()));
+    root_ = fs::temp_directory_path() / randomName("ca-sim-");
     fs::create_directories(root_ / "drive_c");
     try {
         const fs::path driveC = scenario.folder / "drive_c";
@@ -107,7 +89,7 @@ SimulatedRun::SimulatedRun(const Scenario& scenario, const Package& package) : s
         machine_->registry().importFile(scenario.folder / "machine.reg");
         // As on a stock machine (Wine's too).
         machine_->setEnv("ALLUSERSPROFILE", "C:\\ProgramData");
-        for (const auto& [name, value] : scenario.environment) machine_->setEnv(name, value);
+        for (const auto& e : scenario.environment) machine_->setEnv(e.name, e.value);
         startSession();
     } catch (...) {
         machine_.reset();
@@ -122,11 +104,29 @@ void SimulatedRun::startSession(const std::map<std::string, std::string>& extra)
     auto& properties = machine_->properties();
     properties.clear();
     properties["UILevel"] = "2";  // msiexec /qn
-    for (const auto& [name, value] : scenario_.properties) properties[name] = value;
+    for (const auto& p : scenario_.properties) properties[p.name] = p.value;
     for (const auto& [name, value] : extra) properties[name] = value;
     for (auto it = properties.begin(); it != properties.end();)
         it = it->second.empty() ? properties.erase(it) : std::next(it);
     machine_->controlRows() = package_.controlRows;
+}
+
+ConditionInputs SimulatedRun::conditionInputs() const
+{
+    ConditionInputs inputs;
+    inputs.property = [this](const std::string& n) -> std::optional<std::string> {
+        auto it = machine_->properties().find(n);
+        if (it == machine_->properties().end()) return std::nullopt;
+        return it->second;
+    };
+    inputs.environment = [this](const std::string& n) { return machine_->env(n); };
+    inputs.state = [this](char kind, const std::string& n) -> std::optional<int> {
+        const auto& list = kind == '&' || kind == '!' ? scenario_.features : scenario_.components;
+        for (auto it = list.rbegin(); it != list.rend(); ++it)
+            if (it->name == n) return kind == '&' || kind == '$' ? it->action : it->installed;
+        return std::nullopt;
+    };
+    return inputs;
 }
 
 std::vector<ActionReport> SimulatedRun::runSequence(const std::string& name, const std::vector<SequencedAction>& actions)
@@ -134,41 +134,36 @@ std::vector<ActionReport> SimulatedRun::runSequence(const std::string& name, con
     startSession(sequenceProperties(name));
     std::vector<ActionReport> reports;
     for (const auto& step : actions) {
-        const Lookup property = [this](const std::string& n) -> std::optional<std::string> {
-            auto it = machine_->properties().find(n);
-            if (it == machine_->properties().end()) return std::nullopt;
-            return it->second;
-        };
-        const Lookup environment = [this](const std::string& n) { return machine_->env(n); };
-        if (!evaluateCondition(step.condition, property, environment)) {
-            ActionReport skipped;
-            skipped.session = name;
-            skipped.action = step.action;
-            skipped.condition = step.condition;
-            skipped.skipped = true;
-            reports.push_back(std::move(skipped));
-            continue;
-        }
+        const ConditionInputs inputs = conditionInputs();
+        const Evaluation check = evaluate(step.condition, inputs);
+        ActionReport report;
         if (step.action == "set") {
-            const std::string value = formatText(
-                step.value, [&](const std::string& n) { return property(n).value_or(""); },
-                [&](const std::string& n) { return environment(n).value_or(""); });
-            ActionReport report;
-            report.action = "set " + step.property + "=" + step.value;
-            const MachineState before = state();
-            if (value.empty())
-                machine_->properties().erase(step.property);
-            else
-                machine_->properties()[step.property] = value;
-            report.changes = diff(before, state());
-            report.session = name;
-            report.condition = step.condition;
-            reports.push_back(std::move(report));
-            continue;
+            report.property = step.property;
+            report.value = step.value;
         }
-        ActionReport report = run(step.action);
+        if (check.verdict != Verdict::falseResult) {
+            if (step.action == "set") {
+                const std::string value = formatText(
+                    step.value, [&](const std::string& n) { return inputs.property(n).value_or(""); },
+                    [&](const std::string& n) { return inputs.environment(n).value_or(""); });
+                const MachineState before = state();
+                if (value.empty())
+                    machine_->properties().erase(step.property);
+                else
+                    machine_->properties()[step.property] = value;
+                report.changes = diff(before, state());
+            } else {
+                ActionReport ran = run(step.action);
+                ran.property = report.property;
+                ran.value = report.value;
+                report = std::move(ran);
+            }
+        }
+        report.action = step.action;
+        report.skipped = check.verdict == Verdict::falseResult;
         report.session = name;
         report.condition = step.condition;
+        report.conditionValues = check.references;
         reports.push_back(std::move(report));
     }
     return reports;
@@ -200,39 +195,68 @@ MachineState SimulatedRun::state() const
 
 std::vector<Change> diff(const MachineState& before, const MachineState& after)
 {
+    using K = Change::Kind;
+    using W = Change::What;
     std::vector<Change> changes;
-    diffMaps(before.properties, after.properties, "property", [](const std::string& v) { return v; }, changes);
+    for (const auto& [name, value] : before.properties) {
+        auto it = after.properties.find(name);
+        if (it == after.properties.end())
+            changes.push_back({K::removed, W::property, name, {}, value, {}, {}, {}, {}, {}});
+        else if (it->second != value)
+            changes.push_back({K::changed, W::property, name, {}, value, it->second, {}, {}, {}, {}});
+    }
+    for (const auto& [name, value] : after.properties)
+        if (!before.properties.count(name)) changes.push_back({K::added, W::property, name, {}, {}, value, {}, {}, {}, {}});
+
     for (const auto& [name, content] : before.files) {
         auto it = after.files.find(name);
-        const char* what = content ? "file" : "folder";
+        const W what = content ? W::file : W::folder;
         if (it == after.files.end())
-            changes.push_back({Change::Kind::removed, what, name, content.value_or(""), {}});
+            changes.push_back({K::removed, what, name, {}, content, {}, {}, {}, {}, {}});
         else if (it->second != content)
-            changes.push_back({Change::Kind::changed, what, name, content.value_or(""), it->second.value_or("")});
+            changes.push_back({K::changed, what, name, {}, content, it->second, {}, {}, {}, {}});
     }
     for (const auto& [name, content] : after.files)
         if (!before.files.count(name))
-            changes.push_back({Change::Kind::added, content ? "file" : "folder", name, {}, content.value_or("")});
-    std::map<std::string, sim::RegValue> regBefore, regAfter;
-    for (const auto& [key, values] : before.registry)
-        for (const auto& [name, value] : values) regBefore["HKLM\\" + key + " : " + name] = value;
-    for (const auto& [key, values] : after.registry)
-        for (const auto& [name, value] : values) regAfter["HKLM\\" + key + " : " + name] = value;
+            changes.push_back({K::added, content ? W::file : W::folder, name, {}, {}, content, {}, {}, {}, {}});
+
     // Keys too: one can be created or deleted with no value in it.
     for (const auto& [key, values] : before.registry)
         if (!key.empty() && !after.registry.count(key))
-            changes.push_back({Change::Kind::removed, "registry", "HKLM\\" + key + " (key)", {}, {}});
+            changes.push_back({K::removed, W::registryKey, "HKLM\\" + key, {}, {}, {}, {}, {}, {}, {}});
     for (const auto& [key, values] : after.registry)
         if (!key.empty() && !before.registry.count(key))
-            changes.push_back({Change::Kind::added, "registry", "HKLM\\" + key + " (key)", {}, {}});
-    diffMaps(regBefore, regAfter, "registry", describe, changes);
+            changes.push_back({K::added, W::registryKey, "HKLM\\" + key, {}, {}, {}, {}, {}, {}, {}});
+    static const std::map<std::string, sim::RegValue> kNone;
+    const auto valuesOf = [](const sim::Registry::Flat& flat, const std::string& key) -> const auto& {
+        auto it = flat.find(key);
+        return it == flat.end() ? kNone : it->second;
+    };
+    std::set<std::string> keys;
+    for (const auto& [key, values] : before.registry) keys.insert(key);
+    for (const auto& [key, values] : after.registry) keys.insert(key);
+    for (const auto& key : keys) {
+        const auto& was = valuesOf(before.registry, key);
+        const auto& now = valuesOf(after.registry, key);
+        for (const auto& [name, value] : was) {
+            auto it = now.find(name);
+            if (it == now.end())
+                changes.push_back({K::removed, W::registryValue, "HKLM\\" + key, name, {}, {}, value, {}, {}, {}});
+            else if (!(it->second == value))
+                changes.push_back({K::changed, W::registryValue, "HKLM\\" + key, name, {}, {}, value, it->second, {}, {}});
+        }
+        for (const auto& [name, value] : now)
+            if (!was.count(name))
+                changes.push_back({K::added, W::registryValue, "HKLM\\" + key, name, {}, {}, {}, value, {}, {}});
+    }
+
     if (before.controlRows != after.controlRows) {
         for (const auto& row : before.controlRows)
             if (std::find(after.controlRows.begin(), after.controlRows.end(), row) == after.controlRows.end())
-                changes.push_back({Change::Kind::removed, "control", row.fields[1], describeRow(row), {}});
+                changes.push_back({K::removed, W::control, row.fields[1], {}, {}, {}, {}, {}, row, {}});
         for (const auto& row : after.controlRows)
             if (std::find(before.controlRows.begin(), before.controlRows.end(), row) == before.controlRows.end())
-                changes.push_back({Change::Kind::added, "control", row.fields[1], {}, describeRow(row)});
+                changes.push_back({K::added, W::control, row.fields[1], {}, {}, {}, {}, {}, {}, row});
     }
     return changes;
 }
@@ -256,21 +280,73 @@ ActionReport SimulatedRun::run(const std::string& action)
     return report;
 }
 
-void SimulatedRun::save(const fs::path& folder) const
+void SimulatedRun::save(const fs::path& folder, const std::vector<std::string>& steps) const
 {
     fs::create_directories(folder);
-    std::ofstream(folder / "machine.reg", std::ios::binary) << machine_->registry().exportText();
-    std::ofstream props(folder / "properties.txt", std::ios::binary);
-    for (const auto& [name, value] : machine_->properties()) props << name << "=" << value << "\n";
+    const fs::path staging = folder / randomName(".ca-sim-save-");
+    struct Cleanup {
+        fs::path path;
+        ~Cleanup()
+        {
+            std::error_code ec;
+            fs::remove_all(path, ec);
+        }
+    } cleanup{staging};
+    fs::create_directory(staging);
+
+    writeFile(staging / "machine.reg", machine_->registry().exportText());
+    std::string properties;
+    for (const auto& [name, value] : machine_->properties()) properties += name + "=" + value + "\n";
+    writeFile(staging / "properties.txt", properties);
     // The destination dialog's rows, one "Control<TAB>Type<TAB>Property<TAB>Help" line each.
-    std::ofstream controls(folder / "controls.txt", std::ios::binary);
+    std::string controls;
     for (const auto& row : machine_->controlRows())
         if (row.fields[0] == "RunTimeDestinationFolder")
-            controls << row.fields[1] << "\t" << row.fields[2] << "\t" << row.fields[8] << "\t" << row.fields[11] << "\n";
-    const fs::path target = folder / "drive_c";
+            controls += row.fields[1] + "\t" + row.fields[2] + "\t" + row.fields[8] + "\t" + row.fields[11] + "\n";
+    writeFile(staging / "controls.txt", controls);
+
+    std::string text =
+        "# Saved by ca-sim: the machine (machine.reg, drive_c/) as the run left it, and\n"
+        "# what the run started with and ran. properties.txt holds the session's\n"
+        "# properties at its end.\n";
+    for (const auto& p : scenario_.properties) text += "property " + p.name + "=" + utf8FromAnsi(p.value) + "\n";
+    for (const auto& e : scenario_.environment) text += "env " + e.name + "=" + utf8FromAnsi(e.value) + "\n";
+    for (const auto& f : scenario_.features)
+        text += "feature " + f.name + "=" + std::to_string(f.action) + " installed=" + std::to_string(f.installed) + "\n";
+    for (const auto& c : scenario_.components)
+        text += "component " + c.name + "=" + std::to_string(c.action) + " installed=" + std::to_string(c.installed) + "\n";
+    for (const auto& step : steps) text += step + "\n";
+    writeFile(staging / "scenario.txt", text);
+
+    fs::copy(root_ / "drive_c", staging / "drive_c", fs::copy_options::recursive);
+    addKeepFiles(staging / "drive_c");
+
+    for (const char* name : {"machine.reg", "properties.txt", "controls.txt", "scenario.txt", "drive_c"}) {
+        fs::remove_all(folder / name);
+        fs::rename(staging / name, folder / name);
+    }
+}
+
+void prepareOutputFolder(const fs::path& folder, bool force, const char* option)
+{
+    const std::string where = folder.string();
     std::error_code ec;
-    fs::remove_all(target, ec);
-    fs::copy(root_ / "drive_c", target, fs::copy_options::recursive);
+    const auto status = fs::symlink_status(folder, ec);
+    if (fs::exists(status)) {
+        if (!fs::is_directory(fs::status(folder, ec))) throw ScenarioError(where, 0, std::string(option) + ": not a folder");
+        if (!force && !fs::is_empty(folder, ec))
+            throw ScenarioError(where, 0, std::string(option) + ": the folder is not empty (--force writes into it)");
+    }
+    fs::create_directories(folder, ec);
+    if (ec) throw ScenarioError(where, 0, std::string(option) + ": cannot create the folder: " + ec.message());
+    const fs::path probe = folder / randomName(".ca-sim-write-test-");
+    bool writable = false;
+    {
+        std::ofstream out(probe, std::ios::binary);
+        writable = static_cast<bool>(out << "x") && (out.close(), static_cast<bool>(out));
+    }
+    fs::remove(probe, ec);
+    if (!writable) throw ScenarioError(where, 0, std::string(option) + ": the folder cannot be written");
 }
 
 }  // namespace casim

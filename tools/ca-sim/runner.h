@@ -2,6 +2,7 @@
 // what each one changed.
 #pragma once
 
+#include "conditions.h"
 #include "scenario.h"
 #include "package.h"
 #include "sequences.h"
@@ -26,20 +27,27 @@ struct MachineState {
     std::vector<sim::ControlRow> controlRows;
 };
 
+// One difference between two machine states. Text is the machine's
+// (Windows-1252) bytes.
 struct Change {
     enum class Kind { added, changed, removed } kind;
-    std::string what;  // "property", "file", "folder", "registry", "control"
-    std::string name;
-    std::string before;
-    std::string after;
+    enum class What { property, file, folder, registryKey, registryValue, control } what;
+    std::string name;       // property, Windows path, "HKLM\\KEY" or the Control row's control name
+    std::string valueName;  // a registry value's name ("" the default value)
+    std::optional<std::string> before, after;          // property values, file contents
+    std::optional<sim::RegValue> valueBefore, valueAfter;
+    std::optional<sim::ControlRow> rowBefore, rowAfter;
 };
 
 struct ActionReport {
-    std::string session;    // "install", "remove", or "run" for named actions
-    std::string action;
-    std::string condition;  // the sequence's condition, if any
-    bool skipped = false;   // the condition did not hold
-    unsigned result = 0;
+    std::string session;     // "install", "remove", "ui+install", or "run" for named actions
+    std::string action;      // the exported action, or "set"
+    std::string property;    // for "set": the property and its value as the sequence writes it
+    std::string value;
+    std::string condition;   // the sequence's condition, if any (Windows-1252)
+    std::vector<ConditionReference> conditionValues;  // what the condition read
+    bool skipped = false;    // the condition did not hold
+    unsigned result = 0;     // the action's return value
     std::vector<Change> changes;
     std::vector<sim::MessageBoxCall> messageBoxes;
     std::vector<std::string> openedTargets;
@@ -49,7 +57,7 @@ struct ActionReport {
 
 // True when `name` is an exported action of the library.
 bool isKnownAction(const std::string& name);
-std::string knownActionList();
+std::vector<std::string> knownActions();
 
 class SimulatedRun {
 public:
@@ -66,10 +74,17 @@ public:
     // Runs a sequence in a new session; actions whose condition fails are reported as skipped.
     std::vector<ActionReport> runSequence(const std::string& name, const std::vector<SequencedAction>& actions);
     MachineState state() const;
-    // Writes the machine as a scenario folder: machine.reg, drive_c/, and the
-    // session's properties.txt and controls.txt (the destination dialog's rows).
-    void save(const std::filesystem::path& folder) const;
+    // What a condition reads in the current session.
+    ConditionInputs conditionInputs() const;
     sim::Machine& machine() { return *machine_; }
+
+    // Writes the machine as a scenario folder that runs as it is: machine.reg,
+    // drive_c/ (a ".keep" file in each empty folder), scenario.txt with
+    // `steps` (lines such as "sequence install") and the scenario's starting
+    // properties, environment and states, and the session's properties.txt
+    // and controls.txt (the destination dialog's rows). Everything is written
+    // beside the folder's old content first, so a failure leaves it as it was.
+    void save(const std::filesystem::path& folder, const std::vector<std::string>& steps) const;
 
 private:
     Scenario scenario_;
@@ -79,5 +94,10 @@ private:
 };
 
 std::vector<Change> diff(const MachineState& before, const MachineState& after);
+
+// The folder --save or --keep may write to: missing, or empty, or (with
+// `force`) anything that is not a file. Creates it and checks that it can be
+// written; throws ScenarioError (before anything runs) when not.
+void prepareOutputFolder(const std::filesystem::path& folder, bool force, const char* option);
 
 }  // namespace casim

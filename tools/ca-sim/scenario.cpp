@@ -1,6 +1,9 @@
 #include "scenario.h"
 
+#include "text.h"
+
 #include <cctype>
+#include <charconv>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -24,22 +27,53 @@ bool isPropertyName(const std::string& name)
     return !std::isdigit(static_cast<unsigned char>(name[0]));
 }
 
-NameValue splitAssignment(const std::string& rest, const std::string& file, int line, const char* what)
+Setting splitAssignment(const std::string& rest, const std::string& file, int line, const char* what)
 {
     const auto eq = rest.find('=');
     if (eq == std::string::npos) throw ScenarioError(file, line, std::string("expected ") + what + " NAME=VALUE");
-    NameValue nv{trim(rest.substr(0, eq)), rest.substr(eq + 1)};
-    if (!isPropertyName(nv.first)) throw ScenarioError(file, line, "invalid name \"" + nv.first + "\"");
-    return nv;
+    Setting s{trim(rest.substr(0, eq)), rest.substr(eq + 1), line};
+    if (!isPropertyName(s.name)) throw ScenarioError(file, line, "invalid name \"" + s.name + "\"");
+    const auto ansi = ansiFromUtf8(s.value);
+    if (!ansi) throw ScenarioError(file, line, "the value is not UTF-8 text that Windows-1252 can hold");
+    s.value = *ansi;
+    return s;
+}
+
+std::optional<int> integer(const std::string& text)
+{
+    int n = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+    if (ec != std::errc() || end != text.data() + text.size() || text.empty()) return std::nullopt;
+    return n;
+}
+
+// "NAME=ACTION [installed=STATE]"
+InstallState installState(const std::string& rest, const std::string& file, int line, const char* what)
+{
+    const std::string form = std::string(what) + " NAME=ACTION [installed=STATE], states as integers";
+    const Setting s = splitAssignment(rest, file, line, what);
+    std::istringstream words(s.value);
+    std::string action, installed;
+    words >> action >> installed;
+    InstallState state{s.name, 0, 2, line};
+    const auto a = integer(action);
+    if (!a || words >> action) throw ScenarioError(file, line, "expected " + form);
+    state.action = *a;
+    if (!installed.empty()) {
+        const auto i = installed.rfind("installed=", 0) == 0 ? integer(installed.substr(10)) : std::nullopt;
+        if (!i) throw ScenarioError(file, line, "expected " + form);
+        state.installed = *i;
+    }
+    return state;
 }
 
 // The blank-separated names of a "run" or "sequence" line; at least one.
-void appendNames(const std::string& rest, std::vector<std::string>& names, const std::string& file, int line,
+void appendNames(const std::string& rest, std::vector<Named>& names, const std::string& file, int line,
                  const char* whenNone)
 {
     std::istringstream words(rest);
     const std::size_t before = names.size();
-    for (std::string name; words >> name;) names.push_back(name);
+    for (std::string name; words >> name;) names.push_back({name, line});
     if (names.size() == before) throw ScenarioError(file, line, whenNone);
 }
 
@@ -66,6 +100,7 @@ void forEachLine(const std::string& text, const std::function<void(const std::st
 Scenario parseScenarioText(const std::string& text, const std::string& fileName)
 {
     Scenario scenario;
+    scenario.file = fileName;
     std::istringstream in(text);
     std::string raw;
     int lineNo = 0;
@@ -88,13 +123,18 @@ Scenario parseScenarioText(const std::string& text, const std::string& fileName)
             scenario.environment.push_back(splitAssignment(value, fileName, lineNo, "env"));
         } else if (keyword == "expect") {
             scenario.expectations.push_back(splitAssignment(value, fileName, lineNo, "expect"));
+        } else if (keyword == "feature") {
+            scenario.features.push_back(installState(value, fileName, lineNo, "feature"));
+        } else if (keyword == "component") {
+            scenario.components.push_back(installState(value, fileName, lineNo, "component"));
         } else if (keyword == "run") {
             appendNames(rest, scenario.actions, fileName, lineNo, "\"run\" needs at least one action name");
         } else if (keyword == "sequence") {
             appendNames(rest, scenario.sequences, fileName, lineNo, "\"sequence\" needs at least one sequence name");
         } else {
             throw ScenarioError(fileName, lineNo,
-                                "unknown keyword \"" + keyword + "\" (expected property, env, run, sequence or expect)");
+                                "unknown keyword \"" + keyword +
+                                    "\" (expected property, env, feature, component, run, sequence or expect)");
         }
     }
     if (!scenario.actions.empty() && !scenario.sequences.empty())
@@ -118,6 +158,7 @@ Scenario loadScenario(const std::filesystem::path& folder)
         scenario = parseScenarioText(text, file.string());
     }
     scenario.folder = folder;
+    if (scenario.file.empty()) scenario.file = file.string();
     const fs::path reg = folder / "machine.reg";
     if (!fs::exists(reg, ec)) throw ScenarioError(reg.string(), 0, "missing (every scenario has a machine.reg)");
     return scenario;

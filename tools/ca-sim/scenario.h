@@ -2,14 +2,14 @@
 // both ca-sim and the end-to-end harness read.
 //   machine.reg    the registry (regedit text)
 //   drive_c/       files and folders of drive C:
-//   scenario.txt   starting properties, environment, actions, expectations
+//   scenario.txt   starting properties, environment, feature and component
+//                  states, actions or sequences, expectations
 #pragma once
 
 #include <filesystem>
 #include <functional>
 #include <stdexcept>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace casim {
@@ -22,15 +22,41 @@ struct ScenarioError : std::runtime_error {
     std::string reason;
 };
 
-using NameValue = std::pair<std::string, std::string>;
+// "NAME=VALUE" of a line. scenario.txt is UTF-8; values hold what the
+// machine receives (Windows-1252), as msiexec's command line reaches an ANSI
+// custom action.
+struct Setting {
+    std::string name;
+    std::string value;
+    int line = 0;
+};
+
+// An action or sequence name of a "run" or "sequence" line.
+struct Named {
+    std::string name;
+    int line = 0;
+};
+
+// "feature NAME=ACTION [installed=STATE]", "component ...": the states that
+// &NAME and !NAME (features), $NAME and ?NAME (components) read. The
+// installed state defaults to 2 (absent): a first installation.
+struct InstallState {
+    std::string name;
+    int action = -1;
+    int installed = 2;
+    int line = 0;
+};
 
 struct Scenario {
     std::filesystem::path folder;
-    std::vector<NameValue> properties;    // "property NAME=VALUE"
-    std::vector<NameValue> environment;   // "env NAME=VALUE"
-    std::vector<std::string> actions;     // "run ACTION ..."
-    std::vector<std::string> sequences;   // "sequence NAME ...": each in a new installer session
-    std::vector<NameValue> expectations;  // "expect NAME=VALUE" ("" = not set)
+    std::string file;                      // scenario.txt as errors name it ("" when there is none)
+    std::vector<Setting> properties;       // "property NAME=VALUE"
+    std::vector<Setting> environment;      // "env NAME=VALUE"
+    std::vector<InstallState> features;    // "feature NAME=ACTION [installed=STATE]"
+    std::vector<InstallState> components;  // "component NAME=ACTION [installed=STATE]"
+    std::vector<Named> actions;            // "run ACTION ..."
+    std::vector<Named> sequences;          // "sequence NAME ...": each in a new installer session
+    std::vector<Setting> expectations;     // "expect NAME=VALUE" ("" = not set)
 };
 
 // Calls visit(line, number) for each line of `text`, numbered from 1, without its line end.

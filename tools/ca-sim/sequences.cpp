@@ -3,6 +3,7 @@
 #include "conditions.h"
 #include "runner.h"
 #include "scenario.h"
+#include "text.h"
 
 #include <fstream>
 #include <iterator>
@@ -18,14 +19,16 @@ Sequences parseSequences(const std::string& text, const std::string& fileName)
         std::string sequence, action;
         if (!(words >> sequence) || sequence[0] == '#') return;
         if (!(words >> action)) throw ScenarioError(fileName, lineNo, "expected SEQUENCE ACTION [CONDITION]");
-        SequencedAction step{action, {}, {}, {}};
+        SequencedAction step{action, {}, {}, {}, lineNo};
         if (action == "set") {
             std::string assignment;
             const auto eq = (words >> assignment) ? assignment.find('=') : std::string::npos;
             if (eq == std::string::npos || eq == 0)
                 throw ScenarioError(fileName, lineNo, "expected SEQUENCE set NAME=VALUE [CONDITION]");
             step.property = assignment.substr(0, eq);
-            step.value = assignment.substr(eq + 1);
+            const auto value = ansiFromUtf8(assignment.substr(eq + 1));
+            if (!value) throw ScenarioError(fileName, lineNo, "the value is not UTF-8 text that Windows-1252 can hold");
+            step.value = *value;
         } else if (!isKnownAction(action)) {
             throw ScenarioError(fileName, lineNo, "unknown action \"" + action + "\"");
         }
@@ -34,13 +37,12 @@ Sequences parseSequences(const std::string& text, const std::string& fileName)
         const auto first = condition.find_first_not_of(" \t");
         condition = first == std::string::npos ? std::string() : condition.substr(first);
         while (!condition.empty() && (condition.back() == ' ' || condition.back() == '\t')) condition.pop_back();
-        try {
-            const Lookup none = [](const std::string&) { return std::optional<std::string>(); };
-            evaluateCondition(condition, none, none);
-        } catch (const ConditionError& e) {
-            throw ScenarioError(fileName, lineNo, e.what());
-        }
-        step.condition = condition;
+        const auto ansi = ansiFromUtf8(condition);
+        if (!ansi) throw ScenarioError(fileName, lineNo, "the condition is not UTF-8 text that Windows-1252 can hold");
+        const Evaluation check = evaluate(*ansi, {});
+        if (check.verdict == Verdict::error)
+            throw ScenarioError(fileName, lineNo, "condition \"" + condition + "\": " + check.error);
+        step.condition = *ansi;
         sequences[sequence].push_back(step);
     });
     return sequences;
@@ -71,13 +73,23 @@ std::string formatText(const std::string& text, const std::function<std::string(
     return out;
 }
 
+bool isUiSequence(const std::string& name)
+{
+    return name == "ui" || name.rfind("ui-", 0) == 0;
+}
+
 std::map<std::string, std::string> sequenceProperties(const std::string& sequence)
 {
+    // msiexec /qn is UI level 2; with its dialog, the whole session is at 5.
+    bool ui = false, removal = false;
     std::stringstream parts(sequence);
-    std::string part;
-    while (std::getline(parts, part, '+'))
-        if (part == "remove") return {{"REMOVE", "ALL"}, {"Installed", "1"}};
-    return {};
+    for (std::string part; std::getline(parts, part, '+');) {
+        ui = ui || isUiSequence(part);
+        removal = removal || part == "remove";
+    }
+    std::map<std::string, std::string> properties{{"UILevel", ui ? "5" : "2"}};
+    if (removal) properties.insert({{"REMOVE", "ALL"}, {"Installed", "1"}});
+    return properties;
 }
 
 }  // namespace casim

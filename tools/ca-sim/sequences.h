@@ -14,9 +14,10 @@ namespace casim {
 // action does it.
 struct SequencedAction {
     std::string action;
-    std::string condition;  // empty: always
+    std::string condition;  // empty: always; Windows-1252, as the package's tables hold it
     std::string property;   // for "set"
     std::string value;      // for "set", before formatting
+    int line = 0;           // in sequences.txt
 };
 
 using Sequences = std::map<std::string, std::vector<SequencedAction>>;
@@ -30,7 +31,10 @@ Sequences loadSequences(const std::filesystem::path& file);
 std::string formatText(const std::string& text, const std::function<std::string(const std::string&)>& property,
                        const std::function<std::string(const std::string&)>& environment);
 
-// The properties msiexec sets for a sequence: REMOVE=ALL and Installed for removal.
+// ui, ui-browse, ui-next and ui-help: what msiexec runs with its dialog.
+bool isUiSequence(const std::string& name);
+// The properties msiexec sets for a session of "NAME[+NAME...]": UILevel (5
+// with a UI sequence, else 2), REMOVE=ALL and Installed for removal.
 std::map<std::string, std::string> sequenceProperties(const std::string& sequence);
 
 }  // namespace casim

@@ -6,6 +6,11 @@
 // values it dumps ("[...]" in a value is expanded there), and the environment
 // variables named in E2EENVNAMES to C:\e2e-env.txt as a custom action sees
 // them, because Wine sets some of them itself. Name lists are ';'-separated.
+//
+// e2eEvaluateConditions evaluates each line of C:\e2e-conditions.txt with
+// MsiEvaluateCondition and writes one result a line (0 false, 1 true, 2 none,
+// 3 error) to C:\e2e-conditions-out.txt: the real engine's verdicts, which
+// ca-sim's evaluator must match.
 #include <windows.h>
 #include <msi.h>
 #include <msiquery.h>
@@ -100,5 +105,30 @@ extern "C" UINT WINAPI e2eDumpControls(MSIHANDLE session)
     if (view != 0) MsiCloseHandle(view);
     if (database != 0) MsiCloseHandle(database);
     std::fclose(out);
+    return ERROR_SUCCESS;
+}
+
+extern "C" UINT WINAPI e2eEvaluateConditions(MSIHANDLE session)
+{
+    FILE* in = std::fopen("C:\\e2e-conditions.txt", "rb");
+    if (in == nullptr) return ERROR_SUCCESS;
+    FILE* out = std::fopen("C:\\e2e-conditions-out.txt", "wb");
+    if (out == nullptr) {
+        std::fclose(in);
+        return ERROR_SUCCESS;
+    }
+    std::string line;
+    for (int c = std::fgetc(in);; c = std::fgetc(in)) {
+        if (c != EOF && c != '\n') {
+            if (c != '\r') line += static_cast<char>(c);
+            continue;
+        }
+        if (c == EOF && line.empty()) break;
+        std::fprintf(out, "%d\n", static_cast<int>(MsiEvaluateConditionA(session, line.c_str())));
+        line.clear();
+        if (c == EOF) break;
+    }
+    std::fclose(out);
+    std::fclose(in);
     return ERROR_SUCCESS;
 }

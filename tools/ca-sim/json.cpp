@@ -1,0 +1,213 @@
+// The JSON report. Format 1 is described by report.schema.json beside this
+// file; a change that breaks a reader of format 1 takes a new number.
+#include "report.h"
+#include "text.h"
+
+#include <nlohmann/json.hpp>
+
+namespace casim {
+namespace {
+
+using Json = nlohmann::ordered_json;
+
+Json text(const std::optional<std::string>& ansi)
+{
+    return ansi ? Json(utf8FromAnsi(*ansi)) : Json(nullptr);
+}
+
+const char* kindName(Change::Kind k)
+{
+    return k == Change::Kind::added ? "added" : k == Change::Kind::removed ? "removed" : "changed";
+}
+
+const char* typeName(std::uint32_t type)
+{
+    static const char* names[] = {"REG_NONE",  "REG_SZ",   "REG_EXPAND_SZ",       "REG_BINARY",
+                                  "REG_DWORD", "REG_DWORD_BIG_ENDIAN", "REG_LINK", "REG_MULTI_SZ"};
+    if (type < std::size(names)) return names[type];
+    return type == 11 ? "REG_QWORD" : "REG_UNKNOWN";
+}
+
+// Strings up to their first zero, a DWORD as a number, a multi-string as a
+// list, anything else (or anything malformed) as hex bytes.
+Json registryValue(const std::optional<sim::RegValue>& value)
+{
+    if (!value) return nullptr;
+    const auto& d = value->data;
+    Json data;
+    const bool terminated = !d.empty() && d.back() == 0;
+    if ((value->type == 1 || value->type == 2) && terminated) {
+        const std::string s(d.begin(), d.end() - 1);
+        data = utf8FromAnsi(s.substr(0, s.find('\0')));
+    } else if (value->type == 4 && d.size() == 4) {
+        data = static_cast<std::uint32_t>(d[0] | d[1] << 8 | d[2] << 16 | static_cast<std::uint32_t>(d[3]) << 24);
+    } else if (value->type == 7 && terminated) {
+        data = Json::array();
+        std::string s(d.begin(), d.end() - 1);
+        if (!s.empty() && s.back() == '\0') s.pop_back();
+        for (std::size_t start = 0; !s.empty() && start <= s.size();) {
+            const auto nul = std::min(s.find('\0', start), s.size());
+            data.push_back(utf8FromAnsi(s.substr(start, nul - start)));
+            start = nul + 1;
+        }
+    } else {
+        std::string hex;
+        for (std::size_t i = 0; i < d.size(); ++i) {
+            static const char* digits = "0123456789abcdef";
+            if (i) hex += ',';
+            hex += digits[d[i] >> 4];
+            hex += digits[d[i] & 15];
+        }
+        data = hex;
+    }
+    Json out;
+    out["type"] = typeName(value->type);
+    out["typeNumber"] = value->type;
+    out["data"] = std::move(data);
+    out["size"] = d.size();
+    return out;
+}
+
+Json controlRow(const std::optional<sim::ControlRow>& row)
+{
+    if (!row) return nullptr;
+    static const char* columns[] = {"Dialog_", "Control", "Type",     "X",    "Y",            "Width",
+                                    "Height",  "Attributes", "Property", "Text", "Control_Next", "Help"};
+    Json fields;
+    for (std::size_t i = 0; i < row->fields.size(); ++i) fields[columns[i]] = utf8FromAnsi(row->fields[i]);
+    return Json{{"temporary", row->temporary}, {"fields", std::move(fields)}};
+}
+
+Json changes(const std::vector<Change>& list)
+{
+    using W = Change::What;
+    Json properties = Json::array(), files = Json::array(), registry = Json::array(), controls = Json::array();
+    for (const auto& c : list) {
+        switch (c.what) {
+        case W::property:
+            properties.push_back({{"change", kindName(c.kind)}, {"name", c.name}, {"before", text(c.before)},
+                                  {"after", text(c.after)}});
+            break;
+        case W::file:
+        case W::folder: {
+            Json f{{"change", kindName(c.kind)}, {"path", utf8FromAnsi(c.name)},
+                   {"type", c.what == W::file ? "file" : "folder"}};
+            // A folder has no size and no diff: null, as for a file whose diff is not shown.
+            const bool file = c.what == W::file;
+            f["sizeBefore"] = file && c.before ? Json(c.before->size()) : Json(nullptr);
+            f["sizeAfter"] = file && c.after ? Json(c.after->size()) : Json(nullptr);
+            const bool textual =
+                file && c.kind == Change::Kind::changed && looksLikeText(*c.before) && looksLikeText(*c.after);
+            f["diff"] = textual ? Json(utf8FromAnsi(unifiedDiff(*c.before, *c.after, c.name))) : Json(nullptr);
+            files.push_back(std::move(f));
+            break;
+        }
+        case W::registryKey:
+        case W::registryValue:
+            registry.push_back({{"change", kindName(c.kind)},
+                                {"key", utf8FromAnsi(c.name)},
+                                {"name", c.what == W::registryKey ? Json(nullptr) : Json(utf8FromAnsi(c.valueName))},
+                                {"before", registryValue(c.valueBefore)},
+                                {"after", registryValue(c.valueAfter)}});
+            break;
+        case W::control:
+            controls.push_back({{"change", kindName(c.kind)}, {"control", utf8FromAnsi(c.name)},
+                                {"before", controlRow(c.rowBefore)}, {"after", controlRow(c.rowAfter)}});
+            break;
+        }
+    }
+    return Json{{"properties", std::move(properties)},
+                {"files", std::move(files)},
+                {"registry", std::move(registry)},
+                {"controls", std::move(controls)}};
+}
+
+Json step(const ActionReport& r)
+{
+    Json s;
+    s["session"] = r.session;
+    s["kind"] = r.action == "set" ? "set" : "action";
+    if (r.action == "set")
+        s["set"] = {{"name", r.property}, {"value", utf8FromAnsi(r.value)}};
+    else
+        s["action"] = r.action;
+    s["condition"] = r.condition.empty() ? Json(nullptr) : Json(utf8FromAnsi(r.condition));
+    Json values = Json::object();
+    for (const auto& ref : r.conditionValues) values[utf8FromAnsi(ref.symbol)] = text(ref.value);
+    s["conditionValues"] = std::move(values);
+    s["skipped"] = r.skipped;
+    s["result"] = r.skipped || r.action == "set" ? Json(nullptr) : Json(r.result);
+    s["changes"] = changes(r.changes);
+    Json boxes = Json::array();
+    for (const auto& box : r.messageBoxes)
+        boxes.push_back({{"caption", utf8FromAnsi(box.caption)}, {"text", utf8FromAnsi(box.text)}, {"style", box.style}});
+    s["messageBoxes"] = std::move(boxes);
+    Json log = Json::array();
+    for (const auto& line : r.logMessages) log.push_back(utf8FromAnsi(line));
+    s["log"] = std::move(log);
+    Json opened = Json::array();
+    for (const auto& target : r.openedTargets) opened.push_back(utf8FromAnsi(target));
+    s["opened"] = std::move(opened);
+    s["handlesLeftOpen"] = r.leakedHandles;
+    return s;
+}
+
+Json summary(const Summary& summary)
+{
+    Json folders = Json::array();
+    for (const auto& f : summary.folders) {
+        Json entry{{"folder", utf8FromAnsi(f.folder)}, {"kind", f.staging ? "staging" : "host"}};
+        if (f.staging) {
+            Json left = Json::array();
+            for (const auto& name : f.stagedLeft) left.push_back(utf8FromAnsi(name));
+            entry["afterInstallation"] = {{"stagedFiles", f.stagedFiles},
+                                          {"deleted", f.stagedFiles - static_cast<int>(f.stagedLeft.size())},
+                                          {"left", std::move(left)}};
+            entry["afterRemoval"] = {{"changedByRemoval", f.touchedByRemoval}};
+        } else {
+            entry["afterInstallation"] = {
+                {"filesAdded", f.added},
+                {"filesDeleted", f.deleted},
+                {"changed", f.changed},
+                {"orvellaEntries", f.orvellaEntries ? Json(*f.orvellaEntries) : Json(nullptr)},
+                {"otherLinesKept", f.otherLinesKept ? Json(*f.otherLinesKept) : Json(nullptr)}};
+            Json differences = Json::array();
+            for (const auto& d : f.differences) differences.push_back(utf8FromAnsi(d));
+            entry["afterRemoval"] = {{"asBefore", f.asBefore}, {"differences", std::move(differences)}};
+        }
+        folders.push_back(std::move(entry));
+    }
+    return folders;
+}
+
+}  // namespace
+
+void printJson(std::ostream& out, const Outcome& outcome)
+{
+    Json report;
+    report["format"] = 1;
+    report["command"] = outcome.command;
+    report["scenario"] = outcome.scenario.empty() ? Json(nullptr) : Json(outcome.scenario);
+    Json steps = Json::array();
+    for (const auto& r : outcome.steps) steps.push_back(step(r));
+    report["steps"] = std::move(steps);
+    Json properties = Json::object();
+    for (const auto& [name, value] : outcome.properties) properties[utf8FromAnsi(name)] = utf8FromAnsi(value);
+    report["properties"] = std::move(properties);
+    Json expectations = Json::array();
+    for (const auto& e : outcome.expectations)
+        expectations.push_back({{"file", e.file},
+                                {"line", e.line},
+                                {"name", e.name},
+                                {"expected", utf8FromAnsi(e.expected)},
+                                {"actual", utf8FromAnsi(e.actual)},
+                                {"passed", e.passed()}});
+    report["expectations"] = std::move(expectations);
+    report["summary"] = outcome.summary ? summary(*outcome.summary) : Json(nullptr);
+    report["status"] = outcome.status;
+    // Text from ca-sim's own files (a scenario path, a condition) is UTF-8 already;
+    // should it not be, a replacement character beats invalid output.
+    out << report.dump(1, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
+}
+
+}  // namespace casim
