@@ -295,7 +295,8 @@ TEST_F(CaSimTest, MessagesNameTheFileLineAndValues)
     // A skipped step names the values that made its condition false.
     write("scenario.txt", "property PROEM1=0\nsequence install\n");
     const Result r = runCaSim("run " + dir());
-    EXPECT_NE(r.out.find("copyProeDllToMoreInstall  skipped: PROEM1=\"1\" does not hold (PROEM1=\"0\")"),
+    EXPECT_NE(r.out.find("copyProeDllToMoreInstall  skipped: PROEM1=\"1\" AND PROTK_WRITE<>\"NO\" does not hold "
+                         "(PROEM1=\"0\", PROTK_WRITE=\"NO\")"),
               std::string::npos)
         << r.out;
     EXPECT_NE(r.out.find("skipped: ISCMDINSTALL=\"1\" AND PROTK_WRITE<>\"NO\" does not hold (ISCMDINSTALL unset, "
