@@ -139,11 +139,15 @@ TEST_F(RegistrationTest, RemovalTakesOutEveryEntryAndKeepsEverythingElse)
     removeAuxAppEntry(caSession(), "C:\\gone");
     EXPECT_FALSE(exists("gone\\text\\protk.dat"));
     setProtk(kRelativeEntry);
-    removeAuxAppEntry(caSession(), "C:\\PTC\\wf4", false);
+    removeAuxAppEntry(caSession(), "C:\\PTC\\wf4", FileOwner::unknown);
     EXPECT_EQ(protk(), "");
     setProtk(kRelativeEntry);
-    removeAuxAppEntry(caSession(), "C:\\PTC\\wf4", true);
+    removeAuxAppEntry(caSession(), "C:\\PTC\\wf4", FileOwner::addIn);
     EXPECT_FALSE(exists("PTC\\wf4\\text\\protk.dat"));
+    // A file the host had before stays, even where the host is gone.
+    writeFile("gone\\text\\protk.dat", "\r\n" + kRelativeEntry);
+    removeAuxAppEntry(caSession(), "C:\\gone", FileOwner::host);
+    EXPECT_EQ(readFile("gone\\text\\protk.dat"), "\r\n");
 }
 
 TEST_F(RegistrationTest, TheTemporaryFileIsNeverWrittenThrough)

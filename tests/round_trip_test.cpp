@@ -9,13 +9,15 @@
 // CA_ROUNDTRIP_SEED and CA_ROUNDTRIP_MACHINES choose the machines; a failure
 // is shrunk to a small machine and saved as a scenario that ca-sim replays.
 #include "package.h"
-#include "runner.h"
+#include "conditions.h"
+#include "sequences.h"
 #include "scenario.h"
 #include "sim_fixture.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <unistd.h>
 
 namespace {
 namespace fs = std::filesystem;
@@ -239,17 +241,17 @@ std::string describe(const std::optional<std::string>& file)
 }
 
 // What changed in the host folders that the exceptions do not explain; "" when nothing.
-std::string unexplained(const casim::MachineState& before, const casim::MachineState& after)
+std::string unexplained(const std::map<std::string, std::optional<std::string>>& before,
+                        const std::map<std::string, std::optional<std::string>>& after)
 {
     std::set<std::string> names;
-    for (const auto* state : {&before, &after})
-        for (const auto& [name, content] : state->files)
-            if (name.rfind("C:\\PTC\\", 0) == 0) names.insert(name);
+    for (const auto* files : {&before, &after})
+        for (const auto& [name, content] : *files) names.insert(name);
     for (const std::string& name : names) {
-        const auto b = before.files.find(name);
-        const auto a = after.files.find(name);
-        const bool had = b != before.files.end();
-        const bool has = a != after.files.end();
+        const auto b = before.find(name);
+        const auto a = after.find(name);
+        const bool had = b != before.end();
+        const bool has = a != after.end();
         if (had && has && b->second == a->second) continue;
         const bool protk = name.size() > 9 && name.substr(name.size() - 9) == "protk.dat";
         if (protk && had && b->second && b->second->empty() && !has) continue;
@@ -262,6 +264,65 @@ std::string unexplained(const casim::MachineState& before, const casim::MachineS
                (has ? describe(a->second) : "none");
     }
     return {};
+}
+
+using Files = std::map<std::string, std::optional<std::string>>;  // folders hold nullopt
+
+// Every file and folder below the hosts' folder.
+Files hostFiles(const fs::path& driveC)
+{
+    Files files;
+    const fs::path ptc = driveC / "PTC";
+    for (const auto& item : fs::recursive_directory_iterator(ptc)) {
+        std::string name = "C:\\PTC\\" + fs::relative(item.path(), ptc).string();
+        std::replace(name.begin(), name.end(), '/', '\\');
+        if (item.is_directory()) {
+            files[name] = std::nullopt;
+        } else {
+            std::ifstream in(item.path(), std::ios::binary);
+            files[name] = std::string(std::istreambuf_iterator<char>(in), {});
+        }
+    }
+    return files;
+}
+
+std::vector<std::pair<std::string, std::string>> startingProperties(const Machine& m)
+{
+    if (!m.commandLineFolder) return {};
+    return {{"ISCMDINSTALL", "1"}, {"PROEM1", "0"}, {"PROEWF5", "1"},
+            {"PROEWF5DIR", "C:\\" + m.commandLineFolder->folder + "\\"}};
+}
+
+// One sequence as msiexec runs it silently: a new session, each step when its condition holds.
+void runSequence(sim::Machine& machine, const casim::Package& package, const std::string& name,
+                 const std::vector<std::pair<std::string, std::string>>& starting)
+{
+    auto& properties = machine.properties();
+    properties.clear();
+    for (const auto& [property, value] : starting) properties[property] = value;
+    for (const auto& [property, value] : casim::sequenceProperties(name)) properties[property] = value;
+    machine.controlRows() = package.controlRows;
+    const auto property = [&properties](const std::string& n) -> std::optional<std::string> {
+        const auto it = properties.find(n);
+        return it == properties.end() ? std::nullopt : std::optional<std::string>(it->second);
+    };
+    const auto environment = [&machine](const std::string& n) { return machine.env(n); };
+    const casim::ConditionInputs inputs{property, environment, [](char, const std::string&) { return std::optional<int>(); }};
+    for (const casim::SequencedAction& step : package.sequences.at(name)) {
+        if (!casim::evaluateCondition(step.condition, inputs)) continue;
+        if (step.action != "set") {
+            for (const auto& entry : ca::kExportedActions)
+                if (step.action == entry.name) entry.entry(machine.session());
+            continue;
+        }
+        const std::string value = casim::formatText(
+            step.value, [&](const std::string& n) { return property(n).value_or(""); },
+            [&](const std::string& n) { return environment(n).value_or(""); });
+        if (value.empty())
+            properties.erase(step.property);
+        else
+            properties[step.property] = value;
+    }
 }
 
 class RoundTrip {
@@ -280,13 +341,19 @@ public:
     std::string check(const Machine& m)
     {
         writeScenario(m, dir_);
-        casim::SimulatedRun run(casim::loadScenario(dir_), package_);
-        const casim::MachineState before = run.state();
-        run.runSequence("install", package_.sequences.at("install"));
-        run.runSequence("remove", package_.sequences.at("remove"));
-        const casim::MachineState after = run.state();
-        if (run.machine().openHandles() != 0) return "a handle was left open";
-        return unexplained(before, after);
+        const fs::path driveC = dir_ / "drive_c";
+        const Files before = hostFiles(driveC);
+        {
+            sim::Machine machine(driveC);
+            machine.registry().importFile(dir_ / "machine.reg");
+            machine.setEnv("ALLUSERSPROFILE", "C:\\ProgramData");
+            runSequence(machine, package_, "install", startingProperties(m));
+            // Count the machines that the installation reached, or the test would prove nothing.
+            installed_ += fs::exists(driveC / "ProgramData" / "OvConnector.dll") ? 0 : 1;
+            runSequence(machine, package_, "remove", {});
+            if (machine.openHandles() != 0) return "a handle was left open";
+        }
+        return unexplained(before, hostFiles(driveC));
     }
     // The smallest machine found, one step at a time, that still fails.
     Machine shrink(Machine m)
@@ -319,6 +386,10 @@ private:
         }
         return out;
     }
+public:
+    int installed_ = 0;
+
+private:
     casim::Package package_;
     fs::path dir_;
 };
@@ -347,5 +418,6 @@ TEST(RoundTrip, InstallThenRemoveLeavesEveryHostAsItWas)
         writeScenario(small, saved);
         FAIL() << "seed " << seed << ", machine " << n << ": " << why << "\n  replay: ca-sim run " << saved.string();
     }
-    std::printf("[ round trip ] %u random machines, seed %u\n", machines, seed);
+    std::printf("[ round trip ] %u random machines (%d installed), seed %u\n", machines, roundTrip.installed_, seed);
+    EXPECT_GT(roundTrip.installed_, static_cast<int>(machines / 2)) << "too few machines were installed to";
 }

@@ -173,7 +173,12 @@ protected:
         std::optional<ca::HostSurvey> before;
         ca::readHostSurvey(folder, before);
         ca::removeDeployedFiles(s, folder, before ? &*before : nullptr,
-                                [&s](std::string_view base, bool ours) { ca::removeAuxAppEntry(s, base, ours); });
+                                [&s](std::string_view base, std::optional<bool> hostHad) {
+                                    ca::removeAuxAppEntry(s, base,
+                                                          !hostHad    ? ca::FileOwner::unknown
+                                                          : *hostHad ? ca::FileOwner::host
+                                                                     : ca::FileOwner::addIn);
+                                });
     }
 
     // An exported action by name; it must leave no handle open.

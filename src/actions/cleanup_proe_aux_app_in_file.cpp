@@ -17,6 +17,12 @@
 namespace ca {
 namespace {
 
+FileOwner ownerOf(std::optional<bool> hostHadFile)
+{
+    if (!hostHadFile) return FileOwner::unknown;
+    return *hostHadFile ? FileOwner::host : FileOwner::addIn;
+}
+
 // Every recorded listed installation is cleaned before any record goes, so
 // that a failure half-way leaves the rest findable by the next removal.
 void removeListedInstallations(const Session& session)
@@ -33,8 +39,8 @@ void removeListedInstallations(const Session& session)
             continue;
         }
         removeDeployedFiles(session, folder.view(), before ? &*before : nullptr,
-                            [&session](std::string_view base, bool fileWasOurs) {
-                                removeAuxAppEntry(session, base, fileWasOurs);
+                            [&session](std::string_view base, std::optional<bool> hostHadFile) {
+                                removeAuxAppEntry(session, base, ownerOf(hostHadFile));
                             });
     }
     for (const CustomSlotNames& slot : kCustomSlots)
@@ -54,8 +60,12 @@ public:
         for (char& c : key) c = lowerAscii(c);
         if (folder.empty() || !done_.insert(key).second) return;
         std::optional<HostSurvey> before;
-        const bool known = readHostSurvey(folder.view(), before);
-        removeAuxAppEntry(session_, folder.view(), known && before && !before->had(kRegistrationFile));
+        // A record that cannot be read tells nothing: the file is then the host's.
+        if (!readHostSurvey(folder.view(), before))
+            removeAuxAppEntry(session_, folder.view(), FileOwner::host);
+        else
+            removeAuxAppEntry(session_, folder.view(),
+                              ownerOf(before ? std::optional<bool>(before->had(kRegistrationFile)) : std::nullopt));
     }
 
 private:

@@ -54,11 +54,10 @@ bool isRegistrationFileWritable(std::string_view folder)
 {
     PathBuffer file;
     if (!HostFolder::stripped(folder).path(kRegistrationFile, file)) return false;
-    const bool existed = platform::getFileAttributes(file.c_str()) != platform::kInvalidFileAttributes;
-    if (!platform::TextStream::open(file.c_str(), "a+")) return false;
-    // A check changes nothing: a file that the open created goes again.
-    if (!existed) platform::deleteFile(file.c_str());
-    return true;
+    if (platform::getFileAttributes(file.c_str()) != platform::kInvalidFileAttributes)
+        return static_cast<bool>(platform::TextStream::open(file.c_str(), "a+"));
+    // A check changes nothing: a file that can be created is gone again as it is closed.
+    return static_cast<bool>(platform::File::open(file.c_str(), platform::FileOpen::probe));
 }
 
 }  // namespace ca

@@ -69,10 +69,11 @@ struct FileTraits {
 };
 
 // How a File is opened (CreateFileA): an existing file for reading; a file
-// for reading and appending, created when missing; or a new file that must
-// not exist yet (CREATE_NEW: a link or file standing at the name makes the
-// open fail, so nothing is ever written through it).
-enum class FileOpen { read, readAppend, createNew };
+// for reading and appending, created when missing; a new file that must not
+// exist yet (CREATE_NEW: a link or file standing at the name makes the open
+// fail, so nothing is ever written through it); or such a new file that the
+// system deletes as it is closed, to learn whether it can be created.
+enum class FileOpen { read, readAppend, createNew, probe };
 
 // A file read and written as bytes, without text-mode translation. Closed
 // when it goes out of scope.

@@ -214,7 +214,7 @@ void addCmdAuxAppEntry(const Session& /*session*/, std::string_view folder)
     appendEntry(folder, execFileLine.c_str(), textDirLine.c_str());
 }
 
-void removeAuxAppEntry(const Session& /*session*/, std::string_view folder, bool fileWasOurs)
+void removeAuxAppEntry(const Session& /*session*/, std::string_view folder, FileOwner owner)
 {
     const HostFolder host = HostFolder::stripped(folder);
     PathBuffer path;
@@ -230,8 +230,9 @@ void removeAuxAppEntry(const Session& /*session*/, std::string_view folder, bool
         if (!original.close()) return;
     }
     // A file that holds nothing of anyone else's goes when it was ours, or
-    // when the folder no longer holds a host.
-    if (scan.onlyLineEndsKept() && (fileWasOurs || !hasHostExecutable(folder))) {
+    // (without a record) when the folder no longer holds a host.
+    const bool ours = owner == FileOwner::addIn || (owner == FileOwner::unknown && !hasHostExecutable(folder));
+    if (scan.onlyLineEndsKept() && ours) {
         platform::deleteFile(path.c_str());
         return;
     }

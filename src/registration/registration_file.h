@@ -17,10 +17,16 @@ void addAuxAppEntry(const Session& session, std::string_view folder);
 // line would not fit its 260-byte buffer.
 void addCmdAuxAppEntry(const Session& session, std::string_view folder);
 
+// Whose the registration file is, as far as the add-in recorded it.
+enum class FileOwner {
+    unknown,  // no record: an installation by an earlier version
+    host,     // it was there before the add-in first wrote to it
+    addIn,    // the add-in created it (or found it empty)
+};
+
 // Takes every entry of ours out of the file, each with the empty line before
-// it. A file left with nothing but line ends is deleted when the folder no
-// longer holds a host, or when `fileWasOurs` (it did not exist, or was empty,
-// before the add-in first wrote to it).
-void removeAuxAppEntry(const Session& session, std::string_view folder, bool fileWasOurs = false);
+// it. A file left with nothing but line ends is deleted when it was the
+// add-in's, or, without a record, when the folder no longer holds a host.
+void removeAuxAppEntry(const Session& session, std::string_view folder, FileOwner owner = FileOwner::unknown);
 
 }  // namespace ca

@@ -89,7 +89,7 @@ void removeDeployedFiles(const Session& session, std::string_view folder, const 
     if (!host) return;
     if (before != nullptr) {
         removeWhatWasAdded(host, *before);
-        unregister(host.base().view(), !before->had(kRegistrationFile));
+        unregister(host.base().view(), before->had(kRegistrationFile));
         return;
     }
     // Every file under its installed name, whatever release the folder holds:
@@ -99,7 +99,7 @@ void removeDeployedFiles(const Session& session, std::string_view folder, const 
     for (const ManifestEntry& entry : addInManifest())
         if (entry.item == Item::folder) removeEmptyFolder(host, entry.installed);
     removeResources(session, host, false);
-    unregister(host.base().view(), false);
+    unregister(host.base().view(), std::nullopt);
     removeResources(session, host, true);
 }
 

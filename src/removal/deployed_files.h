@@ -6,13 +6,15 @@
 #include "model/host_survey.h"
 
 #include <functional>
+#include <optional>
 #include <string_view>
 
 namespace ca {
 
-// Called to take the add-in's entry out of the folder's protk.dat; the file
-// was the add-in's own when the host had none (or an empty one) before.
-using Unregister = std::function<void(std::string_view folder, bool fileWasOurs)>;
+// Called to take the add-in's entry out of the folder's protk.dat. With a
+// record, `hostHadFile` tells whether the host had one before; without,
+// nothing is known.
+using Unregister = std::function<void(std::string_view folder, std::optional<bool> hostHadFile)>;
 
 // Takes the add-in out of one host folder that deployment reached. With what
 // the folder held before (`before`): every file and folder of the manifest

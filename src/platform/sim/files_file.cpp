@@ -22,6 +22,7 @@ constexpr std::size_t kBlock = 64 * 1024;
 
 struct SimFile {
     int fd = -1;
+    std::string deleteOnClose;  // the host path, for a probe
     std::uint64_t machine = 0;
     std::string pending;  // written, not yet on the host
 
@@ -60,6 +61,7 @@ bool fileClose(std::uintptr_t native) noexcept
     bool kept = !faultFor(f, Op::fileClose);
     if (kept) kept = f->flush();
     kept = ::close(f->fd) == 0 && kept;
+    if (!f->deleteOnClose.empty()) ::unlink(f->deleteOnClose.c_str());
     countFile(f->machine, -1);
     delete f;
     return kept;
@@ -75,12 +77,13 @@ File File::open(const char* path, FileOpen how)
     if (!p || fs::is_directory(fs::status(*p, ec)) || !fs::is_directory(fs::status(p->parent_path(), ec))) return {};
     int flags = O_RDONLY;
     if (how == FileOpen::readAppend) flags = O_RDWR | O_CREAT | O_APPEND;
-    if (how == FileOpen::createNew) flags = O_WRONLY | O_CREAT | O_EXCL;  // a link at the name fails too
+    if (how == FileOpen::createNew || how == FileOpen::probe) flags = O_WRONLY | O_CREAT | O_EXCL;  // a link fails too
     const int fd = ::open(p->c_str(), flags | O_CLOEXEC, 0644);
     if (fd < 0) return {};
     auto* f = new SimFile;
     f->fd = fd;
     f->machine = m.internal().serial;
+    if (how == FileOpen::probe) f->deleteOnClose = p->string();
     m.internal().files += 1;
     File file;
     file.file_.reset(reinterpret_cast<std::uintptr_t>(f));

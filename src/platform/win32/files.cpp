@@ -162,12 +162,13 @@ File File::open(const char* path, FileOpen how)
     if (how == FileOpen::readAppend) {
         access = GENERIC_READ | GENERIC_WRITE;
         disposition = OPEN_ALWAYS;
-    } else if (how == FileOpen::createNew) {
+    } else if (how == FileOpen::createNew || how == FileOpen::probe) {
         access = GENERIC_WRITE;
         disposition = CREATE_NEW;
     }
+    const DWORD flags = FILE_ATTRIBUTE_NORMAL | (how == FileOpen::probe ? FILE_FLAG_DELETE_ON_CLOSE : 0);
     // Others may read the host's file meanwhile, as the host does at its start.
-    const HANDLE h = CreateFileA(path, access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const HANDLE h = CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, disposition, flags, nullptr);
     File file;
     if (h != INVALID_HANDLE_VALUE) file.file_.reset(reinterpret_cast<std::uintptr_t>(h));
     return file;
