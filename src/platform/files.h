@@ -19,6 +19,10 @@ inline constexpr int kErrnoAccess = 13;   // EACCES
 inline constexpr int kErrnoExists = 17;   // EEXIST
 
 std::uint32_t getFileAttributes(const char* path);                     // GetFileAttributesA
+// Something at `path` leads elsewhere: a symbolic link or another reparse
+// point. Some systems (Wine) delete or move what a link points to when
+// asked to delete or move the link, so a link is best left alone.
+bool isLink(const char* path);
 bool copyFile(const char* from, const char* to, bool failIfExists);   // CopyFileA
 bool deleteFile(const char* path);                                    // DeleteFileA
 bool removeDirectory(const char* path);                               // RemoveDirectoryA: empty folders only

@@ -15,7 +15,7 @@ namespace ca {
 namespace {
 
 // protk.tmp is never longer than protk.dat, so every entry that can be added
-// can be removed again.
+// can be removed again; protk.tm1 to protk.tm9 serve when a link stands there.
 constexpr std::string_view kTemporaryFile = "text\\protk.tmp";
 constexpr std::size_t kWriteBlock = 64 * 1024;
 
@@ -81,17 +81,31 @@ std::string entryText(const char* execFileLine, const char* textDirLine, const c
     return entry;
 }
 
-// Writes a new protk.dat through protk.tmp: whatever stands at that name is
-// deleted first (a link itself, never what it points to), the file is
-// created exclusively, written whole by `produce`, closed, and renamed over
-// the original in the same folder. Any failure leaves the original as it was.
+// A new file beside protk.dat, created exclusively: a file left at the name
+// by an earlier run is deleted first, a link is never touched (some systems
+// delete what it points to) and the next name is taken instead.
+platform::File createTemporary(const HostFolder& host, PathBuffer& temporary)
+{
+    for (const char last : std::string_view("p123456789")) {
+        std::string name(kTemporaryFile);
+        name.back() = last;
+        if (!host.path(name, temporary) || platform::isLink(temporary.c_str())) continue;
+        platform::deleteFile(temporary.c_str());
+        platform::File out = platform::File::open(temporary.c_str(), platform::FileOpen::createNew);
+        if (out) return out;
+    }
+    return {};
+}
+
+// Writes a new protk.dat through a temporary file, written whole by
+// `produce`, closed, and renamed over the original in the same folder. Any
+// failure leaves the original as it was.
 bool rewrite(const HostFolder& host, const std::function<bool(platform::File& original, BlockWriter& out)>& produce)
 {
     PathBuffer path;
     PathBuffer temporary;
-    if (!host.path(kRegistrationFile, path) || !host.path(kTemporaryFile, temporary)) return false;
-    platform::deleteFile(temporary.c_str());
-    platform::File out = platform::File::open(temporary.c_str(), platform::FileOpen::createNew);
+    if (!host.path(kRegistrationFile, path)) return false;
+    platform::File out = createTemporary(host, temporary);
     if (!out) return false;
     bool complete = false;
     {

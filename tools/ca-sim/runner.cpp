@@ -78,7 +78,7 @@ SimulatedRun::SimulatedRun(const Scenario& scenario, const Package& package) : s
     try {
         const fs::path driveC = scenario.folder / "drive_c";
         if (fs::exists(driveC)) {
-            fs::copy(driveC, root_ / "drive_c", fs::copy_options::recursive);
+            fs::copy(driveC, root_ / "drive_c", fs::copy_options::recursive | fs::copy_options::copy_symlinks);
             // A ".keep" file only keeps an empty folder in git; the machine has the folder without it.
             std::vector<fs::path> keeps;
             for (const auto& entry : fs::recursive_directory_iterator(root_ / "drive_c"))
@@ -318,7 +318,7 @@ void SimulatedRun::save(const fs::path& folder, const std::vector<std::string>& 
     for (const auto& step : steps) text += step + "\n";
     writeFile(staging / "scenario.txt", text);
 
-    fs::copy(root_ / "drive_c", staging / "drive_c", fs::copy_options::recursive);
+    fs::copy(root_ / "drive_c", staging / "drive_c", fs::copy_options::recursive | fs::copy_options::copy_symlinks);
     addKeepFiles(staging / "drive_c");
 
     for (const char* name : {"machine.reg", "properties.txt", "controls.txt", "scenario.txt", "drive_c"}) {

@@ -41,6 +41,14 @@ std::uint32_t getFileAttributes(const char* path)
     return fs::is_directory(st) ? kFileAttributeDirectory : kFileAttributeArchive;
 }
 
+bool isLink(const char* path)
+{
+    Machine& m = Machine::current();
+    const auto p = host(m, path);
+    std::error_code ec;
+    return p && fs::is_symlink(fs::symlink_status(*p, ec));
+}
+
 bool copyFile(const char* from, const char* to, bool failIfExists)
 {
     Machine& m = Machine::current();

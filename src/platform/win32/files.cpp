@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <direct.h>
 
 namespace platform {
@@ -13,6 +14,28 @@ namespace platform {
 std::uint32_t getFileAttributes(const char* path)
 {
     return GetFileAttributesA(path);
+}
+
+bool isLink(const char* path)
+{
+    const HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info{};
+    bool link = GetFileInformationByHandle(h, &info) != FALSE &&
+                (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    // Where reparse points are not reported, the handle leads to the target:
+    // its final path is not the one asked for.
+    char final[MAX_PATH + 8] = {};
+    char full[MAX_PATH + 8] = {};
+    const DWORD n = GetFinalPathNameByHandleA(h, final, sizeof final, 0);
+    const DWORD m = GetFullPathNameA(path, sizeof full, full, nullptr);
+    CloseHandle(h);
+    if (!link && n > 0 && n < sizeof final && m > 0 && m < sizeof full) {
+        const char* finalPath = std::strncmp(final, "\\\\?\\", 4) == 0 ? final + 4 : final;
+        link = _stricmp(finalPath, full) != 0;
+    }
+    return link;
 }
 
 bool copyFile(const char* from, const char* to, bool failIfExists)
