@@ -171,7 +171,7 @@ protected:
     {
         const ca::Session s = caSession();
         std::optional<ca::HostSurvey> before;
-        ca::readHostSurvey(folder, before);
+        ca::readHostSurvey(s, folder, before);
         ca::removeDeployedFiles(s, folder, before ? &*before : nullptr,
                                 [&s](std::string_view base, bool ours) { ca::removeAuxAppEntry(s, base, ours); });
     }

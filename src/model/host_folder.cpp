@@ -1,6 +1,8 @@
 #include "model/host_folder.h"
 
+#include "core/log.h"
 #include "core/paths.h"
+#include "platform/errors.h"
 #include "platform/files.h"
 
 namespace ca {
@@ -50,11 +52,16 @@ bool hasHostExecutable(std::string_view folder)
            platform::getFileAttributes(executable.c_str()) != platform::kInvalidFileAttributes;
 }
 
-bool isRegistrationFileWritable(std::string_view folder)
+bool isRegistrationFileWritable(const Session& session, std::string_view folder)
 {
     PathBuffer file;
-    return HostFolder::stripped(folder).path(kRegistrationFile, file) &&
-           static_cast<bool>(platform::TextStream::open(file.c_str(), "a+"));
+    if (!HostFolder::stripped(folder).path(kRegistrationFile, file)) {
+        session.log(concat("the protk.dat path of ", shown(folder), " does not fit 259 characters"));
+        return false;
+    }
+    if (platform::TextStream::open(file.c_str(), "a+")) return true;
+    logFailed(session, platform::lastError(), "open ", escaped(file.view()), " for appending");
+    return false;
 }
 
 }  // namespace ca

@@ -1,6 +1,7 @@
 // The host surveys: per host folder, a REG_MULTI_SZ value under the product
 // key listing the add-in's places that the folder held before the add-in
 // first wrote into it.
+#include "core/log.h"
 #include "core/paths.h"
 #include "core/text.h"
 #include "model/host_folder.h"
@@ -64,20 +65,24 @@ enum class Lookup { found, absent, failed };
 
 // The survey of `folder`; `absent` only when the registry says that there is
 // none, so that a read that fails never makes a later survey overwrite it.
-Lookup lookUp(std::string_view folder, HostSurvey& survey)
+Lookup lookUp(const Session& session, std::string_view folder, HostSurvey& survey)
 {
     platform::RegKey key;
     const platform::Status opened = platform::regOpenKey(nullptr, kProductKey, platform::kKeyQueryValue, key);
-    if (opened != platform::kSuccess) return opened == platform::kFileNotFound ? Lookup::absent : Lookup::failed;
+    if (opened == platform::kFileNotFound) return Lookup::absent;
+    if (opened != platform::kSuccess)
+        return logFailed(session, opened, "open registry key ", registryKeyName(kProductKey)), Lookup::failed;
     const std::string name = surveyValueName(folder);
+    const std::string what = concat("read ", escaped(name), " of ", registryKeyName(kProductKey));
     std::uint32_t type = 0;
     std::uint32_t size = 0;
-    const platform::Status queried = platform::regQueryValue(key, name.c_str(), &type, nullptr, &size);
+    platform::Status queried = platform::regQueryValue(key, name.c_str(), &type, nullptr, &size);
     if (queried == platform::kFileNotFound) return Lookup::absent;
-    if (queried != platform::kSuccess || type != platform::kRegMultiSz) return Lookup::failed;
+    if (queried == platform::kSuccess && type != platform::kRegMultiSz)
+        return session.log(concat(what, ": not a REG_MULTI_SZ value")), Lookup::failed;
     std::vector<char> data(size + 2, '\0');
-    if (platform::regQueryValue(key, name.c_str(), &type, data.data(), &size) != platform::kSuccess)
-        return Lookup::failed;
+    if (queried == platform::kSuccess) queried = platform::regQueryValue(key, name.c_str(), &type, data.data(), &size);
+    if (queried != platform::kSuccess) return logFailed(session, queried, what), Lookup::failed;
     for (std::size_t at = 0; at < size && data[at] != '\0';) {
         const std::string place(data.data() + at);
         survey.add(place);
@@ -88,26 +93,33 @@ Lookup lookUp(std::string_view folder, HostSurvey& survey)
 
 }  // namespace
 
-void recordHostSurvey(const Session& /*session*/, std::string_view folder)
+void recordHostSurvey(const Session& session, std::string_view folder)
 {
     const HostFolder host = HostFolder::stripped(folder);
     HostSurvey earlier;
-    if (!host || lookUp(folder, earlier) != Lookup::absent) return;
+    if (!host || lookUp(session, folder, earlier) != Lookup::absent) return;
     const HostSurvey survey = surveyHost(host);
     std::string data;
     for (const std::string& place : survey.places()) data += place + '\0';
     data += '\0';
     platform::RegKey key;
-    if (platform::regCreateKey(kProductKey, platform::kKeyWrite, key) != platform::kSuccess) return;
-    platform::regSetValue(key, surveyValueName(folder).c_str(), platform::kRegMultiSz, data.data(),
-                          static_cast<std::uint32_t>(data.size()));
+    const std::string name = surveyValueName(folder);
+    platform::Status status = platform::regCreateKey(kProductKey, platform::kKeyWrite, key);
+    if (status != platform::kSuccess)
+        return logFailed(session, status, "create registry key ", registryKeyName(kProductKey));
+    status = platform::regSetValue(key, name.c_str(), platform::kRegMultiSz, data.data(),
+                                   static_cast<std::uint32_t>(data.size()));
+    if (status != platform::kSuccess)
+        return logFailed(session, status, "write ", escaped(name), " under ", registryKeyName(kProductKey));
+    session.log(concat("record ", shown(name), " written: ", escaped(folder), " held ",
+                       std::to_string(survey.places().size()), " of the add-in's places before"));
 }
 
-bool readHostSurvey(std::string_view folder, std::optional<HostSurvey>& before)
+bool readHostSurvey(const Session& session, std::string_view folder, std::optional<HostSurvey>& before)
 {
     before.reset();
     HostSurvey survey;
-    const Lookup found = folder.empty() ? Lookup::absent : lookUp(folder, survey);
+    const Lookup found = folder.empty() ? Lookup::absent : lookUp(session, folder, survey);
     if (found == Lookup::found) before = std::move(survey);
     return found != Lookup::failed;
 }
