@@ -86,11 +86,7 @@ bool stagingFolder(const Session& session, PathBuffer& folder)
     folder.clear();
     std::string value;
     if (!platform::getEnvironmentVariable("ALLUSERSPROFILE", value)) {
-        const platform::Status code = platform::lastError();
-        if (code == platform::kEnvironmentNotFound)
-            session.log("the environment variable ALLUSERSPROFILE is not set: no staging area");
-        else
-            logFailed(session, code, "read the environment variable ALLUSERSPROFILE");
+        logFailed(session, platform::lastError(), "read the environment variable ALLUSERSPROFILE for the staging area");
         return false;
     }
     if (!value.empty() && folder.appendAll(std::string_view(value), "\\")) return true;

@@ -200,6 +200,7 @@ void ReleaseIdentifier::readInstallLog(std::string_view folder, std::string& rel
         if (keyedValue(line, "DATECODE", value)) datecode = value;
         if (keyedValue(line, "SHIPCODE", value)) shipcode = value;
     }
+    if (log.hadError()) logFailed(session_, platform::lastError(), "read ", escaped(logPath.view()));
 }
 
 std::string browsedInstallationLabel(Family family, const std::string& release, const std::string& shipcode,

@@ -6,6 +6,7 @@
 #include "core/text.h"
 #include "model/host_folder.h"
 #include "model/release_table.h"
+#include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/registry.h"
 #include "records/product_records.h"
@@ -41,7 +42,7 @@ void surveyFolderFiles(const HostFolder& host, const std::string& folder, HostSu
         if (!entry.isDirectory) survey.add(folder + entry.name);
 }
 
-HostSurvey surveyHost(const HostFolder& host)
+HostSurvey surveyHost(const Session& session, const HostFolder& host)
 {
     HostSurvey survey;
     for (const std::string& place : placesInHost()) {
@@ -51,9 +52,14 @@ HostSurvey surveyHost(const HostFolder& host)
             PathBuffer path;
             std::size_t got = 0;
             char byte = 0;
-            platform::File file = host.path(place, path) ? platform::File::open(path.c_str(), platform::FileOpen::read)
-                                                         : platform::File();
-            if (!file || !file.read(&byte, 1, got) || got == 0) continue;
+            if (!host.path(place, path)) continue;
+            platform::File file = platform::File::open(path.c_str(), platform::FileOpen::read);
+            if (!file) {
+                logFailed(session, platform::lastError(), "open ", escaped(path.view()));
+                continue;
+            }
+            if (!file.read(&byte, 1, got)) logFailed(session, platform::lastError(), "read ", escaped(path.view()));
+            if (got == 0) continue;
         }
         survey.add(place);
         if (place.back() == '\\') surveyFolderFiles(host, place, survey);
@@ -98,7 +104,7 @@ void recordHostSurvey(const Session& session, std::string_view folder)
     const HostFolder host = HostFolder::stripped(folder);
     HostSurvey earlier;
     if (!host || lookUp(session, folder, earlier) != Lookup::absent) return;
-    const HostSurvey survey = surveyHost(host);
+    const HostSurvey survey = surveyHost(session, host);
     std::string data;
     for (const std::string& place : survey.places()) data += place + '\0';
     data += '\0';

@@ -16,7 +16,8 @@ void deleteListedFiles(FileWork& work, std::string_view folder)
 {
     platform::DirEntry entry;
     platform::Listing listing = platform::Listing::first("*.*", entry);
-    if (!listing) logFailed(work.session(), platform::lastError(), "list the files of ", escaped(folder));
+    const std::string pattern = concat(escaped(folder), "\\*.*");
+    if (!listing) logFailed(work.session(), platform::lastError(), "list ", pattern);
     for (bool more = static_cast<bool>(listing); more;) {
         PathBuffer file;
         if (!entry.isDirectory && file.appendAll(folder, "\\", std::string_view(entry.name)))
@@ -24,7 +25,7 @@ void deleteListedFiles(FileWork& work, std::string_view folder)
         const platform::Status status = listing.next(entry);
         more = status == platform::kSuccess;
         if (!more && status != platform::kNoMoreFiles)
-            logFailed(work.session(), status, "list the files of ", escaped(folder));
+            logFailed(work.session(), status, "list ", pattern);
     }
 }
 

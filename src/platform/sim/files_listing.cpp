@@ -43,7 +43,10 @@ bool matches(std::string_view pattern, std::string_view name)
 Listing Listing::first(const char* pattern, DirEntry& entry)
 {
     Machine& m = Machine::current();
-    if (sim::injected(m, Op::listing, pattern != nullptr ? pattern : "", kAccessDenied)) return {};
+    // A pattern in the current folder is named as the folder's own path.
+    std::string subject = pattern != nullptr ? pattern : "";
+    if (subject.find_first_of("\\/:") == std::string::npos) subject = m.currentDirectory() + "\\" + subject;
+    if (sim::injected(m, Op::listing, subject, kAccessDenied)) return {};
     if (pattern == nullptr || *pattern == '\0') return sim::fail(kFileNotFound), Listing();
     const std::string_view text(pattern);
     std::size_t cut = text.size();
@@ -60,7 +63,7 @@ Listing Listing::first(const char* pattern, DirEntry& entry)
     if (!dir || !fs::is_directory(fs::status(*dir, ec))) return sim::fail(kPathNotFound), Listing();
 
     Machine::Internal::ListingState state;
-    state.folder = pattern;
+    state.folder = subject;
     for (const char* dots : {".", ".."})
         if (matches(name, dots)) state.entries.push_back({dots, true});
     std::vector<DirEntry> found;

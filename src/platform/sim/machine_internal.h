@@ -68,7 +68,7 @@ struct Machine::Internal {
     struct ListingState {
         std::vector<platform::DirEntry> entries;
         std::size_t next = 0;
-        std::string folder;  // the pattern as given, for the failures it reports
+        std::string folder;  // the pattern, in the current folder's path when it names none
     };
     std::map<std::uintptr_t, ListingState> listings;
 
