@@ -91,8 +91,10 @@ TEST_F(CoreTest, MessagesGoToTheLogUnlessTheInstallerShowsAUserInterface)
         runAction(session(), "test", tell);
     }
     EXPECT_TRUE(machine().messageBoxes().empty());
-    ASSERT_EQ(machine().logMessages().size(), 2u);
-    EXPECT_NE(machine().logMessages()[0].find("Something to say."), std::string::npos);
+    // Each run: the boundary's first line, then the message, under the action's name.
+    ASSERT_EQ(machine().logMessages().size(), 4u);
+    EXPECT_EQ(machine().logMessages()[0].rfind("test: Entering test in CustomActions.dll, version ", 0), 0u);
+    EXPECT_EQ(machine().logMessages()[1], "test: Caption: Something to say.");
 
     setProperty("UILevel", "5");
     runAction(session(), "test", tell);

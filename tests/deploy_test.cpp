@@ -201,18 +201,18 @@ TEST_F(DeployTest, RuntimeStagingAndResourceCopyReachTheReleaseFolders)
 
 TEST_F(DeployTest, ProductRecordsHoldExactly260BytesAndGo)
 {
-    EXPECT_FALSE(productRecordExists("WFCUSTOM_DIR_ONE"));
-    EXPECT_FALSE(deleteProductRecord("WFCUSTOM_DIR_ONE")) << "no key";
+    EXPECT_FALSE(productRecordExists(caSession(), "WFCUSTOM_DIR_ONE"));
+    EXPECT_FALSE(deleteProductRecord(caSession(), "WFCUSTOM_DIR_ONE")) << "no key";
     setProperty("CREO2DIR", std::string(259, 'C'));
     writeReleaseFolderRecords(caSession());
     writeReleaseFolderRecords(caSession());
     EXPECT_EQ(machine().registry().findKey(kProductKey)->values.size(), 7u);
     EXPECT_EQ(record("Install_CREO2_dir"), recordData(std::string(259, 'C')));
     EXPECT_EQ(machine().registry().value(kProductKey, "Install_WF1_dir")->type, 1u);
-    EXPECT_TRUE(productRecordExists("Install_WF1_dir"));
-    EXPECT_TRUE(deleteProductRecord("Install_WF1_dir"));
-    EXPECT_FALSE(productRecordExists("Install_WF1_dir"));
-    EXPECT_TRUE(deleteProductRecord("Install_WF1_dir")) << "already gone";
+    EXPECT_TRUE(productRecordExists(caSession(), "Install_WF1_dir"));
+    EXPECT_TRUE(deleteProductRecord(caSession(), "Install_WF1_dir"));
+    EXPECT_FALSE(productRecordExists(caSession(), "Install_WF1_dir"));
+    EXPECT_TRUE(deleteProductRecord(caSession(), "Install_WF1_dir")) << "already gone";
     machine().registry().setValue(kProductKey, "WFCUSTOM_DIR_TWO", {1, std::vector<std::uint8_t>(1025, 'x')});
-    EXPECT_FALSE(productRecordExists("WFCUSTOM_DIR_TWO")) << "too long to be read";
+    EXPECT_FALSE(productRecordExists(caSession(), "WFCUSTOM_DIR_TWO")) << "too long to be read";
 }

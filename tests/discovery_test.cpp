@@ -30,7 +30,8 @@ protected:
         platform::RegKey key;
         EXPECT_EQ(platform::regOpenKey(nullptr, releaseKey.c_str(), platform::kKeyRead, key), platform::kSuccess);
         const bool creo = releaseKey.find("Creo") != std::string::npos;
-        return ca::scanReleaseKey(key, creo ? ca::Family::creoParametric : ca::Family::proEngineer, folder, label, map);
+        return ca::scanReleaseKey(caSession(), key, creo ? ca::Family::creoParametric : ca::Family::proEngineer,
+                                  {"test", releaseKey}, folder, label, map);
     }
     const sim::ControlRow* rowFor(const std::string& dialog, const std::string& property)
     {

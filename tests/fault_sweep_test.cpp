@@ -97,6 +97,10 @@ public:
     struct Outcome {
         unsigned result = 0;
         bool threw = false;
+        std::vector<std::string> log;
+        bool injected = false;
+        std::string subject;  // the failed call's path, key, property or variable
+        platform::Status code = 0;
         std::map<std::string, int> handleKinds;
         std::array<int, static_cast<int>(sim::Op::count_)> calls{};
         Snapshot after;
@@ -121,6 +125,10 @@ public:
         } catch (...) {
             out.threw = true;
         }
+        out.log = m.logMessages();
+        out.injected = m.faults().injected();
+        out.subject = m.faults().injectedSubject();
+        out.code = m.faults().injectedCode();
         m.faults().clear();
         out.handleKinds = m.openHandlesByKind();
         for (int i = 0; i < static_cast<int>(sim::Op::count_); ++i) out.calls[i] = m.faults().calls(sim::Op(i));
@@ -217,6 +225,39 @@ private:
     std::vector<std::string> hostFiles_;
 };
 
+// What an action does: the machine and the session it leaves.
+bool sameOutcome(const FaultSweep::Outcome& a, const FaultSweep::Outcome& b)
+{
+    return a.result == b.result && a.after.files == b.after.files && a.after.registry == b.after.registry &&
+           a.after.controlRows == b.after.controlRows && a.after.properties == b.after.properties &&
+           a.after.openedTargets == b.after.openedTargets;
+}
+
+// Lower case, one backslash for a run of them: paths compare as Windows reads them.
+std::string folded(const std::string& text)
+{
+    std::string out;
+    for (const char c : text) {
+        if (c == '\\' && !out.empty() && out.back() == '\\') continue;
+        out += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return out;
+}
+
+// Some line names the failed call's subject and its error code. The active
+// database is the one call with neither: MsiGetActiveDatabase gives no code.
+bool failureLogged(const FaultSweep::Outcome& out)
+{
+    char code[32];
+    std::snprintf(code, sizeof code, out.code >= 0x80000000u ? "error 0x%08X " : "error %u ", out.code);
+    const std::string subject = folded(out.subject);
+    return std::any_of(out.log.begin(), out.log.end(), [&](const std::string& line) {
+        const std::string text = folded(line);
+        if (out.subject.empty() && text.find("no active database") != std::string::npos) return true;
+        return text.find(code) != std::string::npos && text.find(subject) != std::string::npos;
+    });
+}
+
 int sweepStride()
 {
     const char* s = std::getenv("CA_SWEEP_STRIDE");
@@ -230,7 +271,7 @@ TEST(FaultSweep, EveryActionSurvivesEveryFailingCall)
     FaultSweep sweep;
     const int stride = sweepStride();
     std::map<std::string, int> perAction;
-    int total = 0, reported = 0;
+    int total = 0, reported = 0, changing = 0;
     auto fail = [&reported](const std::string& what) {
         if (++reported <= 40) ADD_FAILURE() << what;
     };
@@ -255,6 +296,13 @@ TEST(FaultSweep, EveryActionSurvivesEveryFailingCall)
                 const std::string what = std::string(c.action) + " " + c.variant + ": " + sim::opName(op) + " call " +
                                          std::to_string(k) + " fails";
                 if (bad.threw) fail(what + ": an exception escaped");
+                // A failure that changes what the action does must say so, with its path and code.
+                if (bad.injected && !sameOutcome(good, bad)) {
+                    ++changing;
+                    if (!failureLogged(bad))
+                        fail(what + " (" + bad.subject + ", error " + std::to_string(bad.code) +
+                             "): changes what the action does, and no log line names it");
+                }
                 const int removals = bad.calls[static_cast<int>(sim::Op::deleteFile)] +
                                      bad.calls[static_cast<int>(sim::Op::removeDirectory)];
                 const unsigned expected = cleanup && removals > 0 ? 1u : 0u;
@@ -281,8 +329,9 @@ TEST(FaultSweep, EveryActionSurvivesEveryFailingCall)
             }
         }
     }
-    std::printf("[ fault sweep ] %d injected failures (every %d%s call of each kind)\n", total, stride,
-                stride == 1 ? "st" : "th");
+    std::printf("[ fault sweep ] %d injected failures (every %d%s call of each kind), %d of them changed what the "
+                "action did and were each found in the log with their path and error code\n",
+                total, stride, stride == 1 ? "st" : "th", changing);
     for (const auto& [action, n] : perAction) std::printf("[ fault sweep ]   %-28s %5d\n", action.c_str(), n);
     EXPECT_EQ(perAction.size(), std::size(ca::kExportedActions));
 }

@@ -171,7 +171,7 @@ protected:
     {
         const ca::Session s = caSession();
         std::optional<ca::HostSurvey> before;
-        ca::readHostSurvey(folder, before);
+        ca::readHostSurvey(s, folder, before);
         ca::removeDeployedFiles(s, folder, before ? &*before : nullptr,
                                 [&s](std::string_view base, std::optional<bool> hostHad) {
                                     ca::removeAuxAppEntry(s, base,

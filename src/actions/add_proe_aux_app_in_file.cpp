@@ -2,6 +2,7 @@
 // the registration file of every chosen release slot and of the browsed
 // slot. Listed installations are registered by the deployment instead.
 #include "core/boundary.h"
+#include "core/log.h"
 #include "model/chosen_releases.h"
 #include "records/product_records.h"
 #include "registration/registration_file.h"
@@ -11,6 +12,7 @@ namespace {
 
 unsigned addProEAuxAppInFile(const Session& session)
 {
+    logProperties(session, {kBrowsedSlot, kBrowsedFolderProperty});
     forEachChosenRelease(session, kRecordOrder, [&session](const ReleaseSlot&, const PathBuffer& folder) {
         recordHostSurvey(session, folder.view());
         addAuxAppEntry(session, folder.view());

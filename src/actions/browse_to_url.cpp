@@ -1,6 +1,7 @@
 // BrowseToURL: opens the address that the package put into the property of
 // the same name.
 #include "core/boundary.h"
+#include "core/log.h"
 #include "platform/shell.h"
 
 namespace ca {
@@ -10,6 +11,7 @@ unsigned browseToUrl(const Session& session)
 {
     FixedString<1040> url;
     if (session.read("BrowseToURL", url) != platform::kSuccess) return 0;
+    session.log(concat("opening ", shown(url.view())));
     platform::shellOpen(url.c_str());
     return 0;
 }

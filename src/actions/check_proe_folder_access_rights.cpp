@@ -2,6 +2,7 @@
 // registration file cannot be opened for appending. A "NO" that an earlier
 // check left stays.
 #include "core/boundary.h"
+#include "core/log.h"
 #include "model/listed_installations.h"
 #include "selection/checks.h"
 
@@ -10,7 +11,14 @@ namespace {
 
 unsigned checkProEFolderAccessRights(const Session& session)
 {
-    if (anyUnwritableListedFolder(ListedInstallations::read(session))) session.set("PROTK_WRITE", "NO");
+    const ListedInstallations listed = ListedInstallations::read(session);
+    if (const ListedSlot* slot = firstUnwritableListedFolder(session, listed)) {
+        session.log(concat("PROTK_WRITE set to NO: the protk.dat of ", escaped(slot->folder.view()), " (",
+                           slot->names->checkProperty, ") cannot be written"));
+        session.set("PROTK_WRITE", "NO");
+        return 0;
+    }
+    session.log("every chosen listed installation's protk.dat can be written");
     return 0;
 }
 

@@ -2,6 +2,7 @@
 // slot, whose registration file cannot be opened for appending, before
 // registration would find out silently.
 #include "core/boundary.h"
+#include "core/log.h"
 #include "model/host_folder.h"
 #include "model/release_table.h"
 #include "selection/checks.h"
@@ -11,6 +12,7 @@ namespace {
 
 void reportUnwritable(const Session& session, const PathBuffer& folder)
 {
+    session.log(concat("PROTK_WRITE set to NO, TEMPPROEDIR to ", shown(folder.view()), ": its protk.dat cannot be written"));
     session.set("PROTK_WRITE", "NO");
     session.set("TEMPPROEDIR", folder.view());
 }
@@ -25,7 +27,11 @@ unsigned checkProTKAccess(const Session& session)
     // The browsed slot's folder is tested whether or not its box is ticked.
     PathBuffer browsed;
     session.read(kBrowsedFolderProperty, browsed);
-    if (!browsed.empty() && !isRegistrationFileWritable(browsed.view())) reportUnwritable(session, browsed);
+    if (!browsed.empty() && !isRegistrationFileWritable(session, browsed.view())) {
+        reportUnwritable(session, browsed);
+        return 0;
+    }
+    session.log("every chosen release folder's protk.dat, and the browsed folder's, can be written");
     return 0;
 }
 

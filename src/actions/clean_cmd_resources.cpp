@@ -1,6 +1,7 @@
 // cleanCmdResources: on removal, takes the add-in's resources out of
 // text\usascii\resource of every recorded release folder.
 #include "core/boundary.h"
+#include "core/log.h"
 #include "model/release_table.h"
 #include "records/product_records.h"
 #include "removal/deployed_files.h"
@@ -14,9 +15,11 @@ unsigned cleanCmdResources(const Session& session)
         PathBuffer folder;
         // A slot never detected is recorded empty; it names no folder.
         std::optional<HostSurvey> before;
-        if (!readProductRecord(releaseSlot(slot).productRecordValue, folder) || folder.empty()) continue;
-        if (readHostSurvey(folder.view(), before))
+        if (!readProductRecord(session, releaseSlot(slot).productRecordValue, folder) || folder.empty()) continue;
+        if (readHostSurvey(session, folder.view(), before))
             removeMessageResources(session, folder.view(), before ? &*before : nullptr);
+        else
+            session.log(concat(escaped(folder.view()), " left as it is: what it held before cannot be read"));
     }
     return 0;
 }

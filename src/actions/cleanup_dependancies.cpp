@@ -2,6 +2,7 @@
 // the runtime staging put into the recorded Wildfire 5.0 folder. 1 once that
 // removal ran.
 #include "core/boundary.h"
+#include "core/log.h"
 #include "model/host_folder.h"
 #include "model/release_table.h"
 #include "records/product_records.h"
@@ -13,11 +14,23 @@ namespace {
 unsigned cleanupDependancies(const Session& session)
 {
     PathBuffer wildfire5;
-    if (!readProductRecord(releaseSlot(Slot::proeWf5).productRecordValue, wildfire5)) return 0;
+    const char* record = releaseSlot(Slot::proeWf5).productRecordValue;
+    if (!readProductRecord(session, record, wildfire5)) {
+        session.log(concat("no record ", record, ": no private runtime to remove"));
+        return 0;
+    }
     // The runtime went only into a folder without the host executable.
-    if (wildfire5.empty() || hasHostExecutable(wildfire5.view())) return 0;
+    if (wildfire5.empty() || hasHostExecutable(wildfire5.view())) {
+        session.log(concat("record ", record, "=", shown(wildfire5.view()),
+                           wildfire5.empty() ? ": no folder" : ": it holds the host executable",
+                           ", so no private runtime went there"));
+        return 0;
+    }
     std::optional<HostSurvey> before;
-    if (!readHostSurvey(wildfire5.view(), before)) return 0;
+    if (!readHostSurvey(session, wildfire5.view(), before)) {
+        session.log(concat(escaped(wildfire5.view()), " left as it is: what it held before cannot be read"));
+        return 0;
+    }
     removePrivateRuntime(session, wildfire5.view(), before ? &*before : nullptr);
     return 1;
 }

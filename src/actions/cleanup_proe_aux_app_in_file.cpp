@@ -3,6 +3,7 @@
 // through their records, the release slots and the browsed slot through
 // their properties and then through their records too.
 #include "core/boundary.h"
+#include "core/log.h"
 #include "core/paths.h"
 #include "core/text.h"
 #include "model/host_folder.h"
@@ -31,10 +32,12 @@ void removeListedInstallations(const Session& session)
     for (const CustomSlotNames& slot : kCustomSlots) {
         PathBuffer folder;
         std::optional<HostSurvey> before;
-        if (!readProductRecord(slot.dirProperty, folder)) continue;
+        if (!readProductRecord(session, slot.dirProperty, folder)) continue;
         // Without knowing what is the host's, nothing is deleted; the record
         // stays for the next removal.
-        if (!readHostSurvey(folder.view(), before)) {
+        if (!readHostSurvey(session, folder.view(), before)) {
+            session.log(concat(escaped(folder.view()), " left as it is, with its record ", slot.dirProperty,
+                               ": what it held before cannot be read"));
             uncleaned.insert(slot.dirProperty);
             continue;
         }
@@ -44,8 +47,8 @@ void removeListedInstallations(const Session& session)
                             });
     }
     for (const CustomSlotNames& slot : kCustomSlots)
-        if (!uncleaned.count(slot.dirProperty) && productRecordExists(slot.dirProperty))
-            deleteProductRecord(slot.dirProperty);
+        if (!uncleaned.count(slot.dirProperty) && productRecordExists(session, slot.dirProperty))
+            deleteProductRecord(session, slot.dirProperty);
 }
 
 // Takes the entry out of a folder's protk.dat once per folder, however its
@@ -61,7 +64,7 @@ public:
         if (folder.empty() || !done_.insert(key).second) return;
         std::optional<HostSurvey> before;
         // A record that cannot be read tells nothing: the file is then the host's.
-        if (!readHostSurvey(folder.view(), before))
+        if (!readHostSurvey(session_, folder.view(), before))
             removeAuxAppEntry(session_, folder.view(), FileOwner::host);
         else
             removeAuxAppEntry(session_, folder.view(),
@@ -88,7 +91,7 @@ unsigned cleanupProEAuxAppInFile(const Session& session)
     // A folder that the installation was given but detection no longer finds
     // is still recorded; removal only ever takes out our entry.
     for (const Slot slot : kRecordOrder)
-        if (readProductRecord(releaseSlot(slot).productRecordValue, folder)) unregistration.folder(folder);
+        if (readProductRecord(session, releaseSlot(slot).productRecordValue, folder)) unregistration.folder(folder);
     return 0;
 }
 

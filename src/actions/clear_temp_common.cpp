@@ -2,6 +2,7 @@
 // Wildfire 5.0 folder without the host, the add-in in every chosen listed
 // installation, the records) and then empties the staging area.
 #include "core/boundary.h"
+#include "core/log.h"
 #include "core/paths.h"
 #include "deployment/deploy.h"
 #include "identification/release_identification.h"
@@ -20,7 +21,10 @@ void stageRuntimeFor(const Session& session, const RuntimeFolder& runtime)
 {
     PathBuffer wildfire5;
     session.read("PROEWF5DIR", wildfire5);
-    if (!session.equals("ISCMDINSTALL", "1") || !session.equals("PROEWF5", "1")) return;
+    if (!session.equals("ISCMDINSTALL", "1") || !session.equals("PROEWF5", "1")) {
+        session.log(concat("no ", runtime.name, ": only a command line that chose Wildfire 5.0 stages it"));
+        return;
+    }
     recordHostSurvey(session, wildfire5.view());
     stageRuntime(session, runtime, wildfire5.view());
 }
@@ -30,7 +34,11 @@ void deployListedInstallations(const Session& session)
     const ListedInstallations listed = ListedInstallations::read(session);
     ReleaseIdentifier identifier(session);
     for (const ListedSlot& slot : listed.slots()) {
-        if (!slot.chosen || slot.folder.empty()) continue;
+        if (!slot.chosen || slot.folder.empty()) {
+            if (!slot.folder.empty())
+                session.log(concat(slot.names->checkProperty, " is not ticked: nothing goes into ", escaped(slot.folder.view())));
+            continue;
+        }
         const HostFolder host = HostFolder::given(slot.folder.view());
         recordHostSurvey(session, slot.folder.view());
         // Registered even when copies failed: the entry names where the module belongs.
@@ -42,6 +50,7 @@ void deployListedInstallations(const Session& session)
 
 unsigned clearTempCommon(const Session& session)
 {
+    logProperties(session, {"ISCMDINSTALL", "PROEWF5", "PROEWF5DIR", "ALLUSERSPROFILE"});
     stageRuntimeFor(session, kMfcRuntime);
     writeReleaseFolderRecords(session);
     stageRuntimeFor(session, kCrtRuntime);
@@ -51,7 +60,10 @@ unsigned clearTempCommon(const Session& session)
     session.read("ALLUSERSPROFILE", staging);
     stripTrailingSeparator(staging);
     // An empty staging area names no folder: nothing at the drive's root goes.
-    if (!staging.empty()) clearStagingArea(session, staging.view());
+    if (!staging.empty())
+        clearStagingArea(session, staging.view());
+    else
+        session.log("ALLUSERSPROFILE is empty: no staging area to clear");
     return 0;
 }
 

@@ -2,6 +2,7 @@
 // text\usascii\resource of every release slot's folder, then records those
 // folders. Nothing when the browsed slot is chosen.
 #include "core/boundary.h"
+#include "core/log.h"
 #include "core/text.h"
 #include "deployment/deploy.h"
 #include "model/host_folder.h"
@@ -13,15 +14,20 @@ namespace {
 
 unsigned copyCMDresourcetoUSASCII(const Session& session)
 {
+    logProperties(session, {kBrowsedSlot, "USASCIIM1"});
     PathBuffer value;
     session.read(kBrowsedSlot, value);
-    if (equalsIgnoringCase(value.view(), "1")) return 0;
+    if (equalsIgnoringCase(value.view(), "1")) {
+        session.log("the browsed slot is chosen: no resources copied, no records written");
+        return 0;
+    }
 
     // USASCIIM1 ends in a separator; without it the source would be
     // "resource" in the current folder.
     PathBuffer source;
     session.read("USASCIIM1", value);
     const bool haveSource = !value.empty() && source.appendAll(value.view(), "resource");
+    if (!haveSource) session.log("USASCIIM1 names no staged resource folder: no resources copied");
 
     for (const Slot slot : kRecordOrder) {
         PathBuffer folder;

@@ -1,6 +1,7 @@
 // copyProeDllToMoreInstall: puts the add-in module, in the build for its
 // release, into the browsed slot's installation.
 #include "core/boundary.h"
+#include "core/log.h"
 #include "deployment/deploy.h"
 #include "identification/release_identification.h"
 #include "model/host_folder.h"
@@ -31,20 +32,31 @@ ReleaseCode browsedRelease(const Session& session, std::string_view folder)
     if (!session.equals("ISCMDINSTALL", "1")) return ReleaseIdentifier(session).identify(folder);
     PathBuffer version;
     session.read(kBrowsedVersionProperty, version);
+    session.log(concat("a command line: the release is ", kBrowsedVersionProperty, "=", shown(version.view())));
     return std::atoi(version.c_str());
 }
 
 unsigned copyProeDllToMoreInstall(const Session& session)
 {
+    logProperties(session, {"ISCMDINSTALL", kBrowsedSlot, kBrowsedFolderProperty});
     PathBuffer folder;
     session.read(kBrowsedFolderProperty, folder);
-    if (folder.empty() || !session.equals(kBrowsedSlot, "1")) return 0;
+    if (folder.empty() || !session.equals(kBrowsedSlot, "1")) {
+        session.log("the browsed slot is not chosen: no module copied");
+        return 0;
+    }
 
     const ReleaseCode code = browsedRelease(session, folder.view());
-    if (code == kNotRecognised) return 0;
+    if (code == kNotRecognised) {
+        session.log("the browsed folder's release is not known: no module copied");
+        return 0;
+    }
     PathBuffer build;
     session.read(buildProperty(code), build);
-    if (build.empty()) return 0;
+    if (build.empty()) {
+        session.log(concat(buildProperty(code), " names no staged build: no module copied"));
+        return 0;
+    }
     recordHostSurvey(session, folder.view());
     copyModule(session, build.view(), HostFolder::stripped(folder.view()));
     return 0;

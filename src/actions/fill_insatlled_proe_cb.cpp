@@ -15,7 +15,7 @@ unsigned fillInsatlledProeCB(const Session& session)
     // are taken, further installations are passed over.
     ListedInstallations listed = ListedInstallations::allFree();
     session.remove("SHIPCODE5");
-    forEachInstallation([&](const ReleaseSlot& slot, std::string_view datecodeLabel, std::string_view folder) {
+    forEachInstallation(session, [&](const ReleaseSlot& slot, std::string_view datecodeLabel, std::string_view folder) {
         const std::string label = std::string(slot.checkBoxLabel) + "[" + std::string(datecodeLabel) + "]";
         listed.add(session, label, folder, slot.name);
     });

@@ -1,6 +1,7 @@
 // isProEInstalled: publishes the installed host releases as the selection,
 // folder and datecode properties of their slots.
 #include "core/boundary.h"
+#include "core/log.h"
 #include "discovery/installations.h"
 #include "model/host_folder.h"
 #include "model/release_table.h"
@@ -20,15 +21,20 @@ void removeReleaseProperties(const Session& session)
 
 unsigned isProEInstalled(const Session& session)
 {
+    logProperties(session, {"ISCMDINSTALL", kBrowsedSlot, kBrowsedFolderProperty});
     // A command line that turned the browsed slot off has decided already.
     const bool browsedSlotOff = session.equals(kBrowsedSlot, "0");
-    if (session.equals("ISCMDINSTALL", "1") && browsedSlotOff) return 0;
+    if (session.equals("ISCMDINSTALL", "1") && browsedSlotOff) {
+        session.log("a command line with the browsed slot off: the release properties stay as given");
+        return 0;
+    }
 
     const bool commandLine = session.equals("ISCMDINSTALL", "1");
     removeReleaseProperties(session);
     if (!commandLine) session.remove(kBrowsedFolderProperty);
 
-    forEachInstalledRelease([&session](const ReleaseSlot& slot, std::string_view folder, std::string_view label) {
+    forEachInstalledRelease(session, [&session](const ReleaseSlot& slot, std::string_view folder, std::string_view label) {
+        session.log(concat(slot.name, " set: ", slot.release, " in ", escaped(folder), ", ", escaped(label)));
         session.set(slot.name, "1");
         session.set(slot.folderProperty, folder);
         session.set(slot.datecodeProperty, label);
@@ -36,7 +42,10 @@ unsigned isProEInstalled(const Session& session)
 
     PathBuffer browsed;
     session.read(kBrowsedFolderProperty, browsed);
-    session.set("PROEDUMPDEPENDANCIES", hasHostExecutable(browsed.view()) ? "0" : "1");
+    const bool host = hasHostExecutable(browsed.view());
+    session.log(host ? concat("PROEDUMPDEPENDANCIES set to 0: the browsed folder ", escaped(browsed.view()), " holds the host")
+                     : std::string("PROEDUMPDEPENDANCIES set to 1: no browsed folder that holds the host"));
+    session.set("PROEDUMPDEPENDANCIES", host ? "0" : "1");
     return 0;
 }
 

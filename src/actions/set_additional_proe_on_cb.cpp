@@ -1,6 +1,7 @@
 // setAdditionalProeOnCB: adds the browsed folder, once validated, as one more
 // ticked check box.
 #include "core/boundary.h"
+#include "core/log.h"
 #include "identification/browsed_installation.h"
 #include "identification/release_identification.h"
 
@@ -11,11 +12,15 @@ namespace {
 
 unsigned setAdditionalProeOnCB(const Session& session)
 {
+    logProperties(session, {"PROEMBROWSE", "ISBROWSEPATHVALID"});
     PathBuffer browsed;
     PathBuffer valid;
     session.read("PROEMBROWSE", browsed);
     session.read("ISBROWSEPATHVALID", valid);
-    if (std::atoi(valid.c_str()) != 1) return 0;
+    if (std::atoi(valid.c_str()) != 1) {
+        session.log("the browsed folder was not validated: no check box added");
+        return 0;
+    }
     // Run on its own, the action has not identified the folder: its label
     // names the Pro/ENGINEER family and no descriptor's datecode.
     const ReleaseIdentifier identifier(session);

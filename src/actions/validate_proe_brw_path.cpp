@@ -1,6 +1,7 @@
 // validateProEBrwPath: checks a folder that the user browsed to and, when it
 // holds a host installation of a release this package takes, adds it.
 #include "core/boundary.h"
+#include "core/log.h"
 #include "core/text.h"
 #include "identification/browsed_installation.h"
 #include "identification/release_identification.h"
@@ -19,21 +20,33 @@ bool takenByPackage(const Session& session, ReleaseCode code)
 
 unsigned validateProEBrwPath(const Session& session)
 {
+    logProperties(session, {"PROEMBROWSE", "WF5MSI", "PROECANAME"});
     PathBuffer browsed;
     session.read("PROEMBROWSE", browsed);
     session.set("ISBROWSEPATHVALID", "0");
 
     ReleaseIdentifier identifier(session);
     const ReleaseCode code = identifier.identify(browsed.view());
-    if (!takenByPackage(session, code)) return 0;
-    if (!hasHostExecutable(browsed.view()) || code == kNotRecognised) return 0;
+    const auto reject = [&](std::string_view reason) {
+        session.log(concat("browsed folder ", shown(browsed.view()), " rejected: ", reason));
+        return 0u;
+    };
+    if (!takenByPackage(session, code))
+        return reject(concat("this package (WF5MSI=1) takes only Wildfire 5.0 and Creo Parametric 2.0, not ",
+                             releaseName(code)));
+    if (!hasHostExecutable(browsed.view()))
+        return reject(concat("it holds no ", kObjectFolder, "\\", kHostExecutable));
+    if (code == kNotRecognised) return reject("its release is not recognised");
 
+    session.log(concat("browsed folder ", shown(browsed.view()), " accepted: ", releaseName(code)));
     session.set("ISBROWSEPATHVALID", "1");
     addBrowsedInstallation(session, identifier, familyOf(code), browsed.view());
 
     PathBuffer purpose;
     session.read("PROECANAME", purpose);
     if (equalsIgnoringCase(purpose.view(), "setPROEM1DIR")) {
+        session.log(concat("it becomes the browsed slot's folder (", kBrowsedFolderProperty, "), release code ",
+                           std::to_string(code)));
         session.set(kBrowsedFolderProperty, browsed.view());
         session.set("PROEVER", std::to_string(code));
     }

@@ -2,11 +2,13 @@
 
 namespace ca {
 
-bool queryStringValue(const platform::RegKey& key, const char* name, PathBuffer& value)
+bool queryStringValue(const platform::RegKey& key, const char* name, PathBuffer& value, platform::Status* status)
 {
     value.clear();
     std::uint32_t size = PathBuffer::capacity;
-    if (platform::regQueryValue(key, name, nullptr, value.data(), &size) != platform::kSuccess || size == 0) {
+    const platform::Status queried = platform::regQueryValue(key, name, nullptr, value.data(), &size);
+    if (status != nullptr) *status = queried;
+    if (queried != platform::kSuccess || size == 0) {
         value.clear();
         return false;
     }

@@ -1,5 +1,6 @@
 #include "core/session.h"
 
+#include "core/log.h"
 #include "platform/shell.h"
 
 #include <cstdlib>
@@ -21,9 +22,25 @@ int readUiLevel(const Session& session)
 
 }  // namespace
 
-Session::Session(platform::MsiHandle handle, const char* action) : handle_(handle), action_(action), uiLevel_(-1)
+Session::Session(platform::MsiHandle handle, const char* action) : handle_(handle), action_(action) {}
+
+int Session::uiLevel() const
 {
-    uiLevel_ = readUiLevel(*this);
+    if (!uiLevelRead_) {
+        uiLevelRead_ = true;
+        uiLevel_ = readUiLevel(*this);
+    }
+    return uiLevel_;
+}
+
+void Session::readFailed(const char* name, platform::Status status, std::uint32_t length, std::size_t capacity) const
+{
+    if (status == platform::kMoreData) {
+        log(concat("property ", name, " holds ", std::to_string(length), " characters, more than ",
+                   std::to_string(capacity - 1), ": read as empty"));
+        return;
+    }
+    logFailed(*this, status, "read property ", name);
 }
 
 bool Session::equals(const char* name, std::string_view expected) const
@@ -36,7 +53,8 @@ bool Session::equals(const char* name, std::string_view expected) const
 void Session::set(const char* name, std::string_view value) const
 {
     const std::string text(value);
-    platform::msiSetProperty(handle_, name, text.c_str());
+    const platform::Status status = platform::msiSetProperty(handle_, name, text.c_str());
+    if (status != platform::kSuccess) logFailed(*this, status, "set property ", name, " to ", shown(value));
 }
 
 void Session::log(std::string_view text) const
@@ -47,12 +65,11 @@ void Session::log(std::string_view text) const
 
 void Session::tellUser(const char* text, const char* caption, unsigned style) const
 {
-    if (uiLevel_ > kUiLevelNone) {
+    if (uiLevel() > kUiLevelNone) {
         platform::messageBox(text, caption, style);
         return;
     }
-    const std::string line = std::string(caption) + ": " + text;
-    platform::msiLogInfo(handle_, line.c_str());
+    log(std::string(caption) + ": " + text);
 }
 
 }  // namespace ca

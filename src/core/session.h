@@ -18,7 +18,8 @@ public:
     platform::MsiHandle handle() const { return handle_; }
     const char* action() const { return action_; }
     // The installer's UI level; -1 when it cannot be read (a deferred action).
-    int uiLevel() const { return uiLevel_; }
+    // Read when first asked, so that the action's first line in the log is its own.
+    int uiLevel() const;
 
     // Reads a property into `value`, offering the buffer's whole capacity (the
     // count is reset before every read because the installer overwrites it).
@@ -30,10 +31,12 @@ public:
         value.clear();
         std::uint32_t count = static_cast<std::uint32_t>(N);
         const platform::Status status = platform::msiGetProperty(handle_, name, value.data(), &count);
-        if (status != platform::kSuccess)
+        if (status != platform::kSuccess) {
             value.clear();
-        else
+            readFailed(name, status, count, N);
+        } else {
             value.terminate();
+        }
         return status;
     }
     // True when the property holds exactly `expected` (byte for byte).
@@ -50,9 +53,12 @@ public:
     void tellUser(const char* text, const char* caption, unsigned style) const;
 
 private:
+    void readFailed(const char* name, platform::Status status, std::uint32_t length, std::size_t capacity) const;
+
     platform::MsiHandle handle_;
     const char* action_;
-    int uiLevel_;
+    mutable int uiLevel_ = -1;
+    mutable bool uiLevelRead_ = false;
 };
 
 }  // namespace ca

@@ -1,6 +1,9 @@
 #include "deployment/deploy.h"
 
+#include "core/file_work.h"
+#include "core/log.h"
 #include "core/paths.h"
+#include "platform/errors.h"
 #include "platform/files.h"
 
 #include <string>
@@ -30,7 +33,35 @@ bool resolve(const Roots& roots, const Place& place, PathBuffer& path)
     return false;
 }
 
-void deployEntry(const Session& session, const ManifestEntry& entry, const Roots& roots, ReleaseCode code)
+// The files, not the subfolders, of `source` into `destination`, which is
+// created first (one level). False when the source cannot be listed or the
+// listing broke off; the failure is logged.
+bool copyFiles(const Session& session, FileWork& work, std::string_view source, std::string_view destination)
+{
+    if (source.empty() || destination.empty()) return false;
+    const std::string target(destination);
+    work.makeFolder(target.c_str());
+    PathBuffer pattern;
+    if (!pattern.appendAll(source, "\\*")) return false;
+    platform::DirEntry entry;
+    platform::Listing listing = platform::Listing::first(pattern.c_str(), entry);
+    if (!listing) return logFailed(session, platform::lastError(), "list ", escaped(pattern.view())), false;
+    for (;;) {
+        if (!entry.isDirectory) {
+            PathBuffer from;
+            PathBuffer to;
+            if (from.appendAll(source, "\\", std::string_view(entry.name)) &&
+                to.appendAll(destination, "\\", std::string_view(entry.name)))
+                work.copy(from.c_str(), to.c_str());
+        }
+        const platform::Status status = listing.next(entry);
+        if (status == platform::kNoMoreFiles) return true;
+        if (status != platform::kSuccess) return logFailed(session, status, "list ", escaped(pattern.view())), false;
+    }
+}
+
+void deployEntry(const Session& session, FileWork& work, const ManifestEntry& entry, const Roots& roots,
+                 ReleaseCode code)
 {
     if (!includes(entry.releases, code)) return;
     PathBuffer from;
@@ -38,11 +69,11 @@ void deployEntry(const Session& session, const ManifestEntry& entry, const Roots
     if (!resolve(roots, entry.installed, to)) return;
     switch (entry.item) {
     case Item::file:
-        if (resolve(roots, entry.staged, from)) platform::copyFile(from.c_str(), to.c_str(), false);
+        if (resolve(roots, entry.staged, from)) work.copy(from.c_str(), to.c_str());
         return;
-    case Item::folder: platform::makeDirectory(to.c_str()); return;
+    case Item::folder: work.makeFolder(to.c_str()); return;
     case Item::folderFiles:
-        if (resolve(roots, entry.staged, from)) copyFolderFiles(session, from.view(), to.view());
+        if (resolve(roots, entry.staged, from)) copyFiles(session, work, from.view(), to.view());
         return;
     case Item::stagedOnly: return;
     }
@@ -50,12 +81,16 @@ void deployEntry(const Session& session, const ManifestEntry& entry, const Roots
 
 }  // namespace
 
-bool stagingFolder(PathBuffer& folder)
+bool stagingFolder(const Session& session, PathBuffer& folder)
 {
     folder.clear();
     std::string value;
-    if (!platform::getEnvironmentVariable("ALLUSERSPROFILE", value) || value.empty()) return false;
-    if (folder.appendAll(std::string_view(value), "\\")) return true;
+    if (!platform::getEnvironmentVariable("ALLUSERSPROFILE", value)) {
+        logFailed(session, platform::lastError(), "read the environment variable ALLUSERSPROFILE for the staging area");
+        return false;
+    }
+    if (!value.empty() && folder.appendAll(std::string_view(value), "\\")) return true;
+    session.log(concat("the staging area ALLUSERSPROFILE=", shown(value), " names no folder of at most 259 characters"));
     folder.clear();
     return false;
 }
@@ -66,38 +101,30 @@ bool deployToInstallation(const Session& session, const HostFolder& host, Releas
     // to; an empty text would name the root of the current drive.
     Roots roots{{}, {}, {}, host};
     PathBuffer objects;
-    if (!host || !stagingFolder(roots.staging) || !host.objectPath("", objects)) return false;
+    if (!host || !host.objectPath("", objects)) {
+        session.log(concat("no deployment into ", shown(host.text()), ": its object folder's path does not fit"));
+        return false;
+    }
+    if (!stagingFolder(session, roots.staging)) return false;
     if (!roots.stagedObjects.appendAll(roots.staging.view(), kObjectFolder, "\\")) return false;
-    if (const ReleaseSlot* slot = buildSlotOf(code)) {
+    const ReleaseSlot* slot = buildSlotOf(code);
+    if (slot != nullptr) {
         const std::string_view sub = slot->stagingSubfolder;
         if (!roots.build.appendAll(roots.staging.view(), sub, sub.empty() ? "" : "\\")) roots.build.clear();
     }
-    for (const ManifestEntry& entry : addInManifest()) deployEntry(session, entry, roots, code);
+    FileWork work(session);
+    for (const ManifestEntry& entry : addInManifest()) deployEntry(session, work, entry, roots, code);
+    const std::string build = slot != nullptr ? concat("the ", slot->release, " build") : "no build of the module";
+    work.summary(concat("deployed into ", escaped(host.text()), " from ", escaped(roots.staging.view()), " with ", build));
     return true;
 }
 
-bool copyFolderFiles(const Session& /*session*/, std::string_view source, std::string_view destination)
+bool copyFolderFiles(const Session& session, std::string_view source, std::string_view destination)
 {
-    if (source.empty() || destination.empty()) return false;
-    const std::string target(destination);
-    platform::makeDirectory(target.c_str());
-    PathBuffer pattern;
-    if (!pattern.appendAll(source, "\\*")) return false;
-    platform::DirEntry entry;
-    platform::Listing listing = platform::Listing::first(pattern.c_str(), entry);
-    if (!listing) return false;
-    for (;;) {
-        if (!entry.isDirectory) {
-            PathBuffer from;
-            PathBuffer to;
-            if (from.appendAll(source, "\\", std::string_view(entry.name)) &&
-                to.appendAll(destination, "\\", std::string_view(entry.name)))
-                platform::copyFile(from.c_str(), to.c_str(), false);
-        }
-        const platform::Status status = listing.next(entry);
-        if (status == platform::kNoMoreFiles) return true;
-        if (status != platform::kSuccess) return false;
-    }
+    FileWork work(session);
+    const bool listed = copyFiles(session, work, source, destination);
+    work.summary(concat("copied ", escaped(source), " into ", escaped(destination)));
+    return listed;
 }
 
 void copyResources(const Session& session, std::string_view source, const HostFolder& host)
@@ -106,32 +133,40 @@ void copyResources(const Session& session, std::string_view source, const HostFo
     if (!source.empty() && host.path(kMessageResources, target)) copyFolderFiles(session, source, target.view());
 }
 
-void stageRuntime(const Session& /*session*/, const RuntimeFolder& runtime, std::string_view wildfire5Folder)
+void stageRuntime(const Session& session, const RuntimeFolder& runtime, std::string_view wildfire5Folder)
 {
     PathBuffer source;
     PathBuffer target;
     const HostFolder host = HostFolder::stripped(wildfire5Folder);
-    if (!stagingFolder(source) || !source.appendAll(releaseSlot(Slot::proeWf5).stagingSubfolder, "\\", runtime.name, "\\"))
+    if (!stagingFolder(session, source) ||
+        !source.appendAll(releaseSlot(Slot::proeWf5).stagingSubfolder, "\\", runtime.name, "\\"))
         return;
     if (!host.objectPath(runtime.name, target)) return;
-    if (hasHostExecutable(wildfire5Folder)) return;
+    if (hasHostExecutable(wildfire5Folder))
+        return session.log(concat("no ", runtime.name, " for ", escaped(wildfire5Folder), ": it holds the host executable"));
 
-    platform::makeDirectory(target.c_str());
+    FileWork work(session);
+    work.makeFolder(target.c_str());
+    const std::string what = concat("runtime ", runtime.name, " staged into ", escaped(target.view()));
     if (!target.append("\\")) return;
     for (const std::string_view file : runtime.files) {
         PathBuffer from(source.view());
         PathBuffer to(target.view());
-        if (from.append(file) && to.append(file)) platform::copyFile(from.c_str(), to.c_str(), false);
+        if (from.append(file) && to.append(file)) work.copy(from.c_str(), to.c_str());
     }
+    work.summary(what);
 }
 
-bool copyModule(const Session& /*session*/, std::string_view buildFolder, const HostFolder& host)
+bool copyModule(const Session& session, std::string_view buildFolder, const HostFolder& host)
 {
     PathBuffer source;
     PathBuffer target;
     if (!HostFolder::stripped(buildFolder).path(kModuleName, source) || !host.objectPath(kModuleName, target))
         return false;
-    return platform::copyFile(source.c_str(), target.c_str(), false);
+    FileWork work(session);
+    if (!work.copy(source.c_str(), target.c_str())) return false;
+    session.log(concat("module copied from ", escaped(source.view()), " to ", escaped(target.view())));
+    return true;
 }
 
 }  // namespace ca

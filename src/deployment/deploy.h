@@ -12,12 +12,13 @@
 namespace ca {
 
 // The staging area: ALLUSERSPROFILE from the environment followed by "\".
-// False when it is unset or empty (it then names no folder), or too long.
-bool stagingFolder(PathBuffer& folder);
+// False, and logged, when it is unset or empty (it then names no folder), or too long.
+bool stagingFolder(const Session& session, PathBuffer& folder);
 
 // Copies the add-in into one host folder as the manifest lays it out, with
 // the build for `code` (none for a folder of no known release). Registration
-// is the caller's. Every copy overwrites; a copy that fails is passed over.
+// is the caller's. Every copy overwrites; a copy that fails is passed over
+// and logged; one line counts what was copied and created.
 // False when nothing could be tried: no host folder, no staging area, or an
 // object folder whose path does not fit.
 bool deployToInstallation(const Session& session, const HostFolder& host, ReleaseCode code);

@@ -7,6 +7,7 @@
 namespace ca {
 
 void forEachInstalledRelease(
+    const Session& session,
     const std::function<void(const ReleaseSlot& slot, std::string_view folder, std::string_view label)>& visit)
 {
     struct ScanBuffers {
@@ -14,22 +15,23 @@ void forEachInstalledRelease(
         PathBuffer label;
     };
     std::array<ScanBuffers, kReleaseSlots.size()> buffers;
-    forEachReleaseKey([&](const ReleaseSlot& slot, const platform::RegKey& releaseKey) {
+    forEachReleaseKey(session, [&](const ReleaseSlot& slot, const platform::RegKey& releaseKey, const ReleaseKeyName& name) {
         ScanBuffers& found = buffers[static_cast<std::size_t>(slot.slot)];
         InstallationMap notListed;
-        if (scanReleaseKey(releaseKey, slot.family, found.folder, found.label, notListed))
+        if (scanReleaseKey(session, releaseKey, slot.family, name, found.folder, found.label, notListed))
             visit(slot, found.folder.view(), found.label.view());
     });
 }
 
 void forEachInstallation(
+    const Session& session,
     const std::function<void(const ReleaseSlot& slot, std::string_view label, std::string_view folder)>& visit)
 {
     PathBuffer folder;
     PathBuffer label;
-    forEachReleaseKey([&](const ReleaseSlot& slot, const platform::RegKey& releaseKey) {
+    forEachReleaseKey(session, [&](const ReleaseSlot& slot, const platform::RegKey& releaseKey, const ReleaseKeyName& name) {
         InstallationMap installations;
-        scanReleaseKey(releaseKey, slot.family, folder, label, installations);
+        scanReleaseKey(session, releaseKey, slot.family, name, folder, label, installations);
         for (const auto& [datecodeLabel, installFolder] : installations) visit(slot, datecodeLabel, installFolder);
     });
 }

@@ -6,20 +6,79 @@
 #include <cstdlib>
 
 namespace ca {
+namespace {
 
-bool readInstallValues(const platform::RegKey& installation, Family family, PathBuffer& datecode, PathBuffer& folder)
-{
-    const char* folderValue = family == Family::creoParametric ? "CommonFilesLocation" : "InstallDir";
-    if (!queryStringValue(installation, folderValue, folder)) return false;
-    return queryStringValue(installation, "DateCode", datecode);
-}
+// Past this many installations of one release key, the rest are counted.
+constexpr int kInstallationsLogged = 16;
 
-bool readShipcode(const platform::RegKey& installation, PathBuffer& shipcode)
+// Why an installation subkey is passed over, or "" when it is usable.
+class SubkeyScan {
+public:
+    SubkeyScan(const Session& session, const ReleaseKeyName& name, const char* subkey)
+        : session_(session), key_(registryKeyName(name.key, subkey)), prefix_(concat(name.release, " ", escaped(subkey), ": "))
+    {
+    }
+
+    // A text value; a failure of the query is logged, a missing one is the caller's reason.
+    bool text(const platform::RegKey& key, const char* value, PathBuffer& out)
+    {
+        platform::Status status = platform::kSuccess;
+        if (queryStringValue(key, value, out, &status)) return true;
+        if (queryFailed(status)) logFailed(session_, status, "read ", value, " of ", key_);
+        return false;
+    }
+    const std::string& key() const { return key_; }
+    std::string line(std::string_view verdict) const { return prefix_ + std::string(verdict); }
+
+private:
+    const Session& session_;
+    std::string key_;
+    std::string prefix_;
+};
+
+// "Shipcode", or "DateCode" when there is none.
+bool readShipcode(SubkeyScan& scan, const platform::RegKey& installation, PathBuffer& shipcode)
 {
-    if (queryStringValue(installation, "Shipcode", shipcode)) return true;
+    if (scan.text(installation, "Shipcode", shipcode)) return true;
     if (!shipcode.empty()) return false;
-    return queryStringValue(installation, "DateCode", shipcode);
+    return scan.text(installation, "DateCode", shipcode);
 }
+
+// One installation subkey: its verdict for the log, and the outputs.
+std::string scanInstallation(const Session& session, const platform::RegKey& releaseKey, Family family,
+                             const ReleaseKeyName& name, const char* subkey, PathBuffer& folder, PathBuffer& label,
+                             InstallationMap& map)
+{
+    SubkeyScan scan(session, name, subkey);
+    platform::RegKey installation;
+    const platform::Status opened = platform::regOpenKey(&releaseKey, subkey, platform::kKeyRead, installation);
+    if (opened != platform::kSuccess) {
+        logFailed(session, opened, "open registry key ", scan.key());
+        return {};
+    }
+    const char* folderValue = family == Family::creoParametric ? "CommonFilesLocation" : "InstallDir";
+    PathBuffer workFolder;
+    PathBuffer datecode;
+    if (!scan.text(installation, folderValue, workFolder))
+        return scan.line(concat("skipped: no ", folderValue, " text of at most 259 characters"));
+    if (!scan.text(installation, "DateCode", datecode))
+        return scan.line("skipped: no DateCode text of at most 259 characters");
+    if (std::strtoll(datecode.c_str(), nullptr, 10) <= 0)
+        return scan.line(concat("skipped: DateCode ", shown(datecode.view()), " is not a positive number"));
+    if (!hasHostExecutable(workFolder.view()))
+        return scan.line(concat("skipped: ", escaped(workFolder.view()), " holds no ", kObjectFolder, "\\", kHostExecutable));
+    folder.assign(workFolder.view());
+
+    PathBuffer shipcode;
+    PathBuffer datecodeLabel;
+    if (!readShipcode(scan, installation, shipcode) || !buildDatecodeLabel(shipcode.view(), datecodeLabel))
+        return scan.line(concat("found in ", escaped(workFolder.view()), ", without a Shipcode or DateCode label: not listed"));
+    map.emplace(datecodeLabel.str(), workFolder.str());
+    label.assign(datecodeLabel.view());
+    return scan.line(concat("found in ", escaped(workFolder.view()), ", ", escaped(datecodeLabel.view())));
+}
+
+}  // namespace
 
 bool buildDatecodeLabel(std::string_view shipcode, PathBuffer& label)
 {
@@ -27,36 +86,41 @@ bool buildDatecodeLabel(std::string_view shipcode, PathBuffer& label)
     return label.appendAll("(", "Datecode:", " ", shipcode, ")");
 }
 
-bool scanReleaseKey(const platform::RegKey& releaseKey, Family family, PathBuffer& folder, PathBuffer& label,
-                    InstallationMap& map)
+void logUnopenedKey(const Session& session, platform::Status status, std::string_view key, std::string_view what)
 {
+    if (status == platform::kFileNotFound)
+        session.log(concat(registryKeyName(key), " not found: ", what));
+    else
+        logFailed(session, status, "open registry key ", registryKeyName(key));
+}
+
+bool scanReleaseKey(const Session& session, const platform::RegKey& releaseKey, Family family,
+                    const ReleaseKeyName& name, PathBuffer& folder, PathBuffer& label, InstallationMap& map)
+{
+    int logged = 0;
+    int unlogged = 0;
     for (std::uint32_t index = 0;; ++index) {
-        char name[kMaxPath] = {};
+        char subkey[kMaxPath] = {};
         char className[kMaxPath] = {};
         std::uint32_t nameLength = kMaxPath;
         std::uint32_t classLength = kMaxPath;
-        if (platform::regEnumKey(releaseKey, index, name, &nameLength, className, &classLength) != platform::kSuccess ||
-            nameLength == 0)
+        const platform::Status status =
+            platform::regEnumKey(releaseKey, index, subkey, &nameLength, className, &classLength);
+        if (status != platform::kSuccess || nameLength == 0) {
+            if (status != platform::kSuccess && status != platform::kNoMoreItems)
+                logFailed(session, status, "list the subkeys of ", registryKeyName(name.key));
             break;
-
-        platform::RegKey installation;
-        if (platform::regOpenKey(&releaseKey, name, platform::kKeyRead, installation) != platform::kSuccess) continue;
-
-        PathBuffer workFolder;
-        PathBuffer datecode;
-        if (!readInstallValues(installation, family, datecode, workFolder)) continue;
-        if (std::strtoll(datecode.c_str(), nullptr, 10) <= 0) continue;
-
-        PathBuffer shipcode;
-        if (!hasHostExecutable(workFolder.view())) continue;
-        folder.assign(workFolder.view());
-
-        if (!readShipcode(installation, shipcode)) continue;
-        PathBuffer datecodeLabel;
-        if (!buildDatecodeLabel(shipcode.view(), datecodeLabel)) continue;
-        map.emplace(datecodeLabel.str(), workFolder.str());
-        label.assign(datecodeLabel.view());
+        }
+        const std::string verdict = scanInstallation(session, releaseKey, family, name, subkey, folder, label, map);
+        if (verdict.empty()) continue;
+        if (logged < kInstallationsLogged)
+            session.log(verdict), ++logged;
+        else
+            ++unlogged;
     }
+    if (unlogged > 0)
+        session.log(concat(name.release, ": ", std::to_string(unlogged), " more installation keys under ",
+                           registryKeyName(name.key), ", not logged one by one"));
     return !folder.empty();
 }
 

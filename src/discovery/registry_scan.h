@@ -2,6 +2,8 @@
 #pragma once
 
 #include "core/fixed_string.h"
+#include "core/log.h"
+#include "core/session.h"
 #include "model/release_table.h"
 #include "platform/registry.h"
 
@@ -14,44 +16,57 @@ namespace ca {
 // DatecodeLabel -> installation folder; byte-wise key order, first insert wins.
 using InstallationMap = std::map<std::string, std::string>;
 
+// A release key as the log names it: its release and its path below HKLM.
+struct ReleaseKeyName {
+    std::string_view release;  // "Wildfire 4.0"
+    std::string key;           // "SOFTWARE\\PTC\\Pro/ENGINEER\\Wildfire 4.0"
+};
+
 // Opens each release's registry key in the order of kReleaseLocations and
-// calls visit(slot, releaseKey). Discovery only reads, so the keys are opened
-// for reading: a standard user sees the installed hosts too. Pro/ENGINEER's
-// parent key is opened once for its five releases.
+// calls visit(slot, releaseKey, name). Discovery only reads, so the keys are
+// opened for reading: a standard user sees the installed hosts too.
+// Pro/ENGINEER's parent key is opened once for its five releases. A key
+// that is not there is logged once, and any other failure to open one.
 template <typename Visit>
-void forEachReleaseKey(Visit visit);
+void forEachReleaseKey(const Session& session, Visit visit);
 
 // Walks the installation subkeys of an open release key of `family` (which
 // names the folder value). Every usable installation goes into `map`;
 // `folder` and `label` end with the last one found. True when `folder` holds
-// a folder afterwards.
-bool scanReleaseKey(const platform::RegKey& releaseKey, Family family, PathBuffer& folder, PathBuffer& label,
-                    InstallationMap& map);
-
-// The folder value and "DateCode" of one installation subkey.
-bool readInstallValues(const platform::RegKey& installation, Family family, PathBuffer& datecode, PathBuffer& folder);
-
-// "Shipcode", or "DateCode" when there is none; `shipcode` arrives zero-filled.
-bool readShipcode(const platform::RegKey& installation, PathBuffer& shipcode);
+// a folder afterwards. Each installation found, and each one passed over
+// with the reason, is logged.
+bool scanReleaseKey(const Session& session, const platform::RegKey& releaseKey, Family family,
+                    const ReleaseKeyName& name, PathBuffer& folder, PathBuffer& label, InstallationMap& map);
 
 // "(Datecode: " + shipcode + ")", or false when it would not fit.
 bool buildDatecodeLabel(std::string_view shipcode, PathBuffer& label);
 
+// Logs a release key that could not be opened: absent, or a failure.
+void logUnopenedKey(const Session& session, platform::Status status, std::string_view key, std::string_view what);
+
 template <typename Visit>
-void forEachReleaseKey(Visit visit)
+void forEachReleaseKey(const Session& session, Visit visit)
 {
     const char* openName = nullptr;
     platform::RegKey parent;
     for (const ReleaseLocation& location : kReleaseLocations) {
         if (openName == nullptr || std::string_view(openName) != location.parentKey) {
             openName = location.parentKey;
-            if (platform::regOpenKey(nullptr, openName, platform::kKeyRead, parent) != platform::kSuccess) parent.reset();
+            const platform::Status status = platform::regOpenKey(nullptr, openName, platform::kKeyRead, parent);
+            if (status != platform::kSuccess) {
+                parent.reset();
+                logUnopenedKey(session, status, openName, "no release of it is registered");
+            }
         }
         if (!parent) continue;
         const ReleaseSlot& slot = releaseSlot(location.slot);
+        const ReleaseKeyName name{slot.release, std::string(location.parentKey) + "\\" + slot.releaseSubkey};
         platform::RegKey releaseKey;
-        if (platform::regOpenKey(&parent, slot.releaseSubkey, platform::kKeyRead, releaseKey) == platform::kSuccess)
-            visit(slot, releaseKey);
+        const platform::Status status = platform::regOpenKey(&parent, slot.releaseSubkey, platform::kKeyRead, releaseKey);
+        if (status == platform::kSuccess)
+            visit(slot, releaseKey, name);
+        else
+            logUnopenedKey(session, status, name.key, concat(slot.release, " is not registered there"));
     }
 }
 

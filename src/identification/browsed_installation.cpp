@@ -1,5 +1,6 @@
 #include "identification/browsed_installation.h"
 
+#include "core/log.h"
 #include "core/paths.h"
 #include "model/listed_installations.h"
 
@@ -15,7 +16,10 @@ void addBrowsedInstallation(const Session& session, const ReleaseIdentifier& ide
     if (stripped.empty()) return;
 
     ListedInstallations listed = ListedInstallations::read(session);
-    if (listed.holds(stripped.view())) return;  // browsing to it again adds nothing
+    if (listed.holds(stripped.view())) {  // browsing to it again adds nothing
+        session.log(concat(escaped(stripped.view()), " has a check box already: nothing added"));
+        return;
+    }
 
     std::string release;
     std::string shipcode;

@@ -1,5 +1,6 @@
 #include "identification/release_descriptor.h"
 
+#include "core/log.h"
 #include "platform/shell.h"
 #include "platform/xml.h"
 
@@ -51,7 +52,8 @@ bool readReleaseDescriptor(const Session& session, const char* path, DescriptorV
             if (takeAttributes(node, values)) break;
         }
         return true;
-    } catch (const platform::ComError&) {
+    } catch (const platform::ComError& error) {
+        logFailed(session, static_cast<platform::Status>(error.hresult), "read the release descriptor ", escaped(path));
         // What was stored before the failure stays.
         session.tellUser("*** Exception occurred ***", "Error message", platform::kMbOk);
         return true;

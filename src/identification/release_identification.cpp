@@ -1,6 +1,8 @@
 #include "identification/release_identification.h"
 
+#include "core/log.h"
 #include "model/host_folder.h"
+#include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/registry.h"
 
@@ -15,21 +17,28 @@ constexpr std::string_view kDescriptor = "bin\\pim\\xml\\creobase.p.xml";
 
 bool pathExists(const PathBuffer& path) { return platform::getFileAttributes(path.c_str()) != platform::kInvalidFileAttributes; }
 
-// A registry key that can be opened below `parent` (or HKLM) for reading.
-bool keyExists(const platform::RegKey* parent, const char* subKey, platform::RegKey& key)
+// A registry key that can be opened below `parent` (or HKLM) for reading; a
+// failure other than its absence is logged.
+bool keyExists(const Session& session, const platform::RegKey* parent, std::string_view name, const char* subKey,
+               platform::RegKey& key)
 {
-    return platform::regOpenKey(parent, subKey, platform::kKeyRead, key) == platform::kSuccess;
+    const platform::Status status = platform::regOpenKey(parent, subKey, platform::kKeyRead, key);
+    if (status != platform::kSuccess && status != platform::kFileNotFound)
+        logFailed(session, status, "open registry key ", registryKeyName(name));
+    return status == platform::kSuccess;
 }
 
 // Creo Parametric 2.0 registered in either registry view. Only a test for
 // the keys, so read access is all it asks for.
-bool isCreo2Registered()
+bool isCreo2Registered(const Session& session)
 {
     bool found = false;
     for (const char* parentKey : {kCreoKey, kCreoKey32}) {
         platform::RegKey parent;
         platform::RegKey release;
-        if (keyExists(nullptr, parentKey, parent) && keyExists(&parent, "2.0", release)) found = true;
+        if (keyExists(session, nullptr, parentKey, parentKey, parent) &&
+            keyExists(session, &parent, concat(parentKey, "\\2.0"), "2.0", release))
+            found = true;
     }
     return found;
 }
@@ -56,16 +65,26 @@ ReleaseCode classifyReleaseLine(std::string_view line)
 }
 
 // The first RELEASE line of the log, read in pieces of at most 259
-// characters; 0 when there is none.
-ReleaseCode releaseFromLog(const PathBuffer& logPath)
+// characters; 0 when there is none. `how` tells the log why.
+ReleaseCode releaseFromLog(const Session& session, const PathBuffer& logPath, std::string& how)
 {
     platform::TextStream log = platform::TextStream::open(logPath.c_str(), "r");
-    if (!log) return kNotRecognised;
+    if (!log) {
+        logFailed(session, platform::lastError(), "open ", escaped(logPath.view()));
+        how = "its installation log cannot be read";
+        return kNotRecognised;
+    }
     PathBuffer piece;
     while (log.getLine(piece.data(), static_cast<int>(PathBuffer::capacity))) {
         piece.terminate();
-        if (piece.view().find("RELEASE") != std::string_view::npos) return classifyReleaseLine(piece.view());
+        if (piece.view().find("RELEASE") == std::string_view::npos) continue;
+        std::string_view line = piece.view();
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+        how = concat("its installation log's RELEASE line ", shown(line));
+        return classifyReleaseLine(piece.view());
     }
+    if (log.hadError()) logFailed(session, platform::lastError(), "read ", escaped(logPath.view()));
+    how = "its installation log has no RELEASE line";
     return kNotRecognised;
 }
 
@@ -114,17 +133,42 @@ bool keyedValue(std::string_view line, std::string_view keyword, std::string& va
 
 ReleaseCode ReleaseIdentifier::identify(std::string_view folder)
 {
+    std::string how;
+    const ReleaseCode code = identify(folder, how);
+    session_.log(concat(shown(folder), " is ", releaseName(code), ": ", how));
+    return code;
+}
+
+ReleaseCode ReleaseIdentifier::identify(std::string_view folder, std::string& how)
+{
     const HostFolder host = HostFolder::stripped(folder);
     PathBuffer logPath;
     PathBuffer descriptorPath;
-    if (!host.path(kInstallLog, logPath) || !host.path(kDescriptor, descriptorPath)) return kNotRecognised;
-
-    if (pathExists(descriptorPath)) {
-        if (!descriptor_.descriptorVersion.empty()) return kCreo2;
-        return readReleaseDescriptor(session_, descriptorPath.c_str(), descriptor_) ? kCreo2 : kNotRecognised;
+    if (!host.path(kInstallLog, logPath) || !host.path(kDescriptor, descriptorPath)) {
+        how = "its paths do not fit 259 characters";
+        return kNotRecognised;
     }
-    if (!pathExists(logPath)) return isCreo2Registered() ? kCreo2 : kNotRecognised;
-    return releaseFromLog(logPath);
+    if (pathExists(descriptorPath)) {
+        how = concat("it has the release descriptor ", kDescriptor);
+        if (!descriptor_.descriptorVersion.empty()) return kCreo2;
+        if (readReleaseDescriptor(session_, descriptorPath.c_str(), descriptor_)) return kCreo2;
+        how += ", which does not load";
+        return kNotRecognised;
+    }
+    if (!pathExists(logPath)) {
+        const bool creo2 = isCreo2Registered(session_);
+        how = concat("it has neither ", kInstallLog, " nor a release descriptor, and Creo Parametric 2.0 is ",
+                     creo2 ? "" : "not ", "registered");
+        return creo2 ? kCreo2 : kNotRecognised;
+    }
+    return releaseFromLog(session_, logPath, how);
+}
+
+std::string releaseName(ReleaseCode code)
+{
+    if (code == kOtherRelease5) return "a release 5.0 other than Wildfire 5.0";
+    const ReleaseSlot* slot = releaseSlotOf(code);
+    return slot != nullptr ? slot->release : "no known release";
 }
 
 void ReleaseIdentifier::readInstallLog(std::string_view folder, std::string& release, std::string& shipcode,
@@ -141,7 +185,10 @@ void ReleaseIdentifier::readInstallLog(std::string_view folder, std::string& rel
     }
 
     platform::TextStream log = platform::TextStream::open(logPath.c_str(), "r");
-    if (!log) return;
+    if (!log) {
+        logFailed(session_, platform::lastError(), "open ", escaped(logPath.view()));
+        return;
+    }
     std::string line;
     std::string value;
     while (readWholeLine(log, line)) {
@@ -153,6 +200,7 @@ void ReleaseIdentifier::readInstallLog(std::string_view folder, std::string& rel
         if (keyedValue(line, "DATECODE", value)) datecode = value;
         if (keyedValue(line, "SHIPCODE", value)) shipcode = value;
     }
+    if (log.hadError()) logFailed(session_, platform::lastError(), "read ", escaped(logPath.view()));
 }
 
 std::string browsedInstallationLabel(Family family, const std::string& release, const std::string& shipcode,

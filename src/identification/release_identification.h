@@ -20,6 +20,7 @@ public:
 
     // The release of `folder` (with or without one trailing separator); 0 when
     // it cannot be told, or when a derived path would not fit its buffer.
+    // The log says which, and how it was told.
     ReleaseCode identify(std::string_view folder);
 
     // Release text, shipcode and datecode from the folder's installation log
@@ -31,9 +32,14 @@ public:
     const DescriptorValues& descriptor() const { return descriptor_; }
 
 private:
+    ReleaseCode identify(std::string_view folder, std::string& how);
+
     const Session& session_;
     DescriptorValues descriptor_;
 };
+
+// "Wildfire 4.0", or what the code stands for when no release slot does.
+std::string releaseName(ReleaseCode code);
 
 // The check-box text of a browsed installation: its family, the release text
 // as the log gives it, and the shipcode (or else the datecode).

@@ -1,6 +1,8 @@
 #include "model/host_folder.h"
 
+#include "core/log.h"
 #include "core/paths.h"
+#include "platform/errors.h"
 #include "platform/files.h"
 
 namespace ca {
@@ -50,14 +52,22 @@ bool hasHostExecutable(std::string_view folder)
            platform::getFileAttributes(executable.c_str()) != platform::kInvalidFileAttributes;
 }
 
-bool isRegistrationFileWritable(std::string_view folder)
+bool isRegistrationFileWritable(const Session& session, std::string_view folder)
 {
     PathBuffer file;
-    if (!HostFolder::stripped(folder).path(kRegistrationFile, file)) return false;
-    if (platform::getFileAttributes(file.c_str()) != platform::kInvalidFileAttributes)
-        return static_cast<bool>(platform::TextStream::open(file.c_str(), "a+"));
+    if (!HostFolder::stripped(folder).path(kRegistrationFile, file)) {
+        session.log(concat("the protk.dat path of ", shown(folder), " does not fit 259 characters"));
+        return false;
+    }
+    if (platform::getFileAttributes(file.c_str()) != platform::kInvalidFileAttributes) {
+        if (platform::TextStream::open(file.c_str(), "a+")) return true;
+        logFailed(session, platform::lastError(), "open ", escaped(file.view()), " for appending");
+        return false;
+    }
     // A check changes nothing: a file that can be created is gone again as it is closed.
-    return static_cast<bool>(platform::File::open(file.c_str(), platform::FileOpen::probe));
+    if (platform::File::open(file.c_str(), platform::FileOpen::probe)) return true;
+    logFailed(session, platform::lastError(), "create ", escaped(file.view()));
+    return false;
 }
 
 }  // namespace ca

@@ -14,6 +14,7 @@
 #pragma once
 
 #include "core/fixed_string.h"
+#include "core/session.h"
 
 #include <string>
 #include <string_view>
@@ -60,7 +61,8 @@ private:
 bool hasHostExecutable(std::string_view folder);
 
 // The folder's text\protk.dat can be opened for reading and appending (or
-// created, when only the file is missing: it is deleted again).
-bool isRegistrationFileWritable(std::string_view folder);
+// created, when only the file is missing: it is deleted again). A failure is
+// logged with the path.
+bool isRegistrationFileWritable(const Session& session, std::string_view folder);
 
 }  // namespace ca

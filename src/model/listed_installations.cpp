@@ -1,5 +1,6 @@
 #include "model/listed_installations.h"
 
+#include "core/log.h"
 #include "platform/installer.h"
 
 #include <string>
@@ -67,9 +68,11 @@ bool ListedInstallations::add(const Session& session, std::string_view label, st
         session.set(slot.names->labelProperty, label);
         if (releaseProperty != nullptr) session.set(releaseProperty, "1");
         session.set(slot.names->dirProperty, folder);
+        session.log(concat("check box ", slot.names->checkProperty, " set: ", shown(label), " for ", escaped(folder)));
         setCheckBoxTooltip(session, slot.names->checkProperty, folder);
         return true;
     }
+    session.log(concat("no check box for ", escaped(folder), ": all eight are in use"));
     return false;
 }
 
@@ -78,22 +81,40 @@ void setCheckBoxTooltip(const Session& session, const char* checkProperty, std::
     const std::string query = checkBoxQuery(checkProperty);
     if (query.empty()) return;
 
+    const std::string what = concat("the tooltip of check box ", checkProperty);
     platform::UniqueMsiHandle database(platform::msiGetActiveDatabase(session.handle()));
+    if (!database) {
+        session.log(concat("no active database: no tooltip for check box ", checkProperty));
+        return;
+    }
     platform::UniqueMsiHandle view;
-    platform::msiDatabaseOpenView(database.get(), query.c_str(), view.put());
-    platform::msiViewExecute(view.get(), 0);
+    platform::Status status = platform::msiDatabaseOpenView(database.get(), query.c_str(), view.put());
+    if (status == platform::kSuccess) status = platform::msiViewExecute(view.get(), 0);
     platform::UniqueMsiHandle record;
-    if (platform::msiViewFetch(view.get(), record.put()) != platform::kSuccess || !record) return;
+    if (status == platform::kSuccess) status = platform::msiViewFetch(view.get(), record.put());
+    if (status != platform::kSuccess || !record) {
+        if (status == platform::kNoMoreItems)
+            session.log(concat("the dialog has no check box ", checkProperty, ": no tooltip"));
+        else
+            logFailed(session, status, "find the Control row for ", what);
+        return;
+    }
 
     // Only the first row changes. A row cannot be edited in place while the
     // installer runs, so it is replaced by a temporary copy with the tooltip.
-    platform::msiViewModify(view.get(), platform::kModifyDelete, record.get());
+    status = platform::msiViewModify(view.get(), platform::kModifyDelete, record.get());
+    if (status != platform::kSuccess) logFailed(session, status, "delete the Control row for ", what);
     const std::string tooltip = std::string(folder) + "|";
-    platform::msiRecordSetString(record.get(), kHelpColumn, tooltip.c_str());
+    status = platform::msiRecordSetString(record.get(), kHelpColumn, tooltip.c_str());
+    if (status != platform::kSuccess) logFailed(session, status, "set ", what);
     // The row is gone now: a failed insert would take the box off the dialog,
     // so it is tried once more.
-    if (platform::msiViewModify(view.get(), platform::kModifyInsertTemporary, record.get()) != platform::kSuccess)
-        platform::msiViewModify(view.get(), platform::kModifyInsertTemporary, record.get());
+    status = platform::msiViewModify(view.get(), platform::kModifyInsertTemporary, record.get());
+    if (status != platform::kSuccess) {
+        logFailed(session, status, "insert the Control row for ", what);
+        status = platform::msiViewModify(view.get(), platform::kModifyInsertTemporary, record.get());
+        if (status != platform::kSuccess) logFailed(session, status, "insert the Control row once more for ", what);
+    }
     platform::msiViewModify(view.get(), platform::kModifyRefresh, record.get());
 }
 

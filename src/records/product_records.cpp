@@ -1,5 +1,6 @@
 #include "records/product_records.h"
 
+#include "core/log.h"
 #include "core/registry_text.h"
 #include "model/release_table.h"
 #include "platform/registry.h"
@@ -10,9 +11,30 @@ namespace ca {
 namespace {
 
 // Every record carries the whole 260-byte buffer: the text and zeros after it.
-void setRecord(const platform::RegKey& key, const char* name, const PathBuffer& folder)
+void setRecord(const Session& session, const platform::RegKey& key, const char* name, const PathBuffer& folder)
 {
-    platform::regSetValue(key, name, platform::kRegSz, folder.c_str(), static_cast<std::uint32_t>(PathBuffer::capacity));
+    const platform::Status status = platform::regSetValue(key, name, platform::kRegSz, folder.c_str(),
+                                                          static_cast<std::uint32_t>(PathBuffer::capacity));
+    if (status != platform::kSuccess)
+        logFailed(session, status, "write ", name, " under ", registryKeyName(kProductKey));
+    else
+        session.log(concat("record ", name, "=", shown(folder.view()), " written"));
+}
+
+bool createProductKey(const Session& session, platform::RegKey& key)
+{
+    const platform::Status status = platform::regCreateKey(kProductKey, platform::kKeyWrite, key);
+    if (status != platform::kSuccess) logFailed(session, status, "create registry key ", registryKeyName(kProductKey));
+    return status == platform::kSuccess;
+}
+
+// The product key for `access`; a failure other than its absence is logged.
+bool openProductKey(const Session& session, std::uint32_t access, platform::RegKey& key)
+{
+    const platform::Status status = platform::regOpenKey(nullptr, kProductKey, access, key);
+    if (status != platform::kSuccess && status != platform::kFileNotFound)
+        logFailed(session, status, "open registry key ", registryKeyName(kProductKey));
+    return status == platform::kSuccess;
 }
 
 }  // namespace
@@ -24,43 +46,50 @@ void writeReleaseFolderRecords(const Session& session)
         session.read(releaseSlot(kRecordOrder[i]).folderProperty, folders[i]);
 
     platform::RegKey key;
-    if (platform::regCreateKey(kProductKey, platform::kKeyWrite, key) != platform::kSuccess) return;
+    if (!createProductKey(session, key)) return;
     for (std::size_t i = 0; i < kRecordOrder.size(); ++i)
-        setRecord(key, releaseSlot(kRecordOrder[i]).productRecordValue, folders[i]);
+        setRecord(session, key, releaseSlot(kRecordOrder[i]).productRecordValue, folders[i]);
 }
 
-void writeListedFolderRecords(const Session& /*session*/, const ListedInstallations& listed)
+void writeListedFolderRecords(const Session& session, const ListedInstallations& listed)
 {
     for (const ListedSlot& slot : listed.slots()) {
         platform::RegKey key;
-        if (slot.chosen && platform::regCreateKey(kProductKey, platform::kKeyWrite, key) == platform::kSuccess)
-            setRecord(key, slot.names->dirProperty, slot.folder);
+        if (slot.chosen && createProductKey(session, key)) setRecord(session, key, slot.names->dirProperty, slot.folder);
     }
 }
 
-bool readProductRecord(const char* name, PathBuffer& folder)
+bool readProductRecord(const Session& session, const char* name, PathBuffer& folder)
 {
     folder.clear();
     platform::RegKey key;
-    if (platform::regOpenKey(nullptr, kProductKey, platform::kKeyQueryValue, key) != platform::kSuccess) return false;
-    return queryStringValue(key, name, folder);
+    if (!openProductKey(session, platform::kKeyQueryValue, key)) return false;
+    platform::Status status = platform::kSuccess;
+    if (queryStringValue(key, name, folder, &status)) return true;
+    if (queryFailed(status)) logFailed(session, status, "read ", name, " of ", registryKeyName(kProductKey));
+    return false;
 }
 
-bool productRecordExists(std::string name)
+bool productRecordExists(const Session& session, std::string name)
 {
     platform::RegKey key;
-    if (platform::regOpenKey(nullptr, kProductKey, platform::kKeyAllAccess, key) != platform::kSuccess) return false;
+    if (!openProductKey(session, platform::kKeyAllAccess, key)) return false;
     FixedString<1024> data;
     std::uint32_t type = platform::kRegSz;
     std::uint32_t size = static_cast<std::uint32_t>(decltype(data)::capacity);
-    return platform::regQueryValue(key, name.c_str(), &type, data.data(), &size) == platform::kSuccess;
+    const platform::Status status = platform::regQueryValue(key, name.c_str(), &type, data.data(), &size);
+    if (queryFailed(status)) logFailed(session, status, "read ", name, " of ", registryKeyName(kProductKey));
+    return status == platform::kSuccess;
 }
 
-bool deleteProductRecord(std::string name)
+bool deleteProductRecord(const Session& session, std::string name)
 {
     platform::RegKey key;
-    if (platform::regOpenKey(nullptr, kProductKey, platform::kKeyWrite, key) != platform::kSuccess) return false;
+    if (!openProductKey(session, platform::kKeyWrite, key)) return false;
     const platform::Status status = platform::regDeleteValue(key, name.c_str());
+    if (status == platform::kSuccess) session.log(concat("record ", name, " deleted"));
+    if (status != platform::kSuccess && status != platform::kFileNotFound)
+        logFailed(session, status, "delete ", name, " of ", registryKeyName(kProductKey));
     return status == platform::kSuccess || status == platform::kFileNotFound;
 }
 

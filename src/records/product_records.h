@@ -14,20 +14,21 @@
 
 namespace ca {
 
-// The seven release slots' folders, empty ones included.
+// The seven release slots' folders, empty ones included. Each record
+// written, and each failure, is logged.
 void writeReleaseFolderRecords(const Session& session);
 
 // The folder of every chosen listed installation, named after its folder property.
 void writeListedFolderRecords(const Session& session, const ListedInstallations& listed);
 
 // A recorded folder; false when there is no product key or no such record,
-// or it does not fit 260 bytes.
-bool readProductRecord(const char* name, PathBuffer& folder);
+// or it does not fit 260 bytes. A failure to read is logged.
+bool readProductRecord(const Session& session, const char* name, PathBuffer& folder);
 
-bool productRecordExists(std::string name);
+bool productRecordExists(const Session& session, std::string name);
 
-// True when the value is gone (or was never there).
-bool deleteProductRecord(std::string name);
+// True when the value is gone (or was never there); logged either way.
+bool deleteProductRecord(const Session& session, std::string name);
 
 // Records which of the add-in's places the host folder holds now, unless it
 // was recorded before: called before the add-in first writes there, so that
@@ -38,6 +39,6 @@ void recordHostSurvey(const Session& session, std::string_view folder);
 // none for a folder never recorded (an installation by an earlier version).
 // False when the record could not be read: the caller must not guess what
 // is the host's.
-bool readHostSurvey(std::string_view folder, std::optional<HostSurvey>& before);
+bool readHostSurvey(const Session& session, std::string_view folder, std::optional<HostSurvey>& before);
 
 }  // namespace ca

@@ -1,11 +1,14 @@
 #include "registration/registration_file.h"
 
 #include "core/fixed_string.h"
+#include "core/log.h"
 #include "core/paths.h"
 #include "model/host_folder.h"
 #include "model/manifest.h"
+#include "platform/errors.h"
 #include "platform/files.h"
 #include "registration/protk_lines.h"
+#include "registration/protk_rewrite.h"
 
 #include <cstdint>
 #include <optional>
@@ -13,37 +16,6 @@
 
 namespace ca {
 namespace {
-
-// protk.tmp is never longer than protk.dat, so every entry that can be added
-// can be removed again; protk.tm1 to protk.tm9 serve when a link stands there.
-constexpr std::string_view kTemporaryFile = "text\\protk.tmp";
-constexpr std::size_t kWriteBlock = 64 * 1024;
-
-// Gathers what is written in blocks of 64 KB.
-class BlockWriter {
-public:
-    explicit BlockWriter(platform::File& file) : file_(file) { buffer_.reserve(kWriteBlock); }
-    void put(std::string_view bytes)
-    {
-        buffer_.append(bytes);
-        if (buffer_.size() >= kWriteBlock) flush();
-    }
-    bool finish()
-    {
-        flush();
-        return ok_;
-    }
-
-private:
-    void flush()
-    {
-        if (!buffer_.empty()) ok_ = file_.write(buffer_.data(), buffer_.size()) && ok_;
-        buffer_.clear();
-    }
-    platform::File& file_;
-    std::string buffer_;
-    bool ok_ = true;
-};
 
 // What the host sees of the file, and how its lines end.
 struct FileView {
@@ -81,84 +53,34 @@ std::string entryText(const char* execFileLine, const char* textDirLine, const c
     return entry;
 }
 
-// A new file beside protk.dat, created exclusively: a file left at the name
-// by an earlier run is deleted first, a link is never touched (some systems
-// delete what it points to) and the next name is taken instead.
-platform::File createTemporary(const HostFolder& host, PathBuffer& temporary)
-{
-    for (const char last : std::string_view("p123456789")) {
-        std::string name(kTemporaryFile);
-        name.back() = last;
-        if (!host.path(name, temporary) || platform::isLink(temporary.c_str())) continue;
-        platform::deleteFile(temporary.c_str());
-        platform::File out = platform::File::open(temporary.c_str(), platform::FileOpen::createNew);
-        if (out) return out;
-    }
-    return {};
-}
-
-// Writes a new protk.dat through a temporary file, written whole by
-// `produce`, closed, and renamed over the original in the same folder. Any
-// failure leaves the original as it was.
-bool rewrite(const HostFolder& host, const std::function<bool(platform::File& original, BlockWriter& out)>& produce)
-{
-    PathBuffer path;
-    PathBuffer temporary;
-    if (!host.path(kRegistrationFile, path)) return false;
-    platform::File out = createTemporary(host, temporary);
-    if (!out) return false;
-    bool complete = false;
-    {
-        platform::File original = platform::File::open(path.c_str(), platform::FileOpen::read);
-        BlockWriter writer(out);
-        complete = original && produce(original, writer) && writer.finish();
-    }
-    complete = out.close() && complete;
-    if (complete && platform::replaceFile(temporary.c_str(), path.c_str())) return true;
-    platform::deleteFile(temporary.c_str());
-    return false;
-}
-
-// Copies the original with `entry` inserted where the host stops reading.
-bool insertBefore(const HostFolder& host, std::uint64_t at, const std::string& entry)
-{
-    return rewrite(host, [&](platform::File& original, BlockWriter& out) {
-        std::uint64_t offset = 0;
-        const bool read = forEachLine(original, [&](std::string_view line) {
-            if (offset <= at && at < offset + line.size()) {
-                const std::size_t split = static_cast<std::size_t>(at - offset);
-                out.put(line.substr(0, split));
-                out.put(entry);
-                out.put(line.substr(split));
-            } else {
-                out.put(line);
-            }
-            offset += line.size();
-        });
-        return read;
-    });
-}
-
-void appendEntry(std::string_view folder, const char* execFileLine, const char* textDirLine)
+void appendEntry(const Session& session, std::string_view folder, const char* execFileLine, const char* textDirLine)
 {
     const HostFolder host = HostFolder::stripped(folder);
     PathBuffer path;
-    if (!host.path(kRegistrationFile, path)) return;
+    if (!host.path(kRegistrationFile, path)) {
+        session.log(concat("the protk.dat path of ", shown(folder), " does not fit 259 characters: not registered"));
+        return;
+    }
+    const std::string name = escaped(path.view());
     platform::File file = platform::File::open(path.c_str(), platform::FileOpen::readAppend);
+    if (!file) return logFailed(session, platform::lastError(), "open ", name, " for appending");
     FileView view;
     // A file that cannot be read whole might hold the entry already.
-    if (!file || !viewFile(file, view) || view.registered) return;
+    if (!viewFile(file, view)) return logFailed(session, platform::lastError(), "read ", name);
+    if (view.registered) return session.log(concat(name, " holds the Orvella entry already: left alone"));
     // The file's own line ends: LF where every line ends so, CR LF otherwise.
     const std::string entry = entryText(execFileLine, textDirLine, view.lineFeed && !view.crLf ? "\n" : "\r\n");
+    const std::string added = concat(name, ": Orvella entry added (", escaped(execFileLine), ")");
     if (!view.ctrlZ) {
         // One write for the whole entry: the host must never read part of one.
-        file.write(entry.data(), entry.size());
-        file.close();
-        return;
+        if (!file.write(entry.data(), entry.size())) return logFailed(session, platform::lastError(), "append to ", name);
+        if (!file.close()) return logFailed(session, platform::lastError(), "close ", name);
+        return session.log(added);
     }
     // After a Ctrl-Z the host would never read the entry.
     file.close();
-    insertBefore(host, *view.ctrlZ, entry);
+    if (insertBefore(session, host, *view.ctrlZ, entry))
+        session.log(concat(added, " before the Ctrl-Z at byte ", std::to_string(*view.ctrlZ), ", where the host stops reading"));
 }
 
 // Drops our entries, each with the empty line before it: from its name line
@@ -208,55 +130,72 @@ private:
 
 }  // namespace
 
-void addAuxAppEntry(const Session& /*session*/, std::string_view folder)
+void addAuxAppEntry(const Session& session, std::string_view folder)
 {
     // The host expands its own variables when it reads the file.
     const std::string execFileLine = "exec_file $PRO_DIRECTORY\\$PRO_MACHINE_TYPE\\obj\\" + std::string(kModuleName);
-    appendEntry(folder, execFileLine.c_str(), "text_dir $PRO_DIRECTORY");
+    appendEntry(session, folder, execFileLine.c_str(), "text_dir $PRO_DIRECTORY");
 }
 
-void addCmdAuxAppEntry(const Session& /*session*/, std::string_view folder)
+void addCmdAuxAppEntry(const Session& session, std::string_view folder)
 {
     PathBuffer strippedFolder;
-    if (!strippedFolder.assign(folder)) return;
-    stripTrailingSeparator(strippedFolder);
     PathBuffer execFileLine;
     PathBuffer textDirLine;
     // A truncated path in the host's registration file would be worse than none.
-    if (!execFileLine.appendAll("exec_file ", strippedFolder.view(), "\\", kObjectFolder, "\\", kModuleName)) return;
-    if (!textDirLine.appendAll("text_dir ", folder)) return;
-    appendEntry(folder, execFileLine.c_str(), textDirLine.c_str());
+    if (!strippedFolder.assign(folder) ||
+        (stripTrailingSeparator(strippedFolder),
+         !execFileLine.appendAll("exec_file ", strippedFolder.view(), "\\", kObjectFolder, "\\", kModuleName)) ||
+        !textDirLine.appendAll("text_dir ", folder)) {
+        session.log(concat("the entry's paths for ", shown(folder), " do not fit 259 characters: not registered"));
+        return;
+    }
+    appendEntry(session, folder, execFileLine.c_str(), textDirLine.c_str());
 }
 
-void removeAuxAppEntry(const Session& /*session*/, std::string_view folder, FileOwner owner)
+void removeAuxAppEntry(const Session& session, std::string_view folder, FileOwner owner)
 {
     const HostFolder host = HostFolder::stripped(folder);
     PathBuffer path;
     if (!host.path(kRegistrationFile, path)) return;
+    const std::string name = escaped(path.view());
 
     // A read-only pass first: the file is rewritten only when something of
     // ours is in it.
     EntryRemover scan(nullptr);
     {
         platform::File original = platform::File::open(path.c_str(), platform::FileOpen::read);
-        if (!original || !forEachLine(original, [&scan](std::string_view line) { scan.line(line); })) return;
+        if (!original) {
+            const platform::Status code = platform::lastError();
+            if (code == platform::kFileNotFound || code == platform::kPathNotFound)
+                return session.log(concat(name, " is not there: nothing to unregister"));
+            return logFailed(session, code, "open ", name);
+        }
+        if (!forEachLine(original, [&scan](std::string_view line) { scan.line(line); }))
+            return logFailed(session, platform::lastError(), "read ", name);
         scan.finish();
-        if (!original.close()) return;
+        if (!original.close()) return logFailed(session, platform::lastError(), "close ", name);
     }
     // A file that holds nothing of anyone else's goes when it was ours, or
-    // (without a record) when the folder no longer holds a host.
+    // when the folder no longer holds a host.
     const bool ours = owner == FileOwner::addIn || (owner == FileOwner::unknown && !hasHostExecutable(folder));
     if (scan.onlyLineEndsKept() && ours) {
-        platform::deleteFile(path.c_str());
-        return;
+        if (!platform::deleteFile(path.c_str())) return logFailed(session, platform::lastError(), "delete ", name);
+        return session.log(concat(name, " deleted: it held nothing of anyone else's, and ",
+                                  owner == FileOwner::addIn ? "the host had none before"
+                                                            : "the folder holds no host any more"));
     }
-    if (scan.entries() == 0) return;
-    rewrite(host, [](platform::File& original, BlockWriter& out) {
+    if (scan.entries() == 0) return session.log(concat(name, " holds no Orvella entry: left alone"));
+    const bool removed = rewrite(session, host, [&](platform::File& original, BlockWriter& out) {
         EntryRemover remover(&out);
-        if (!forEachLine(original, [&remover](std::string_view line) { remover.line(line); })) return false;
+        if (!forEachLine(original, [&remover](std::string_view line) { remover.line(line); }))
+            return logFailed(session, platform::lastError(), "read ", name), false;
         remover.finish();
         return remover.entries() > 0;
     });
+    if (removed)
+        session.log(concat(name, ": ", std::to_string(scan.entries()), " Orvella ",
+                           scan.entries() == 1 ? "entry" : "entries", " removed"));
 }
 
 }  // namespace ca

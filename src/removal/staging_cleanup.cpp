@@ -1,3 +1,5 @@
+#include "core/file_work.h"
+#include "core/log.h"
 #include "core/paths.h"
 #include "model/manifest.h"
 #include "platform/files.h"
@@ -20,11 +22,12 @@ void clearStagingArea(const Session& session, std::string_view staging)
         stripTrailingSeparator(path);
         return made;
     };
+    FileWork work(session);
     PathBuffer path;
     for (const ManifestEntry& entry : addInManifest()) {
         if (entry.staging == Staging::kept || entry.item == Item::folder || entry.item == Item::folderFiles) continue;
         if (entry.staged.root != Root::releaseBuild) {
-            if (resolve(entry.staged, path)) platform::deleteFile(path.c_str());
+            if (resolve(entry.staged, path)) work.deleteFile(path.c_str());
             continue;
         }
         // A file of the release builds, in the staging folder of each release it is for.
@@ -32,19 +35,20 @@ void clearStagingArea(const Session& session, std::string_view staging)
             if (!includes(entry.releases, slot.code) || includes(kKeptBuilds, slot.code)) continue;
             const std::string_view sub = slot.stagingSubfolder;
             if (area.path(std::string(sub) + (sub.empty() ? "" : "\\") + std::string(entry.staged.path), path))
-                platform::deleteFile(path.c_str());
+                work.deleteFile(path.c_str());
         }
     }
     for (const StagedFolder& folder : stagedFolders()) {
         if (!resolve(folder.place, path)) continue;
         if (folder.cleanup == FolderCleanup::emptied)
-            emptyAndRemoveFolder(session, path.view());
+            emptyAndRemoveFolder(work, path.view());
         else
-            platform::removeDirectory(path.c_str());
+            work.removeFolder(path.c_str());
     }
     for (const ReleaseSlot& slot : kReleaseSlots)
         if (*slot.stagingSubfolder != '\0' && !includes(kKeptBuilds, slot.code) && area.path(slot.stagingSubfolder, path))
-            platform::removeDirectory(path.c_str());
+            work.removeFolder(path.c_str());
+    work.summary(concat("cleared the staging area ", escaped(staging)));
 }
 
 }  // namespace ca

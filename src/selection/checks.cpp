@@ -19,19 +19,19 @@ bool isChosenReleaseFolder(const Session& session, std::string_view folder)
 std::optional<PathBuffer> firstUnwritableReleaseFolder(const Session& session)
 {
     std::optional<PathBuffer> unwritable;
-    forEachChosenRelease(session, kAccessCheckOrder, [&unwritable](const ReleaseSlot&, const PathBuffer& folder) {
-        if (isRegistrationFileWritable(folder.view())) return true;
+    forEachChosenRelease(session, kAccessCheckOrder, [&](const ReleaseSlot&, const PathBuffer& folder) {
+        if (isRegistrationFileWritable(session, folder.view())) return true;
         unwritable = folder;
         return false;
     });
     return unwritable;
 }
 
-bool anyUnwritableListedFolder(const ListedInstallations& listed)
+const ListedSlot* firstUnwritableListedFolder(const Session& session, const ListedInstallations& listed)
 {
     for (const ListedSlot& slot : listed.slots())
-        if (slot.chosen && !slot.folder.empty() && !isRegistrationFileWritable(slot.folder.view())) return true;
-    return false;
+        if (slot.chosen && !slot.folder.empty() && !isRegistrationFileWritable(session, slot.folder.view())) return &slot;
+    return nullptr;
 }
 
 }  // namespace ca

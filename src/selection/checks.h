@@ -18,11 +18,11 @@ bool isChosenReleaseFolder(const Session& session, std::string_view folder);
 
 // The folder, as its property holds it, of the first chosen release slot in
 // the access-check order whose registration file cannot be opened for
-// appending; none when every one can.
+// appending; none when every one can. Each failed open is logged.
 std::optional<PathBuffer> firstUnwritableReleaseFolder(const Session& session);
 
-// Some chosen listed installation's registration file cannot be opened for
-// appending. The check stops at the first.
-bool anyUnwritableListedFolder(const ListedInstallations& listed);
+// The first chosen listed installation whose registration file cannot be
+// opened for appending; none when every one can. The check stops there.
+const ListedSlot* firstUnwritableListedFolder(const Session& session, const ListedInstallations& listed);
 
 }  // namespace ca

@@ -1,4 +1,5 @@
 // kernel32 and msvcrt file calls on the simulated drives.
+#include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/sim/machine_internal.h"
 
@@ -29,6 +30,11 @@ fs::file_status statusOf(const fs::path& p)
 
 bool isFolder(const fs::path& p) { return fs::is_directory(statusOf(p)); }
 bool isFile(const fs::path& p) { return fs::exists(statusOf(p)) && !isFolder(p); }
+
+std::string_view subject(const char* path) { return path != nullptr ? path : ""; }
+
+// Why a path names nothing: its folder is missing too, or only the last name.
+Status missing(const fs::path& p) { return isFolder(p.parent_path()) ? kFileNotFound : kPathNotFound; }
 }  // namespace
 
 std::uint32_t getFileAttributes(const char* path)
@@ -52,70 +58,82 @@ bool isLink(const char* path)
 bool copyFile(const char* from, const char* to, bool failIfExists)
 {
     Machine& m = Machine::current();
-    if (m.faults().shouldFail(Op::copyFile)) return false;
+    if (sim::injected(m, Op::copyFile, subject(from), kAccessDenied)) return false;
     const auto src = host(m, from);
     const auto dst = host(m, to);
-    if (!src || !dst || !isFile(*src)) return false;
-    if (!isFolder(dst->parent_path())) return false;  // CopyFile creates no folders
-    if (isFolder(*dst)) return false;
-    if (isFile(*dst) && failIfExists) return false;
+    if (!src || !dst) return sim::fail(kPathNotFound);
+    if (!isFile(*src)) return sim::fail(isFolder(*src) ? kAccessDenied : missing(*src));
+    if (!isFolder(dst->parent_path())) return sim::fail(kPathNotFound);  // CopyFile creates no folders
+    if (isFolder(*dst)) return sim::fail(kAccessDenied);
+    if (isFile(*dst) && failIfExists) return sim::fail(kFileExists);
     std::error_code ec;
     fs::copy_file(*src, *dst, fs::copy_options::overwrite_existing, ec);
-    return !ec;
+    return !ec || sim::fail(kAccessDenied);
 }
 
 bool deleteFile(const char* path)
 {
     Machine& m = Machine::current();
-    if (m.faults().shouldFail(Op::deleteFile)) return false;
+    if (sim::injected(m, Op::deleteFile, subject(path), kAccessDenied)) return false;
     const auto p = host(m, path);
     // A link is deleted itself, wherever it points, and so is one that points nowhere.
-    if (!p) return false;
+    if (!p) return sim::fail(kPathNotFound);
     std::error_code ec;
     const bool link = fs::is_symlink(fs::symlink_status(*p, ec));
-    if ((!link && !isFile(*p)) || (link && isFolder(*p))) return false;
-    return fs::remove(*p, ec) && !ec;
+    if (!link && !fs::exists(statusOf(*p))) return sim::fail(missing(*p));
+    if ((!link && !isFile(*p)) || (link && isFolder(*p))) return sim::fail(kAccessDenied);
+    return (fs::remove(*p, ec) && !ec) || sim::fail(kAccessDenied);
 }
 
 bool removeDirectory(const char* path)
 {
     Machine& m = Machine::current();
-    if (m.faults().shouldFail(Op::removeDirectory)) return false;
+    if (sim::injected(m, Op::removeDirectory, subject(path), kAccessDenied)) return false;
     const auto p = host(m, path);
-    if (!p || !isFolder(*p)) return false;
+    if (!p) return sim::fail(kPathNotFound);
+    if (!isFolder(*p)) return sim::fail(fs::exists(statusOf(*p)) ? 267 : missing(*p));  // ERROR_DIRECTORY
     // The process's current folder is in use and stays.
     const auto cwd = host(m, m.currentDirectory().c_str());
     std::error_code ec;
-    if (cwd && fs::equivalent(*cwd, *p, ec)) return false;
-    if (!fs::is_empty(*p, ec) || ec) return false;
-    return fs::remove(*p, ec) && !ec;
+    if (cwd && fs::equivalent(*cwd, *p, ec)) return sim::fail(32);  // ERROR_SHARING_VIOLATION
+    if (!fs::is_empty(*p, ec) || ec) return sim::fail(kDirectoryNotEmpty);
+    return (fs::remove(*p, ec) && !ec) || sim::fail(kAccessDenied);
 }
 
 int makeDirectory(const char* path)
 {
     Machine& m = Machine::current();
-    if (m.faults().shouldFail(Op::makeDirectory)) return kErrnoAccess;
+    // errno values, and the Win32 codes that msvcrt's errno maps back to.
+    if (sim::injected(m, Op::makeDirectory, subject(path), kAccessDenied)) return kErrnoAccess;
     const auto p = host(m, path);
-    if (!p) return kErrnoNoEntry;
-    if (fs::exists(statusOf(*p))) return kErrnoExists;
-    if (!isFolder(p->parent_path())) return kErrnoNoEntry;
+    if (!p) return sim::fail(kPathNotFound), kErrnoNoEntry;
+    if (fs::exists(statusOf(*p))) return sim::fail(kAlreadyExists), kErrnoExists;
+    if (!isFolder(p->parent_path())) return sim::fail(kPathNotFound), kErrnoNoEntry;
     std::error_code ec;
     fs::create_directory(*p, ec);
-    return ec ? kErrnoAccess : 0;
+    return ec ? (sim::fail(kAccessDenied), kErrnoAccess) : 0;
 }
 
-// The runtime's remove() and DeleteFileA do the same to a file, and fail alike on a folder.
-bool removeFile(const char* path) { return deleteFile(path); }
+// The runtime's remove() and DeleteFileA do the same to a file, and fail alike
+// on a folder; ENOENT maps back to a missing file whatever was missing.
+bool removeFile(const char* path)
+{
+    if (deleteFile(path)) return true;
+    if (platform::lastError() == kPathNotFound) sim::fail(kFileNotFound);
+    return false;
+}
 
 bool replaceFile(const char* from, const char* to)
 {
     Machine& m = Machine::current();
-    if (m.faults().shouldFail(Op::replaceFile)) return false;
+    if (sim::injected(m, Op::replaceFile, subject(from), kAccessDenied)) return false;
     const auto src = host(m, from);
     const auto dst = host(m, to);
-    if (!src || !dst || !fs::exists(statusOf(*src))) return false;
-    if (isFolder(*dst) || !isFolder(dst->parent_path())) return false;
-    if (isFolder(*src) && fs::exists(statusOf(*dst))) return false;
+    if (!src || !dst) return sim::fail(kPathNotFound);
+    if (!fs::exists(statusOf(*src))) return sim::fail(missing(*src));
+    if (!isFolder(dst->parent_path())) return sim::fail(kPathNotFound);
+    if (isFolder(*dst)) return sim::fail(kAccessDenied);
+    if (isFolder(*src) && fs::exists(statusOf(*dst))) return sim::fail(kAlreadyExists);
     std::error_code ec;
     fs::rename(*src, *dst, ec);
     if (ec && isFile(*src)) {  // another host file system: copy, then delete
@@ -123,16 +141,16 @@ bool replaceFile(const char* from, const char* to)
         fs::copy_file(*src, *dst, fs::copy_options::overwrite_existing, ec);
         if (!ec) fs::remove(*src, ec);
     }
-    return !ec;
+    return !ec || sim::fail(kAccessDenied);
 }
 
 bool changeDirectory(const char* path)
 {
     Machine& m = Machine::current();
-    if (m.faults().shouldFail(Op::changeDirectory)) return false;
-    if (path == nullptr || *path == '\0') return false;
+    if (sim::injected(m, Op::changeDirectory, subject(path), kAccessDenied)) return false;
+    if (path == nullptr || *path == '\0') return sim::fail(kPathNotFound);
     const auto r = Machine::Internal::resolve(m, path);
-    if (!r || !isFolder(r->host)) return false;
+    if (!r || !isFolder(r->host)) return sim::fail(kPathNotFound);
     m.setCurrentDirectory(r->windowsForm());
     return true;
 }
@@ -140,9 +158,9 @@ bool changeDirectory(const char* path)
 bool currentDirectory(char* buffer, std::size_t capacity)
 {
     Machine& m = Machine::current();
-    if (m.faults().shouldFail(Op::currentDirectory)) return false;
+    if (sim::injected(m, Op::currentDirectory, "", kAccessDenied)) return false;
     const std::string cwd = m.currentDirectory();
-    if (buffer == nullptr || cwd.size() + 1 > capacity) return false;
+    if (buffer == nullptr || cwd.size() + 1 > capacity) return sim::fail(122);  // ERANGE
     std::memcpy(buffer, cwd.c_str(), cwd.size() + 1);
     return true;
 }
@@ -150,10 +168,10 @@ bool currentDirectory(char* buffer, std::size_t capacity)
 bool getEnvironmentVariable(const char* name, std::string& value)
 {
     Machine& m = Machine::current();
-    if (m.faults().shouldFail(Op::getEnvironment)) return false;
-    if (name == nullptr) return false;
+    if (sim::injected(m, Op::getEnvironment, subject(name), kEnvironmentNotFound)) return false;
+    if (name == nullptr) return sim::fail(kInvalidParameter);
     auto v = m.env(name);
-    if (!v) return false;
+    if (!v) return sim::fail(kEnvironmentNotFound);
     value = *v;
     return true;
 }

@@ -1,9 +1,11 @@
 // CreateFileA, ReadFile, WriteFile and CloseHandle on the simulated drives.
 // Writes wait in the handle until it is closed or a block is full, as the
 // system's cache holds them: a close that fails loses what was still waiting.
+#include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/sim/machine_internal.h"
 
+#include <cerrno>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -24,6 +26,7 @@ struct SimFile {
     int fd = -1;
     std::string deleteOnClose;  // the host path, for a probe
     std::uint64_t machine = 0;
+    std::string path;     // as opened, for the failures it reports
     std::string pending;  // written, not yet on the host
 
     bool flush()
@@ -47,10 +50,10 @@ void countFile(std::uint64_t serial, int delta)
     if (m != nullptr && m->internal().serial == serial) m->internal().files += delta;
 }
 
-bool faultFor(const SimFile* f, Op op)
+bool faultFor(const SimFile* f, Op op, Status code)
 {
     Machine* m = Machine::Internal::live();
-    return m != nullptr && m->internal().serial == f->machine && m->faults().shouldFail(op);
+    return m != nullptr && m->internal().serial == f->machine && sim::injected(*m, op, f->path, code);
 }
 }  // namespace
 
@@ -58,8 +61,8 @@ bool fileClose(std::uintptr_t native) noexcept
 {
     SimFile* f = asFile(native);
     if (f == nullptr) return true;
-    bool kept = !faultFor(f, Op::fileClose);
-    if (kept) kept = f->flush();
+    bool kept = !faultFor(f, Op::fileClose, kDiskFull);
+    if (kept) kept = f->flush() || sim::fail(kDiskFull);
     kept = ::close(f->fd) == 0 && kept;
     if (!f->deleteOnClose.empty()) ::unlink(f->deleteOnClose.c_str());
     countFile(f->machine, -1);
@@ -70,18 +73,23 @@ bool fileClose(std::uintptr_t native) noexcept
 File File::open(const char* path, FileOpen how)
 {
     Machine& m = Machine::current();
-    if (m.faults().shouldFail(Op::fileOpen)) return {};
-    if (path == nullptr || *path == '\0') return {};
+    if (sim::injected(m, Op::fileOpen, path != nullptr ? path : "", kAccessDenied)) return {};
+    if (path == nullptr || *path == '\0') return sim::fail(kPathNotFound), File();
     const auto p = m.hostPath(path);
     std::error_code ec;
-    if (!p || fs::is_directory(fs::status(*p, ec)) || !fs::is_directory(fs::status(p->parent_path(), ec))) return {};
+    if (!p || !fs::is_directory(fs::status(p->parent_path(), ec))) return sim::fail(kPathNotFound), File();
+    if (fs::is_directory(fs::status(*p, ec))) return sim::fail(kAccessDenied), File();
     int flags = O_RDONLY;
     if (how == FileOpen::readAppend) flags = O_RDWR | O_CREAT | O_APPEND;
     if (how == FileOpen::createNew || how == FileOpen::probe) flags = O_WRONLY | O_CREAT | O_EXCL;  // a link fails too
     const int fd = ::open(p->c_str(), flags | O_CLOEXEC, 0644);
-    if (fd < 0) return {};
+    if (fd < 0) {
+        sim::fail(errno == ENOENT ? kFileNotFound : errno == EEXIST ? kFileExists : kAccessDenied);
+        return {};
+    }
     auto* f = new SimFile;
     f->fd = fd;
+    f->path = path;
     f->machine = m.internal().serial;
     if (how == FileOpen::probe) f->deleteOnClose = p->string();
     m.internal().files += 1;
@@ -94,9 +102,10 @@ bool File::read(char* buffer, std::size_t size, std::size_t& got)
 {
     got = 0;
     SimFile* f = asFile(file_.get());
-    if (f == nullptr || buffer == nullptr || faultFor(f, Op::fileRead)) return false;
+    if (f == nullptr || buffer == nullptr) return sim::fail(kInvalidHandle);
+    if (faultFor(f, Op::fileRead, kReadFault)) return false;
     const ssize_t n = ::read(f->fd, buffer, size);
-    if (n < 0) return false;
+    if (n < 0) return sim::fail(kReadFault);
     got = static_cast<std::size_t>(n);
     return true;
 }
@@ -104,9 +113,10 @@ bool File::read(char* buffer, std::size_t size, std::size_t& got)
 bool File::write(const char* data, std::size_t size)
 {
     SimFile* f = asFile(file_.get());
-    if (f == nullptr || data == nullptr || faultFor(f, Op::fileWrite)) return false;
+    if (f == nullptr || data == nullptr) return sim::fail(kInvalidHandle);
+    if (faultFor(f, Op::fileWrite, kDiskFull)) return false;
     f->pending.append(data, size);
-    return f->pending.size() < kBlock || f->flush();
+    return f->pending.size() < kBlock || f->flush() || sim::fail(kDiskFull);
 }
 
 }  // namespace platform

@@ -43,8 +43,11 @@ bool matches(std::string_view pattern, std::string_view name)
 Listing Listing::first(const char* pattern, DirEntry& entry)
 {
     Machine& m = Machine::current();
-    if (m.faults().shouldFail(Op::listing)) return {};
-    if (pattern == nullptr || *pattern == '\0') return {};
+    // A pattern in the current folder is named as the folder's own path.
+    std::string subject = pattern != nullptr ? pattern : "";
+    if (subject.find_first_of("\\/:") == std::string::npos) subject = m.currentDirectory() + "\\" + subject;
+    if (sim::injected(m, Op::listing, subject, kAccessDenied)) return {};
+    if (pattern == nullptr || *pattern == '\0') return sim::fail(kFileNotFound), Listing();
     const std::string_view text(pattern);
     std::size_t cut = text.size();
     while (cut > 0 && !isSeparator(text[cut - 1])) --cut;
@@ -54,12 +57,13 @@ Listing Listing::first(const char* pattern, DirEntry& entry)
         folder = std::string(name.substr(0, 2));
         name.remove_prefix(2);
     }
-    if (name.empty()) return {};
+    if (name.empty()) return sim::fail(kFileNotFound), Listing();
     const auto dir = m.hostPath(folder.empty() ? "." : folder);
     std::error_code ec;
-    if (!dir || !fs::is_directory(fs::status(*dir, ec))) return {};
+    if (!dir || !fs::is_directory(fs::status(*dir, ec))) return sim::fail(kPathNotFound), Listing();
 
     Machine::Internal::ListingState state;
+    state.folder = subject;
     for (const char* dots : {".", ".."})
         if (matches(name, dots)) state.entries.push_back({dots, true});
     std::vector<DirEntry> found;
@@ -67,12 +71,12 @@ Listing Listing::first(const char* pattern, DirEntry& entry)
         DirEntry e{it->path().filename().string(), it->is_directory(ec)};
         if (matches(name, e.name)) found.push_back(std::move(e));
     }
-    if (ec) return {};
+    if (ec) return sim::fail(kAccessDenied), Listing();
     std::sort(found.begin(), found.end(), [](const DirEntry& a, const DirEntry& b) {
         return sim::NoCaseLess{}(a.name, b.name) || (!sim::NoCaseLess{}(b.name, a.name) && a.name < b.name);
     });
     state.entries.insert(state.entries.end(), found.begin(), found.end());
-    if (state.entries.empty()) return {};
+    if (state.entries.empty()) return sim::fail(kFileNotFound), Listing();
 
     entry = state.entries[0];
     state.next = 1;
@@ -87,10 +91,10 @@ Status Listing::next(DirEntry& entry)
 {
     Machine& m = Machine::current();
     auto it = m.internal().listings.find(listing_.get());
-    if (!listing_ || it == m.internal().listings.end()) return kInvalidHandle;
-    if (m.faults().shouldFail(Op::listing)) return kAccessDenied;
+    if (!listing_ || it == m.internal().listings.end()) return sim::fail(kInvalidHandle), kInvalidHandle;
+    if (sim::injected(m, Op::listing, it->second.folder, kAccessDenied)) return kAccessDenied;
     auto& state = it->second;
-    if (state.next >= state.entries.size()) return kNoMoreFiles;
+    if (state.next >= state.entries.size()) return sim::fail(kNoMoreFiles), kNoMoreFiles;
     entry = state.entries[state.next++];
     return kSuccess;
 }

@@ -1,5 +1,6 @@
 // msvcrt text-mode streams over host files. The host file is read and written
 // through stdio as it goes, so memory use does not grow with the file.
+#include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/sim/machine_internal.h"
 
@@ -92,6 +93,7 @@ const char* translateCrLf(const char* p, const char* stop, char*& out)
 struct Stream {
     std::FILE* file = nullptr;
     std::uint64_t machine = 0;  // serial of the machine that counts it
+    std::string path;           // as opened, for the failures it reports
     bool text = true;
     bool canRead = false;
     bool canWrite = false;
@@ -242,10 +244,12 @@ void dropTrailingCtrlZ(const fs::path& p)
 TextStream TextStream::open(const char* path, const char* mode)
 {
     Machine& m = Machine::current();
-    if (m.faults().shouldFail(Op::fileOpen)) return {};
-    if (path == nullptr || mode == nullptr || *path == '\0') return {};
+    // msvcrt's errno, as callers read it: a missing file or folder is ENOENT,
+    // a folder at the name EACCES.
+    if (sim::injected(m, Op::fileOpen, path != nullptr ? path : "", kAccessDenied)) return {};
+    if (path == nullptr || mode == nullptr || *path == '\0') return sim::fail(kFileNotFound), TextStream();
     const char kind = mode[0];
-    if (kind != 'r' && kind != 'w' && kind != 'a') return {};
+    if (kind != 'r' && kind != 'w' && kind != 'a') return sim::fail(kInvalidParameter), TextStream();
     bool plus = false;
     bool binary = false;
     for (const char* c = mode + 1; *c != '\0'; ++c) {
@@ -254,26 +258,27 @@ TextStream TextStream::open(const char* path, const char* mode)
         else if (*c == 'b')
             binary = true;
         else if (*c != 't')
-            return {};
+            return sim::fail(kInvalidParameter), TextStream();
     }
     const auto p = m.hostPath(path);
-    if (!p) return {};
+    if (!p) return sim::fail(kFileNotFound), TextStream();
     std::error_code ec;
-    if (fs::is_directory(fs::status(*p, ec))) return {};
-    if (!fs::is_directory(fs::status(p->parent_path(), ec))) return {};
+    if (fs::is_directory(fs::status(*p, ec))) return sim::fail(kAccessDenied), TextStream();
+    if (!fs::is_directory(fs::status(p->parent_path(), ec))) return sim::fail(kFileNotFound), TextStream();
     if (kind == 'a' && plus && !binary) dropTrailingCtrlZ(*p);
 
     std::string hostMode(1, kind);
     hostMode += 'b';
     if (plus) hostMode += '+';
     std::FILE* f = std::fopen(p->c_str(), hostMode.c_str());
-    if (f == nullptr) return {};
+    if (f == nullptr) return sim::fail(errno == ENOENT ? kFileNotFound : kAccessDenied), TextStream();
     // Writes line by line reach the host in large blocks, not a system call per 4 KB.
     std::setvbuf(f, nullptr, _IOFBF, Stream::kBlock);
 
     auto* s = new Stream;
     s->file = f;
     s->machine = m.internal().serial;
+    s->path = path;
     s->text = !binary;
     s->canRead = kind == 'r' || plus;
     s->canWrite = kind != 'r' || plus;
@@ -287,17 +292,17 @@ bool TextStream::getLine(char* buffer, int capacity)
 {
     Stream* s = asStream(stream_.get());
     if (s == nullptr || buffer == nullptr || capacity <= 0) return false;
-    if (Machine* m = Machine::Internal::live(); m != nullptr && m->faults().shouldFail(Op::fileRead)) {
+    if (Machine* m = Machine::Internal::live(); m != nullptr && sim::injected(*m, Op::fileRead, s->path, kReadFault)) {
         s->error = true;
         return false;
     }
     if (!s->canRead) {
         s->error = true;
-        return false;
+        return sim::fail(kInvalidHandle);  // EBADF
     }
     s->switchTo(Stream::Last::read);
     const int n = s->getLine(buffer, capacity - 1);
-    if (ferror_unlocked(s->file) != 0) s->error = true;
+    if (ferror_unlocked(s->file) != 0) s->error = !sim::fail(kReadFault);
     buffer[n] = '\0';
     return n > 0 || (capacity == 1 && !s->error);
 }
@@ -306,17 +311,17 @@ std::size_t TextStream::read(char* buffer, std::size_t size)
 {
     Stream* s = asStream(stream_.get());
     if (s == nullptr || buffer == nullptr || size == 0) return 0;
-    if (Machine* m = Machine::Internal::live(); m != nullptr && m->faults().shouldFail(Op::fileRead)) {
+    if (Machine* m = Machine::Internal::live(); m != nullptr && sim::injected(*m, Op::fileRead, s->path, kReadFault)) {
         s->error = true;
         return 0;
     }
     if (!s->canRead) {
-        s->error = true;
+        s->error = !sim::fail(kInvalidHandle);  // EBADF
         return 0;
     }
     s->switchTo(Stream::Last::read);
     const std::size_t n = s->read(buffer, size);
-    if (ferror_unlocked(s->file) != 0) s->error = true;
+    if (ferror_unlocked(s->file) != 0) s->error = !sim::fail(kReadFault);
     return n;
 }
 
@@ -329,13 +334,13 @@ bool TextStream::putBytes(const char* data, std::size_t size)
 {
     Stream* s = asStream(stream_.get());
     if (s == nullptr || data == nullptr) return false;
-    if (Machine* m = Machine::Internal::live(); m != nullptr && m->faults().shouldFail(Op::fileWrite)) {
+    if (Machine* m = Machine::Internal::live(); m != nullptr && sim::injected(*m, Op::fileWrite, s->path, kDiskFull)) {
         s->error = true;
         return false;
     }
     if (!s->canWrite) {
         s->error = true;
-        return false;
+        return sim::fail(kInvalidHandle);  // EBADF
     }
     s->switchTo(Stream::Last::write);
     s->atCtrlZ = false;
@@ -345,7 +350,7 @@ bool TextStream::putBytes(const char* data, std::size_t size)
         fwrite_unlocked(data, 1, size, s->file);
     if (ferror_unlocked(s->file) != 0) {
         s->error = true;
-        return false;
+        return sim::fail(kDiskFull);
     }
     return true;
 }
@@ -362,8 +367,9 @@ bool streamClose(void* native) noexcept
     if (s == nullptr) return true;
     bool failed = false;
     if (Machine* m = Machine::Internal::live(); m != nullptr && m->internal().serial == s->machine)
-        failed = m->faults().shouldFail(Op::fileClose);
+        failed = sim::injected(*m, Op::fileClose, s->path, kDiskFull);
     failed = std::fclose(s->file) != 0 || failed;
+    if (failed) sim::fail(kDiskFull);
     countStream(s->machine, -1);
     delete s;
     return !failed;

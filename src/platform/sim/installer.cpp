@@ -60,7 +60,7 @@ Status msiGetProperty(MsiHandle session, const char* name, char* buffer, std::ui
 {
     Machine& m = Machine::current();
     if (session != m.session()) return kInvalidHandle;
-    if (m.faults().shouldFail(Op::propertyGet)) return kFunctionFailed;
+    if (sim::injected(m, Op::propertyGet, name != nullptr ? name : "", kFunctionFailed)) return kFunctionFailed;
     if (name == nullptr || count == nullptr) return kInvalidParameter;
     const auto it = m.properties().find(name);
     const std::string value = it == m.properties().end() ? std::string() : it->second;
@@ -82,7 +82,7 @@ Status msiSetProperty(MsiHandle session, const char* name, const char* value)
 {
     Machine& m = Machine::current();
     if (session != m.session()) return kInvalidHandle;
-    if (m.faults().shouldFail(Op::propertySet)) return kFunctionFailed;
+    if (sim::injected(m, Op::propertySet, name != nullptr ? name : "", kFunctionFailed)) return kFunctionFailed;
     if (name == nullptr) return kInvalidParameter;
     if (*name == '\0') return kFunctionFailed;
     auto& props = m.properties();
@@ -110,7 +110,7 @@ MsiHandle msiGetActiveDatabase(MsiHandle session)
 {
     Machine& m = Machine::current();
     if (session != m.session()) return 0;
-    if (m.faults().shouldFail(Op::database)) return 0;
+    if (sim::injected(m, Op::database, "", kFunctionFailed)) return 0;
     if (!Internal::databaseAvailable(m)) return 0;
     return issue(m, Internal::Database{});
 }
@@ -119,7 +119,7 @@ Status msiDatabaseOpenView(MsiHandle database, const char* query, MsiHandle* vie
 {
     Machine& m = Machine::current();
     if (handleAs<Internal::Database>(m, database) == nullptr) return kInvalidHandle;
-    if (m.faults().shouldFail(Op::database)) return kFunctionFailed;
+    if (sim::injected(m, Op::database, "", kFunctionFailed)) return kFunctionFailed;
     if (query == nullptr || view == nullptr) return kInvalidParameter;
     Internal::View v;
     if (!parseQuery(query, v)) return kBadQuerySyntax;
@@ -132,7 +132,7 @@ Status msiViewExecute(MsiHandle view, MsiHandle /*params*/)
     Machine& m = Machine::current();
     auto* v = handleAs<Internal::View>(m, view);
     if (v == nullptr) return kInvalidHandle;
-    if (m.faults().shouldFail(Op::database)) return kFunctionFailed;
+    if (sim::injected(m, Op::database, v->property, kFunctionFailed)) return kFunctionFailed;
     v->rows.clear();
     for (const auto& row : m.controlRows())
         if (row.fields[0] == v->dialog && row.fields[2] == v->type && row.fields[8] == v->property)
@@ -147,7 +147,7 @@ Status msiViewFetch(MsiHandle view, MsiHandle* record)
     Machine& m = Machine::current();
     auto* v = handleAs<Internal::View>(m, view);
     if (v == nullptr) return kInvalidHandle;
-    if (m.faults().shouldFail(Op::database)) return kFunctionFailed;
+    if (sim::injected(m, Op::database, v->property, kFunctionFailed)) return kFunctionFailed;
     if (record == nullptr) return kInvalidParameter;
     if (!v->executed) return kFunctionFailed;
     while (v->next < v->rows.size()) {
@@ -167,7 +167,7 @@ Status msiViewModify(MsiHandle view, int mode, MsiHandle record)
     if (handleAs<Internal::View>(m, view) == nullptr) return kInvalidHandle;
     auto* r = handleAs<Internal::Record>(m, record);
     if (r == nullptr) return kInvalidHandle;
-    if (m.faults().shouldFail(Op::database)) return kFunctionFailed;
+    if (sim::injected(m, Op::database, r->fields[8], kFunctionFailed)) return kFunctionFailed;
     auto& rows = m.controlRows();
     switch (mode) {
     case kModifyDelete: {
@@ -202,7 +202,7 @@ Status msiRecordSetString(MsiHandle record, unsigned field, const char* value)
     Machine& m = Machine::current();
     auto* r = handleAs<Internal::Record>(m, record);
     if (r == nullptr) return kInvalidHandle;
-    if (m.faults().shouldFail(Op::database)) return kFunctionFailed;
+    if (sim::injected(m, Op::database, r->fields[8], kFunctionFailed)) return kFunctionFailed;
     if (field == 0 || field > r->fields.size()) return kInvalidParameter;
     r->fields[field - 1] = value != nullptr ? value : "";
     return kSuccess;

@@ -54,6 +54,20 @@ bool Faults::shouldFail(Op op)
     return false;
 }
 
+bool fail(platform::Status code)
+{
+    if (Machine* m = Machine::Internal::live()) m->internal().lastError = code;
+    return false;
+}
+
+bool injected(Machine& m, Op op, std::string_view subject, platform::Status code)
+{
+    if (!m.faults().shouldFail(op)) return false;
+    m.faults().noteInjected(subject, code);
+    m.internal().lastError = code;
+    return true;
+}
+
 std::string ResolvedPath::windowsForm() const
 {
     std::string s{drive, ':', '\\'};

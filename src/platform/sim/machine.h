@@ -105,12 +105,24 @@ public:
     bool injected() const { return injected_; }
     // Called by the simulated platform at the start of each call: true means fail it.
     bool shouldFail(Op op);
+    // What the injected failure was: the call's subject (a path, a registry
+    // key, a property or variable name; "" for calls without one) and the
+    // Win32 code (or HRESULT) it failed with.
+    void noteInjected(std::string_view subject, platform::Status code)
+    {
+        injectedSubject_ = subject;
+        injectedCode_ = code;
+    }
+    const std::string& injectedSubject() const { return injectedSubject_; }
+    platform::Status injectedCode() const { return injectedCode_; }
 
 private:
     std::array<int, static_cast<int>(Op::count_)> calls_{};
     Op target_ = Op::fileOpen;
     int k_ = 0;
     bool injected_ = false;
+    std::string injectedSubject_;
+    platform::Status injectedCode_ = 0;
 };
 
 class Machine {

@@ -68,6 +68,7 @@ struct Machine::Internal {
     struct ListingState {
         std::vector<platform::DirEntry> entries;
         std::size_t next = 0;
+        std::string folder;  // the pattern, in the current folder's path when it names none
     };
     std::map<std::uintptr_t, ListingState> listings;
 
@@ -88,6 +89,19 @@ struct Machine::Internal {
     int com = 0;
 
     std::vector<PropertyChange> propertyChanges;
+
+    // The code the last failing call left, as GetLastError (or the mapped
+    // errno of a msvcrt call) gives it.
+    platform::Status lastError = 0;
 };
+
+// A failing call: leaves `code` as the live machine's last error. False, so
+// that a call can end with `return fail(code)`.
+bool fail(platform::Status code);
+
+// True when this call of kind `op` is the one to fail: the failure is
+// recorded with the call's subject and `code`, which is also left as the
+// last error.
+bool injected(Machine& m, Op op, std::string_view subject, platform::Status code);
 
 }  // namespace sim

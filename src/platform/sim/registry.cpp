@@ -81,7 +81,6 @@ bool regCloseKey(std::uintptr_t key) noexcept
 Status regOpenKey(const RegKey* parent, const char* subKey, std::uint32_t access, RegKey& key)
 {
     Machine& m = Machine::current();
-    if (m.faults().shouldFail(Op::regOpen)) return kAccessDenied;
     std::string base;
     if (parent != nullptr) {
         auto* p = openKey(m, *parent);
@@ -89,6 +88,7 @@ Status regOpenKey(const RegKey* parent, const char* subKey, std::uint32_t access
         base = p->path;
     }
     const std::string path = joinKey(base, subKey);
+    if (sim::injected(m, Op::regOpen, path, kAccessDenied)) return kAccessDenied;
     if (!m.registry().hasKey(path)) return kFileNotFound;
     access = effectiveAccess(access, m.standardUser);
     if (m.standardUser && wantsWrite(access)) return kAccessDenied;
@@ -99,9 +99,9 @@ Status regOpenKey(const RegKey* parent, const char* subKey, std::uint32_t access
 Status regCreateKey(const char* subKey, std::uint32_t access, RegKey& key)
 {
     Machine& m = Machine::current();
-    if (m.faults().shouldFail(Op::regCreate)) return kAccessDenied;
-    access = effectiveAccess(access, m.standardUser);
     const std::string path = joinKey("", subKey);
+    if (sim::injected(m, Op::regCreate, path, kAccessDenied)) return kAccessDenied;
+    access = effectiveAccess(access, m.standardUser);
     // A standard user may neither create a key under HKLM nor open one for writing.
     if (m.standardUser && (wantsWrite(access) || !m.registry().hasKey(path))) return kAccessDenied;
     m.registry().createKey(path);
@@ -113,9 +113,9 @@ Status regEnumKey(const RegKey& key, std::uint32_t index, char* name, std::uint3
                   std::uint32_t* classLength)
 {
     Machine& m = Machine::current();
-    if (m.faults().shouldFail(Op::regEnum)) return kAccessDenied;
     auto* k = openKey(m, key);
     if (k == nullptr) return kInvalidHandle;
+    if (sim::injected(m, Op::regEnum, k->path, kAccessDenied)) return kAccessDenied;
     if (name == nullptr || nameLength == nullptr) return kInvalidParameter;
     if ((k->access & kKeyEnumerateSubKeys) == 0) return kAccessDenied;
     const auto* node = m.registry().findKey(k->path);
@@ -144,9 +144,9 @@ Status regEnumKey(const RegKey& key, std::uint32_t index, char* name, std::uint3
 Status regQueryValue(const RegKey& key, const char* name, std::uint32_t* type, void* data, std::uint32_t* size)
 {
     Machine& m = Machine::current();
-    if (m.faults().shouldFail(Op::regQuery)) return kAccessDenied;
     auto* k = openKey(m, key);
     if (k == nullptr) return kInvalidHandle;
+    if (sim::injected(m, Op::regQuery, k->path, kAccessDenied)) return kAccessDenied;
     if (data != nullptr && size == nullptr) return kInvalidParameter;
     if ((k->access & kKeyQueryValue) == 0) return kAccessDenied;
     const auto* node = m.registry().findKey(k->path);
@@ -172,9 +172,9 @@ Status regQueryValue(const RegKey& key, const char* name, std::uint32_t* type, v
 Status regSetValue(const RegKey& key, const char* name, std::uint32_t type, const void* data, std::uint32_t size)
 {
     Machine& m = Machine::current();
-    if (m.faults().shouldFail(Op::regSet)) return kAccessDenied;
     auto* k = openKey(m, key);
     if (k == nullptr) return kInvalidHandle;
+    if (sim::injected(m, Op::regSet, k->path, kAccessDenied)) return kAccessDenied;
     if ((k->access & kKeySetValue) == 0) return kAccessDenied;
     if (data == nullptr && size > 0) return kInvalidParameter;
     if (m.registry().findKey(k->path) == nullptr) return kKeyDeleted;
@@ -191,9 +191,9 @@ Status regSetValue(const RegKey& key, const char* name, std::uint32_t type, cons
 Status regDeleteValue(const RegKey& key, const char* name)
 {
     Machine& m = Machine::current();
-    if (m.faults().shouldFail(Op::regDelete)) return kAccessDenied;
     auto* k = openKey(m, key);
     if (k == nullptr) return kInvalidHandle;
+    if (sim::injected(m, Op::regDelete, k->path, kAccessDenied)) return kAccessDenied;
     if ((k->access & kKeySetValue) == 0) return kAccessDenied;
     if (m.registry().findKey(k->path) == nullptr) return kKeyDeleted;
     return m.registry().deleteValue(k->path, name != nullptr ? name : "") ? kSuccess : kFileNotFound;

@@ -100,7 +100,7 @@ ComApartment::~ComApartment()
 
 XmlDocument::XmlDocument()
 {
-    if (Machine::current().faults().shouldFail(Op::xmlCreate)) throw ComError(kEFail);
+    if (sim::injected(Machine::current(), Op::xmlCreate, "", static_cast<platform::Status>(kEFail))) throw ComError(kEFail);
     impl_ = std::make_unique<Impl>();
 }
 XmlDocument::XmlDocument(XmlDocument&&) noexcept = default;
@@ -110,7 +110,8 @@ XmlDocument::~XmlDocument() = default;
 bool XmlDocument::load(const char* path)
 {
     Machine& m = Machine::current();
-    if (m.faults().shouldFail(Op::xmlLoad)) throw ComError(kEFail);
+    if (sim::injected(m, Op::xmlLoad, path != nullptr ? path : "", static_cast<platform::Status>(kEFail)))
+        throw ComError(kEFail);
     if (!impl_) throw ComError(kEFail);
     auto fresh = std::make_shared<pugi::xml_document>();
     impl_->doc = fresh;  // a failed load leaves an empty document, as MSXML does

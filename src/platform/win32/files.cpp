@@ -1,6 +1,8 @@
 // Files, folders and the environment over kernel32 and msvcrt.
 #include "platform/files.h"
 
+#include "platform/errors.h"
+
 #include <windows.h>
 
 #include <cerrno>
@@ -10,6 +12,30 @@
 #include <direct.h>
 
 namespace platform {
+namespace {
+
+// msvcrt reports a failure in errno; callers read every failure as a Win32
+// code. ENOENT stands for a missing file or a missing folder, as the call says.
+void keepErrno(Status notFound)
+{
+    Status code = 1;  // ERROR_INVALID_FUNCTION
+    switch (errno) {
+    case ENOENT: code = notFound; break;
+    case EACCES: code = kAccessDenied; break;
+    case EEXIST: code = kAlreadyExists; break;
+    case ENOSPC: code = kDiskFull; break;
+    case EBADF: code = kInvalidHandle; break;
+    case ENOMEM: code = kNotEnoughMemory; break;
+    case EMFILE: code = 4; break;     // ERROR_TOO_MANY_OPEN_FILES
+    case ERANGE: code = 122; break;   // ERROR_INSUFFICIENT_BUFFER
+    case ENOTEMPTY: code = kDirectoryNotEmpty; break;
+    case EINVAL: code = kInvalidParameter; break;
+    default: break;
+    }
+    SetLastError(code);
+}
+
+}  // namespace
 
 std::uint32_t getFileAttributes(const char* path)
 {
@@ -55,12 +81,17 @@ bool removeDirectory(const char* path)
 
 int makeDirectory(const char* path)
 {
-    return _mkdir(path) == 0 ? 0 : errno;
+    if (_mkdir(path) == 0) return 0;
+    const int error = errno;
+    keepErrno(kPathNotFound);
+    return error;
 }
 
 bool removeFile(const char* path)
 {
-    return std::remove(path) == 0;
+    if (std::remove(path) == 0) return true;
+    keepErrno(kFileNotFound);
+    return false;
 }
 
 bool replaceFile(const char* from, const char* to)
@@ -70,18 +101,25 @@ bool replaceFile(const char* from, const char* to)
 
 bool changeDirectory(const char* path)
 {
-    return _chdir(path) == 0;
+    if (_chdir(path) == 0) return true;
+    keepErrno(kPathNotFound);
+    return false;
 }
 
 bool currentDirectory(char* buffer, std::size_t capacity)
 {
-    return _getcwd(buffer, static_cast<int>(capacity)) != nullptr;
+    if (_getcwd(buffer, static_cast<int>(capacity)) != nullptr) return true;
+    keepErrno(kPathNotFound);
+    return false;
 }
 
 bool getEnvironmentVariable(const char* name, std::string& value)
 {
     const char* text = std::getenv(name);
-    if (text == nullptr) return false;
+    if (text == nullptr) {
+        SetLastError(kEnvironmentNotFound);
+        return false;
+    }
     value = text;
     return true;
 }
@@ -97,34 +135,49 @@ FILE* stream(void* native)
 
 bool streamClose(void* native) noexcept
 {
-    return std::fclose(stream(native)) == 0;
+    if (std::fclose(stream(native)) == 0) return true;
+    keepErrno(kFileNotFound);
+    return false;
 }
 
 TextStream TextStream::open(const char* path, const char* mode)
 {
     TextStream s;
     s.stream_.reset(std::fopen(path, mode));
+    if (!s.stream_) keepErrno(kFileNotFound);
     return s;
 }
 
 bool TextStream::getLine(char* buffer, int capacity)
 {
-    return stream_ && std::fgets(buffer, capacity, stream(stream_.get())) != nullptr;
+    if (!stream_) return false;
+    if (std::fgets(buffer, capacity, stream(stream_.get())) != nullptr) return true;
+    if (std::ferror(stream(stream_.get())) != 0) keepErrno(kFileNotFound);
+    return false;
 }
 
 std::size_t TextStream::read(char* buffer, std::size_t size)
 {
-    return !stream_ || buffer == nullptr ? 0 : std::fread(buffer, 1, size, stream(stream_.get()));
+    if (!stream_ || buffer == nullptr) return 0;
+    const std::size_t got = std::fread(buffer, 1, size, stream(stream_.get()));
+    if (got < size && std::ferror(stream(stream_.get())) != 0) keepErrno(kFileNotFound);
+    return got;
 }
 
 bool TextStream::putText(const char* text)
 {
-    return stream_ && std::fputs(text, stream(stream_.get())) >= 0;
+    if (!stream_) return false;
+    if (std::fputs(text, stream(stream_.get())) >= 0) return true;
+    keepErrno(kFileNotFound);
+    return false;
 }
 
 bool TextStream::putBytes(const char* data, std::size_t size)
 {
-    return stream_ && (size == 0 || std::fwrite(data, 1, size, stream(stream_.get())) == size);
+    if (!stream_) return false;
+    if (size == 0 || std::fwrite(data, 1, size, stream(stream_.get())) == size) return true;
+    keepErrno(kFileNotFound);
+    return false;
 }
 
 bool TextStream::hadError() const

@@ -3,6 +3,8 @@
 
 #include <msiquery.h>
 
+#include <string>
+
 namespace platform {
 
 Status msiGetProperty(MsiHandle session, const char* name, char* buffer, std::uint32_t* count)
@@ -20,12 +22,22 @@ Status msiSetProperty(MsiHandle session, const char* name, const char* value)
 
 Status msiLogInfo(MsiHandle session, const char* text)
 {
-    // Field 0 is a format template: the text goes into field 1 so that
-    // brackets in it are shown as they stand instead of being expanded.
-    const MSIHANDLE record = MsiCreateRecord(1);
+    // The installer formats the message: brackets and braces would be taken
+    // for property references and groups, and Wine formats a field's value
+    // again, so the text is the template itself with each of them escaped.
+    std::string escaped;
+    for (const char* c = text; *c != '\0'; ++c) {
+        if (*c == '[' || *c == ']' || *c == '{' || *c == '}') {
+            escaped += "[\\";
+            escaped += *c;
+            escaped += ']';
+        } else {
+            escaped += *c;
+        }
+    }
+    const MSIHANDLE record = MsiCreateRecord(0);
     if (record == 0) return kNotEnoughMemory;
-    Status rc = MsiRecordSetStringA(record, 0, "[1]");
-    if (rc == kSuccess) rc = MsiRecordSetStringA(record, 1, text);
+    Status rc = MsiRecordSetStringA(record, 0, escaped.c_str());
     if (rc == kSuccess && MsiProcessMessage(session, INSTALLMESSAGE_INFO, record) < 0) rc = kFunctionFailed;
     MsiCloseHandle(record);
     return rc;

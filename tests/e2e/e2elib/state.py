@@ -28,6 +28,7 @@ class State:
     registry: dict = field(default_factory=dict)    # (key, value name) -> (type, data), lower case
     spelling: dict = field(default_factory=dict)    # (key, value name) -> spelled names
     controls: list = None                           # "Control\tType\tProperty\tHelp" rows, sorted
+    log_lines: list = field(default_factory=list)   # our actions' lines of the installer log, in order
 
 
 def tree(root, tops):

@@ -132,3 +132,31 @@ def read_text(path):
     if raw.startswith(b"\xff\xfe"):
         return raw[2:].decode("utf-16-le")
     return raw.decode("utf-8", errors="replace")
+
+
+# Wine's own wording of the system texts that our log lines quote, where it
+# differs from Windows' (FormatMessage): code -> (Wine's, Windows'). A line of
+# Wine's log is compared with ca-sim's after this one substitution; any other
+# difference fails.
+WINE_ERROR_TEXTS = {
+    2: ("File not found.", "The system cannot find the file specified."),
+    3: ("Path not found.", "The system cannot find the path specified."),
+    5: ("Access denied.", "Access is denied."),
+    145: ("Directory not empty.", "The directory is not empty."),
+    183: ("File already exists.", "Cannot create a file when that file already exists."),
+}
+ERROR_TEXT = re.compile(r"error (\d+) \(([^)]*)\)")
+
+
+def windows_error_texts(line):
+    def swap(m):
+        wine_text, windows_text = WINE_ERROR_TEXTS.get(int(m.group(1)), (None, None))
+        return f"error {m.group(1)} ({windows_text})" if m.group(2) == wine_text else m.group(0)
+    return ERROR_TEXT.sub(swap, line)
+
+
+def action_log_lines(log_text, actions):
+    """Our actions' lines of a verbose log ("<action>: ..."), in order, with
+    Wine's system texts in Windows' wording."""
+    prefix = re.compile(r"^(" + "|".join(re.escape(a) for a in actions) + r"): ")
+    return [windows_error_texts(line.rstrip("\r")) for line in log_text.splitlines() if prefix.match(line)]

@@ -1,0 +1,82 @@
+#include "core/file_work.h"
+
+#include "core/log.h"
+#include "platform/errors.h"
+#include "platform/files.h"
+
+#include <string>
+
+namespace ca {
+namespace {
+
+constexpr int kFailuresShown = 10;
+
+bool isMissing(platform::Status code) { return code == platform::kFileNotFound || code == platform::kPathNotFound; }
+
+std::string counted(int n, const char* what, const char* done)
+{
+    return std::to_string(n) + " " + what + (n == 1 ? "" : "s") + " " + done;
+}
+
+}  // namespace
+
+void FileWork::failed(unsigned code, std::string_view call, std::string_view path, std::string_view to)
+{
+    if (++failed_ > kFailuresShown) return;
+    if (to.empty())
+        logFailed(session_, code, call, " ", escaped(path));
+    else
+        logFailed(session_, code, call, " ", escaped(path), " to ", escaped(to));
+}
+
+bool FileWork::copy(const char* from, const char* to)
+{
+    if (platform::copyFile(from, to, false)) return ++copied_, true;
+    failed(platform::lastError(), "copy", from, to);
+    return false;
+}
+
+bool FileWork::makeFolder(const char* path)
+{
+    if (platform::makeDirectory(path) == 0) return ++created_, true;
+    const platform::Status code = platform::lastError();
+    const std::uint32_t attributes = platform::getFileAttributes(path);
+    if (attributes != platform::kInvalidFileAttributes && (attributes & platform::kFileAttributeDirectory) != 0)
+        return true;
+    failed(code, "create folder", path);
+    return false;
+}
+
+bool FileWork::deleteFile(const char* path)
+{
+    if (platform::deleteFile(path)) return ++deleted_, true;
+    const platform::Status code = platform::lastError();
+    if (isMissing(code)) return true;
+    failed(code, "delete", path);
+    return false;
+}
+
+bool FileWork::removeFolder(const char* path)
+{
+    if (platform::removeDirectory(path)) return ++removed_, true;
+    const platform::Status code = platform::lastError();
+    if (!isMissing(code) && code != platform::kDirectoryNotEmpty) failed(code, "remove folder", path);
+    return false;
+}
+
+void FileWork::summary(std::string_view what) const
+{
+    std::string line;
+    const auto add = [&line](int n, const char* noun, const char* done) {
+        if (n > 0) line += (line.empty() ? "" : ", ") + counted(n, noun, done);
+    };
+    add(copied_, "file", "copied");
+    add(created_, "folder", "created");
+    add(deleted_, "file", "deleted");
+    add(removed_, "folder", "removed");
+    if (failed_ > 0) line += (line.empty() ? "" : ", ") + std::to_string(failed_) + (failed_ == 1 ? " failure" : " failures");
+    if (failed_ > kFailuresShown) line += " (the first " + std::to_string(kFailuresShown) + " logged)";
+    session_.log(concat(what, ": ", line.empty() ? "nothing to do" : line));
+}
+
+}  // namespace ca

@@ -1,0 +1,72 @@
+#include "core/log.h"
+
+#include "core/fixed_string.h"
+#include "platform/errors.h"
+
+#include <cstdio>
+
+namespace ca {
+namespace {
+
+constexpr std::size_t kShownLength = 160;
+
+void appendEscaped(std::string& out, std::string_view text)
+{
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte >= 0x20 && byte < 0x7F) {
+            out += c;
+            continue;
+        }
+        char code[5];
+        std::snprintf(code, sizeof code, "\\x%02X", byte);
+        out += code;
+    }
+}
+
+}  // namespace
+
+std::string shown(std::string_view value)
+{
+    std::string out = "\"";
+    appendEscaped(out, value.substr(0, kShownLength));
+    out += '"';
+    if (value.size() > kShownLength) out += "... (" + std::to_string(value.size()) + " characters)";
+    return out;
+}
+
+std::string escaped(std::string_view text)
+{
+    std::string out;
+    appendEscaped(out, text);
+    return out;
+}
+
+std::string errorDescription(platform::Status code)
+{
+    char number[16];
+    // Codes with the top bit set are HRESULTs, which are read in hexadecimal.
+    std::snprintf(number, sizeof number, code >= 0x80000000u ? "0x%08X" : "%u", static_cast<unsigned>(code));
+    const std::string text = platform::errorText(code);
+    return std::string("error ") + number + " (" + (text.empty() ? "no system text" : text) + ")";
+}
+
+void logProperties(const Session& session, std::initializer_list<const char*> names)
+{
+    std::string line;
+    for (const char* name : names) {
+        FixedString<1040> value;
+        session.read(name, value);
+        line += (line.empty() ? "" : ", ") + std::string(name) + "=" + shown(value.view());
+    }
+    session.log(line);
+}
+
+std::string registryKeyName(std::string_view below, std::string_view subKey)
+{
+    std::string name = "HKLM\\" + std::string(below);
+    if (!subKey.empty()) name += "\\" + std::string(subKey);
+    return escaped(name);
+}
+
+}  // namespace ca
