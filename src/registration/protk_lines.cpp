@@ -27,10 +27,12 @@ LineKind classifyLine(std::string_view line)
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty()) return LineKind::empty;
     // Most lines are told apart by their first letter.
-    const std::string_view text = trimmed(line);
-    if (text.empty()) return LineKind::other;
-    const char first = lowerAscii(text.front());
-    if (first != 'n' && first != 'e') return LineKind::other;
+    std::size_t first = 0;
+    while (first < line.size() && isBlank(line[first])) ++first;
+    if (first == line.size()) return LineKind::other;
+    const char letter = lowerAscii(line[first]);
+    if (letter != 'n' && letter != 'e') return LineKind::other;
+    const std::string_view text = trimmed(line.substr(first));
     if (equalsIgnoringCase(text, "end")) return LineKind::end;
     if (!startsWithIgnoringCase(text, "name")) return LineKind::other;
     if (text.size() == 4) return LineKind::name;
@@ -38,34 +40,67 @@ LineKind classifyLine(std::string_view line)
     return trimmed(text.substr(4)) == "Orvella" ? LineKind::ourName : LineKind::name;
 }
 
-bool forEachLine(platform::File& file, const std::function<void(std::string_view line)>& visit)
+bool surveyBytes(platform::File& file, bool& mentionsOurName, bool& onlyLineEnds)
 {
-    const auto block = std::make_unique_for_overwrite<char[]>(kBlock);
-    std::string carry;  // the start of a line that the next block ends
+    constexpr std::string_view kName = "Orvella";
+    mentionsOurName = false;
+    onlyLineEnds = true;
+    // The end of the last block is kept before the next, for a name that two blocks share.
+    const std::size_t keep = kName.size() - 1;
+    const auto buffer = std::make_unique_for_overwrite<char[]>(keep + kBlock);
+    std::size_t held = 0;
     for (;;) {
         std::size_t got = 0;
-        if (!file.read(block.get(), kBlock, got)) return false;
-        if (got == 0) break;
-        const char* p = block.get();
-        const char* const stop = p + got;
-        while (p != stop) {
-            const auto* lineEnd = static_cast<const char*>(std::memchr(p, '\n', static_cast<std::size_t>(stop - p)));
+        if (!file.read(buffer.get() + held, kBlock, got)) return false;
+        if (got == 0) return true;
+        const std::string_view bytes(buffer.get(), held + got);
+        if (onlyLineEnds) onlyLineEnds = bytes.find_first_not_of("\r\n") == std::string_view::npos;
+        if (!mentionsOurName) mentionsOurName = bytes.find(kName) != std::string_view::npos;
+        held = std::min(keep, bytes.size());
+        std::memmove(buffer.get(), bytes.data() + bytes.size() - held, held);
+    }
+}
+
+LineReader::LineReader(platform::File& file) : file_(file), block_(std::make_unique_for_overwrite<char[]>(kBlock)) {}
+
+bool LineReader::nextSlow(std::string_view& line)
+{
+    for (;;) {
+        if (p_ != stop_) {
+            const auto* lineEnd = static_cast<const char*>(std::memchr(p_, '\n', static_cast<std::size_t>(stop_ - p_)));
             if (lineEnd == nullptr) {
-                carry.append(p, stop);
+                carry_.append(p_, stop_);
+                p_ = stop_;
+            } else {
+                // A line that began in an earlier block ends here.
+                carry_.append(p_, lineEnd + 1);
+                p_ = lineEnd + 1;
+                held_.swap(carry_);
+                carry_.clear();
+                line = held_;
+                return true;
+            }
+        }
+        if (atEnd_) break;
+        std::size_t got = 0;
+        if (!file_.read(block_.get(), kBlock, got)) {
+            failed_ = true;
+            return false;
+        }
+        atEnd_ = got == 0;
+        p_ = block_.get();
+        stop_ = p_ + got;
+        lastLineEnd_ = p_ - 1;
+        for (const char* q = stop_; q != p_;)
+            if (*--q == '\n') {
+                lastLineEnd_ = q;
                 break;
             }
-            const std::string_view line(p, static_cast<std::size_t>(lineEnd + 1 - p));
-            if (carry.empty()) {
-                visit(line);
-            } else {
-                carry.append(line);
-                visit(carry);
-                carry.clear();
-            }
-            p = lineEnd + 1;
-        }
     }
-    if (!carry.empty()) visit(carry);
+    if (carry_.empty()) return false;
+    held_.swap(carry_);
+    carry_.clear();
+    line = held_;
     return true;
 }
 

@@ -7,7 +7,8 @@
 #include "platform/files.h"
 
 #include <cstddef>
-#include <functional>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -24,11 +25,58 @@ enum class LineKind {
 // The kind of one line, its line end included or not.
 LineKind classifyLine(std::string_view line);
 
-// Calls visit(line) for every line of the file from where it stands, each
-// with its line end (the last one may have none). Lines are read in 64 KB
-// blocks; only a line longer than a block is gathered whole. False on a read
-// error.
-bool forEachLine(platform::File& file, const std::function<void(std::string_view line)>& visit);
+// What a read of the whole file as bytes finds: whether "Orvella" stands
+// anywhere in it (without it there is no entry of ours), and whether it holds
+// nothing but line ends. False on a read error.
+bool surveyBytes(platform::File& file, bool& mentionsOurName, bool& onlyLineEnds);
+
+// Reads a file line by line, in 64 KB blocks: a line is a view into the
+// block, valid until the next call of next(). Only a line that runs over a
+// block's end is gathered into a string of its own.
+class LineReader {
+public:
+    explicit LineReader(platform::File& file);
+
+    // The next line with its line end (the last one may have none). False at
+    // the end of the file or on a read error (then failed()).
+    bool next(std::string_view& line)
+    {
+        if (p_ != stop_) {
+            const auto* lineEnd = static_cast<const char*>(std::memchr(p_, '\n', static_cast<std::size_t>(stop_ - p_)));
+            if (lineEnd != nullptr && carry_.empty()) {
+                line = std::string_view(p_, static_cast<std::size_t>(lineEnd + 1 - p_));
+                p_ = lineEnd + 1;
+                return true;
+            }
+        }
+        return nextSlow(line);
+    }
+    // The next call of next() reads a new block: views of this one end.
+    bool atBlockEnd() const { return p_ > lastLineEnd_; }
+    // The whole lines left in this block but the last, and a step past
+    // them: who needs no line on its own takes them in one go.
+    std::string_view linesBeforeTheLast() const
+    {
+        if (!carry_.empty() || p_ > lastLineEnd_) return {};
+        const std::string_view rest(p_, static_cast<std::size_t>(lastLineEnd_ - p_));
+        const std::size_t last = rest.rfind('\n');
+        return last == std::string_view::npos ? std::string_view() : rest.substr(0, last + 1);
+    }
+    void skip(std::size_t bytes) { p_ += bytes; }
+    bool failed() const { return failed_; }
+
+private:
+    bool nextSlow(std::string_view& line);
+    platform::File& file_;
+    std::unique_ptr<char[]> block_;
+    const char* p_ = nullptr;
+    const char* stop_ = nullptr;
+    const char* lastLineEnd_ = nullptr;  // the block's last line feed, or before the block
+    std::string carry_;  // the start of a line that a later block ends
+    std::string held_;   // such a line, once ended, while it is the current one
+    bool failed_ = false;
+    bool atEnd_ = false;
+};
 
 inline constexpr char kCtrlZ = '\x1a';
 

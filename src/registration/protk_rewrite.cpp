@@ -44,6 +44,12 @@ BlockWriter::BlockWriter(platform::File& file) : file_(file) { buffer_.reserve(k
 
 void BlockWriter::put(std::string_view bytes)
 {
+    // A long run of kept lines goes out as it stands, without a copy.
+    if (bytes.size() >= kWriteBlock / 2) {
+        flush();
+        if (!file_.write(bytes.data(), bytes.size()) && error_ == platform::kSuccess) error_ = platform::lastError();
+        return;
+    }
     buffer_.append(bytes);
     if (buffer_.size() >= kWriteBlock) flush();
 }
@@ -98,7 +104,8 @@ bool insertBefore(const Session& session, const HostFolder& host, std::uint64_t 
 {
     return rewrite(session, host, [&](platform::File& original, BlockWriter& out) {
         std::uint64_t offset = 0;
-        const bool read = forEachLine(original, [&](std::string_view line) {
+        LineReader reader(original);
+        for (std::string_view line; reader.next(line);) {
             if (offset <= at && at < offset + line.size()) {
                 const std::size_t split = static_cast<std::size_t>(at - offset);
                 out.put(line.substr(0, split));
@@ -108,7 +115,8 @@ bool insertBefore(const Session& session, const HostFolder& host, std::uint64_t 
                 out.put(line);
             }
             offset += line.size();
-        });
+        }
+        const bool read = !reader.failed();
         if (!read) {
             PathBuffer path;
             host.path(kRegistrationFile, path);

@@ -28,7 +28,8 @@ struct FileView {
 bool viewFile(platform::File& file, FileView& view)
 {
     std::uint64_t offset = 0;
-    return forEachLine(file, [&](std::string_view line) {
+    LineReader reader(file);
+    for (std::string_view line; reader.next(line);) {
         if (line.size() >= 2 && line.substr(line.size() - 2) == "\r\n")
             view.crLf = true;
         else if (!line.empty() && line.back() == '\n')
@@ -39,7 +40,8 @@ bool viewFile(platform::File& file, FileView& view)
             if (classifyLine(line.substr(0, at)) == LineKind::ourName) view.registered = true;
         }
         offset += line.size();
-    });
+    }
+    return !reader.failed();
 }
 
 std::string entryText(const char* execFileLine, const char* textDirLine, const char* lineEnd)
@@ -83,12 +85,49 @@ void appendEntry(const Session& session, std::string_view folder, const char* ex
         session.log(concat(added, " before the Ctrl-Z at byte ", std::to_string(*view.ctrlZ), ", where the host stops reading"));
 }
 
+// Whole lines without the empty ones at their end, which may stand before a
+// name line that follows.
+std::string_view withoutTrailingEmptyLines(std::string_view lines)
+{
+    for (;;) {
+        const std::size_t last = lines.size() < 2 ? std::string_view::npos : lines.rfind('\n', lines.size() - 2);
+        const std::string_view lastLine = last == std::string_view::npos ? lines : lines.substr(last + 1);
+        if (lines.empty() || classifyLine(lastLine) != LineKind::empty) return lines;
+        lines.remove_suffix(lastLine.size());
+    }
+}
+
 // Drops our entries, each with the empty line before it: from its name line
-// through its "end" line, or, without one, up to the next name line.
+// through its "end" line, or, without one, up to the next name line. What is
+// kept goes out in runs of whole lines as they stand in the block read.
 class EntryRemover {
 public:
     explicit EntryRemover(BlockWriter* out) : out_(out) {}
-    void line(std::string_view line)
+
+    // Reads the whole file; false on a read error.
+    bool run(platform::File& file)
+    {
+        LineReader reader(file);
+        for (std::string_view line;;) {
+            // Lines that cannot name the add-in, outside an entry, stay as they are.
+            const std::string_view lines = withoutTrailingEmptyLines(reader.linesBeforeTheLast());
+            if (!inEntry_ && heldEmpty_.empty() && lines.find("Orvella") == std::string_view::npos) {
+                keep(lines);
+                reader.skip(lines.size());
+            }
+            if (!reader.next(line)) break;
+            take(line);
+            if (reader.atBlockEnd()) flushRun();
+        }
+        keep(heldEmpty_);
+        flushRun();
+        return !reader.failed();
+    }
+    int entries() const { return entries_; }
+    bool onlyLineEndsKept() const { return onlyLineEnds_; }
+
+private:
+    void take(std::string_view line)
     {
         const LineKind kind = classifyLine(line);
         if (inEntry_) {
@@ -104,24 +143,31 @@ public:
             inEntry_ = true;
             return;
         }
-        keep(heldEmpty_);
-        heldEmpty_.clear();
+        if (!heldEmpty_.empty()) {
+            flushRun();
+            keep(heldEmpty_);
+            flushRun();
+            heldEmpty_.clear();
+        }
         if (kind == LineKind::empty)
             heldEmpty_ = line;
         else
             keep(line);
     }
-    void finish() { keep(heldEmpty_); }
-    int entries() const { return entries_; }
-    bool onlyLineEndsKept() const { return onlyLineEnds_; }
-
-private:
     void keep(std::string_view bytes)
     {
+        if (bytes.empty()) return;
         if (onlyLineEnds_) onlyLineEnds_ = bytes.find_first_not_of("\r\n") == std::string_view::npos;
-        if (out_ != nullptr && !bytes.empty()) out_->put(bytes);
+        if (bytes.data() != run_.data() + run_.size()) flushRun();
+        run_ = run_.empty() ? bytes : std::string_view(run_.data(), run_.size() + bytes.size());
+    }
+    void flushRun()
+    {
+        if (out_ != nullptr && !run_.empty()) out_->put(run_);
+        run_ = {};
     }
     BlockWriter* out_;
+    std::string_view run_;  // kept lines that follow one another in the block
     std::string heldEmpty_;
     bool inEntry_ = false;
     int entries_ = 0;
@@ -160,9 +206,10 @@ void removeAuxAppEntry(const Session& session, std::string_view folder, FileOwne
     if (!host.path(kRegistrationFile, path)) return;
     const std::string name = escaped(path.view());
 
-    // A read-only pass first: the file is rewritten only when something of
-    // ours is in it.
-    EntryRemover scan(nullptr);
+    // A look at the bytes first: a file that never names the add-in is left
+    // as it is, without a temporary file beside it.
+    bool mentionsOurName = false;
+    bool onlyLineEnds = true;
     {
         platform::File original = platform::File::open(path.c_str(), platform::FileOpen::read);
         if (!original) {
@@ -171,31 +218,37 @@ void removeAuxAppEntry(const Session& session, std::string_view folder, FileOwne
                 return session.log(concat(name, " is not there: nothing to unregister"));
             return logFailed(session, code, "open ", name);
         }
-        if (!forEachLine(original, [&scan](std::string_view line) { scan.line(line); }))
+        if (!surveyBytes(original, mentionsOurName, onlyLineEnds))
             return logFailed(session, platform::lastError(), "read ", name);
-        scan.finish();
         if (!original.close()) return logFailed(session, platform::lastError(), "close ", name);
     }
     // A file that holds nothing of anyone else's goes when it was ours, or
-    // when the folder no longer holds a host.
+    // (without a record) when the folder no longer holds a host.
     const bool ours = owner == FileOwner::addIn || (owner == FileOwner::unknown && !hasHostExecutable(folder));
-    if (scan.onlyLineEndsKept() && ours) {
+    const auto deleteWhole = [&] {
         if (!platform::deleteFile(path.c_str())) return logFailed(session, platform::lastError(), "delete ", name);
-        return session.log(concat(name, " deleted: it held nothing of anyone else's, and ",
-                                  owner == FileOwner::addIn ? "the host had none before"
-                                                            : "the folder holds no host any more"));
+        session.log(concat(name, " deleted: it held nothing of anyone else's, and ",
+                           owner == FileOwner::addIn ? "the host had none before" : "the folder holds no host any more"));
+    };
+    if (!mentionsOurName) {
+        if (onlyLineEnds && ours) return deleteWhole();
+        return session.log(concat(name, " holds no Orvella entry: left alone"));
     }
-    if (scan.entries() == 0) return session.log(concat(name, " holds no Orvella entry: left alone"));
+    int entries = 0;
+    bool nothingElse = false;
     const bool removed = rewrite(session, host, [&](platform::File& original, BlockWriter& out) {
         EntryRemover remover(&out);
-        if (!forEachLine(original, [&remover](std::string_view line) { remover.line(line); }))
-            return logFailed(session, platform::lastError(), "read ", name), false;
-        remover.finish();
-        return remover.entries() > 0;
+        if (!remover.run(original)) return logFailed(session, platform::lastError(), "read ", name), false;
+        entries = remover.entries();
+        nothingElse = remover.onlyLineEndsKept();
+        return entries > 0;
     });
-    if (removed)
-        session.log(concat(name, ": ", std::to_string(scan.entries()), " Orvella ",
-                           scan.entries() == 1 ? "entry" : "entries", " removed"));
+    if (!removed) {
+        if (entries == 0) session.log(concat(name, " holds no Orvella entry: left alone"));
+        return;
+    }
+    session.log(concat(name, ": ", std::to_string(entries), " Orvella ", entries == 1 ? "entry" : "entries", " removed"));
+    if (nothingElse && ours) deleteWhole();
 }
 
 }  // namespace ca
