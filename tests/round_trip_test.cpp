@@ -1,7 +1,6 @@
 // Random machines through the package's install sequence and then its removal
 // sequence: every host folder must come back as it was. The exceptions, each
 // kept as narrow as it can be:
-//   - a host file that the deployment overwrote keeps the add-in's copy;
 //   - an entry of ours that protk.dat held before the installation goes;
 //   - a protk.dat whose last line (or the text before a Ctrl-Z) had no line
 //     end keeps the line end that the registration gave it;
@@ -222,6 +221,25 @@ bool holdsOurEntry(const std::string& bytes)
     return false;
 }
 
+// Nothing but our entries and line ends: a file an earlier version made, which
+// removal may delete once a folder holds no host.
+bool onlyOurEntries(const std::string& bytes)
+{
+    bool inEntry = false;
+    for (std::size_t start = 0; start < bytes.size();) {
+        const std::size_t end = std::min(bytes.find('\n', start), bytes.size());
+        std::string line = bytes.substr(start, end - start);
+        start = end + 1;
+        std::string word;
+        for (char c : line)
+            if (c != ' ' && c != '\t' && c != '\r') word += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (isOurNameLine(line)) inEntry = true;
+        else if (!inEntry && !word.empty()) return false;
+        if (word == "end") inEntry = false;
+    }
+    return true;
+}
+
 // protk.dat after an entry was added where the host reads and taken out again.
 std::string afterRoundTrip(const std::string& before)
 {
@@ -254,12 +272,11 @@ std::string unexplained(const std::map<std::string, std::optional<std::string>>&
         const bool has = a != after.end();
         if (had && has && b->second == a->second) continue;
         const bool protk = name.size() > 9 && name.substr(name.size() - 9) == "protk.dat";
-        if (protk && had && b->second && b->second->empty() && !has) continue;
+        if (protk && had && b->second && (b->second->empty() || onlyOurEntries(*b->second)) && !has) continue;
         if (protk && had && has && a->second && b->second) {
             if (holdsOurEntry(*b->second) && !holdsOurEntry(*a->second)) continue;
             if (*a->second == afterRoundTrip(*b->second)) continue;
         }
-        if (had && has && b->second && a->second && *b->second == "the host's own") continue;  // overwritten
         return name + ": before " + (had ? describe(b->second) : "none") + ", after " +
                (has ? describe(a->second) : "none");
     }

@@ -57,12 +57,16 @@ bool FileWork::deleteFile(const char* path)
     return false;
 }
 
-bool FileWork::removeFolder(const char* path)
+bool FileWork::removeFolder(const char* path) { return removeFolderIfEmpty(path) == Removal::removed; }
+
+FileWork::Removal FileWork::removeFolderIfEmpty(const char* path)
 {
-    if (platform::removeDirectory(path)) return ++removed_, true;
+    if (platform::removeDirectory(path)) return ++removed_, Removal::removed;
     const platform::Status code = platform::lastError();
-    if (!isMissing(code) && code != platform::kDirectoryNotEmpty) failed(code, "remove folder", path);
-    return false;
+    if (isMissing(code)) return Removal::missing;
+    if (code == platform::kDirectoryNotEmpty) return Removal::notEmpty;
+    failed(code, "remove folder", path);
+    return Removal::failed;
 }
 
 void FileWork::summary(std::string_view what) const

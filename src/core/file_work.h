@@ -26,6 +26,9 @@ public:
     bool deleteFile(const char* path);
     // RemoveDirectoryA; true when removed.
     bool removeFolder(const char* path);
+    // The same, telling what became of the folder.
+    enum class Removal { removed, missing, notEmpty, failed };
+    Removal removeFolderIfEmpty(const char* path);
 
     int changes() const { return copied_ + created_ + deleted_ + removed_; }
     int failures() const { return failed_; }

@@ -178,6 +178,22 @@ private:
 
 }  // namespace
 
+bool holdsAuxAppEntry(const Session& session, std::string_view folder)
+{
+    PathBuffer path;
+    if (!HostFolder::stripped(folder).path(kRegistrationFile, path)) return false;
+    platform::File file = platform::File::open(path.c_str(), platform::FileOpen::read);
+    if (!file) {
+        const platform::Status code = platform::lastError();
+        if (code != platform::kFileNotFound && code != platform::kPathNotFound)
+            logFailed(session, code, "open ", escaped(path.view()));
+        return false;
+    }
+    FileView view;
+    if (!viewFile(file, view)) return logFailed(session, platform::lastError(), "read ", escaped(path.view())), false;
+    return view.registered;
+}
+
 bool addAuxAppEntry(const Session& session, std::string_view folder)
 {
     // The host expands its own variables when it reads the file.

@@ -87,6 +87,9 @@ void writeDemoScenario(const fs::path& folder)
                 crlf(std::string("PRODUCT=\"host\"\nRELEASE=\"") + h.release + "\"\nDATECODE=\"" + h.datecode +
                      "\"\nSHIPCODE=\"" + h.shipcode + "\"\n"));
     }
+    // A host that ships its own C runtime where the add-in puts its copy:
+    // the removal brings the host's back.
+    put(c, "PTC\\wf5\\x86e_win64\\obj\\msvcr90.dll", "the host's own C runtime\n");
     put(c, "PTC\\creo2\\bin\\pim\\xml\\creobase.p.xml",
         "<?xml version=\"1.0\"?>\n<release name=\"Creo Parametric\" datecode=\"2012030\" shipcode=\"M030\" "
         "version=\"2.0\">\n  <component name=\"base\"/>\n</release>\n");

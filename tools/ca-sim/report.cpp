@@ -406,11 +406,17 @@ Summary summarize(const MachineState& start, const MachineState& installed, cons
         f.folder = folder;
         if (folder == staging) {
             f.staging = true;
+            // The product's own folder beside the staging area holds the backups of host files.
+            const auto staged = [&folder](const std::string& name) {
+                const std::string own = folder + "\\Kestrane";
+                return name.rfind(folder + "\\", 0) == 0 && name != own && name.rfind(own + "\\", 0) != 0;
+            };
             for (const auto& [name, content] : start.files)
-                if (content && name.rfind(folder + "\\", 0) == 0) ++f.stagedFiles;
+                if (content && staged(name)) ++f.stagedFiles;
             for (const auto& [name, content] : installed.files)
-                if (content && name.rfind(folder + "\\", 0) == 0) f.stagedLeft.push_back(name.substr(folder.size() + 1));
-            f.touchedByRemoval = byFolder(diff(installed, removed), folders).count(folder) != 0;
+                if (content && staged(name)) f.stagedLeft.push_back(name.substr(folder.size() + 1));
+            for (const auto& c : diff(installed, removed))
+                if (isFileChange(c) && staged(c.name)) f.touchedByRemoval = true;
             summary.folders.push_back(std::move(f));
             continue;
         }
