@@ -32,11 +32,25 @@ bool resolve(const Roots& roots, const Place& place, PathBuffer& path)
     return false;
 }
 
-void deployEntry(HostWrite& write, const ManifestEntry& entry, const Roots& roots, ReleaseCode code)
+// The host has the folder that `place` goes into.
+bool hasFolderFor(const HostFolder& host, const std::string& place)
+{
+    PathBuffer folder;
+    if (!host.path(place.substr(0, place.rfind('\\')), folder)) return false;
+    const std::uint32_t attributes = platform::getFileAttributes(folder.c_str());
+    return attributes != platform::kInvalidFileAttributes && (attributes & platform::kFileAttributeDirectory) != 0;
+}
+
+void deployEntry(const Session& session, HostWrite& write, const ManifestEntry& entry, const Roots& roots,
+                 ReleaseCode code)
 {
     if (!includes(entry.releases, code) || entry.item == Item::stagedOnly) return;
     PathBuffer from;
     const std::string place = placeBelowHost(entry.installed);
+    if (entry.target == Target::whereTheHostHasItsFolder && !hasFolderFor(roots.host, place)) {
+        session.log(concat("no ", escaped(place), " for ", escaped(roots.host.text()), ": the host has no folder for it"));
+        return;
+    }
     switch (entry.item) {
     case Item::file:
         if (resolve(roots, entry.staged, from)) write.copy(from.view(), place);
@@ -84,7 +98,7 @@ bool deployToInstallation(const Session& session, const HostFolder& host, Releas
         if (!roots.build.appendAll(roots.staging.view(), sub, sub.empty() ? "" : "\\")) roots.build.clear();
     }
     HostWrite write(session, host, Domain::deployment, digests);
-    for (const ManifestEntry& entry : manifest) deployEntry(write, entry, roots, code);
+    for (const ManifestEntry& entry : manifest) deployEntry(session, write, entry, roots, code);
     const std::string build = slot != nullptr ? concat("the ", slot->release, " build") : "no build of the module";
     // What failed is in ORVELLA_INSTALL_ERROR; the deployment was tried.
     write.carryOut(concat("deployed into ", escaped(host.text()), " from ", escaped(roots.staging.view()), " with ", build));

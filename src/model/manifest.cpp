@@ -39,7 +39,8 @@ constexpr std::array kManifest{
     toObjects("ovbatch.dll"),
     toObjects("siteext.dll"),
     // The ribbon (Creo Parametric only) lands where the host keeps its ribbons; that folder is the host's.
-    ManifestEntry{Item::file, build("OrvellaMenu.rbn"), host("text\\ribbon\\OrvellaMenu.rbn"), releases({kCreo1, kCreo2})},
+    ManifestEntry{Item::file, build("OrvellaMenu.rbn"), host("text\\ribbon\\OrvellaMenu.rbn"), releases({kCreo1, kCreo2}),
+                  Staging::cleared, Sharing::addInOnly, Target::whereTheHostHasItsFolder},
     // The module, built per release; a folder of no known release gets none.
     ManifestEntry{Item::file, build(kModuleName), object(kModuleName)},
     sharedToObjects("libpng13.dll"),

@@ -38,6 +38,10 @@ enum class Staging { cleared, kept };
 // runtimes, libpng): where no footprint tells, such a file is the host's.
 enum class Sharing { addInOnly, hostMayShip };
 
+// Whether a file goes into a host folder that must be there: a folder the
+// host lacks is no failure, the file is then not for this host.
+enum class Target { always, whereTheHostHasItsFolder };
+
 // The releases an entry is for, as a set of release codes.
 using Releases = unsigned;
 inline constexpr Releases kAllReleases = ~0u;
@@ -56,6 +60,7 @@ struct ManifestEntry {
     Releases releases = kAllReleases;
     Staging staging = Staging::cleared;
     Sharing sharing = Sharing::addInOnly;
+    Target target = Target::always;
 };
 
 // The add-in's files of one build, in deployment order: a folder comes before
