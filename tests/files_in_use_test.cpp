@@ -43,7 +43,7 @@ TEST_F(FilesInUse, AReplacementWaitsBesideItsTargetForTheRestart)
         EXPECT_TRUE(first);
         EXPECT_EQ(first.waiting, kModule + ".~new1");
         EXPECT_EQ(work.copy("C:\\ProgramData\\free.dll", ("C:\\" + kObjFolder + "free.dll").c_str()).outcome,
-                  ca::Outcome::done);
+                  ca::FileOutcome::done);
         work.summary("deployed");
     }
     // A second installation in the same session: the first new file still waits, so the next name is taken.
@@ -90,8 +90,8 @@ TEST_F(FilesInUse, ADeletionWaitsAndTakesItsEmptiedFolderAlong)
     {
         ca::FileWork work(s, "C:\\PTC\\wf5");
         EXPECT_TRUE(work.deleteFile(("C:\\" + lang + "orvbridgeResEng.dll").c_str()).atRestart());
-        EXPECT_EQ(work.deleteFile(("C:\\" + lang + "ovbatchresEng.dll").c_str()).outcome, ca::Outcome::done);
-        EXPECT_EQ(work.deleteFile(("C:\\" + lang + "missing.dll").c_str()).outcome, ca::Outcome::done);
+        EXPECT_EQ(work.deleteFile(("C:\\" + lang + "ovbatchresEng.dll").c_str()).outcome, ca::FileOutcome::done);
+        EXPECT_EQ(work.deleteFile(("C:\\" + lang + "missing.dll").c_str()).outcome, ca::FileOutcome::done);
         // A folder that holds only what the restart deletes goes after it; one with something else stays.
         EXPECT_TRUE(work.removeFolder(("C:\\" + kObjFolder + "LANG").c_str()));
         EXPECT_TRUE(work.deleteFile(("C:\\" + kObjFolder + "keep\\in.dll").c_str()).atRestart());
@@ -119,7 +119,7 @@ TEST_F(FilesInUse, WhatCannotWaitForTheRestartFailsAsBefore)
     machine().holdFile("C:\\ProgramData\\orvbridge.dll");
     {
         ca::FileWork work(s, "C:\\PTC\\wf5");
-        EXPECT_EQ(work.copy("C:\\ProgramData\\orvbridge.dll", kModule.c_str()).outcome, ca::Outcome::failed);
+        EXPECT_EQ(work.copy("C:\\ProgramData\\orvbridge.dll", kModule.c_str()).outcome, ca::FileOutcome::failed);
         EXPECT_EQ(work.failures(), 1);
     }
     machine().releaseFiles();
@@ -128,8 +128,8 @@ TEST_F(FilesInUse, WhatCannotWaitForTheRestartFailsAsBefore)
     machine().standardUser = true;
     {
         ca::FileWork work(s, "C:\\PTC\\wf5");
-        EXPECT_EQ(work.copy("C:\\ProgramData\\orvbridge.dll", kModule.c_str()).outcome, ca::Outcome::failed);
-        EXPECT_EQ(work.deleteFile(kModule.c_str()).outcome, ca::Outcome::failed);
+        EXPECT_EQ(work.copy("C:\\ProgramData\\orvbridge.dll", kModule.c_str()).outcome, ca::FileOutcome::failed);
+        EXPECT_EQ(work.deleteFile(kModule.c_str()).outcome, ca::FileOutcome::failed);
         EXPECT_EQ(work.failures(), 2);
     }
     EXPECT_EQ(filesBelow(kObjFolder), (std::map<std::string, std::string>{{"orvbridge.dll", "old"}}));

@@ -31,6 +31,7 @@ std::string counted(int n, const char* what, const char* done)
 
 void FileWork::failed(unsigned code, std::string_view call, std::string_view path, std::string_view to)
 {
+    if (!first_) first_ = Failure{code, std::string(call), std::string(to.empty() ? path : to)};
     if (++failed_ > kFailuresShown) return;
     if (to.empty())
         logFailed(session_, code, call, " ", escaped(path));
@@ -40,7 +41,7 @@ void FileWork::failed(unsigned code, std::string_view call, std::string_view pat
 
 FileResult FileWork::copy(const char* from, const char* to)
 {
-    if (platform::copyFile(from, to, false)) return ++copied_, FileResult{Outcome::done, {}};
+    if (platform::copyFile(from, to, false)) return ++copied_, FileResult{FileOutcome::done, {}};
     const platform::Status code = platform::lastError();
     if (heldElsewhere(code, to)) return copyAtRestart(from, to, code);
     failed(code, "copy", from, to);
@@ -60,9 +61,9 @@ bool FileWork::makeFolder(const char* path)
 
 FileResult FileWork::deleteFile(const char* path)
 {
-    if (platform::deleteFile(path)) return ++deleted_, FileResult{Outcome::done, {}};
+    if (platform::deleteFile(path)) return ++deleted_, FileResult{FileOutcome::done, {}};
     const platform::Status code = platform::lastError();
-    if (isMissing(code)) return {Outcome::done, {}};
+    if (isMissing(code)) return {FileOutcome::done, {}};
     if (heldElsewhere(code, path)) return deleteAtRestart(path, code);
     failed(code, "delete", path);
     return {};

@@ -13,6 +13,7 @@
 
 #include "core/session.h"
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -20,20 +21,20 @@
 namespace ca {
 
 // What became of a copy onto a file, or of its deletion.
-enum class Outcome {
+enum class FileOutcome {
     done,       // now
     atRestart,  // the file is in use: the next restart completes it, so it counts as done
     failed,     // logged
 };
 
 struct FileResult {
-    Outcome outcome = Outcome::failed;
+    FileOutcome outcome = FileOutcome::failed;
     // A copy that waits for the restart: the new file's place meanwhile,
     // beside the target. It is gone once the restart has moved it.
     std::string waiting;
 
-    explicit operator bool() const { return outcome != Outcome::failed; }
-    bool atRestart() const { return outcome == Outcome::atRestart; }
+    explicit operator bool() const { return outcome != FileOutcome::failed; }
+    bool atRestart() const { return outcome == FileOutcome::atRestart; }
 };
 
 // The property that names the first file left for the next restart.
@@ -64,6 +65,13 @@ public:
     int failures() const { return failed_; }
     // Replacements, deletions and folder removals left for the next restart.
     int atRestart() const { return replacedLater_ + deletedLater_ + removedLater_; }
+    // The walk's first failed call, for a caller that must report it.
+    struct Failure {
+        unsigned code = 0;
+        std::string call;  // "copy", "delete", ...
+        std::string path;  // the path it failed on (a copy's target)
+    };
+    const std::optional<Failure>& firstFailure() const { return first_; }
     // "<what>: 3 files copied, 1 folder created, 1 file replaced at the next
     // restart, 1 failure", or "<what>: nothing to do".
     void summary(std::string_view what) const;
@@ -90,6 +98,7 @@ private:
     int deletedLater_ = 0;
     int removedLater_ = 0;
     int failed_ = 0;
+    std::optional<Failure> first_;
 };
 
 }  // namespace ca

@@ -56,7 +56,7 @@ FileResult FileWork::copyAtRestart(const char* from, const char* to, unsigned co
     ++replacedLater_;
     leftForRestart(to, concat("the new file waits as ", escaped(waiting.view()), " and replaces it at the next restart"),
                    code);
-    return {Outcome::atRestart, waiting.str()};
+    return {FileOutcome::atRestart, waiting.str()};
 }
 
 FileResult FileWork::deleteAtRestart(const char* path, unsigned code)
@@ -68,7 +68,7 @@ FileResult FileWork::deleteAtRestart(const char* path, unsigned code)
     ++deletedLater_;
     doomed_.push_back(folded(path));
     leftForRestart(path, "deleted at the next restart", code);
-    return {Outcome::atRestart, {}};
+    return {FileOutcome::atRestart, {}};
 }
 
 // A folder that holds nothing but files (and folders) that the restart
