@@ -32,6 +32,8 @@ FootprintItem& fileItem(Footprint& footprint, Domain domain, const std::string& 
     return footprint.items().back();
 }
 
+bool isHeld(platform::Status code) { return code == platform::kSharingViolation || code == platform::kLockViolation; }
+
 bool isFolder(std::uint32_t attributes)
 {
     return attributes != platform::kInvalidFileAttributes && (attributes & platform::kFileAttributeDirectory) != 0;
@@ -139,14 +141,18 @@ void HostWrite::plan(Footprint& footprint, Step& step)
     ContentDigest current;
     bool ours = false;
     if (!missing && known != nullptr) {
-        // What cannot be read cannot be told from the host's: it is left as it stands.
-        if (!digestFile(target.c_str(), current)) {
-            const platform::Status code = platform::lastError();
+        if (digestFile(target.c_str(), current)) {
+            ours = known->holdsOurs(current);
+        } else if (const platform::Status code = platform::lastError(); isHeld(code)) {
+            // A running host holds what it loaded from there: the add-in's, as the footprint says.
+            session_.log(concat(escaped(target.view()), " is in use: taken for the add-in's, as its footprint says"));
+            ours = true;
+        } else {
+            // What cannot be read cannot be told from the host's: it is left as it stands.
             logFailed(session_, code, "read ", escaped(target.view()));
             failed(target.view(), "could not be read", code);
             return void(step.skip = true);
         }
-        ours = known->holdsOurs(current);
     }
     FootprintItem& item = fileItem(footprint, domain_, step.place);
     if (!missing && !ours) {
@@ -170,7 +176,7 @@ bool HostWrite::prepareBackups(Footprint& footprint)
 
 void HostWrite::takeBackups(const Footprint& footprint)
 {
-    FileWork work(session_);
+    FileWork work(session_, host_.text());
     bool folderMade = true;
     for (const std::string& level : backupFolderLevels(footprint.backups()))
         folderMade = folderMade && work.makeFolder(level.c_str());
@@ -209,16 +215,27 @@ bool HostWrite::carryOut(std::string_view what)
         return false;
     }
     if (backups && !footprint.backups().empty()) takeBackups(footprint);
-    FileWork work(session_);
+    FileWork work(session_, host_.text());
+    std::size_t waiting = 0;
     for (const Step& step : steps_) {
         PathBuffer target;
         if (step.skip || step.kind == Step::Kind::entry || !host_.path(step.place, target)) continue;
-        if (step.kind == Step::Kind::folder)
+        if (step.kind == Step::Kind::folder) {
             work.makeFolder(target.c_str());
-        else
-            work.copy(step.source.c_str(), target.c_str());
+            continue;
+        }
+        // A target in use gets the new file at the next restart; meanwhile it
+        // waits beside it, and the footprint must name it too.
+        const FileResult copied = work.copy(step.source.c_str(), target.c_str());
+        if (!copied.waiting.empty() && copied.waiting.size() > target.size()) {
+            const std::string place = step.place + copied.waiting.substr(target.size());
+            remember(fileItem(footprint, domain_, place), step.digest);
+            ++waiting;
+        }
     }
     if (!what.empty()) work.summary(what);
+    if (waiting > 0 && !writeFootprint(session_, footprint, &code))
+        failed(record, "could not be written", code);
     if (const auto& f = work.firstFailure())
         failed(f->path, f->call == "copy" ? "could not be written" : "could not be created", f->code);
     if (failure_)

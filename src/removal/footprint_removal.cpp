@@ -12,23 +12,30 @@
 namespace ca {
 namespace {
 
-// What stands at a file item's place now.
-enum class Standing { gone, ours, changed, unreadable };
+// What stands at a file item's place now. A file that a running host holds
+// cannot be read: the host loaded it from there, and the footprint says it
+// is the add-in's, so it is taken for what the add-in wrote.
+enum class Standing { gone, ours, inUse, changed, unreadable };
 
-Standing standing(const FootprintItem& item, const char* path)
+Standing standing(const FootprintItem& item, const char* path, platform::Status& code)
 {
     const std::uint32_t attributes = platform::getFileAttributes(path);
     if (attributes == platform::kInvalidFileAttributes) return Standing::gone;
     if ((attributes & platform::kFileAttributeDirectory) != 0) return Standing::changed;
     ContentDigest content;
-    if (!digestFile(path, content)) return Standing::unreadable;
-    return item.holdsOurs(content) ? Standing::ours : Standing::changed;
+    if (digestFile(path, content)) return item.holdsOurs(content) ? Standing::ours : Standing::changed;
+    code = platform::lastError();
+    const bool held = code == platform::kSharingViolation || code == platform::kLockViolation;
+    return held ? Standing::inUse : Standing::unreadable;
 }
 
 class Undo {
 public:
     Undo(const Session& session, Footprint& footprint)
-        : session_(session), footprint_(footprint), host_(HostFolder::stripped(footprint.host())), work_(session)
+        : session_(session),
+          footprint_(footprint),
+          host_(HostFolder::stripped(footprint.host())),
+          work_(session, footprint.host())
     {
     }
 
@@ -38,25 +45,28 @@ public:
         PathBuffer path;
         if (!host_.path(item.place, path)) return true;
         const std::string backup = item.mark == Mark::replaced ? concat(footprint_.backups(), "\\", item.backup) : "";
-        switch (standing(item, path.c_str())) {
+        platform::Status code = platform::kSuccess;
+        switch (standing(item, path.c_str(), code)) {
         case Standing::gone: return dropBackup(backup);
-        case Standing::unreadable: {
-            const platform::Status code = platform::lastError();
+        case Standing::unreadable:
             logFailed(session_, code, "read ", escaped(path.view()));
             return failed(path.view(), "could not be read", code), false;
-        }
         case Standing::changed:
             session_.log(concat(escaped(path.view()), " changed since the add-in wrote it: left as it stands"));
             return dropBackup(backup);
+        case Standing::inUse:
+            session_.log(concat(escaped(path.view()), " is in use: taken for the add-in's, as its footprint says"));
+            break;
         case Standing::ours: break;
         }
-        if (item.mark == Mark::file) return work_.deleteFile(path.c_str());
+        if (item.mark == Mark::file) return static_cast<bool>(work_.deleteFile(path.c_str()));
         if (platform::getFileAttributes(backup.c_str()) == platform::kInvalidFileAttributes) {
             session_.log(concat("the host's copy of ", escaped(path.view()), " is gone from ", escaped(backup),
                                 ": the add-in's copy stays"));
             return true;
         }
-        // The host's copy goes back over the add-in's, then its backup goes.
+        // The host's copy goes back over the add-in's (at the next restart when
+        // the file is in use: a copy of it waits beside it), then its backup goes.
         return work_.copy(backup.c_str(), path.c_str()) && work_.deleteFile(backup.c_str());
     }
 
@@ -67,6 +77,7 @@ public:
         if (!host_.path(item.place, path)) return true;
         switch (work_.removeFolderIfEmpty(path.c_str())) {
         case FileWork::Removal::removed:
+        case FileWork::Removal::atRestart:
         case FileWork::Removal::missing: return true;
         case FileWork::Removal::notEmpty:
             session_.log(concat(escaped(path.view()), " holds files that are not the add-in's: it stays"));
@@ -104,7 +115,10 @@ public:
     }
 
 private:
-    bool dropBackup(const std::string& backup) { return backup.empty() || work_.deleteFile(backup.c_str()); }
+    bool dropBackup(const std::string& backup)
+    {
+        return backup.empty() || static_cast<bool>(work_.deleteFile(backup.c_str()));
+    }
     void failed(std::string_view path, std::string_view reason, platform::Status code)
     {
         if (!failure_) failure_ = UndoFailure{std::string(path), std::string(reason), code};
