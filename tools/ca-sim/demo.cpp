@@ -1,12 +1,12 @@
 #include "demo.h"
 
+#include "names.h"
 #include "scenario.h"
 #include "staging.h"
 
 #include "platform/sim/machine.h"
 
 #include <algorithm>
-#include <cctype>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -47,12 +47,6 @@ const char* kOtherVendor =
     "text_dir C:\\Vendor\\text\r\n"
     "end\r\n";
 
-std::string lower(std::string text)
-{
-    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return text;
-}
-
 // Names compare without case on the machine: a component that exists in
 // another case is that one, as Windows would find it.
 void put(const fs::path& driveC, const std::string& windowsPath, const std::string& content)
@@ -68,7 +62,7 @@ void put(const fs::path& driveC, const std::string& windowsPath, const std::stri
         fs::path next = at / part;
         if (fs::is_directory(at))
             for (const auto& entry : fs::directory_iterator(at))
-                if (lower(entry.path().filename().string()) == lower(part)) next = entry.path();
+                if (sameName(entry.path().filename().string(), part)) next = entry.path();
         at = next;
     }
     fs::create_directories(at.parent_path());

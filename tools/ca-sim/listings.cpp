@@ -1,5 +1,6 @@
 #include "listings.h"
 
+#include "names.h"
 #include "staging.h"
 #include "text.h"
 
@@ -86,14 +87,7 @@ std::string hex(const std::vector<std::uint8_t>& bytes)
 
 bool isUnder(const std::string& key, const std::vector<std::string>& under)
 {
-    const auto lower = [](std::string s) {
-        for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        return s;
-    };
-    if (under.empty()) return true;
-    for (const auto& prefix : under)
-        if (lower(key) == lower(prefix) || lower(key).rfind(lower(prefix) + "\\", 0) == 0) return true;
-    return false;
+    return under.empty() || std::any_of(under.begin(), under.end(), [&](const std::string& top) { return atOrBelow(key, top); });
 }
 
 }  // namespace

@@ -4,8 +4,8 @@
 #include "model/manifest.h"
 #include "model/release_table.h"
 
-#include <algorithm>
-#include <cctype>
+#include "platform/sim/machine.h"
+
 #include <set>
 
 namespace casim {
@@ -23,24 +23,18 @@ std::string hostPlace(const ca::Place& place)
     return place.root == ca::Root::hostObjects ? joined(ca::kObjectFolder, place.path) : std::string(place.path);
 }
 
-std::string lower(std::string text)
-{
-    std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) { return std::tolower(c); });
-    return text;
-}
-
 class Payload {
 public:
     void add(std::string path, bool folder, std::string what)
     {
         if (folder) path += "\\";
-        if (seen_.insert(lower(path)).second) entries_.push_back({std::move(path), folder, std::move(what)});
+        if (seen_.insert(path).second) entries_.push_back({std::move(path), folder, std::move(what)});
     }
     std::vector<StagedEntry> entries() && { return std::move(entries_); }
 
 private:
     std::vector<StagedEntry> entries_;
-    std::set<std::string> seen_;
+    std::set<std::string, sim::NoCaseLess> seen_;  // each path once, whatever its case
 };
 
 void addEntry(Payload& payload, const ca::ManifestEntry& e)
