@@ -53,20 +53,6 @@ std::string randomName(const char* prefix)
 
 }  // namespace
 
-bool isKnownAction(const std::string& name)
-{
-    for (const auto& action : ca::kExportedActions)
-        if (name == action.name) return true;
-    return false;
-}
-
-std::vector<std::string> knownActions()
-{
-    std::vector<std::string> names;
-    for (const auto& action : ca::kExportedActions) names.emplace_back(action.name);
-    return names;
-}
-
 SimulatedRun::SimulatedRun(const Scenario& scenario, const Package& package) : scenario_(scenario), package_(package)
 {
     root_ = fs::temp_directory_path() / randomName("ca-sim-");

@@ -34,10 +34,6 @@ struct ActionReport {
     int leakedHandles = 0;
 };
 
-// True when `name` is an exported action of the library.
-bool isKnownAction(const std::string& name);
-std::vector<std::string> knownActions();
-
 class SimulatedRun {
 public:
     // Builds the scenario's machine in a fresh temporary folder.

@@ -1,15 +1,30 @@
 #include "sequences.h"
 
 #include "conditions.h"
-#include "runner.h"
 #include "scenario.h"
 #include "text.h"
+
+#include "actions/exports.h"
 
 #include <fstream>
 #include <iterator>
 #include <sstream>
 
 namespace casim {
+
+bool isKnownAction(const std::string& name)
+{
+    for (const auto& action : ca::kExportedActions)
+        if (name == action.name) return true;
+    return false;
+}
+
+std::vector<std::string> knownActions()
+{
+    std::vector<std::string> names;
+    for (const auto& action : ca::kExportedActions) names.emplace_back(action.name);
+    return names;
+}
 
 Sequences parseSequences(const std::string& text, const std::string& fileName)
 {

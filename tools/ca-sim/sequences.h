@@ -24,6 +24,10 @@ struct SequencedAction {
 
 using Sequences = std::map<std::string, std::vector<SequencedAction>>;
 
+// True when `name` is an exported action of the library.
+bool isKnownAction(const std::string& name);
+std::vector<std::string> knownActions();
+
 // Parses the text, conditions included; throws ScenarioError (file, line,
 // reason) for bad lines, unknown actions and conditions that do not parse.
 Sequences parseSequences(const std::string& text, const std::string& fileName);
