@@ -243,7 +243,7 @@ std::string_view beforeCtrlZ(std::string_view line) { return line.substr(0, line
 
 std::optional<std::string_view> nameValue(std::string_view line)
 {
-    line = trimmedLine(beforeCtrlZ(line));
+    line = trimmedLine(beforeCtrlZ(line));  // a line that starts with a Ctrl-Z names nothing
     if (line.size() < 4 || lowered(line.substr(0, 4)) != "name") return std::nullopt;
     if (line.size() == 4) return std::string_view();
     if (line[4] != ' ' && line[4] != '\t' && line[4] != '\r') return std::nullopt;
@@ -252,6 +252,7 @@ std::optional<std::string_view> nameValue(std::string_view line)
 
 bool closesEntry(std::string_view line)
 {
+    if (line.starts_with('\x1a')) return false;
     line = beforeCtrlZ(line);
     std::string_view bare = line;
     if (bare.ends_with('\n')) bare.remove_suffix(1);

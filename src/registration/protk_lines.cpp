@@ -24,8 +24,11 @@ std::string_view trimmed(std::string_view text)
 LineKind classifyLine(std::string_view line)
 {
     // The host reads a line up to a Ctrl-Z, so the line end an append gives
-    // the text before one never changes what that text is.
-    line = line.substr(0, line.find(kCtrlZ));
+    // the text before one never changes what that text is, and what follows
+    // the Ctrl-Z then, on a line of its own, is as neutral as it was.
+    const std::size_t ctrlZ = line.find(kCtrlZ);
+    if (ctrlZ == 0) return LineKind::other;
+    line = line.substr(0, ctrlZ);
     if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty()) return LineKind::empty;
