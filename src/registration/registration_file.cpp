@@ -31,8 +31,6 @@ struct FileView {
     bool openAfterCrLf = false;
 };
 
-bool startsWide(std::string_view bytes) { return bytes.starts_with("\xff\xfe") || bytes.starts_with("\xfe\xff"); }
-
 bool viewFile(platform::File& file, FileView& view)
 {
     std::uint64_t offset = 0;
@@ -217,22 +215,6 @@ private:
 
 }  // namespace
 
-bool holdsAuxAppEntry(const Session& session, std::string_view folder)
-{
-    PathBuffer path;
-    if (!HostFolder::stripped(folder).path(kRegistrationFile, path)) return false;
-    platform::File file = platform::File::open(path.c_str(), platform::FileOpen::read);
-    if (!file) {
-        const platform::Status code = platform::lastError();
-        if (code != platform::kFileNotFound && code != platform::kPathNotFound)
-            logFailed(session, code, "open ", escaped(path.view()));
-        return false;
-    }
-    FileView view;
-    if (!viewFile(file, view)) return logFailed(session, platform::lastError(), "read ", escaped(path.view())), false;
-    return view.registered;
-}
-
 bool addAuxAppEntry(const Session& session, std::string_view folder)
 {
     // The host expands its own variables when it reads the file.
@@ -266,8 +248,7 @@ bool removeAuxAppEntry(const Session& session, std::string_view folder, FileOwne
 
     // A look at the bytes first: a file that never names the add-in is left
     // as it is, without a temporary file beside it.
-    bool mentionsOurName = false;
-    bool onlyLineEnds = true;
+    ByteSurvey bytes;
     {
         platform::File original = platform::File::open(path.c_str(), platform::FileOpen::read);
         if (!original) {
@@ -276,7 +257,7 @@ bool removeAuxAppEntry(const Session& session, std::string_view folder, FileOwne
                 return session.log(concat(name, " is not there: nothing to unregister")), true;
             return logFailed(session, code, "open ", name), false;
         }
-        if (!surveyBytes(original, mentionsOurName, onlyLineEnds))
+        if (!surveyBytes(original, bytes))
             return logFailed(session, platform::lastError(), "read ", name), false;
         if (!original.close()) return logFailed(session, platform::lastError(), "close ", name), false;
     }
@@ -291,8 +272,9 @@ bool removeAuxAppEntry(const Session& session, std::string_view folder, FileOwne
                            owner == FileOwner::addIn ? "the add-in had created it" : "the folder holds no host any more"));
         return true;
     };
-    if (!mentionsOurName) {
-        if (onlyLineEnds && ours) return deleteWhole();
+    if (bytes.wide) return session.log(concat(name, " is UTF-16 text, which the add-in never edits: left alone")), true;
+    if (!bytes.mentionsOurName) {
+        if (bytes.onlyLineEnds && ours) return deleteWhole();
         return session.log(concat(name, " holds no Orvella entry: left alone")), true;
     }
     int entries = 0;

@@ -3,8 +3,12 @@ the comparison of two such states."""
 import os
 from dataclasses import dataclass, field
 
+<<<<<<< HEAD
 from . import regtext
 from .wine import windows_error_texts
+=======
+from . import registry
+>>>>>>> main
 
 # Every installer property that the library reads or publishes. Compared in
 # full between the engines, whatever a scenario expects.
@@ -104,6 +108,6 @@ def diff(wine, sim, property_names, left="wine", right="ca-sim"):
         a, b = wine.registry.get(key), sim.registry.get(key)
         if a != b:
             k, v = wine.spelling.get(key) or sim.spelling.get(key) or key
-            show = lambda x: "missing" if x is None else regtext.show(x)
+            show = lambda x: "missing" if x is None else registry.show(x)
             lines.append(f"registry {k} [{v or '(default)'}]: {left} {show(a)}, {right} {show(b)}")
     return lines
