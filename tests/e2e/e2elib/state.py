@@ -3,12 +3,8 @@ the comparison of two such states."""
 import os
 from dataclasses import dataclass, field
 
-<<<<<<< HEAD
-from . import regtext
-from .wine import windows_error_texts
-=======
 from . import registry
->>>>>>> main
+from .wine import windows_error_texts
 
 # Every installer property that the library reads or publishes. Compared in
 # full between the engines, whatever a scenario expects.

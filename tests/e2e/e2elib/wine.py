@@ -145,13 +145,8 @@ WINE_ERROR_TEXTS = {
     145: ("Directory not empty.", "The directory is not empty."),
     183: ("File already exists.", "Cannot create a file when that file already exists."),
 }
-<<<<<<< HEAD
-# "error 5 (Access denied.)" in a failed call's line, "(error 5: Access denied.)"
-# in the text of ORVELLA_INSTALL_ERROR and ORVELLA_REMOVE_ERROR.
-=======
 # "error 3 (text)" in a failed call's line, "(error 3: text)" in the text of
 # ORVELLA_INSTALL_ERROR and ORVELLA_REMOVE_ERROR.
->>>>>>> main
 ERROR_TEXT = re.compile(r"error (\d+)( \(|: )([^)]*)\)")
 
 
