@@ -134,6 +134,7 @@ std::vector<ActionReport> SimulatedRun::runSequence(const std::string& name, con
     startSession(sequenceProperties(name));
     std::vector<ActionReport> reports;
     for (const auto& step : actions) {
+        if (step.action == kInstallFinalize) continue;  // the scenario's staging area stands for the package's files
         const ConditionInputs inputs = conditionInputs();
         const Evaluation check = evaluate(step.condition, inputs);
         ActionReport report;
@@ -141,7 +142,10 @@ std::vector<ActionReport> SimulatedRun::runSequence(const std::string& name, con
             report.property = step.property;
             report.value = step.value;
         }
-        if (check.verdict != Verdict::falseResult) {
+        report.error = step.error;
+        if (check.verdict != Verdict::falseResult && step.action == "error") {
+            report.result = kInstallFailure;
+        } else if (check.verdict != Verdict::falseResult) {
             if (step.action == "set") {
                 const std::string value = formatText(
                     step.value, [&](const std::string& n) { return inputs.property(n).value_or(""); },
@@ -156,6 +160,7 @@ std::vector<ActionReport> SimulatedRun::runSequence(const std::string& name, con
                 ActionReport ran = run(step.action);
                 ran.property = report.property;
                 ran.value = report.value;
+                ran.error = report.error;
                 report = std::move(ran);
             }
         }
@@ -165,6 +170,7 @@ std::vector<ActionReport> SimulatedRun::runSequence(const std::string& name, con
         report.condition = step.condition;
         report.conditionValues = check.references;
         reports.push_back(std::move(report));
+        if (step.action == "error" && !reports.back().skipped) break;
     }
     return reports;
 }
