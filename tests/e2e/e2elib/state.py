@@ -62,8 +62,13 @@ def without_prefix_own(found, pristine, given):
             if not (path in pristine and path not in given and pristine[path] == data)}
 
 
+# The package's own value in the vendor's key (package/Package.wxs.in): the
+# installer writes it, not the actions, so ca-sim has no such value.
+PACKAGE_OWN_VALUE = ("software\\kestrane", "orvella add-in")
+
+
 def registry_state(reg):
-    values = reg.under(*REGISTRY_KEYS)
+    values = {k: v for k, v in reg.under(*REGISTRY_KEYS).items() if k != PACKAGE_OWN_VALUE}
     return values, {k: reg.spelling(*k) for k in values}
 
 
