@@ -7,6 +7,8 @@
 
 #include "core/session.h"
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace ca {
@@ -27,6 +29,13 @@ public:
 
     int changes() const { return copied_ + created_ + deleted_ + removed_; }
     int failures() const { return failed_; }
+    // The walk's first failed call, for a caller that must report it.
+    struct Failure {
+        unsigned code = 0;
+        std::string call;  // "copy", "delete", ...
+        std::string path;  // the path it failed on (a copy's target)
+    };
+    const std::optional<Failure>& firstFailure() const { return first_; }
     // "<what>: 3 files copied, 1 folder created, 1 failure", or "<what>:
     // nothing to do".
     void summary(std::string_view what) const;
@@ -41,6 +50,7 @@ private:
     int deleted_ = 0;
     int removed_ = 0;
     int failed_ = 0;
+    std::optional<Failure> first_;
 };
 
 }  // namespace ca
