@@ -38,7 +38,7 @@ const char* opName(Op op)
         "fileOpen", "fileRead", "fileWrite", "fileClose", "copyFile", "deleteFile", "removeDirectory",
         "makeDirectory", "replaceFile", "listing", "changeDirectory", "currentDirectory", "getEnvironment",
         "regOpen", "regCreate", "regEnum", "regQuery", "regSet", "regDelete",
-        "propertyGet", "propertySet", "database", "xmlCreate", "xmlLoad"};
+        "propertyGet", "propertySet", "database", "xmlCreate", "xmlLoad", "moveAtRestart", "requestRestart"};
     static_assert(sizeof(names) / sizeof(names[0]) == static_cast<int>(Op::count_));
     const int i = static_cast<int>(op);
     return (i >= 0 && i < static_cast<int>(Op::count_)) ? names[i] : "?";
@@ -151,7 +151,8 @@ void locateOnHost(std::vector<std::string>& parts, fs::path& host)
 
 }  // namespace
 
-std::optional<ResolvedPath> Machine::Internal::resolve(const Machine& m, std::string_view path)
+// The drive and the components, as GetFullPathName makes them: case as given.
+ResolvedPath Machine::Internal::lexical(const Machine& m, std::string_view path)
 {
     ResolvedPath r;
     std::string_view rest = path;
@@ -179,7 +180,12 @@ std::optional<ResolvedPath> Machine::Internal::resolve(const Machine& m, std::st
         }
         r.parts.push_back(std::move(part));
     }
+    return r;
+}
 
+std::optional<ResolvedPath> Machine::Internal::resolve(const Machine& m, std::string_view path)
+{
+    ResolvedPath r = lexical(m, path);
     const auto drive = m.drives_.find(r.drive);
     if (drive == m.drives_.end()) return std::nullopt;
     r.host = drive->second;
