@@ -8,21 +8,22 @@ area):
 2. /qn installs: 0; every host has the add-in's files (its release's
    module) and one entry; the staging area holds only what the package
    keeps there;
-3. an action's failure after InstallFinalize (ORVELLA_INSTALL_ERROR given
-   on the command line, as an action sets it): 1603 naming host and file,
-   and the product stays installed;
+3. a repair in which a chosen host cannot be completed (wf4-m040's language
+   folder taken by a file for the time): 1603 naming the host and the path,
+   after InstallFinalize, and the product stays installed;
 4. a host's module deleted, then a repair (/i REINSTALL=ALL
    REINSTALLMODE=amus; Wine answers /f with a package path with 1605): 0,
    the module is back;
 5. 1.0.1 over it: 0, one product, every host the newer module, one entry;
-6. with a host's module held open, a newer build over it: 3010 (or 1603
-   naming host and file), never 0 (needs the holder program);
-7. a removal that leaves a host unclean (ORVELLA_REMOVE_ERROR given on the
-   command line): 1603 naming it, the product and its key stay;
-8. /x: 0; every host byte for byte as before step 2, nothing of the
+6. a removal that cannot take wf5's entry out (its protk.dat a folder for
+   the time): 1603 naming it, the product and its key stay, wf5 keeps the
+   add-in; once the cause is gone:
+7. /x: 0; every host byte for byte as before step 2, nothing of the
    product in the all-users profile, the program folder or the registry.
 Then, on a machine without any host, /qn ends with 1603 saying why, and
-nothing is installed.
+nothing is installed. And on another machine with 1.0.1 installed, a 1.0.2
+while wf5's module is held open (tests/e2e/holder): 3010, or 1603 naming
+the host and the file, never 0; after the restart every host has 1.0.2.
 """
 import os
 import re
@@ -41,8 +42,10 @@ UNINSTALL = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall"
 
 
 class Machine:
-    def __init__(self, root, work, results, demo, hosts=True):
+    def __init__(self, root, work, results, demo, hosts=True, label="life"):
         self.results = results
+        self.label = label
+        os.makedirs(work, exist_ok=True)
         self.prefix = os.path.join(work, "prefix")
         wine.clone(wine.template(os.path.join(root, "build", "e2e", "prefix-template")), self.prefix)
         self.drive = os.path.join(self.prefix, "drive_c")
@@ -57,11 +60,17 @@ class Machine:
         wine.finish(self.prefix)
         self.count = 0
 
-    def msiexec(self, *args):
-        """(exit status as Linux sees it, the log's text)."""
+    def msiexec(self, *args, before_finish=None):
+        """(exit status as Linux sees it, the log's text, Wine's failures).
+        before_finish runs once msiexec has ended, before waiting for the
+        prefix's other processes (a holder is one)."""
         self.count += 1
-        log = f"{self.count}-{args[0].strip('/')}.log"
-        rc, out = wine.run(self.prefix, ["msiexec", *args, "/qn", "/l*v", f"C:\\e2e\\{log}"])
+        log = f"{self.label}-{self.count}-{args[0].strip('/')}.log"
+        try:
+            rc, out = wine.run(self.prefix, ["msiexec", *args, "/qn", "/l*v", f"C:\\e2e\\{log}"])
+        finally:
+            if before_finish:
+                before_finish()
         wine.finish(self.prefix)
         path = os.path.join(self.drive, "e2e", log)
         text = wine.read_text(path) if os.path.exists(path) else ""
@@ -160,10 +169,16 @@ def check(root, work, results, build_dir):
     if m.products() != ["1.0.0"]:
         problems.append(f"install: installed versions {m.products()}")
 
-    reason = "C:\\PTC\\wf5: C:\\PTC\\wf5\\x86e_win64\\obj\\orvbridge.dll could not be copied (error 5)"
-    rc, log, failures = m.msiexec("/i", first, "REINSTALL=ALL", "REINSTALLMODE=amus", f"ORVELLA_INSTALL_ERROR={reason}")
+    lang = os.path.join(m.drive, "PTC", "wf4-m040", "x86e_win64", "obj", "Lang")
+    os.rename(lang, lang + ".aside")
+    with open(lang, "wb") as f:
+        f.write(b"a file where the add-in's folder goes\r\n")
+    rc, log, failures = m.msiexec("/i", first, "REINSTALL=ALL", "REINSTALLMODE=amus")
+    os.remove(lang)
+    os.rename(lang + ".aside", lang)
     expect_exit(problems, "a failure after InstallFinalize", rc, [1603], failures=failures)
-    if f"Failing the setup: {reason}" not in log or m.products() != ["1.0.0"]:
+    reason = "Failing the setup: C:\\PTC\\wf4-m040: C:\\PTC\\wf4-m040\\x86e_win64\\obj\\Lang could not be created"
+    if reason not in log or m.products() != ["1.0.0"]:
         problems.append(f"a failure after InstallFinalize: the log does not name it, or the product went "
                         f"({m.products()})")
 
@@ -179,15 +194,23 @@ def check(root, work, results, build_dir):
         problems.append(f"upgrade: installed versions {m.products()}, wanted ['1.0.1']")
     if [p for p in m.staged() if not KEPT.match(p)]:
         problems.append(f"upgrade: the staging area holds {m.staged()[:5]}")
-    problems += held_upgrade(m, root, build_dir, work)
+    installed = second
 
-    rc, log, failures = m.msiexec("/x", second, "ORVELLA_REMOVE_ERROR=C:\\PTC\\wf5: protk.dat in use")
+    # A removal that cannot take wf5's entry out: its protk.dat is a folder.
+    protk = os.path.join(m.drive, "PTC", "wf5", "text", "protk.dat")
+    os.rename(protk, protk + ".aside")
+    os.makedirs(protk)
+    rc, log, failures = m.msiexec("/x", installed)
+    os.rmdir(protk)
+    os.rename(protk + ".aside", protk)
     expect_exit(problems, "an unclean removal", rc, [1603], failures=failures)
-    if "Failing the removal: C:\\PTC\\wf5: protk.dat in use" not in log or not m.registry(PRODUCT_KEY) \
+    if "Failing the removal: C:\\PTC\\wf5: C:\\PTC\\wf5\\text\\protk.dat" not in log or not m.registry(PRODUCT_KEY) \
             or not m.products():
         problems.append(f"an unclean removal: not named, or the product ({m.products()}) or its key went")
+    if m.host_file("wf5", "x86e_win64", "obj", "orvbridge.dll") is None:
+        problems.append("an unclean removal: wf5 lost its module although its entry stayed")
 
-    rc, log, failures = m.msiexec("/x", second)
+    rc, log, failures = m.msiexec("/x", installed)
     expect_exit(problems, "uninstall", rc, [0], failures=failures)
     now = state.tree(m.drive, ["PTC"])
     changed = sorted(p for p in set(now) | set(pristine) if now.get(p, "gone") != pristine.get(p, "gone"))
@@ -204,25 +227,51 @@ def check(root, work, results, build_dir):
         problems.append(f"uninstall: the registry still names the product: {mentions[:3]}")
 
     problems += no_host(root, os.path.join(work, "no-host"), results, first, build_dir)
+    held = Machine(root, os.path.join(work, "held"), results, demo, label="held")
+    for name in ("Orvella.msi", "Orvella-1.0.1.msi"):
+        shutil.copy(os.path.join(build_dir, "package", name), os.path.join(held.drive, "e2e"))
+    rc, log, failures = held.msiexec("/i", second)
+    expect_exit(problems, "1.0.1 on another machine", rc, [0], failures=failures)
+    held_upgrade(held, root, build_dir, problems)
     return problems
 
 
-def held_upgrade(m, root, build_dir, work):
-    """A newer build while wf5's module is held open, as a running host holds it."""
-    holder = os.path.join(root, "tests", "e2e", "holder")
-    if not os.path.isdir(holder):
-        print("      held module: skipped (no tests/e2e/holder yet)", flush=True)
-        return []
-    return held_upgrade_run(m, root, build_dir, work, holder)
-
-
-def held_upgrade_run(m, root, build_dir, work, holder):
-    return ["held module: the holder program is there; enable this case"]
+def held_upgrade(m, root, build_dir, problems):
+    """A newer build (1.0.2) while wf5's module is held open, as a running
+    host holds it: 3010 (the module is replaced at the restart) or 1603
+    naming the host and the file, never 0; after the restart every host has
+    the newer module and one entry."""
+    try:
+        from e2elib import holder
+    except ImportError:
+        print("      held module: skipped (no holder program yet)", flush=True)
+        return
+    newer = os.path.join(m.drive, "e2e", "Orvella-1.0.2.msi")
+    out = subprocess.run([os.path.join(root, "package", "build"), "--sequences",
+                          os.path.join(root, "package", "sequences.txt"), "--payload", "sample", "--ca-sim",
+                          os.path.join(build_dir, "linux", "ca-sim"), "--version", "1.0.2",
+                          os.path.join(build_dir, "windows", "CustomActions.dll"), newer], capture_output=True, text=True)
+    if out.returncode != 0:
+        problems.append(f"held module: building 1.0.2 failed: {out.stderr.strip()}")
+        return
+    module = "C:\\PTC\\wf5\\x86e_win64\\obj\\orvbridge.dll"
+    held = holder.Holder(holder.build(os.path.join(build_dir, "e2e")), m.prefix, os.path.join(m.drive, "e2e"),
+                         "C:\\e2e", [module], os.path.join(m.results, "holder-output.txt"))
+    rc, log, failures = m.msiexec("/i", "C:\\e2e\\Orvella-1.0.2.msi", before_finish=held.stop)
+    expect_exit(problems, "1.0.2 with wf5's module held", rc, [3010, 1603], failures=failures)
+    if rc == 1603 % 256 and not re.search(r"Failing the setup: C:\\PTC\\wf5: .*orvbridge\.dll", log):
+        problems.append("1.0.2 with wf5's module held: 1603 without naming the host and the file")
+    if rc == 3010 % 256:
+        if module.lower() not in log.lower():
+            problems.append("1.0.2 with wf5's module held: the log does not name the module")
+        # The restart carries out the replacement that waits for it.
+        wine.run(m.prefix, ["wineboot", "-r"])
+        wine.finish(m.prefix)
+        problems += module_problems(m, "1.0.2", "after the restart")
 
 
 def no_host(root, work, results, msi, build_dir):
-    os.makedirs(work)
-    m = Machine(root, work, results, None, hosts=False)
+    m = Machine(root, work, results, None, hosts=False, label="no-host")
     shutil.copy(os.path.join(build_dir, "package", "Orvella.msi"), os.path.join(m.drive, "e2e"))
     problems = []
     rc, log, failures = m.msiexec("/i", msi)
