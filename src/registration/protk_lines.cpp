@@ -23,6 +23,12 @@ std::string_view trimmed(std::string_view text)
 
 LineKind classifyLine(std::string_view line)
 {
+    // The host reads a line up to a Ctrl-Z, so the line end an append gives
+    // the text before one never changes what that text is, and what follows
+    // the Ctrl-Z then, on a line of its own, is as neutral as it was.
+    const std::size_t ctrlZ = line.find(kCtrlZ);
+    if (ctrlZ == 0) return LineKind::other;
+    line = line.substr(0, ctrlZ);
     if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty()) return LineKind::empty;
@@ -40,22 +46,63 @@ LineKind classifyLine(std::string_view line)
     return trimmed(text.substr(4)) == "Orvella" ? LineKind::ourName : LineKind::name;
 }
 
-bool surveyBytes(platform::File& file, bool& mentionsOurName, bool& onlyLineEnds)
+std::string_view lineEndOf(std::string_view line)
+{
+    if (line.ends_with("\r\n")) return line.substr(line.size() - 2);
+    if (line.ends_with('\n')) return line.substr(line.size() - 1);
+    return {};
+}
+
+LineKind EntryScope::next(std::string_view line)
+{
+    const LineKind kind = classifyLine(line);
+    switch (kind) {
+    case LineKind::name: insideOther_ = true; break;
+    case LineKind::end:
+    case LineKind::empty: insideOther_ = false; break;
+    case LineKind::ourName:
+        if (insideOther_) return LineKind::other;
+        break;
+    case LineKind::other: break;
+    }
+    return kind;
+}
+
+void EntryScope::skip(std::string_view lines)
+{
+    // Only the last line that opens or closes an entry tells where the run ends.
+    while (!lines.empty()) {
+        std::size_t start = 0;
+        if (lines.size() >= 2) {
+            const std::size_t lineFeed = lines.rfind('\n', lines.size() - 2);
+            if (lineFeed != std::string_view::npos) start = lineFeed + 1;
+        }
+        const std::string_view line = lines.substr(start);
+        const LineKind kind = classifyLine(line);
+        if (kind == LineKind::name) return void(insideOther_ = true);
+        if (kind == LineKind::end || kind == LineKind::empty) return void(insideOther_ = false);
+        lines.remove_suffix(line.size());
+    }
+}
+
+bool startsWide(std::string_view bytes) { return bytes.starts_with("\xff\xfe") || bytes.starts_with("\xfe\xff"); }
+
+bool surveyBytes(platform::File& file, ByteSurvey& survey)
 {
     constexpr std::string_view kName = "Orvella";
-    mentionsOurName = false;
-    onlyLineEnds = true;
+    survey = {};
     // The end of the last block is kept before the next, for a name that two blocks share.
     const std::size_t keep = kName.size() - 1;
     const auto buffer = std::make_unique_for_overwrite<char[]>(keep + kBlock);
     std::size_t held = 0;
-    for (;;) {
+    for (bool first = true;; first = false) {
         std::size_t got = 0;
         if (!file.read(buffer.get() + held, kBlock, got)) return false;
         if (got == 0) return true;
         const std::string_view bytes(buffer.get(), held + got);
-        if (onlyLineEnds) onlyLineEnds = bytes.find_first_not_of("\r\n") == std::string_view::npos;
-        if (!mentionsOurName) mentionsOurName = bytes.find(kName) != std::string_view::npos;
+        if (first) survey.wide = startsWide(bytes);
+        if (survey.onlyLineEnds) survey.onlyLineEnds = bytes.find_first_not_of("\r\n") == std::string_view::npos;
+        if (!survey.mentionsOurName) survey.mentionsOurName = bytes.find(kName) != std::string_view::npos;
         held = std::min(keep, bytes.size());
         std::memmove(buffer.get(), bytes.data() + bytes.size() - held, held);
     }
