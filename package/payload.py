@@ -33,8 +33,6 @@ def read_listing(ca_sim):
         result = subprocess.run([ca_sim, "manifest", "--json"], capture_output=True, text=True)
     except OSError as e:
         raise PayloadError(f"cannot run {ca_sim}: {e.strerror} (build the linux preset first)")
-    if result.returncode != 0 and "unknown command" in result.stderr:  # TEMPORARY until ca-sim lists the manifest
-        result = subprocess.CompletedProcess([], 0, open(os.path.join(os.path.dirname(__file__), "listing.tmp.json")).read(), "")
     if result.returncode != 0:
         raise PayloadError(f"{ca_sim} manifest --json failed ({result.returncode}): {result.stderr.strip()}")
     try:

@@ -1,6 +1,8 @@
 // The package's execute sequences, as package/sequences.txt writes them down.
 #pragma once
 
+#include "conditions.h"
+
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -16,7 +18,7 @@ namespace casim {
 // package's own files, which the scenario's machine holds already.
 struct SequencedAction {
     std::string action;
-    std::string condition;  // empty: always; Windows-1252, as the package's tables hold it
+    Condition condition;    // empty: always; Windows-1252, as the package's tables hold it
     std::string property;   // for "set"
     std::string value;      // for "set", before formatting
     int error = 0;          // for "error": the package's message number; the installation stops there (1603)
@@ -25,8 +27,12 @@ struct SequencedAction {
 
 using Sequences = std::map<std::string, std::vector<SequencedAction>>;
 
-// Parses the text; throws ScenarioError (file, line, reason) for bad lines,
-// unknown actions and conditions that do not parse.
+// True when `name` is an exported action of the library.
+bool isKnownAction(const std::string& name);
+std::vector<std::string> knownActions();
+
+// Parses the text, conditions included; throws ScenarioError (file, line,
+// reason) for bad lines, unknown actions and conditions that do not parse.
 Sequences parseSequences(const std::string& text, const std::string& fileName);
 Sequences loadSequences(const std::filesystem::path& file);
 
