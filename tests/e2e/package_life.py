@@ -30,7 +30,7 @@ import re
 import shutil
 import subprocess
 
-from e2elib import regtext, state, wine
+from e2elib import casim, state, wine
 
 HOSTS = {"creo1": "creo1", "creo2": "creo2", "wf4-m040": "proeWF4", "wf4-m070": "proeWF4", "wf5": "proeWF5"}
 # What the package keeps in the staging area after the deployment: the build
@@ -52,9 +52,8 @@ class Machine:
         os.makedirs(os.path.join(self.drive, "e2e"))
         self.pristine_profile = state.tree(self.drive, ["ProgramData"])
         if hosts:
-            with open(os.path.join(demo, "machine.reg"), "rb") as f, \
-                    open(os.path.join(self.drive, "e2e", "machine.reg"), "wb") as g:
-                g.write(regtext.for_wine(f.read()))
+            with open(os.path.join(self.drive, "e2e", "machine.reg"), "wb") as f:
+                f.write(casim.for_wine(os.path.join(demo, "machine.reg")))
             wine.run(self.prefix, ["regedit", "/S", "C:\\e2e\\machine.reg"])
             shutil.copytree(os.path.join(demo, "drive_c", "PTC"), os.path.join(self.drive, "PTC"))
         wine.finish(self.prefix)
@@ -94,7 +93,7 @@ class Machine:
         return sorted(p for p, d in now.items() if self.pristine_profile.get(p, "absent") != d)
 
     def registry(self, *keys):
-        reg = regtext.parse_wine_hive_file(os.path.join(self.prefix, "system.reg"), list(keys))
+        reg = casim.registry(os.path.join(self.prefix, "system.reg"), list(keys))
         return reg.under(*keys)
 
     def products(self):
@@ -249,7 +248,7 @@ def held_upgrade(m, root, build_dir, problems):
     newer = os.path.join(m.drive, "e2e", "Orvella-1.0.2.msi")
     out = subprocess.run([os.path.join(root, "package", "build"), "--sequences",
                           os.path.join(root, "package", "sequences.txt"), "--payload", "sample", "--ca-sim",
-                          os.path.join(build_dir, "linux", "ca-sim"), "--version", "1.0.2",
+                          casim.binary(), "--version", "1.0.2",
                           os.path.join(build_dir, "windows", "CustomActions.dll"), newer], capture_output=True, text=True)
     if out.returncode != 0:
         problems.append(f"held module: building 1.0.2 failed: {out.stderr.strip()}")
