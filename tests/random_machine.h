@@ -317,6 +317,7 @@ inline void runSequence(sim::Machine& machine, const casim::Package& package, co
     const casim::ConditionInputs inputs{property, environment, [](char, const std::string&) { return std::optional<int>(); }};
     for (const casim::SequencedAction& step : package.sequences.at(name)) {
         if (!step.condition.holds(inputs)) continue;
+        if (step.action == "error") break;  // the package's error stops the installation there
         if (step.action == "clearTempCommon" && manifest) {
             ca::clearTempCommon(ca::Session(machine.session(), "clearTempCommon"), *manifest);
             continue;
