@@ -83,15 +83,6 @@ void writeHost(const fs::path& c, const Host& h)
                 "\"\r\nSHIPCODE=\"" + h.shipcode + "\"\r\n");
 }
 
-// A stand-in for each staged file, and one file in each staged folder.
-void writeStagingArea(const fs::path& c)
-{
-    for (const StagedEntry& e : stagedPayload()) {
-        const std::string path = std::string(kStaging) + "\\" + e.path + (e.folder ? "orvella.res" : "");
-        put(c, path, "staged " + path + "\r\n");
-    }
-}
-
 // --- the summary ------------------------------------------------------------
 
 std::vector<std::string> linesOf(const std::string& text)
@@ -227,7 +218,7 @@ void writeDemoScenario(const fs::path& folder)
     put(c, "PTC\\creo2\\bin\\pim\\xml\\creobase.p.xml",
         "<?xml version=\"1.0\"?>\n<release name=\"Creo Parametric\" datecode=\"2012030\" shipcode=\"M030\" "
         "version=\"2.0\">\n  <component name=\"base\"/>\n</release>\n");
-    writeStagingArea(c);
+    for (const auto& [path, content] : payloadStandIns(kStaging)) put(c, path, content);
     std::ofstream(folder / "machine.reg", std::ios::binary) << registry.exportText();
     Scenario demo;
     demo.sequences = {{"install"}, {"remove"}};

@@ -29,6 +29,7 @@ class State:
     spelling: dict = field(default_factory=dict)    # (key, value name) -> spelled names
     controls: list = None                           # "Control\tType\tProperty\tHelp" rows, sorted
     log_lines: list = field(default_factory=list)   # our actions' lines of the installer log, in order
+    snapshot: str = None                            # what the collector took of the machine before the run
 
 
 def tree(root, tops):
