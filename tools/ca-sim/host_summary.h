@@ -12,8 +12,7 @@ namespace casim {
 
 // `folder` as the machine states name it ("C:\\PTC\\wf5"): before the
 // installation, after it, and after the removal.
-HostSummary summarizeHost(const std::string &folder, const MachineState &start,
-                          const MachineState &installed,
-                          const MachineState &removed);
+HostSummary summarizeHost(const std::string& folder, const MachineState& start, const MachineState& installed,
+                          const MachineState& removed);
 
-} // namespace casim
+}  // namespace casim
