@@ -147,6 +147,8 @@ popd
 goto :eof
 
 :listed
+rem A file whose whole path passes the system's limit has no name here.
+if "%~2"=="" goto :eof
 >> "%LOG%" echo listed %~3 "%H%\%~1\%~2"
 if not exist "%D%\%~1\%~2" type nul > "%D%\%~1\%~2"
 goto :eof

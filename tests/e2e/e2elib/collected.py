@@ -28,7 +28,8 @@ MISSING = object()
 def folders_given(case):
     """The folders that the scenario's command line names: the collector is told of them too."""
     return [value for name, value in case.properties
-            if value and (name.endswith("DIR") or name == "PROEMBROWSE") and value[1:3] == ":\\"]
+            if value and (name.endswith("DIR") or "_DIR_" in name or name == "PROEMBROWSE")
+            and value[1:3] == ":\\"]
 
 
 def collect(prefix, case, work):
@@ -46,10 +47,34 @@ def collect(prefix, case, work):
     return snapshot, []
 
 
+def hosts_taken(snapshot):
+    """The host folders that collected.txt says the collector took, and the
+    files it says it could not copy (drive-relative, with "/")."""
+    hosts, refused = [], set()
+    with open(os.path.join(snapshot, "collected.txt"), encoding="cp1252") as f:
+        for line in f:
+            words = line.rstrip("\r\n").split('"')
+            if len(words) == 3 and words[1][:3].upper() == "C:\\":
+                path = words[1][3:].replace("\\", "/")
+                if words[0] == "host ":
+                    hosts.append(path)
+                elif words[0] == "not copied ":
+                    refused.add(path)
+    return hosts, refused
+
+
 def copied_files(snapshot, original):
-    """Problems with what the collector copied: only the three files of a
-    host it reads, each as the host has it; every other file empty."""
+    """Problems with what the collector copied: exactly the three files of a
+    host it reads that the host has, each as the host has it; every other
+    file empty."""
     problems = []
+    hosts, refused = hosts_taken(snapshot)
+    copied = os.path.join(snapshot, "drive_c")
+    for path, data in original.items():
+        host = any(path.lower().startswith(h.lower() + "/") for h in hosts)
+        if data is not None and host and path.lower().endswith(COPIED) and path not in refused \
+                and not os.path.isfile(os.path.join(copied, path)):
+            problems.append(f"collector: did not copy {path}")
     for path, data in state.tree(os.path.join(snapshot, "drive_c"), os.listdir(os.path.join(snapshot, "drive_c"))).items():
         if data is None or data == b"":
             continue
@@ -97,13 +122,19 @@ def text_up_to_zero(registry):
 
 def file_problems(wine_files, sim_files, before, original):
     """Each path either engine has: equal, or a stand-in the run left alone
-    that Wine has, or a host file outside the collection that Wine left alone."""
+    that Wine has, or a copy of a stand-in (a backup the add-in made of a
+    host's file) that Wine has with the host's content, or a host file
+    outside the collection that Wine left alone."""
     problems = []
+    stand_ins = {original[path] for path, data in before.items()
+                 if data == b"" and original.get(path) not in (None, b"")}
     for path in sorted(set(wine_files) | set(sim_files), key=str.lower):
         w, c = wine_files.get(path, MISSING), sim_files.get(path, MISSING)
         if c is not MISSING and c == b"" and before.get(path) == b"" and original.get(path, b"") != b"":
             if w is MISSING:
                 problems.append(f"collected {path}: ca-sim keeps the host's stand-in, Wine has no file")
+        elif c == b"" and path not in before and w in stand_ins:
+            continue
         elif c is not MISSING:
             if w != c:
                 show = lambda v: "missing" if v is MISSING else "(folder)" if v is None else f"{len(v)} bytes"
