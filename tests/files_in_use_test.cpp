@@ -197,3 +197,48 @@ TEST_F(FilesInUse, TheChecksNameEachChosenHostWhoseFilesAreInUse)
     EXPECT_FALSE(hasProperty("FILESINUSE"));
     EXPECT_EQ(property("PROTK_WRITE"), "");
 }
+
+TEST_F(FilesInUse, AnInstallationAndARemovalWithTheHostRunningFinishAtTheRestart)
+{
+    makeHost("PTC\\wf4", true);
+    makeFolder("PTC\\wf4\\text\\usascii");
+    writeLog("PTC\\wf4", "RELEASE=\"Wildfire 4.0\"\r\n");
+    writeFile("PTC\\wf4\\text\\protk.dat", "name Other\r\nend\r\n");
+    const auto before = filesBelow("PTC\\wf4", true);
+    const std::string module = "C:\\PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll";
+    const std::string language = "C:\\PTC\\wf4\\x86e_win64\\obj\\Lang\\orvbridgeResEng.dll";
+    const auto install = [this] {
+        stageAddIn();
+        setProperties({{"WFCUSTOM_DIR_ONE", "C:\\PTC\\wf4"}, {"PROE_VER_1", "1"}});
+        EXPECT_EQ(run("clearTempCommon"), 0u);
+    };
+    install();
+    writeFile("PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll", "the module the host runs");
+    const auto installed = filesBelow("PTC\\wf4", true);
+
+    // Installed again while the host runs: the new module waits, nothing fails.
+    machine().holdFile(module);
+    machine().holdFile(language);
+    install();
+    EXPECT_EQ(property("ORVELLA_INSTALL_ERROR"), "");
+    EXPECT_EQ(property("ORVELLA_RESTART"), "C:\\PTC\\wf4: " + module);
+    EXPECT_EQ(readFile("PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll"), "the module the host runs");
+    machine().restart();
+    auto replaced = installed;
+    replaced["x86e_win64\\obj\\orvbridge.dll"] = "proeWF4\\orvbridge.dll";
+    EXPECT_EQ(filesBelow("PTC\\wf4", true), replaced);
+
+    // Removed while the host runs: the host counts as clean, its record goes,
+    // and what is in use goes at the restart, the language folder after it.
+    machine().properties().clear();
+    machine().holdFile(module);
+    machine().holdFile(language);
+    EXPECT_EQ(run("cleanupProEAuxAppInFile"), 0u);
+    EXPECT_EQ(property("ORVELLA_REMOVE_ERROR"), "");
+    EXPECT_EQ(property("ORVELLA_RESTART"), "C:\\PTC\\wf4: " + module);
+    EXPECT_TRUE(machine().restartRequested());
+    EXPECT_FALSE(machine().registry().value(ca::kProductKey, "WFCUSTOM_DIR_ONE"));
+    EXPECT_TRUE(exists("PTC\\wf4\\x86e_win64\\obj\\Lang\\orvbridgeResEng.dll"));
+    machine().restart();
+    EXPECT_EQ(filesBelow("PTC\\wf4", true), before);
+}
