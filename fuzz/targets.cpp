@@ -117,6 +117,14 @@ void scenario(std::string_view input)
         for (const auto& setting : *list) expect(!setting.name.empty(), "an accepted assignment has no name");
     for (const auto& action : parsed.actions)
         expect(!action.name.empty() && action.name.find_first_of(" \t\r\n") == std::string::npos, "a bad action name");
+    // What the one writer makes of it reads back as the same scenario.
+    const std::string written = casim::scenarioText(parsed);
+    try {
+        expect(casim::scenarioText(casim::parseScenarioText(written, "written.txt")) == written,
+               "the written scenario reads back as another");
+    } catch (const casim::ScenarioError& error) {
+        throw Finding(std::string("the written scenario is refused: ") + error.what());
+    }
 }
 
 // --- installation log -------------------------------------------------------

@@ -288,7 +288,7 @@ void runSequence(sim::Machine& machine, const casim::Package& package, const std
     const auto environment = [&machine](const std::string& n) { return machine.env(n); };
     const casim::ConditionInputs inputs{property, environment, [](char, const std::string&) { return std::optional<int>(); }};
     for (const casim::SequencedAction& step : package.sequences.at(name)) {
-        if (!casim::evaluateCondition(step.condition, inputs)) continue;
+        if (!step.condition.holds(inputs)) continue;
         if (step.action != "set") {
             for (const auto& entry : ca::kExportedActions)
                 if (step.action == entry.name) entry.entry(machine.session());

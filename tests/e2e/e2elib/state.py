@@ -3,7 +3,7 @@ the comparison of two such states."""
 import os
 from dataclasses import dataclass, field
 
-from . import regtext
+from . import registry
 
 # Every installer property that the library reads or publishes. Compared in
 # full between the engines, whatever a scenario expects.
@@ -101,6 +101,6 @@ def diff(wine, sim, property_names, left="wine", right="ca-sim"):
         a, b = wine.registry.get(key), sim.registry.get(key)
         if a != b:
             k, v = wine.spelling.get(key) or sim.spelling.get(key) or key
-            show = lambda x: "missing" if x is None else regtext.show(x)
+            show = lambda x: "missing" if x is None else registry.show(x)
             lines.append(f"registry {k} [{v or '(default)'}]: {left} {show(a)}, {right} {show(b)}")
     return lines
