@@ -207,9 +207,16 @@ int runScenario(const Options& o)
     casim::Outcome outcome;
     outcome.command = "run";
     outcome.scenario = o.folder;
-    for (const auto& action : p.ran.actions) outcome.steps.push_back(run.run(action.name));
-    for (std::size_t i = 0; i < p.ran.sequences.size(); ++i)
+    if (!p.ran.actions.empty()) {
+        append(outcome.steps, run.runActions(p.ran.actions));
+        outcome.sessions.push_back(run.sessionResult("run"));
+    }
+    for (std::size_t i = 0; i < p.ran.sequences.size(); ++i) {
         append(outcome.steps, run.runSequence(p.ran.sequences[i].name, p.sessions[i]));
+        outcome.sessions.push_back(run.sessionResult(p.ran.sequences[i].name));
+        for (const auto& restart : p.ran.restarts)
+            if (restart.afterSequences == i + 1) outcome.steps.push_back(run.restart());
+    }
     outcome.properties = run.machine().properties();
     outcome.expectations = checkExpectations(scenario, outcome.properties);
     return finish(outcome, o, run, "--save " + o.save, o.save, p.ran);
@@ -246,8 +253,10 @@ int runDemo(const Options& o)
     casim::Outcome outcome;
     outcome.command = "demo";
     outcome.steps = run.runSequence("install", package.sequences.at("install"));
+    outcome.sessions.push_back(run.sessionResult("install"));
     const casim::MachineState installed = run.state();
     append(outcome.steps, run.runSequence("remove", package.sequences.at("remove")));
+    outcome.sessions.push_back(run.sessionResult("remove"));
     outcome.properties = run.machine().properties();
     outcome.summary = casim::summarize(start, installed, run.state());
     const fs::path after = folder.temporary ? fs::path() : folder.path / "after";

@@ -1,0 +1,91 @@
+// ca-sim runs a scenario's files in use and restarts: a file is held only
+// while the sequences its line names run, the session that met it asks for
+// a restart, and a restart is a step of its own that carries out what waited.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <array>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+namespace {
+
+class CaSimHoldRestart : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::random_device rd;
+        dir_ = fs::temp_directory_path() / ("ca-sim-hold-" + std::to_string(rd()) + std::to_string(rd()));
+        write("machine.reg", "Windows Registry Editor Version 5.00\r\n\r\n"
+                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\PTC\\Pro/ENGINEER\\Wildfire 4.0\\M040]\r\n"
+                             "\"InstallDir\"=\"C:\\\\PTC\\\\wf4\"\r\n\"DateCode\"=\"2008040\"\r\n\"Shipcode\"=\"M040\"\r\n");
+        write("drive_c/PTC/wf4/x86e_win64/obj/xtop.exe", "MZ");
+        write("drive_c/PTC/wf4/x86e_win64/obj/orvbridge.dll", "old module");
+        write("drive_c/PTC/wf4/text/protk.dat", "name Other\r\nend\r\n");
+        write("drive_c/PTC/wf4/uninstall/instlog.txt", "RELEASE=\"Wildfire 4.0\"\r\n");
+        write("drive_c/ProgramData/proeWF4/orvbridge.dll", "new module");
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    void write(const std::string& name, const std::string& text)
+    {
+        fs::create_directories((dir_ / name).parent_path());
+        std::ofstream(dir_ / name, std::ios::binary) << text;
+    }
+    std::string run(const std::string& options)
+    {
+        FILE* pipe = popen((std::string(CA_SIM_BINARY) + " run " + dir_.string() + " " + options).c_str(), "r");
+        std::string out;
+        std::array<char, 4096> buffer{};
+        while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe)) out.append(buffer.data(), n);
+        status_ = WEXITSTATUS(pclose(pipe));
+        return out;
+    }
+
+    fs::path dir_;
+    int status_ = -1;
+};
+
+}  // namespace
+
+TEST_F(CaSimHoldRestart, HoldsOnlyDuringTheNamedSequenceAndRestartsBetweenSequences)
+{
+    write("scenario.txt", "hold C:\\PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll install\nsequence install\nrestart\n"
+                          "sequence remove\n");
+    const json report = json::parse(run("--json"), nullptr, false);
+    ASSERT_EQ(status_, 0);
+    ASSERT_TRUE(report.is_object());
+    EXPECT_EQ(report["sessions"], json::parse(R"([{"session": "install", "restartRequested": true},
+                                                  {"session": "remove", "restartRequested": false}])"));
+    std::vector<std::string> asked;
+    const json* restart = nullptr;
+    for (const json& step : report["steps"]) {
+        if (step["restartRequested"] == true) asked.push_back(step["session"].get<std::string>() + " " +
+                                                              step.value("action", ""));
+        if (step["kind"] == "restart") restart = &step;
+    }
+    EXPECT_EQ(asked, std::vector<std::string>{"install clearTempCommon"});
+    ASSERT_NE(restart, nullptr);
+    EXPECT_EQ((*restart)["session"], "restart");
+    EXPECT_EQ((*restart)["result"], nullptr);
+    // The restart moved the waiting module over the old one and cleared the list.
+    std::vector<std::string> files;
+    for (const json& change : (*restart)["changes"]["files"])
+        files.push_back(change["change"].get<std::string>() + " " + change["path"].get<std::string>());
+    EXPECT_EQ(files, (std::vector<std::string>{"changed C:\\PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll",
+                                               "removed C:\\PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll.~new1"}));
+    ASSERT_EQ((*restart)["changes"]["registry"].size(), 1u);
+    EXPECT_EQ((*restart)["changes"]["registry"][0]["name"], "PendingFileRenameOperations");
+    EXPECT_EQ((*restart)["changes"]["registry"][0]["change"], "removed");
+
+    // The removal ran with nothing held: the module went at once.
+    const std::string text = run("--color never");
+    EXPECT_NE(text.find("== restart: held files let go, pending file operations carried out"), std::string::npos);
+    EXPECT_NE(text.find("   ! asks the installer for a restart at the end (msiexec exits 3010)"), std::string::npos);
+    EXPECT_EQ(text.find("deleted at the next restart"), std::string::npos);
+}
