@@ -113,8 +113,7 @@ bool appendEntry(const Session& session, std::string_view folder, const char* ex
     return true;
 }
 
-// Whole lines without the empty ones at their end, which may stand before a
-// name line that follows.
+// Whole lines without the empty ones at their end (they may stand before a name line).
 std::string_view withoutTrailingEmptyLines(std::string_view lines)
 {
     for (;;) {
