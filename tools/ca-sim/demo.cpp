@@ -190,11 +190,14 @@ StagingSummary stagingSummary(const std::string& folder, const MachineState& sta
 {
     StagingSummary s;
     s.folder = folder;
+    // The product's own folder beside the staging area holds the backups of the hosts' files.
+    const std::string own = folder + "\\Kestrane";
+    const auto staged = [&](const std::string& name) { return below(name, folder) && name != own && !below(name, own); };
     for (const auto& [name, content] : start.files)
-        if (content && below(name, folder)) ++s.stagedFiles;
+        if (content && staged(name)) ++s.stagedFiles;
     for (const auto& [name, content] : installed.files)
-        if (content && below(name, folder)) s.left.push_back(name.substr(folder.size() + 1));
-    s.touchedByRemoval = !changesBelow(diff(installed, removed), folder).empty();
+        if (content && staged(name)) s.left.push_back(name.substr(folder.size() + 1));
+    for (const auto& c : changesBelow(diff(installed, removed), folder)) s.touchedByRemoval |= staged(c.path);
     return s;
 }
 
@@ -224,6 +227,9 @@ void writeDemoScenario(const fs::path& folder)
         registry.setString(key, "Shipcode", h.shipcode);
         writeHost(c, h);
     }
+    // A host that ships its own C runtime where the add-in puts its copy:
+    // the removal brings the host's back.
+    put(c, "PTC\\wf5\\x86e_win64\\obj\\msvcr90.dll", "the host's own C runtime\n");
     put(c, "PTC\\creo2\\bin\\pim\\xml\\creobase.p.xml",
         "<?xml version=\"1.0\"?>\n<release name=\"Creo Parametric\" datecode=\"2012030\" shipcode=\"M030\" "
         "version=\"2.0\">\n  <component name=\"base\"/>\n</release>\n");
