@@ -53,15 +53,19 @@ protected:
 
 }  // namespace
 
-TEST_F(CaSimHoldRestart, HoldsOnlyDuringTheNamedSequenceAndRestartsBetweenSequences)
+TEST_F(CaSimHoldRestart, HoldsOnlyAfterItsLineAndRestartsBetweenSequences)
 {
-    write("scenario.txt", "hold C:\\PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll install\nsequence install\nrestart\n"
-                          "sequence remove\n");
-    const json report = json::parse(run("--json"), nullptr, false);
+    // The host runs only after the installation: the removal meets its module
+    // in use and puts the host's own module (backed up by the installation)
+    // back at the restart.
+    write("scenario.txt", "sequence install\nhold C:\\PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll\nsequence remove\n"
+                          "restart\n");
+    const fs::path saved = dir_ / "saved";
+    const json report = json::parse(run("--json --save " + saved.string()), nullptr, false);
     ASSERT_EQ(status_, 0);
     ASSERT_TRUE(report.is_object());
-    EXPECT_EQ(report["sessions"], json::parse(R"([{"session": "install", "restartRequested": true},
-                                                  {"session": "remove", "restartRequested": false}])"));
+    EXPECT_EQ(report["sessions"], json::parse(R"([{"session": "install", "restartRequested": false},
+                                                  {"session": "remove", "restartRequested": true}])"));
     std::vector<std::string> asked;
     const json* restart = nullptr;
     for (const json& step : report["steps"]) {
@@ -69,11 +73,11 @@ TEST_F(CaSimHoldRestart, HoldsOnlyDuringTheNamedSequenceAndRestartsBetweenSequen
                                                               step.value("action", ""));
         if (step["kind"] == "restart") restart = &step;
     }
-    EXPECT_EQ(asked, std::vector<std::string>{"install clearTempCommon"});
+    EXPECT_EQ(asked, std::vector<std::string>{"remove cleanupProEAuxAppInFile"});
     ASSERT_NE(restart, nullptr);
     EXPECT_EQ((*restart)["session"], "restart");
     EXPECT_EQ((*restart)["result"], nullptr);
-    // The restart moved the waiting module over the old one and cleared the list.
+    // The restart moved the host's module over the add-in's and cleared the list.
     std::vector<std::string> files;
     for (const json& change : (*restart)["changes"]["files"])
         files.push_back(change["change"].get<std::string>() + " " + change["path"].get<std::string>());
@@ -82,10 +86,16 @@ TEST_F(CaSimHoldRestart, HoldsOnlyDuringTheNamedSequenceAndRestartsBetweenSequen
     ASSERT_EQ((*restart)["changes"]["registry"].size(), 1u);
     EXPECT_EQ((*restart)["changes"]["registry"][0]["name"], "PendingFileRenameOperations");
     EXPECT_EQ((*restart)["changes"]["registry"][0]["change"], "removed");
+    std::ifstream module(saved / "drive_c/PTC/wf4/x86e_win64/obj/orvbridge.dll", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(module), {}), "old module");
 
-    // The removal ran with nothing held: the module went at once.
+    // Held from the start, the installation meets the host's module in use:
+    // it cannot be backed up, which is a failure, not a wait for the restart.
+    write("scenario.txt", "hold C:\\PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll install\nsequence install\nrestart\n");
     const std::string text = run("--color never");
     EXPECT_NE(text.find("== restart: held files let go, pending file operations carried out"), std::string::npos);
-    EXPECT_NE(text.find("   ! asks the installer for a restart at the end (msiexec exits 3010)"), std::string::npos);
-    EXPECT_EQ(text.find("deleted at the next restart"), std::string::npos);
+    EXPECT_NE(text.find("to C:\\ProgramData\\Kestrane\\Orvella\\Backup\\fe30189652689458\\1-orvbridge.dll failed: "
+                        "error 32"),
+              std::string::npos);
+    EXPECT_EQ(text.find("asks the installer for a restart"), std::string::npos);
 }

@@ -94,11 +94,13 @@ void SimulatedRun::startSession(const std::map<std::string, std::string>& extra)
     machine_->setRestartRequested(false);
 }
 
-// "hold PATH SEQUENCE...": held while a session runs that is one of those
-// sequences or joins one with others ("ui+install"); with none named, always.
-void SimulatedRun::holdFor(const std::string& name)
+// "hold PATH SEQUENCE...": held while a session runs that follows the line and
+// is one of those sequences or joins one with others ("ui+install"); with none
+// named, every session after the line.
+void SimulatedRun::holdFor(const std::string& name, std::size_t index)
 {
     for (const Hold& hold : scenario_.holds) {
+        if (index < hold.afterSequences) continue;
         bool during = hold.sequences.empty();
         for (const std::string& sequence : hold.sequences) {
             std::stringstream parts(name);
@@ -111,7 +113,7 @@ void SimulatedRun::holdFor(const std::string& name)
 
 std::vector<ActionReport> SimulatedRun::runActions(const std::vector<Named>& actions)
 {
-    holdFor("install");
+    holdFor("install", 0);
     std::vector<ActionReport> reports;
     for (const Named& action : actions) reports.push_back(run(action.name));
     machine_->releaseFiles();
@@ -169,10 +171,11 @@ ActionReport SimulatedRun::runStep(const SequencedAction& step, const ConditionI
     return report;
 }
 
-std::vector<ActionReport> SimulatedRun::runSequence(const std::string& name, const std::vector<SequencedAction>& actions)
+std::vector<ActionReport> SimulatedRun::runSequence(const std::string& name, const std::vector<SequencedAction>& actions,
+                                                    std::size_t index)
 {
     startSession(sequenceProperties(name));
-    holdFor(name);
+    holdFor(name, index);
     std::vector<ActionReport> reports;
     for (const auto& step : actions) {
         const ConditionInputs inputs = conditionInputs();

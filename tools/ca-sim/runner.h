@@ -54,8 +54,10 @@ public:
     void startSession(const std::map<std::string, std::string>& extra = {});
     ActionReport run(const std::string& action);
     // Runs a sequence in a new session; actions whose condition fails are reported as skipped.
-    // The scenario's files held during that sequence are held while it runs.
-    std::vector<ActionReport> runSequence(const std::string& name, const std::vector<SequencedAction>& actions);
+    // The scenario's files held during that sequence, the `index`th (from 0)
+    // of the scenario's, are held while it runs.
+    std::vector<ActionReport> runSequence(const std::string& name, const std::vector<SequencedAction>& actions,
+                                          std::size_t index);
     // Runs named actions in the current session, as the install sequence's
     // msiexec runs them, with the files held during it held.
     std::vector<ActionReport> runActions(const std::vector<Named>& actions);
@@ -79,8 +81,9 @@ public:
 
 private:
     ActionReport runStep(const SequencedAction& step, const ConditionInputs& inputs);
-    // Holds the files that the scenario holds while the session `name` runs.
-    void holdFor(const std::string& name);
+    // Holds the files that the scenario holds while the session `name` runs,
+    // the `index`th (from 0) of the scenario's sequences.
+    void holdFor(const std::string& name, std::size_t index);
 
     Scenario scenario_;
     Package package_;
