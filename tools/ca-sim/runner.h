@@ -23,6 +23,7 @@ struct ActionReport {
     std::string action;      // the exported action, or "set"
     std::string property;    // for "set": the property and its value as the sequence writes it
     std::string value;
+    int error = 0;           // for "error": the package's message number
     std::string condition;   // the sequence's condition, if any (Windows-1252)
     std::vector<ConditionReference> conditionValues;  // what the condition read
     bool skipped = false;    // the condition did not hold
@@ -53,9 +54,11 @@ public:
     // own, and `extra`. Files and registry carry over; properties do not.
     void startSession(const std::map<std::string, std::string>& extra = {});
     ActionReport run(const std::string& action);
-    // Runs a sequence in a new session; actions whose condition fails are reported as skipped.
-    // The scenario's files held during that sequence, the `index`th (from 0)
-    // of the scenario's, are held while it runs.
+    // Runs a sequence in a new session; actions whose condition fails are
+    // reported as skipped. An error step whose condition holds is the last
+    // one reported: the installation stops there. The scenario's files held
+    // during that sequence, the `index`th (from 0) of the scenario's, are held
+    // while it runs.
     std::vector<ActionReport> runSequence(const std::string& name, const std::vector<SequencedAction>& actions,
                                           std::size_t index);
     // Runs named actions in the current session, as the install sequence's

@@ -37,6 +37,7 @@ class State:
     controls: list = None                           # "Control\tType\tProperty\tHelp" rows, sorted
     log_lines: list = field(default_factory=list)   # our actions' lines of the installer log, in order
     restarts: list = field(default_factory=list)    # per installer session: it asked for a restart (3010)
+    outcomes: list = field(default_factory=list)    # (sequence, stopped by an error) per sequence run
 
 
 def tree(root, tops):
@@ -69,8 +70,13 @@ def without_prefix_own(found, pristine, given):
             if not (path in pristine and path not in given and pristine[path] == data)}
 
 
+# The package's own value in the vendor's key (package/Package.wxs.in): the
+# installer writes it, not the actions, so ca-sim has no such value.
+PACKAGE_OWN_VALUE = ("software\\kestrane", "orvella add-in")
+
+
 def registry_state(reg):
-    values = reg.under(*REGISTRY_KEYS)
+    values = {k: v for k, v in reg.under(*REGISTRY_KEYS).items() if k != PACKAGE_OWN_VALUE}
     pending = (PENDING_KEY.lower(), PENDING_VALUE.lower())
     values.update({k: v for k, v in reg.under(PENDING_KEY).items() if k == pending})
     return values, {k: reg.spelling(*k) for k in values}
