@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <array>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -28,8 +31,17 @@ protected:
         write("drive_c/PTC/wf4/x86e_win64/obj/xtop.exe", "MZ");
         write("drive_c/PTC/wf4/x86e_win64/obj/orvbridge.dll", "old module");
         write("drive_c/PTC/wf4/text/protk.dat", "name Other\r\nend\r\n");
+        write("drive_c/PTC/wf4/text/usascii/host_messages.txt", "host");
         write("drive_c/PTC/wf4/uninstall/instlog.txt", "RELEASE=\"Wildfire 4.0\"\r\n");
-        write("drive_c/ProgramData/proeWF4/orvbridge.dll", "new module");
+        // The whole staging area, as the package places it, so that the installation succeeds.
+        std::istringstream staged(output(std::string(CA_SIM_BINARY) + " manifest"));
+        for (std::string line; std::getline(staged, line);) {
+            std::replace(line.begin(), line.end(), '\\', '/');
+            std::transform(line.begin(), line.end(), line.begin(), [](unsigned char c) { return std::tolower(c); });
+            if (line.ends_with('/')) line += "stand-in.txt";
+            write("drive_c/ProgramData/" + line, "staged " + line);
+        }
+        write("drive_c/ProgramData/proewf4/orvbridge.dll", "new module");
     }
     void TearDown() override { fs::remove_all(dir_); }
     void write(const std::string& name, const std::string& text)
@@ -39,7 +51,11 @@ protected:
     }
     std::string run(const std::string& options)
     {
-        FILE* pipe = popen((std::string(CA_SIM_BINARY) + " run " + dir_.string() + " " + options).c_str(), "r");
+        return output(std::string(CA_SIM_BINARY) + " run " + dir_.string() + " " + options);
+    }
+    std::string output(const std::string& command)
+    {
+        FILE* pipe = popen(command.c_str(), "r");
         std::string out;
         std::array<char, 4096> buffer{};
         while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe)) out.append(buffer.data(), n);
@@ -90,9 +106,11 @@ TEST_F(CaSimHoldRestart, HoldsOnlyAfterItsLineAndRestartsBetweenSequences)
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(module), {}), "old module");
 
     // Held from the start, the installation meets the host's module in use:
-    // it cannot be backed up, which is a failure, not a wait for the restart.
+    // it cannot be backed up, which is a failure that stops the installation,
+    // not a wait for the restart.
     write("scenario.txt", "hold C:\\PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll install\nsequence install\nrestart\n");
     const std::string text = run("--color never");
+    EXPECT_EQ(status_, 4);  // the package's error step stops it: msiexec ends with 1603
     EXPECT_NE(text.find("== restart: held files let go, pending file operations carried out"), std::string::npos);
     EXPECT_NE(text.find("to C:\\ProgramData\\Kestrane\\Orvella\\Backup\\fe30189652689458\\1-orvbridge.dll failed: "
                         "error 32"),
