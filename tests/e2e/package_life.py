@@ -21,9 +21,11 @@ area):
 7. /x: 0; every host byte for byte as before step 2, nothing of the
    product in the all-users profile, the program folder or the registry.
 Then, on a machine without any host, /qn ends with 1603 saying why, and
-nothing is installed. And on another machine with 1.0.1 installed, a 1.0.2
-while wf5's module is held open (tests/e2e/holder): 3010, or 1603 naming
-the host and the file, never 0; after the restart every host has 1.0.2.
+nothing is installed. And on another machine with 1.0.1 installed, while
+wf5's module is held open (tests/e2e/holder): a repair over a damaged copy
+ends with 3010 and the restart completes it; a 1.0.2 ends with 3010, or
+1603 naming the host and the file, never 0; after the restart (and a repair
+after a 1603) every host has 1.0.2.
 """
 import os
 import re
@@ -235,13 +237,26 @@ def check(root, work, results, build_dir):
     return problems
 
 
+def hold(m, build_dir, path, name):
+    from e2elib import holder
+    return holder.Holder(holder.build(os.path.join(build_dir, "e2e")), m.prefix, os.path.join(m.drive, "e2e"),
+                         "C:\\e2e", [path], os.path.join(m.results, f"holder-{name}.txt"))
+
+
+def restart(m):
+    wine.run(m.prefix, ["wineboot", "-r"])
+    wine.finish(m.prefix)
+
+
 def held_upgrade(m, root, build_dir, problems):
-    """A newer build (1.0.2) while wf5's module is held open, as a running
-    host holds it: 3010 (the module is replaced at the restart) or 1603
-    naming the host and the file, never 0; after the restart every host has
-    the newer module and one entry."""
+    """wf5's module held open, as a running host holds it. A repair of 1.0.1
+    over a damaged copy: 3010, the log names the module, and the restart
+    puts the 1.0.1 build back. Then a newer build (1.0.2): 3010 (the module
+    is replaced at the restart) or 1603 naming the host and the file, never
+    0; after the restart (and, after a 1603, a repair) every host has the
+    newer module and one entry."""
     try:
-        from e2elib import holder
+        from e2elib import holder  # noqa: F401
     except ImportError:
         print("      held module: skipped (no holder program yet)", flush=True)
         return
@@ -254,19 +269,39 @@ def held_upgrade(m, root, build_dir, problems):
         problems.append(f"held module: building 1.0.2 failed: {out.stderr.strip()}")
         return
     module = "C:\\PTC\\wf5\\x86e_win64\\obj\\orvbridge.dll"
-    held = holder.Holder(holder.build(os.path.join(build_dir, "e2e")), m.prefix, os.path.join(m.drive, "e2e"),
-                         "C:\\e2e", [module], os.path.join(m.results, "holder-output.txt"))
+    local = os.path.join(m.drive, "PTC", "wf5", "x86e_win64", "obj", "orvbridge.dll")
+    with open(local, "wb") as f:
+        f.write(b"a damaged module\r\n")
+    held = hold(m, build_dir, module, "repair")
+    rc, log, failures = m.msiexec("/i", "C:\\e2e\\Orvella-1.0.1.msi", "REINSTALL=ALL", "REINSTALLMODE=amus",
+                                  before_finish=held.stop)
+    expect_exit(problems, "repair with wf5's module held", rc, [3010], failures=failures)
+    if f"ORVELLA_RESTART = C:\\PTC\\wf5: {module}" not in log:
+        problems.append("repair with wf5's module held: ORVELLA_RESTART does not name the host and the module")
+    restart(m)
+    problems += module_problems(m, "1.0.1", "repair with the module held, after the restart")
+
+    held = hold(m, build_dir, module, "upgrade")
     rc, log, failures = m.msiexec("/i", "C:\\e2e\\Orvella-1.0.2.msi", before_finish=held.stop)
     expect_exit(problems, "1.0.2 with wf5's module held", rc, [3010, 1603], failures=failures)
     if rc == 1603 % 256 and not re.search(r"Failing the setup: C:\\PTC\\wf5: .*orvbridge\.dll", log):
         problems.append("1.0.2 with wf5's module held: 1603 without naming the host and the file")
-    if rc == 3010 % 256:
-        if module.lower() not in log.lower():
-            problems.append("1.0.2 with wf5's module held: the log does not name the module")
-        # The restart carries out the replacement that waits for it.
-        wine.run(m.prefix, ["wineboot", "-r"])
-        wine.finish(m.prefix)
-        problems += module_problems(m, "1.0.2", "after the restart")
+    if rc == 3010 % 256 and module.lower() not in log.lower():
+        problems.append("1.0.2 with wf5's module held: the log does not name the module")
+    registered = m.products()
+    restart(m)
+    if rc == 1603 % 256:
+        # Windows keeps a product whose installation failed after
+        # InstallFinalize, and a repair completes it; Wine takes back its own
+        # registration of a product it was installing (the upgrade's older
+        # version is gone already), so there the installation is run again.
+        again = ("REINSTALL=ALL", "REINSTALLMODE=amus") if registered else ()
+        rc, log, failures = m.msiexec("/i", "C:\\e2e\\Orvella-1.0.2.msi", *again)
+        expect_exit(problems, f"1.0.2 {'repaired' if again else 'installed again'} after the restart", rc, [0],
+                    failures=failures)
+    problems += module_problems(m, "1.0.2", "1.0.2 with the module held, after the restart")
+    if m.products() != ["1.0.2"]:
+        problems.append(f"1.0.2 with the module held: installed versions {m.products()}")
 
 
 def no_host(root, work, results, msi, build_dir):
