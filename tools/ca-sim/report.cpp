@@ -156,6 +156,17 @@ std::optional<std::string> textDiff(const FileChange& c)
     return unifiedDiff(*c.before, *c.after, c.path);
 }
 
+std::string hexBytes(const std::vector<std::uint8_t>& bytes, const char* separator)
+{
+    static const char* digits = "0123456789abcdef";
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i > 0) out += separator;
+        out += {digits[bytes[i] >> 4], digits[bytes[i] & 15]};
+    }
+    return out;
+}
+
 std::string describeReferences(const std::vector<ConditionReference>& references)
 {
     std::string text;
@@ -180,13 +191,7 @@ std::string describeValue(const sim::RegValue& v)
         const unsigned n = v.data[0] | v.data[1] << 8 | v.data[2] << 16 | static_cast<unsigned>(v.data[3]) << 24;
         return "dword:" + std::to_string(n);
     }
-    std::ostringstream out;
-    out << "hex(" << v.type << "):";
-    for (std::size_t i = 0; i < v.data.size(); ++i) {
-        static const char* digits = "0123456789abcdef";
-        out << (i ? "," : "") << digits[v.data[i] >> 4] << digits[v.data[i] & 15];
-    }
-    return out.str();
+    return "hex(" + std::to_string(v.type) + "):" + hexBytes(v.data, ",");
 }
 
 // "NAME = new", "NAME: old -> new" or "NAME (was old)", each side described by `describe`.
@@ -311,12 +316,17 @@ void printNotes(std::ostream& out, const ActionReport& r, const Palette& p)
     for (const auto& line : r.logMessages) out << "   ! installer log: " << utf8FromAnsi(line) << "\n";
     for (const auto& target : r.openedTargets) out << "   ! shell opens " << quoted(target) << "\n";
     if (r.leakedHandles) out << p.red() << "   ! " << r.leakedHandles << " handle(s) left open" << p.reset() << "\n";
+    if (r.restartRequested) out << "   ! asks the installer for a restart at the end (msiexec exits 3010)\n";
 }
 
 // "== session: action -> result  (condition)"; false when the step was skipped.
 bool printHeading(std::ostream& out, const ActionReport& r, const Palette& p)
 {
     const std::string condition = utf8FromAnsi(r.condition);
+    if (r.action == "restart") {
+        out << p.bold() << "== restart: held files let go, pending file operations carried out" << p.reset() << "\n";
+        return true;
+    }
     out << p.bold() << "== " << (r.session == "run" ? "" : r.session + ": ") << r.action;
     if (r.action == "set") out << " " << r.property << "=" << utf8FromAnsi(r.value);
     if (r.action == "error") out << " " << r.error;

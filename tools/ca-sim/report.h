@@ -55,6 +55,7 @@ struct Outcome {
     std::string command;   // "run" or "demo"
     std::string scenario;  // the scenario folder ("" for the demo)
     std::vector<ActionReport> steps;
+    std::vector<SessionResult> sessions;            // each installer session, in order
     std::map<std::string, std::string> properties;  // the last session's, at its end
     std::vector<ExpectationResult> expectations;
     std::optional<Summary> summary;
@@ -74,6 +75,9 @@ std::string unifiedDiff(const std::string& before, const std::string& after, con
 bool looksLikeText(const std::string& bytes);
 // The diff of a changed file that looks like text both before and after, or nullopt.
 std::optional<std::string> textDiff(const FileChange& change);
+
+// Bytes as lower-case hex pairs, `separator` between them.
+std::string hexBytes(const std::vector<std::uint8_t>& bytes, const char* separator);
 
 // How a condition's values read in a message: NAME="value", NAME unset.
 std::string describeReferences(const std::vector<ConditionReference>& references);

@@ -1,6 +1,7 @@
 #include "runner.h"
 
 #include "conditions.h"
+#include "staging.h"
 
 #include "actions/exports.h"
 
@@ -68,7 +69,7 @@ SimulatedRun::SimulatedRun(const Scenario& scenario, const Package& package) : s
             for (const auto& keep : keeps) fs::remove(keep);
         }
         machine_ = std::make_unique<sim::Machine>(root_ / "drive_c");
-        machine_->registry().importFile(scenario.folder / "machine.reg");
+        for (const auto& file : scenario.registryFiles) machine_->registry().importFile(file);
         // As on a stock machine (Wine's too).
         machine_->setEnv("ALLUSERSPROFILE", "C:\\ProgramData");
         for (const auto& e : scenario.environment) machine_->setEnv(e.name, e.value);
@@ -91,6 +92,49 @@ void SimulatedRun::startSession(const std::map<std::string, std::string>& extra)
     for (auto it = properties.begin(); it != properties.end();)
         it = it->second.empty() ? properties.erase(it) : std::next(it);
     machine_->controlRows() = package_.controlRows;
+    machine_->setRestartRequested(false);
+}
+
+// "hold PATH SEQUENCE...": held while a session runs that follows the line
+// (and precedes the restart after it) and is one of those sequences or joins
+// one with others ("ui+install"); with none named, every such session.
+void SimulatedRun::holdFor(const std::string& name, std::size_t index)
+{
+    for (const Hold& hold : scenario_.holds) {
+        if (index < hold.afterSequences || (hold.untilSequences && index >= *hold.untilSequences)) continue;
+        bool during = hold.sequences.empty();
+        for (const std::string& sequence : hold.sequences) {
+            std::stringstream parts(name);
+            for (std::string part; std::getline(parts, part, '+');) during = during || part == sequence;
+            during = during || sequence == name;
+        }
+        if (during) machine_->holdFile(hold.path);
+    }
+}
+
+std::vector<ActionReport> SimulatedRun::runActions(const std::vector<Named>& actions)
+{
+    holdFor("install", 0);
+    std::vector<ActionReport> reports;
+    for (const Named& action : actions) reports.push_back(run(action.name));
+    machine_->releaseFiles();
+    return reports;
+}
+
+ActionReport SimulatedRun::restart()
+{
+    ActionReport report;
+    report.session = "restart";
+    report.action = "restart";
+    const MachineState before = state();
+    machine_->restart();
+    report.changes = diff(before, state());
+    return report;
+}
+
+SessionResult SimulatedRun::sessionResult(const std::string& name) const
+{
+    return {name, machine_->restartRequested()};
 }
 
 ConditionInputs SimulatedRun::conditionInputs() const
@@ -133,9 +177,11 @@ ActionReport SimulatedRun::runStep(const SequencedAction& step, const ConditionI
     return report;
 }
 
-std::vector<ActionReport> SimulatedRun::runSequence(const std::string& name, const std::vector<SequencedAction>& actions)
+std::vector<ActionReport> SimulatedRun::runSequence(const std::string& name, const std::vector<SequencedAction>& actions,
+                                                    std::size_t index)
 {
     startSession(sequenceProperties(name));
+    holdFor(name, index);
     std::vector<ActionReport> reports;
     for (const auto& step : actions) {
         if (step.action == kInstallFinalize) continue;  // the scenario's staging area stands for the package's files
@@ -154,6 +200,7 @@ std::vector<ActionReport> SimulatedRun::runSequence(const std::string& name, con
         reports.push_back(std::move(report));
         if (step.action == "error" && !reports.back().skipped) break;
     }
+    machine_->releaseFiles();
     return reports;
 }
 
@@ -162,6 +209,20 @@ SimulatedRun::~SimulatedRun()
     machine_.reset();
     std::error_code ec;
     fs::remove_all(root_, ec);
+}
+
+int SimulatedRun::stagePayload()
+{
+    int placed = 0;
+    for (const auto& [path, content] : payloadStandIns(machine_->env("ALLUSERSPROFILE").value_or(""))) {
+        const auto file = machine_->hostPath(path);
+        std::error_code ec;
+        if (!file || fs::exists(*file, ec)) continue;
+        fs::create_directories(file->parent_path());
+        writeFile(*file, content);
+        ++placed;
+    }
+    return placed;
 }
 
 MachineState SimulatedRun::state() const
@@ -190,8 +251,13 @@ ActionReport SimulatedRun::run(const std::string& action)
     machine_->messageBoxes().clear();
     machine_->openedTargets().clear();
     machine_->logMessages().clear();
+    // Whether this action asks, whatever the ones before it in the session did.
+    const bool asked = machine_->restartRequested();
+    machine_->setRestartRequested(false);
     for (const auto& entry : ca::kExportedActions)
         if (action == entry.name) report.result = entry.entry(machine_->session());
+    report.restartRequested = machine_->restartRequested();
+    machine_->setRestartRequested(asked || report.restartRequested);
     report.changes = diff(before, state());
     report.messageBoxes = machine_->messageBoxes();
     report.openedTargets = machine_->openedTargets();
@@ -236,6 +302,8 @@ void SimulatedRun::save(const fs::path& folder, const Scenario& ran) const
         fs::remove_all(folder / name);
         fs::rename(staging / name, folder / name);
     }
+    // machine.reg holds the whole registry now.
+    fs::remove_all(folder / "registry");
 }
 
 void prepareOutputFolder(const fs::path& folder, bool force, const char* option)
