@@ -73,7 +73,13 @@ struct Case {
     const char* variant;
     Properties changes;
     bool earlier = false;  // on the machine as an earlier version left it
+    std::vector<std::string> held = {};  // files a running host holds open
 };
+
+// What the earlier installation put into C:\PTC\wf4-m040: the module, and the
+// add-in's copy of the runtime over the host's own (backed up).
+const char* const kHeldModule = "C:\\PTC\\wf4-m040\\x86e_win64\\obj\\orvbridge.dll";
+const char* const kHeldRuntime = "C:\\PTC\\wf4-m040\\x86e_win64\\obj\\msvcr90.dll";
 
 const Case kCases[] = {
     {"BrowseToURL", "", {}}, {"isProEInstalled", "", {}},
@@ -89,6 +95,9 @@ const Case kCases[] = {
     {"clearTempCommon", "command line", {{"ISCMDINSTALL", "1"}, {"PROEWF5DIR", "C:\\PTC\\wf5-new"}}},
     {"copyCMDresourcetoUSASCII", "", {{"PROEM1", "0"}}}, {"cleanCmdResources", "", {}}, {"cleanupDependancies", "", {}},
     {"clearTempCommon", "earlier version", {}, true}, {"cleanupProEAuxAppInFile", "earlier version", {}, true},
+    // Files in use: the replacement, the deletion and the restoring wait for the next restart.
+    {"clearTempCommon", "files in use", {{"PROE_VER_3", "1"}}, false, {kHeldModule, kHeldRuntime}},
+    {"cleanupProEAuxAppInFile", "files in use", {}, false, {kHeldModule, kHeldRuntime}},
 };
 
 class FaultSweep {
@@ -129,6 +138,7 @@ public:
         m.properties() = kBaseProperties;
         for (const auto& [name, value] : c.changes) m.properties()[name] = value;
         m.controlRows() = controlRows();
+        for (const std::string& file : c.held) m.holdFile(file);
         if (k > 0) m.faults().failAt(op, k);
         try {
             for (const auto& entry : ca::kExportedActions)
@@ -302,6 +312,8 @@ TEST(FaultSweep, EveryActionSurvivesEveryFailingCall)
         ASSERT_TRUE(good.handleKinds.empty()) << c.action;
         for (const std::string& file : sweep.hostFiles()) ASSERT_TRUE(good.after.files.count(file)) << c.action << " " << file;
         ASSERT_EQ(good.result, cleanup ? 1u : 0u) << c.action;
+        if (!c.held.empty())
+            ASSERT_GT(good.calls[static_cast<int>(sim::Op::moveAtRestart)], 0) << c.action << " scheduled nothing";
         // Every case must do real work on this machine, or it would prove nothing.
         ASSERT_TRUE(!goodChanges.empty() || good.after.properties != kBaseProperties ||
                     good.after.controlRows != sweep.before(c).controlRows || good.after.openedTargets > 0)
