@@ -10,6 +10,7 @@
 // is shrunk to a small machine and saved as a scenario that ca-sim replays.
 #include "package.h"
 #include "conditions.h"
+#include "log_truth.h"
 #include "sequences.h"
 #include "scenario.h"
 #include "sim_fixture.h"
@@ -345,6 +346,7 @@ public:
         const Files before = hostFiles(driveC);
         {
             sim::Machine machine(driveC);
+            logtruth::Checker truth(machine);
             machine.registry().importFile(dir_ / "machine.reg");
             machine.setEnv("ALLUSERSPROFILE", "C:\\ProgramData");
             runSequence(machine, package_, "install", startingProperties(m));
@@ -352,6 +354,9 @@ public:
             installed_ += fs::exists(driveC / "ProgramData" / "OvConnector.dll") ? 0 : 1;
             runSequence(machine, package_, "remove", {});
             if (machine.openHandles() != 0) return "a handle was left open";
+            if (const auto untrue = truth.finish(); !untrue.empty()) return "the log is not true: " + untrue.front();
+            claimLines_ += truth.claimLines();
+            effects_ += truth.effects();
         }
         return unexplained(before, hostFiles(driveC));
     }
@@ -388,6 +393,8 @@ private:
     }
 public:
     int installed_ = 0;
+    long claimLines_ = 0;  // log lines held against the machine
+    long effects_ = 0;     // changes the machine saw
 
 private:
     casim::Package package_;
@@ -418,6 +425,8 @@ TEST(RoundTrip, InstallThenRemoveLeavesEveryHostAsItWas)
         writeScenario(small, saved);
         FAIL() << "seed " << seed << ", machine " << n << ": " << why << "\n  replay: ca-sim run " << saved.string();
     }
-    std::printf("[ round trip ] %u random machines (%d installed), seed %u\n", machines, roundTrip.installed_, seed);
+    std::printf("[ round trip ] %u random machines (%d installed), seed %u; %ld claiming log lines and %ld changes "
+                "held against each other\n",
+                machines, roundTrip.installed_, seed, roundTrip.claimLines_, roundTrip.effects_);
     EXPECT_GT(roundTrip.installed_, static_cast<int>(machines / 2)) << "too few machines were installed to";
 }

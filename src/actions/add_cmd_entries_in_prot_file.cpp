@@ -2,6 +2,7 @@
 // registration file of every chosen release slot. The browsed slot and the
 // listed installations are not registered here.
 #include "core/boundary.h"
+#include "core/log.h"
 #include "model/chosen_releases.h"
 #include "records/product_records.h"
 #include "registration/registration_file.h"
@@ -11,9 +12,14 @@ namespace {
 
 unsigned addCMDEntriesInProtFile(const Session& session)
 {
-    forEachChosenRelease(session, kOldestFirst, [&session](const ReleaseSlot&, const PathBuffer& folder) {
-        recordHostSurvey(session, folder.view());
-        addCmdAuxAppEntry(session, folder.view());
+    logChosenReleaseFolders(session, kOldestFirst);
+    forEachChosenRelease(session, kOldestFirst, [&session](const ReleaseSlot& slot, const FolderProperty& folder) {
+        if (folder.tooLong()) {
+            session.log(concat(folder.tooLongText(), ": ", slot.release, " not registered"));
+            return true;
+        }
+        recordHostSurvey(session, folder.folder.view());
+        addCmdAuxAppEntry(session, folder.folder.view());
         return true;
     });
     return 0;

@@ -13,16 +13,23 @@ namespace {
 unsigned addProEAuxAppInFile(const Session& session)
 {
     logProperties(session, {kBrowsedSlot, kBrowsedFolderProperty});
-    forEachChosenRelease(session, kRecordOrder, [&session](const ReleaseSlot&, const PathBuffer& folder) {
-        recordHostSurvey(session, folder.view());
-        addAuxAppEntry(session, folder.view());
+    logChosenReleaseFolders(session, kRecordOrder);
+    forEachChosenRelease(session, kRecordOrder, [&session](const ReleaseSlot& slot, const FolderProperty& folder) {
+        if (folder.tooLong()) {
+            session.log(concat(folder.tooLongText(), ": ", slot.release, " not registered"));
+            return true;
+        }
+        recordHostSurvey(session, folder.folder.view());
+        addAuxAppEntry(session, folder.folder.view());
         return true;
     });
-    PathBuffer browsed;
-    session.read(kBrowsedFolderProperty, browsed);
-    if (!browsed.empty() && session.equals(kBrowsedSlot, "1")) {
-        recordHostSurvey(session, browsed.view());
-        addAuxAppEntry(session, browsed.view());
+    const FolderProperty browsed = readFolderProperty(session, kBrowsedFolderProperty);
+    if (!session.equals(kBrowsedSlot, "1")) return 0;
+    if (browsed.tooLong()) {
+        session.log(concat(browsed.tooLongText(), ": the browsed folder not registered"));
+    } else if (!browsed.folder.empty()) {
+        recordHostSurvey(session, browsed.folder.view());
+        addAuxAppEntry(session, browsed.folder.view());
     }
     return 0;
 }

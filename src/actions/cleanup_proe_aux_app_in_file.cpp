@@ -6,6 +6,7 @@
 #include "core/log.h"
 #include "core/paths.h"
 #include "core/text.h"
+#include "model/chosen_releases.h"
 #include "model/host_folder.h"
 #include "model/release_table.h"
 #include "records/product_records.h"
@@ -78,16 +79,20 @@ private:
 
 unsigned cleanupProEAuxAppInFile(const Session& session)
 {
+    logProperties(session, {kBrowsedFolderProperty});
     removeListedInstallations(session);
+    logReleaseFolders(session, kRecordOrder);
     Unregistration unregistration(session);
     PathBuffer folder;
-    // Every release slot whose folder is known is cleaned, chosen or not.
-    for (const Slot slot : kRecordOrder) {
-        session.read(releaseSlot(slot).folderProperty, folder);
-        unregistration.folder(folder);
-    }
-    session.read(kBrowsedFolderProperty, folder);
-    unregistration.folder(folder);
+    // Every release slot whose folder is known is cleaned, chosen or not. A
+    // folder too long to take was never registered.
+    const auto byProperty = [&](const char* name) {
+        const FolderProperty property = readFolderProperty(session, name);
+        if (property.tooLong()) session.log(concat(property.tooLongText(), ": no entry taken out there"));
+        unregistration.folder(property.folder);
+    };
+    for (const Slot slot : kRecordOrder) byProperty(releaseSlot(slot).folderProperty);
+    byProperty(kBrowsedFolderProperty);
     // A folder that the installation was given but detection no longer finds
     // is still recorded; removal only ever takes out our entry.
     for (const Slot slot : kRecordOrder)

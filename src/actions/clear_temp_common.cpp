@@ -6,8 +6,10 @@
 #include "core/paths.h"
 #include "deployment/deploy.h"
 #include "identification/release_identification.h"
+#include "model/chosen_releases.h"
 #include "model/listed_installations.h"
 #include "model/manifest.h"
+#include "model/release_table.h"
 #include "records/product_records.h"
 #include "registration/registration_file.h"
 #include "removal/deployed_files.h"
@@ -19,24 +21,32 @@ namespace {
 // runtime, and only into a folder without the host executable.
 void stageRuntimeFor(const Session& session, const RuntimeFolder& runtime)
 {
-    PathBuffer wildfire5;
-    session.read("PROEWF5DIR", wildfire5);
-    if (!session.equals("ISCMDINSTALL", "1") || !session.equals("PROEWF5", "1")) {
+    const ReleaseSlot& slot = releaseSlot(Slot::proeWf5);
+    const FolderProperty wildfire5 = readFolderProperty(session, slot.folderProperty);
+    if (!session.equals("ISCMDINSTALL", "1") || !session.equals(slot.name, "1")) {
         session.log(concat("no ", runtime.name, ": only a command line that chose Wildfire 5.0 stages it"));
         return;
     }
-    recordHostSurvey(session, wildfire5.view());
-    stageRuntime(session, runtime, wildfire5.view());
+    if (wildfire5.tooLong()) return session.log(concat("no ", runtime.name, " staged: ", wildfire5.tooLongText()));
+    recordHostSurvey(session, wildfire5.folder.view());
+    stageRuntime(session, runtime, wildfire5.folder.view());
 }
 
 void deployListedInstallations(const Session& session)
 {
     const ListedInstallations listed = ListedInstallations::read(session);
+    listed.logChosen(session);
     ReleaseIdentifier identifier(session);
     for (const ListedSlot& slot : listed.slots()) {
+        if (slot.chosen && slot.tooLong()) {
+            session.log(concat("nothing goes into ", slot.names->dirProperty, ": it holds ",
+                               std::to_string(slot.folderLength), " characters, more than 259"));
+            continue;
+        }
         if (!slot.chosen || slot.folder.empty()) {
-            if (!slot.folder.empty())
-                session.log(concat(slot.names->checkProperty, " is not ticked: nothing goes into ", escaped(slot.folder.view())));
+            if (slot.inUse)
+                session.log(concat(slot.names->checkProperty, " is not ticked: nothing goes into ",
+                                   slot.names->dirProperty, "=", shown(slot.folder.view())));
             continue;
         }
         const HostFolder host = HostFolder::given(slot.folder.view());
@@ -52,16 +62,18 @@ unsigned clearTempCommon(const Session& session)
 {
     logProperties(session, {"ISCMDINSTALL", "PROEWF5", "PROEWF5DIR", "ALLUSERSPROFILE"});
     stageRuntimeFor(session, kMfcRuntime);
+    logReleaseFolders(session, kRecordOrder);
     writeReleaseFolderRecords(session);
     stageRuntimeFor(session, kCrtRuntime);
     deployListedInstallations(session);
 
-    PathBuffer staging;
-    session.read("ALLUSERSPROFILE", staging);
-    stripTrailingSeparator(staging);
+    FolderProperty staging = readFolderProperty(session, "ALLUSERSPROFILE");
+    stripTrailingSeparator(staging.folder);
     // An empty staging area names no folder: nothing at the drive's root goes.
-    if (!staging.empty())
-        clearStagingArea(session, staging.view());
+    if (staging.tooLong())
+        session.log(concat(staging.tooLongText(), ": no staging area to clear"));
+    else if (!staging.folder.empty())
+        clearStagingArea(session, staging.folder.view());
     else
         session.log("ALLUSERSPROFILE is empty: no staging area to clear");
     return 0;

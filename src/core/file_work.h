@@ -24,11 +24,13 @@ public:
     bool deleteFile(const char* path);
     // RemoveDirectoryA; true when removed.
     bool removeFolder(const char* path);
+    // A file or folder passed over because its path would not fit 260 bytes.
+    void pathTooLong() { ++tooLong_; }
 
     int changes() const { return copied_ + created_ + deleted_ + removed_; }
     int failures() const { return failed_; }
     // "<what>: 3 files copied, 1 folder created, 1 failure", or "<what>:
-    // nothing to do".
+    // nothing to do". `what` names the walk, not what it did.
     void summary(std::string_view what) const;
 
 private:
@@ -41,6 +43,7 @@ private:
     int deleted_ = 0;
     int removed_ = 0;
     int failed_ = 0;
+    int tooLong_ = 0;
 };
 
 }  // namespace ca

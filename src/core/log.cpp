@@ -14,7 +14,8 @@ void appendEscaped(std::string& out, std::string_view text)
 {
     for (const char c : text) {
         const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte < 0x7F) {
+        // A quotation mark inside a value would let the value end its quotes early.
+        if (byte >= 0x20 && byte < 0x7F && c != '"') {
             out += c;
             continue;
         }
@@ -67,6 +68,11 @@ std::string registryKeyName(std::string_view below, std::string_view subKey)
     std::string name = "HKLM\\" + std::string(below);
     if (!subKey.empty()) name += "\\" + std::string(subKey);
     return escaped(name);
+}
+
+std::string registryValueName(std::string_view key, std::string_view value)
+{
+    return escaped(value) + " of " + registryKeyName(key);
 }
 
 }  // namespace ca

@@ -37,10 +37,41 @@ void Session::readFailed(const char* name, platform::Status status, std::uint32_
 {
     if (status == platform::kMoreData) {
         log(concat("property ", name, " holds ", std::to_string(length), " characters, more than ",
-                   std::to_string(capacity - 1), ": read as empty"));
+                   std::to_string(capacity - 1), ": it does not fit, and none of it is taken"));
         return;
     }
     logFailed(*this, status, "read property ", name);
+}
+
+std::string Session::readWhole(const char* name) const
+{
+    std::uint32_t count = 0;
+    char none[1] = {};
+    platform::Status status = platform::msiGetProperty(handle_, name, none, &count);
+    if (status == platform::kSuccess) return {};
+    std::string value(count + 1, '\0');
+    count = static_cast<std::uint32_t>(value.size());
+    if (status == platform::kMoreData) status = platform::msiGetProperty(handle_, name, value.data(), &count);
+    if (status != platform::kSuccess) {
+        logFailed(*this, status, "read property ", name);
+        return {};
+    }
+    value.resize(count);
+    return value;
+}
+
+std::string FolderProperty::tooLongText() const
+{
+    return concat(name, " holds ", std::to_string(length), " characters, more than ",
+                  std::to_string(PathBuffer::capacity - 1));
+}
+
+FolderProperty readFolderProperty(const Session& session, const char* name)
+{
+    FolderProperty property;
+    property.name = name;
+    session.read(name, property.folder, &property.length);
+    return property;
 }
 
 bool Session::equals(const char* name, std::string_view expected) const

@@ -6,6 +6,7 @@
 #include "core/fixed_string.h"
 #include "platform/installer.h"
 
+#include <string>
 #include <string_view>
 
 namespace ca {
@@ -23,10 +24,12 @@ public:
 
     // Reads a property into `value`, offering the buffer's whole capacity (the
     // count is reset before every read because the installer overwrites it).
-    // `value` is cleared first; a value that does not fit reads as empty, so a
-    // truncated folder is never taken for a real one.
+    // `value` is cleared first. A value that does not fit is never taken in
+    // part: `value` stays empty, the log names the property and its length,
+    // and the result (kMoreData) tells the caller, whose verdict it is.
+    // `length`, when given, receives the length of the whole value.
     template <std::size_t N>
-    platform::Status read(const char* name, FixedString<N>& value) const
+    platform::Status read(const char* name, FixedString<N>& value, std::size_t* length = nullptr) const
     {
         value.clear();
         std::uint32_t count = static_cast<std::uint32_t>(N);
@@ -37,8 +40,11 @@ public:
         } else {
             value.terminate();
         }
+        if (length != nullptr) *length = status == platform::kMoreData ? count : value.size();
         return status;
     }
+    // The whole value, however long: for a value that must be passed on as it is.
+    std::string readWhole(const char* name) const;
     // True when the property holds exactly `expected` (byte for byte).
     bool equals(const char* name, std::string_view expected) const;
     // The empty text removes the property.
@@ -60,5 +66,16 @@ private:
     mutable int uiLevel_ = -1;
     mutable bool uiLevelRead_ = false;
 };
+
+// A property that names a folder, as an action takes it: whole or not at all.
+struct FolderProperty {
+    const char* name = "";
+    PathBuffer folder;       // empty when the value does not fit
+    std::size_t length = 0;  // the whole value's characters
+    bool tooLong() const { return length >= PathBuffer::capacity; }
+    // "PROEM1DIR holds 297 characters, more than 259"
+    std::string tooLongText() const;
+};
+FolderProperty readFolderProperty(const Session& session, const char* name);
 
 }  // namespace ca

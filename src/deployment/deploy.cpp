@@ -53,6 +53,8 @@ bool copyFiles(const Session& session, FileWork& work, std::string_view source, 
             if (from.appendAll(source, "\\", std::string_view(entry.name)) &&
                 to.appendAll(destination, "\\", std::string_view(entry.name)))
                 work.copy(from.c_str(), to.c_str());
+            else
+                work.pathTooLong();
         }
         const platform::Status status = listing.next(entry);
         if (status == platform::kNoMoreFiles) return true;
@@ -66,15 +68,15 @@ void deployEntry(const Session& session, FileWork& work, const ManifestEntry& en
     if (!includes(entry.releases, code)) return;
     PathBuffer from;
     PathBuffer to;
-    if (!resolve(roots, entry.installed, to)) return;
+    // A missing release build names no source: nothing of it to copy.
+    const bool noBuild = entry.staged.root == Root::releaseBuild && roots.build.empty();
+    if (entry.item == Item::stagedOnly || noBuild) return;
+    if (!resolve(roots, entry.installed, to) || (entry.item != Item::folder && !resolve(roots, entry.staged, from)))
+        return work.pathTooLong();
     switch (entry.item) {
-    case Item::file:
-        if (resolve(roots, entry.staged, from)) work.copy(from.c_str(), to.c_str());
-        return;
+    case Item::file: work.copy(from.c_str(), to.c_str()); return;
     case Item::folder: work.makeFolder(to.c_str()); return;
-    case Item::folderFiles:
-        if (resolve(roots, entry.staged, from)) copyFiles(session, work, from.view(), to.view());
-        return;
+    case Item::folderFiles: copyFiles(session, work, from.view(), to.view()); return;
     case Item::stagedOnly: return;
     }
 }
@@ -106,7 +108,11 @@ bool deployToInstallation(const Session& session, const HostFolder& host, Releas
         return false;
     }
     if (!stagingFolder(session, roots.staging)) return false;
-    if (!roots.stagedObjects.appendAll(roots.staging.view(), kObjectFolder, "\\")) return false;
+    if (!roots.stagedObjects.appendAll(roots.staging.view(), kObjectFolder, "\\")) {
+        session.log(concat("no deployment into ", shown(host.text()), ": the staged ", kObjectFolder,
+                           " folder's path in ", shown(roots.staging.view()), " does not fit"));
+        return false;
+    }
     const ReleaseSlot* slot = buildSlotOf(code);
     if (slot != nullptr) {
         const std::string_view sub = slot->stagingSubfolder;
@@ -115,7 +121,8 @@ bool deployToInstallation(const Session& session, const HostFolder& host, Releas
     FileWork work(session);
     for (const ManifestEntry& entry : addInManifest()) deployEntry(session, work, entry, roots, code);
     const std::string build = slot != nullptr ? concat("the ", slot->release, " build") : "no build of the module";
-    work.summary(concat("deployed into ", escaped(host.text()), " from ", escaped(roots.staging.view()), " with ", build));
+    work.summary(
+        concat("deployment into ", escaped(host.text()), " from ", escaped(roots.staging.view()), " with ", build));
     return true;
 }
 
@@ -123,14 +130,18 @@ bool copyFolderFiles(const Session& session, std::string_view source, std::strin
 {
     FileWork work(session);
     const bool listed = copyFiles(session, work, source, destination);
-    work.summary(concat("copied ", escaped(source), " into ", escaped(destination)));
+    work.summary(concat("copy into ", escaped(destination), " from ", escaped(source)));
     return listed;
 }
 
 void copyResources(const Session& session, std::string_view source, const HostFolder& host)
 {
     PathBuffer target;
-    if (!source.empty() && host.path(kMessageResources, target)) copyFolderFiles(session, source, target.view());
+    if (source.empty()) return;
+    if (!host.path(kMessageResources, target))
+        return session.log(concat("no resources copied into ", shown(host.text()), ": the path of its ",
+                                  kMessageResources, " does not fit 259 characters"));
+    copyFolderFiles(session, source, target.view());
 }
 
 void stageRuntime(const Session& session, const RuntimeFolder& runtime, std::string_view wildfire5Folder)
@@ -138,21 +149,26 @@ void stageRuntime(const Session& session, const RuntimeFolder& runtime, std::str
     PathBuffer source;
     PathBuffer target;
     const HostFolder host = HostFolder::stripped(wildfire5Folder);
-    if (!stagingFolder(session, source) ||
-        !source.appendAll(releaseSlot(Slot::proeWf5).stagingSubfolder, "\\", runtime.name, "\\"))
-        return;
-    if (!host.objectPath(runtime.name, target)) return;
+    if (!stagingFolder(session, source)) return;
+    if (!source.appendAll(releaseSlot(Slot::proeWf5).stagingSubfolder, "\\", runtime.name, "\\"))
+        return session.log(concat("no ", runtime.name, " staged: its staged folder's path in ", shown(source.view()),
+                                  " does not fit 259 characters"));
+    if (!host.objectPath(runtime.name, target))
+        return session.log(concat("no ", runtime.name, " staged into ", shown(wildfire5Folder),
+                                  ": its path there does not fit 259 characters"));
     if (hasHostExecutable(wildfire5Folder))
         return session.log(concat("no ", runtime.name, " for ", escaped(wildfire5Folder), ": it holds the host executable"));
 
     FileWork work(session);
     work.makeFolder(target.c_str());
-    const std::string what = concat("runtime ", runtime.name, " staged into ", escaped(target.view()));
-    if (!target.append("\\")) return;
+    const std::string what = concat("runtime ", runtime.name, " into ", escaped(target.view()));
     for (const std::string_view file : runtime.files) {
         PathBuffer from(source.view());
         PathBuffer to(target.view());
-        if (from.append(file) && to.append(file)) work.copy(from.c_str(), to.c_str());
+        if (from.append(file) && to.appendAll("\\", file))
+            work.copy(from.c_str(), to.c_str());
+        else
+            work.pathTooLong();
     }
     work.summary(what);
 }
@@ -161,8 +177,16 @@ bool copyModule(const Session& session, std::string_view buildFolder, const Host
 {
     PathBuffer source;
     PathBuffer target;
-    if (!HostFolder::stripped(buildFolder).path(kModuleName, source) || !host.objectPath(kModuleName, target))
+    if (!HostFolder::stripped(buildFolder).path(kModuleName, source)) {
+        session.log(concat("no module copied: the path of ", kModuleName, " in ", shown(buildFolder),
+                           " does not fit 259 characters"));
         return false;
+    }
+    if (!host.objectPath(kModuleName, target)) {
+        session.log(concat("no module copied into ", shown(host.text()), ": the path of its ", kModuleName,
+                           " there does not fit 259 characters"));
+        return false;
+    }
     FileWork work(session);
     if (!work.copy(source.c_str(), target.c_str())) return false;
     session.log(concat("module copied from ", escaped(source.view()), " to ", escaped(target.view())));

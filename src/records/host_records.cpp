@@ -79,7 +79,7 @@ Lookup lookUp(const Session& session, std::string_view folder, HostSurvey& surve
     if (opened != platform::kSuccess)
         return logFailed(session, opened, "open registry key ", registryKeyName(kProductKey)), Lookup::failed;
     const std::string name = surveyValueName(folder);
-    const std::string what = concat("read ", escaped(name), " of ", registryKeyName(kProductKey));
+    const std::string what = concat("read ", registryValueName(kProductKey, name));
     std::uint32_t type = 0;
     std::uint32_t size = 0;
     platform::Status queried = platform::regQueryValue(key, name.c_str(), &type, nullptr, &size);
@@ -116,7 +116,7 @@ void recordHostSurvey(const Session& session, std::string_view folder)
     status = platform::regSetValue(key, name.c_str(), platform::kRegMultiSz, data.data(),
                                    static_cast<std::uint32_t>(data.size()));
     if (status != platform::kSuccess)
-        return logFailed(session, status, "write ", escaped(name), " under ", registryKeyName(kProductKey));
+        return logFailed(session, status, "write ", registryValueName(kProductKey, name));
     session.log(concat("record ", shown(name), " written: ", escaped(folder), " held ",
                        std::to_string(survey.places().size()), " of the add-in's places before"));
 }

@@ -236,15 +236,17 @@ void removeAuxAppEntry(const Session& session, std::string_view folder, FileOwne
     }
     int entries = 0;
     bool nothingElse = false;
+    bool readThrough = false;  // only a file read to its end is known to hold no entry
     const bool removed = rewrite(session, host, [&](platform::File& original, BlockWriter& out) {
         EntryRemover remover(&out);
         if (!remover.run(original)) return logFailed(session, platform::lastError(), "read ", name), false;
+        readThrough = true;
         entries = remover.entries();
         nothingElse = remover.onlyLineEndsKept();
         return entries > 0;
     });
     if (!removed) {
-        if (entries == 0) session.log(concat(name, " holds no Orvella entry: left alone"));
+        if (readThrough && entries == 0) session.log(concat(name, " holds no Orvella entry: left alone"));
         return;
     }
     session.log(concat(name, ": ", std::to_string(entries), " Orvella ", entries == 1 ? "entry" : "entries", " removed"));

@@ -99,7 +99,7 @@ void removeDeployedFiles(const Session& session, std::string_view folder, const 
     const HostFolder host = HostFolder::given(folder);
     if (!host) return;
     FileWork work(session);
-    const std::string what = concat("removed the add-in from ", escaped(folder));
+    const std::string what = concat("removal of the add-in from ", escaped(folder));
     if (before != nullptr) {
         removeWhatWasAdded(work, host, *before);
         work.summary(concat(what, " (the host had ", std::to_string(before->places().size()),
@@ -131,7 +131,7 @@ void removeMessageResources(const Session& session, std::string_view recordedFol
     deleteAddedFiles(work, host, folder, *before);
     PathBuffer path;
     if (!before->had(folder) && host.path(kMessageResources, path)) work.removeFolder(path.c_str());
-    work.summary(concat("removed the add-in's resources from ", escaped(host.base().view()), kMessageResources));
+    work.summary(concat("removal of the add-in's resources from ", escaped(host.base().view()), kMessageResources));
 }
 
 }  // namespace ca

@@ -25,7 +25,7 @@ void removePrivateRuntime(const Session& session, std::string_view recordedFolde
         if ((before == nullptr || !before->had(folder + "\\")) && wildfire5.path(folder, path))
             work.removeFolder(path.c_str());
     }
-    const std::string what = concat("removed the private runtime from ", escaped(recordedFolder));
+    const std::string what = concat("removal of the private runtime from ", escaped(recordedFolder));
     // The folders above are the host's; only a folder that the runtime alone
     // filled goes, and only when the installation left no record.
     if (before != nullptr) return work.summary(what);

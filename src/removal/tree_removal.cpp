@@ -68,7 +68,7 @@ int emptyAndRemoveFolder(const Session& session, std::string_view folder)
 {
     FileWork work(session);
     const int result = emptyAndRemoveFolder(work, folder);
-    work.summary(concat("emptied ", escaped(folder)));
+    work.summary(concat("emptying ", escaped(folder)));
     return result;
 }
 
@@ -96,7 +96,8 @@ void removeResourceTree(const Session& session, std::string_view base, std::stri
 {
     FileWork work(session);
     removeResourceTree(work, base, resourceFolder, withParent);
-    work.summary(concat("removed ", escaped(base), escaped(resourceFolder)));
+    work.summary(
+        concat("removal of ", escaped(resourceFolder), " from ", escaped(base), " with the empty folders above it"));
 }
 
 }  // namespace ca

@@ -68,7 +68,9 @@ bool copyFile(const char* from, const char* to, bool failIfExists)
     if (isFile(*dst) && failIfExists) return sim::fail(kFileExists);
     std::error_code ec;
     fs::copy_file(*src, *dst, fs::copy_options::overwrite_existing, ec);
-    return !ec || sim::fail(kAccessDenied);
+    if (ec) return sim::fail(kAccessDenied);
+    m.noteEffect(sim::Effect::Kind::fileCopied, to, from);
+    return true;
 }
 
 bool deleteFile(const char* path)
@@ -82,7 +84,9 @@ bool deleteFile(const char* path)
     const bool link = fs::is_symlink(fs::symlink_status(*p, ec));
     if (!link && !fs::exists(statusOf(*p))) return sim::fail(missing(*p));
     if ((!link && !isFile(*p)) || (link && isFolder(*p))) return sim::fail(kAccessDenied);
-    return (fs::remove(*p, ec) && !ec) || sim::fail(kAccessDenied);
+    if (!fs::remove(*p, ec) || ec) return sim::fail(kAccessDenied);
+    m.noteEffect(sim::Effect::Kind::fileDeleted, path);
+    return true;
 }
 
 bool removeDirectory(const char* path)
@@ -97,7 +101,9 @@ bool removeDirectory(const char* path)
     std::error_code ec;
     if (cwd && fs::equivalent(*cwd, *p, ec)) return sim::fail(32);  // ERROR_SHARING_VIOLATION
     if (!fs::is_empty(*p, ec) || ec) return sim::fail(kDirectoryNotEmpty);
-    return (fs::remove(*p, ec) && !ec) || sim::fail(kAccessDenied);
+    if (!fs::remove(*p, ec) || ec) return sim::fail(kAccessDenied);
+    m.noteEffect(sim::Effect::Kind::folderRemoved, path);
+    return true;
 }
 
 int makeDirectory(const char* path)
@@ -111,7 +117,9 @@ int makeDirectory(const char* path)
     if (!isFolder(p->parent_path())) return sim::fail(kPathNotFound), kErrnoNoEntry;
     std::error_code ec;
     fs::create_directory(*p, ec);
-    return ec ? (sim::fail(kAccessDenied), kErrnoAccess) : 0;
+    if (ec) return sim::fail(kAccessDenied), kErrnoAccess;
+    m.noteEffect(sim::Effect::Kind::folderCreated, path);
+    return 0;
 }
 
 // The runtime's remove() and DeleteFileA do the same to a file, and fail alike
@@ -141,7 +149,9 @@ bool replaceFile(const char* from, const char* to)
         fs::copy_file(*src, *dst, fs::copy_options::overwrite_existing, ec);
         if (!ec) fs::remove(*src, ec);
     }
-    return !ec || sim::fail(kAccessDenied);
+    if (ec) return sim::fail(kAccessDenied);
+    m.noteEffect(sim::Effect::Kind::fileMoved, to, from);
+    return true;
 }
 
 bool changeDirectory(const char* path)

@@ -103,6 +103,7 @@ Status msiLogInfo(MsiHandle session, const char* text)
     Machine& m = Machine::current();
     if (session != m.session()) return kInvalidHandle;
     m.logMessages().emplace_back(text != nullptr ? text : "");
+    if (m.logObserver) m.logObserver(m.logMessages().back());
     return kSuccess;
 }
 

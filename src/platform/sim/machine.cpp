@@ -192,6 +192,25 @@ std::optional<ResolvedPath> Machine::Internal::resolve(const Machine& m, std::st
     return r;
 }
 
+const char* effectName(Effect::Kind kind)
+{
+    static constexpr const char* kNames[] = {"file created", "file written", "file copied", "file moved",
+                                             "file deleted", "folder created", "folder removed", "registry key created",
+                                             "registry value set", "registry value deleted"};
+    return kNames[static_cast<int>(kind)];
+}
+
+void Machine::noteEffect(Effect::Kind kind, std::string_view path, std::string_view detail)
+{
+    std::string where(path);
+    // A relative path is the current folder's.
+    const bool registry = kind == Effect::Kind::keyCreated || kind == Effect::Kind::valueSet ||
+                          kind == Effect::Kind::valueDeleted;
+    if (!registry && !(where.size() >= 2 && where[1] == ':'))
+        where = (!where.empty() && isSeparator(where[0]) ? cwd_.substr(0, 2) : cwd_ + "\\") + where;
+    effects_.push_back({kind, std::move(where), std::string(detail), log_.size()});
+}
+
 std::optional<fs::path> Machine::hostPath(std::string_view windowsPath) const
 {
     auto r = Internal::resolve(*this, windowsPath);

@@ -9,6 +9,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -125,6 +126,20 @@ private:
     platform::Status injectedCode_ = 0;
 };
 
+// A change that a call of the library made to the machine, noted when the
+// call succeeded, in the order made. Tests hold the log against them.
+struct Effect {
+    enum class Kind {
+        fileCreated, fileWritten, fileCopied, fileMoved, fileDeleted, folderCreated, folderRemoved,
+        keyCreated, valueSet, valueDeleted
+    };
+    Kind kind;
+    std::string path;      // a file's Windows path as the library named it (made absolute), or "HKLM\\KEY"
+    std::string detail;    // what a copy or move came from; a registry value's name
+    std::size_t logLines;  // lines in the log when it was made
+};
+const char* effectName(Effect::Kind kind);
+
 class Machine {
 public:
     // C: is `driveC` on the host, Z: is "/". The current directory starts at "C:\".
@@ -160,6 +175,11 @@ public:
     // A session without an active database (as in a deferred action).
     void setDatabaseAvailable(bool available) { databaseAvailable_ = available; }
     std::vector<std::string>& logMessages() { return log_; }
+    // Called with each line as the library logs it (after it is stored).
+    std::function<void(const std::string& line)> logObserver;
+    // What the library changed on the machine; see Effect.
+    std::vector<Effect>& effects() { return effects_; }
+    void noteEffect(Effect::Kind kind, std::string_view path, std::string_view detail = {});
 
     // Standard user: opening or creating an HKLM key with any write right fails with access denied.
     bool standardUser = false;
@@ -187,6 +207,7 @@ private:
     std::vector<ControlRow> controlRows_;
     bool databaseAvailable_ = true;
     std::vector<std::string> log_;
+    std::vector<Effect> effects_;
     std::vector<MessageBoxCall> messageBoxes_;
     std::vector<std::string> opened_;
     Internal* internal_ = nullptr;

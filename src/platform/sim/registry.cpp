@@ -104,6 +104,7 @@ Status regCreateKey(const char* subKey, std::uint32_t access, RegKey& key)
     access = effectiveAccess(access, m.standardUser);
     // A standard user may neither create a key under HKLM nor open one for writing.
     if (m.standardUser && (wantsWrite(access) || !m.registry().hasKey(path))) return kAccessDenied;
+    if (!m.registry().hasKey(path)) m.noteEffect(sim::Effect::Kind::keyCreated, "HKLM\\" + path);
     m.registry().createKey(path);
     key = issue(m, path, access);
     return kSuccess;
@@ -185,6 +186,7 @@ Status regSetValue(const RegKey& key, const char* name, std::uint32_t type, cons
         v.data.assign(bytes, bytes + size);
     }
     m.registry().setValue(k->path, name != nullptr ? name : "", std::move(v));
+    m.noteEffect(sim::Effect::Kind::valueSet, "HKLM\\" + k->path, name != nullptr ? name : "");
     return kSuccess;
 }
 
@@ -196,7 +198,9 @@ Status regDeleteValue(const RegKey& key, const char* name)
     if (sim::injected(m, Op::regDelete, k->path, kAccessDenied)) return kAccessDenied;
     if ((k->access & kKeySetValue) == 0) return kAccessDenied;
     if (m.registry().findKey(k->path) == nullptr) return kKeyDeleted;
-    return m.registry().deleteValue(k->path, name != nullptr ? name : "") ? kSuccess : kFileNotFound;
+    if (!m.registry().deleteValue(k->path, name != nullptr ? name : "")) return kFileNotFound;
+    m.noteEffect(sim::Effect::Kind::valueDeleted, "HKLM\\" + k->path, name != nullptr ? name : "");
+    return kSuccess;
 }
 
 }  // namespace platform
