@@ -509,6 +509,20 @@ const std::vector<Row>& rows()
             R"~(^it becomes the browsed slot's folder \(PROEM1DIR\), release code (\d+)$)~", nothing(),
             [](const Match& m, Claim& c) { c.propertySet("PROEVER", shownValue(m[1])); });
         add(" accepted: ", R"~(^browsed folder (.+) accepted: .+$)~", nothing(), setsTo("ISBROWSEPATHVALID", "1"));
+        // A host left unfinished, told to the package.
+        add("_ERROR set: ", R"~(^(ORVELLA_(?:INSTALL|REMOVE)_ERROR) set: (.+)$)~", nothing(),
+            [](const Match& m, Claim& c) {
+                c.propertySetSo(m[1], " to " + m[2].str(), [&](const std::optional<std::string>& after) {
+                    return after && escapedText(*after) == m[2];
+                });
+            });
+        add("_ERROR keeps its first failure; this one too: ",
+            R"~(^(ORVELLA_(?:INSTALL|REMOVE)_ERROR) keeps its first failure; this one too: .+$)~", nothing(),
+            [](const Match& m, Claim& c) {
+                c.propertySetSo(m[1], " to count one more", [](const std::optional<std::string>& after) {
+                    return after && after->find(" more: see the installer log)") != std::string::npos;
+                });
+            });
         add("opening ", R"~(^opening (".*")$)~", nothing(), [](const Match& m, Claim& c) {
             const auto& opened = c.machine().openedTargets();
             if (std::none_of(opened.begin() + static_cast<long>(c.action().openedTargets), opened.end(),

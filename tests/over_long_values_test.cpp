@@ -199,10 +199,20 @@ TEST_F(OverLongValuesTest, RegistrationAndRemoval)
         if (value.size() < 1000)
             EXPECT_EQ(t.readFile(value.substr(3) + "\\text\\protk.dat"), "name Other\r\nend\r\n" + kRelativeEntry);
     };
+    // A chosen host left without the add-in is told to the package.
+    const auto notRegistered = [&](OverLongValuesTest& t, std::size_t length, const std::string& value) {
+        untouched(t, length, value);
+        EXPECT_NE(
+            t.property("ORVELLA_INSTALL_ERROR")
+                .find(length < 260 ? "did not take the Orvella entry" : "not reached: the folder is too long to take"),
+            std::string::npos)
+            << t.property("ORVELLA_INSTALL_ERROR");
+    };
     for (const std::string& folder : registered) {
         const std::string selection = folder == kBrowsedFolderProperty ? "PROEM1" : selectionOf(folder);
-        check({"addProEAuxAppInFile", folder, {{selection, "1"}}, untouched});
-        if (folder != kBrowsedFolderProperty) check({"addCMDEntriesInProtFile", folder, {{selection, "1"}}, untouched});
+        check({"addProEAuxAppInFile", folder, {{selection, "1"}}, notRegistered});
+        if (folder != kBrowsedFolderProperty)
+            check({"addCMDEntriesInProtFile", folder, {{selection, "1"}}, notRegistered});
         check({"cleanupProEAuxAppInFile", folder, {}, untouched});
     }
 }

@@ -3,7 +3,9 @@
 // listed installations are not registered here.
 #include "core/boundary.h"
 #include "core/log.h"
+#include "core/outcome.h"
 #include "model/chosen_releases.h"
+#include "model/host_failure.h"
 #include "records/product_records.h"
 #include "registration/registration_file.h"
 
@@ -15,11 +17,12 @@ unsigned addCMDEntriesInProtFile(const Session& session)
     logChosenReleaseFolders(session, kOldestFirst);
     forEachChosenRelease(session, kOldestFirst, [&session](const ReleaseSlot& slot, const FolderProperty& folder) {
         if (folder.tooLong()) {
-            session.log(concat(folder.tooLongText(), ": ", slot.release, " not registered"));
+            reportFolderTooLong(session, folder, slot.release);
             return true;
         }
         recordHostSurvey(session, folder.folder.view());
-        addCmdAuxAppEntry(session, folder.folder.view());
+        if (!addCmdAuxAppEntry(session, folder.folder.view()))
+            reportRegistrationFailure(session, kInstallErrorProperty, folder.folder.view());
         return true;
     });
     return 0;

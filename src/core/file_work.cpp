@@ -22,6 +22,7 @@ std::string counted(int n, const char* what, const char* done)
 
 void FileWork::failed(unsigned code, std::string_view call, std::string_view path, std::string_view to)
 {
+    if (!first_) first_ = Failure{code, std::string(call), std::string(to.empty() ? path : to)};
     if (++failed_ > kFailuresShown) return;
     if (to.empty())
         logFailed(session_, code, call, " ", escaped(path));

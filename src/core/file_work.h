@@ -7,6 +7,8 @@
 
 #include "core/session.h"
 
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace ca {
@@ -29,6 +31,13 @@ public:
 
     int changes() const { return copied_ + created_ + deleted_ + removed_; }
     int failures() const { return failed_; }
+    // The walk's first failed call, for a caller that must report it.
+    struct Failure {
+        unsigned code = 0;
+        std::string call;  // "copy", "delete", ...
+        std::string path;  // the path it failed on (a copy's target)
+    };
+    const std::optional<Failure>& firstFailure() const { return first_; }
     // "<what>: 3 files copied, 1 folder created, 1 failure", or "<what>:
     // nothing to do". `what` names the walk, not what it did.
     void summary(std::string_view what) const;
@@ -44,6 +53,7 @@ private:
     int removed_ = 0;
     int failed_ = 0;
     int tooLong_ = 0;
+    std::optional<Failure> first_;
 };
 
 }  // namespace ca

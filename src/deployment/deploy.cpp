@@ -2,6 +2,7 @@
 
 #include "core/file_work.h"
 #include "core/log.h"
+#include "core/outcome.h"
 #include "core/paths.h"
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -81,6 +82,16 @@ void deployEntry(const Session& session, FileWork& work, const ManifestEntry& en
     }
 }
 
+// A host that did not get every file is left without the add-in: the
+// package must hear of it.
+void reportFailure(const Session& session, const FileWork& work, std::string_view host)
+{
+    const auto& failure = work.firstFailure();
+    if (!failure) return;
+    const char* reason = failure->call == "copy" ? "could not be written" : "could not be created";
+    reportHostFailure(session, kInstallErrorProperty, host, escaped(failure->path), reason, failure->code);
+}
+
 }  // namespace
 
 bool stagingFolder(const Session& session, PathBuffer& folder)
@@ -123,6 +134,7 @@ bool deployToInstallation(const Session& session, const HostFolder& host, Releas
     const std::string build = slot != nullptr ? concat("the ", slot->release, " build") : "no build of the module";
     work.summary(
         concat("deployment into ", escaped(host.text()), " from ", escaped(roots.staging.view()), " with ", build));
+    reportFailure(session, work, host.text());
     return true;
 }
 
@@ -131,6 +143,7 @@ bool copyFolderFiles(const Session& session, std::string_view source, std::strin
     FileWork work(session);
     const bool listed = copyFiles(session, work, source, destination);
     work.summary(concat("copy into ", escaped(destination), " from ", escaped(source)));
+    reportFailure(session, work, destination);
     return listed;
 }
 
@@ -171,6 +184,7 @@ void stageRuntime(const Session& session, const RuntimeFolder& runtime, std::str
             work.pathTooLong();
     }
     work.summary(what);
+    reportFailure(session, work, wildfire5Folder);
 }
 
 bool copyModule(const Session& session, std::string_view buildFolder, const HostFolder& host)
@@ -188,7 +202,7 @@ bool copyModule(const Session& session, std::string_view buildFolder, const Host
         return false;
     }
     FileWork work(session);
-    if (!work.copy(source.c_str(), target.c_str())) return false;
+    if (!work.copy(source.c_str(), target.c_str())) return reportFailure(session, work, host.text()), false;
     session.log(concat("module copied from ", escaped(source.view()), " to ", escaped(target.view())));
     return true;
 }

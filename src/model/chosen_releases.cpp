@@ -1,6 +1,8 @@
 #include "model/chosen_releases.h"
 
 #include "core/log.h"
+#include "core/outcome.h"
+#include "model/host_folder.h"
 
 #include <string>
 
@@ -34,6 +36,13 @@ void logReleaseFolders(const Session& session, const std::array<Slot, 7>& order)
             line += (line.empty() ? "" : ", ") + named(session, name, folder);
     }
     session.log(concat("release folders: ", line.empty() ? "none" : line));
+}
+
+void reportFolderTooLong(const Session& session, const FolderProperty& folder, std::string_view what)
+{
+    session.log(concat(folder.tooLongText(), ": ", what, " not registered"));
+    reportHostFailure(session, kInstallErrorProperty, named(session, folder.name, folder), kRegistrationFile,
+                      "not reached: the folder is too long to take", platform::kMoreData);
 }
 
 }  // namespace ca

@@ -29,4 +29,8 @@ void logChosenReleaseFolders(const Session& session, const std::array<Slot, 7>& 
 // One line naming every release slot's folder that is set, chosen or not.
 void logReleaseFolders(const Session& session, const std::array<Slot, 7>& order);
 
+// A chosen folder too long to take is a host left without the add-in: the
+// package learns it from ORVELLA_INSTALL_ERROR, with the code the read gave.
+void reportFolderTooLong(const Session& session, const FolderProperty& folder, std::string_view what);
+
 }  // namespace ca
