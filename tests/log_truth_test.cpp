@@ -2,6 +2,7 @@
 // installation, a repair and two removals, every line held against what the
 // simulated machine saw (the round trip and the fault sweep hold theirs too).
 // Then lines planted into a true log, each of a kind the check must catch.
+#include "core/log.h"
 #include "demo.h"
 #include "log_truth.h"
 #include "package.h"
@@ -155,6 +156,25 @@ TEST_F(LogTruthTest, PlantedFalseLinesAreCaught)
                                 [&](const std::string& p) { return p.find(plant.every) != std::string::npos; }))
             << plant.what << joined(problems);
     }
+}
+
+// A value is one quoted value in the log, whatever it holds: a quotation
+// mark, a line end, DEL or a byte above ASCII is \xNN, and a long value is cut
+// with its length.
+TEST(LogValues, AValueCannotPassForAnother)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"C:\\PTC\\wf5\", WF5MSI=\"1", "\"C:\\PTC\\wf5\\x22, WF5MSI=\\x221\""},
+        {"a\r\nvalidateSelection: INVALIDSEL set to 0", "\"a\\x0D\\x0AvalidateSelection: INVALIDSEL set to 0\""},
+        {std::string("\x7f\xe4\0", 3), "\"\\x7F\\xE4\\x00\""},
+        {std::string(161, 'x'), "\"" + std::string(160, 'x') + "\"... (161 characters)"},
+        {"", "\"\""},
+    };
+    for (const auto& [value, shown] : cases) {
+        EXPECT_EQ(ca::shown(value), shown);
+        EXPECT_EQ(logtruth::shownValue(value), shown);
+    }
+    EXPECT_EQ(ca::escaped("C:\\a\"b"), "C:\\a\\x22b");
 }
 
 }  // namespace
