@@ -33,7 +33,13 @@ int Session::uiLevel() const
     return uiLevel_;
 }
 
-void Session::readFailed(const char* name, platform::Status status, std::uint32_t length, std::size_t capacity) const
+std::size_t Session::wholeLength(const char* name, std::uint32_t offered) const
+{
+    const std::string whole = readWhole(name);
+    return whole.empty() ? offered : whole.size();
+}
+
+void Session::readFailed(const char* name, platform::Status status, std::size_t length, std::size_t capacity) const
 {
     if (status == platform::kMoreData) {
         log(concat("property ", name, " holds ", std::to_string(length), " characters, more than ",

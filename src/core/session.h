@@ -34,13 +34,18 @@ public:
         value.clear();
         std::uint32_t count = static_cast<std::uint32_t>(N);
         const platform::Status status = platform::msiGetProperty(handle_, name, value.data(), &count);
+        std::size_t whole = count;
         if (status != platform::kSuccess) {
             value.clear();
-            readFailed(name, status, count, N);
+            // The count then is only the room to offer (Wine gives twice the
+            // length, what the text could take in a double-byte code page).
+            if (status == platform::kMoreData) whole = wholeLength(name, count);
+            readFailed(name, status, whole, N);
         } else {
             value.terminate();
+            whole = value.size();
         }
-        if (length != nullptr) *length = status == platform::kMoreData ? count : value.size();
+        if (length != nullptr) *length = whole;
         return status;
     }
     // The whole value, however long: for a value that must be passed on as it is.
@@ -59,7 +64,10 @@ public:
     void tellUser(const char* text, const char* caption, unsigned style) const;
 
 private:
-    void readFailed(const char* name, platform::Status status, std::uint32_t length, std::size_t capacity) const;
+    void readFailed(const char* name, platform::Status status, std::size_t length, std::size_t capacity) const;
+    // The length of a value that did not fit: read whole, or (should that
+    // fail) the count the installer offered, which is never less.
+    std::size_t wholeLength(const char* name, std::uint32_t offered) const;
 
     platform::MsiHandle handle_;
     const char* action_;
