@@ -10,6 +10,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <map>
 #include <optional>
 #include <regex>
 #include <set>
@@ -65,19 +66,27 @@ bool onFiles(Kind kind) { return kind != Kind::keyCreated && kind != Kind::value
 // The effect's path as a line shows it, folded.
 std::string shownPath(const sim::Effect& e) { return folded(escapedText(e.path)); }
 
-bool isOurNameLine(std::string line)
+// A line as the host reads protk.dat: an entry's name line (ours or
+// another's), its end, an empty line, or anything else.
+enum class Line { ours, name, end, empty, other };
+Line kindOf(std::string line)
 {
     const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    // One line end, LF or CR LF: a CR more is text.
+    if (!line.empty() && line.back() == '\n') line.pop_back();
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty()) return Line::empty;
     while (!line.empty() && blank(line.back())) line.pop_back();
     std::size_t at = 0;
     while (at < line.size() && blank(line[at])) ++at;
-    line.erase(0, at);
-    if (line.size() < 5 || !blank(line[4])) return false;
-    std::string keyword = line.substr(0, 4);
-    for (char& c : keyword) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    at = 4;
-    while (at < line.size() && blank(line[at])) ++at;
-    return keyword == "name" && line.substr(at) == "Orvella";
+    std::string word = line.substr(at);
+    for (char& c : word) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    if (word == "end") return Line::end;
+    if (word.rfind("name", 0) != 0 || (word.size() > 4 && !blank(word[4]))) return Line::other;
+    std::size_t value = at + 4;
+    while (value < line.size() && blank(line[value])) ++value;
+    if (word.size() == 4) return Line::name;
+    return line.substr(value) == "Orvella" ? Line::ours : Line::name;
 }
 
 }  // namespace
@@ -143,14 +152,13 @@ public:
         }
         return out;
     }
-    // The same as take(), giving the effects' places among the action's.
-    std::vector<std::size_t> takeIndices(const std::function<bool(const sim::Effect&)>& wanted, bool recent = false)
+    // Some change before this line, claimed or not, of which `wanted` holds.
+    bool happened(const std::function<bool(const sim::Effect&)>& wanted) const
     {
-        std::vector<std::size_t> out;
         const auto& all = machine().effects();
-        const std::size_t first = state_.action->firstEffect;
-        for (const sim::Effect* e : take(wanted, recent)) out.push_back(static_cast<std::size_t>(e - &all[first]));
-        return out;
+        for (std::size_t i = state_.action->firstEffect; i < all.size() && all[i].logLines <= line_.index; ++i)
+            if (wanted(all[i])) return true;
+        return false;
     }
     // Effects on a file, as the line shows its path, or on its temporaries.
     std::vector<const sim::Effect*> takeOnFile(const std::string& shown, bool withTemporaries)
@@ -210,16 +218,32 @@ public:
         std::ifstream in(*p, std::ios::binary);
         return std::string(std::istreambuf_iterator<char>(in), {});
     }
+    // The file holds an entry of ours as the host reads it: a name line of
+    // ours that no other entry, open since its own name line, holds.
     bool holdsOurEntry(const std::string& path) const
     {
         const auto bytes = fileBytes(path);
         if (!bytes) return false;
         // The host stops reading at a Ctrl-Z.
         const std::string text = bytes->substr(0, bytes->find('\x1a'));
+        bool insideAnother = false;
         std::size_t start = 0;
         while (start < text.size()) {
             const std::size_t end = std::min(text.find('\n', start), text.size());
-            if (isOurNameLine(text.substr(start, end - start))) return true;
+            switch (kindOf(text.substr(start, end - start))) {
+                case Line::ours:
+                    if (!insideAnother) return true;
+                    break;
+                case Line::name:
+                    insideAnother = true;
+                    break;
+                case Line::end:
+                case Line::empty:
+                    insideAnother = false;
+                    break;
+                case Line::other:
+                    break;
+            }
             start = end + 1;
         }
         return false;
@@ -253,35 +277,54 @@ struct Row {
     std::optional<Walk> walk;
 };
 
-// "3 files copied, 1 folder created, 2 failures (the first 10 logged)".
-struct Counts {
-    int copied = 0, created = 0, deleted = 0, removed = 0;
+// What a walk's counted line counts, and the change of the machine each
+// count is made of.
+struct Counted {
+    const char* words;  // "files copied"
+    Kind kind;
 };
+const Counted kCounted[] = {
+    {"copied", Kind::fileCopied},
+    {"created", Kind::folderCreated},
+    {"deleted", Kind::fileDeleted},
+    {"removed", Kind::folderRemoved},
+    {"replaced at the next restart", Kind::replacedAtRestart},
+    {"deleted at the next restart", Kind::deletedAtRestart},
+    {"removed at the next restart", Kind::removedAtRestart},
+};
+using Counts = std::map<Kind, int>;
+
+// "3 files copied, 1 folder created, 2 failures (the first 10 logged)".
 std::optional<Counts> parseCounts(const std::string& text)
 {
     Counts counts;
     if (text == "nothing to do") return counts;
     static const std::regex item(
-        R"~((\d+) (files? copied|folders? created|files? deleted|folders? removed|paths? longer than 259 characters passed over|failures?)( \(the first \d+ logged\))?)~");
+        R"~((\d+) (?:files?|folders?) (.+)|\d+ paths? longer than 259 characters passed over|\d+ failures?( \(the first \d+ logged\))?)~");
     std::size_t at = 0;
     while (at <= text.size()) {
         const std::size_t end = std::min(text.find(", ", at), text.size());
         std::smatch m;
         const std::string piece = text.substr(at, end - at);
         if (!std::regex_match(piece, m, item)) return std::nullopt;
-        const int n = std::stoi(m[1]);
-        const std::string what = m[2];
-        if (what.find("copied") != std::string::npos) counts.copied = n;
-        if (what.find("created") != std::string::npos) counts.created = n;
-        if (what.find("deleted") != std::string::npos) counts.deleted = n;
-        if (what.find("removed") != std::string::npos) counts.removed = n;
         at = end + 2;
+        if (!m[1].matched) continue;
+        const auto counted =
+            std::find_if(std::begin(kCounted), std::end(kCounted), [&](const Counted& c) { return m[2] == c.words; });
+        if (counted == std::end(kCounted)) return std::nullopt;
+        counts[counted->kind] = std::stoi(m[1]);
     }
     return counts;
 }
 
-const std::string kCounts =
-    R"~((nothing to do|\d+ (?:files? copied|folders? created|files? deleted|folders? removed|paths? longer|failures?).*))~";
+// A new file waits beside the one in use that it replaces at the next restart.
+bool isWaitingCopy(const std::string& path)
+{
+    static const std::regex waiting(R"~(.*\.~new\d+$)~");
+    return std::regex_match(path, waiting);
+}
+
+const std::string kCounts = R"~((nothing to do|\d+ (?:files? |folders? |paths? longer|failures?).*))~";
 
 Check nothing() { return {}; }
 
@@ -447,7 +490,8 @@ const std::vector<Row>& rows()
         add(": Orvella entry added (",
             R"~(^(.+\\protk\.dat): Orvella entry added \(.+\)(?: before the Ctrl-Z at byte \d+, where the host stops reading)?$)~",
             holdsEntry(true), protkChanged(true));
-        add(" Orvella entr", R"~(^(.+\\protk\.dat): \d+ Orvella entr(?:y|ies) removed$)~", holdsEntry(false),
+        // An entry that the host had before the add-in came stays: the file may still hold one.
+        add(" Orvella entr", R"~(^(.+\\protk\.dat): \d+ Orvella entr(?:y|ies) removed$)~", nothing(),
             protkChanged(false));
         add(" deleted: it held nothing of anyone else's",
             R"~(^(.+\\protk\.dat) deleted: it held nothing of anyone else's, and .+$)~", nothing(),
@@ -509,6 +553,38 @@ const std::vector<Row>& rows()
             R"~(^it becomes the browsed slot's folder \(PROEM1DIR\), release code (\d+)$)~", nothing(),
             [](const Match& m, Claim& c) { c.propertySet("PROEVER", shownValue(m[1])); });
         add(" accepted: ", R"~(^browsed folder (.+) accepted: .+$)~", nothing(), setsTo("ISBROWSEPATHVALID", "1"));
+        // Files in use: what waits for the next restart (the walk's counted
+        // line counts it too).
+        const auto leftForRestart = [](Kind kind, int group, const char* what) {
+            return [kind, group, what](const Match& m, Claim& c) {
+                if (!c.happened(
+                        [&](const sim::Effect& e) { return e.kind == kind && shownPath(e) == folded(m[group]); }))
+                    c.problem(std::string("nothing was left for the next restart to ") + what);
+            };
+        };
+        add(
+            " and replaces it at the next restart",
+            R"~(^(.+) is in use(?: \(host .+\))?: error \d+ \(.*\); the new file waits as (.+) and replaces it at the next restart$)~",
+            [](const Match& m, Claim& c) {
+                if (!c.fileBytes(m[2])) c.problem("the new file does not wait there");
+            },
+            leftForRestart(Kind::replacedAtRestart, 1, "replace"));
+        add("; deleted at the next restart",
+            R"~(^(.+) is in use(?: \(host .+\))?: error \d+ \(.*\); deleted at the next restart$)~", nothing(),
+            leftForRestart(Kind::deletedAtRestart, 1, "delete"));
+        add("it holds only files deleted at the next restart",
+            R"~(^remove folder (.+): it holds only files deleted at the next restart, and goes after them$)~",
+            nothing(), leftForRestart(Kind::removedAtRestart, 1, "remove"));
+        add("ORVELLA_RESTART set to ",
+            R"~(^ORVELLA_RESTART set to (".*"(?:\.\.\. \(\d+ characters\))?): the installation asks for a restart$)~",
+            nothing(), sets("ORVELLA_RESTART", 1));
+        add("FILESINUSE set to ", R"~(^FILESINUSE set to (".*"(?:\.\.\. \(\d+ characters\))?)$)~", nothing(),
+            [](const Match& m, Claim& c) {
+                c.propertySetSo("FILESINUSE", " to " + m[1].str(), [&](const std::optional<std::string>& after) {
+                    return shownValue(after.value_or("")) == m[1];
+                });
+            });
+
         // A host left unfinished, told to the package.
         add("_ERROR set: ", R"~(^(ORVELLA_(?:INSTALL|REMOVE)_ERROR) set: (.+)$)~", nothing(),
             [](const Match& m, Claim& c) {
@@ -552,7 +628,7 @@ const std::vector<std::regex>& claimFree()
               R"~(.* not (?:registered|unregistered|copied|listed|written)\b.*)~",
               R"~(.* holds \d+ characters, more than \d+.*)~", R"~(.* is not there: nothing to unregister$)~",
               R"~(^(?:Load XML file|Error message): .*)~", R"~(^Entering .*)~", R"~(.* left as it is.*)~",
-              R"~(.* not found: .*)~"})
+              R"~(.* not found: .*)~", R"~(.* in use: replaced or deleted only at the next restart$)~"})
             r.emplace_back(p);
         return r;
     }();
@@ -569,7 +645,58 @@ bool soundsLikeClaim(const std::string& text)
                        [&](const char* w) { return text.find(w) != std::string::npos; });
 }
 
+// A walk's counted line counts exactly what the machine saw below its folder.
+void checkWalk(Claim& claim, const std::string& scope, const std::string& countsText)
+{
+    const auto below = [&](const sim::Effect& e) {
+        const std::string path = shownPath(e);
+        return path == scope || path.rfind(scope + "\\", 0) == 0;
+    };
+    const auto counts = parseCounts(countsText);
+    std::string seen;
+    bool same = counts.has_value();
+    for (const Counted& c : kCounted) {
+        const int n = static_cast<int>(claim
+                                           .take([&](const sim::Effect& e) {
+                                               return e.kind == c.kind && below(e) &&
+                                                      (c.kind != Kind::fileCopied || !isWaitingCopy(e.path));
+                                           })
+                                           .size());
+        same = same && (counts->count(c.kind) ? counts->at(c.kind) == n : n == 0);
+        if (n > 0) seen += (seen.empty() ? "" : ", ") + std::to_string(n) + " " + c.words;
+    }
+    // The copies that wait for a restart are told by the replacements they make.
+    if (counts && counts->count(Kind::replacedAtRestart))
+        claim.take(
+            [&](const sim::Effect& e) { return e.kind == Kind::fileCopied && below(e) && isWaitingCopy(e.path); });
+    if (!same) claim.problem("the machine saw " + (seen.empty() ? std::string("nothing") : seen) + " there");
+}
+
 bool isFailure(const std::string& text) { return text.find(" failed: error ") != std::string::npos; }
+
+// A file made and deleted again within the action (a temporary file whose
+// edit failed) is no change: it, and what was written to it, are told.
+void cancelUndone(const std::vector<sim::Effect>& all, std::size_t first, std::vector<bool>& taken)
+{
+    for (std::size_t i = 0; i < taken.size(); ++i) {
+        if (all[first + i].kind != Kind::fileDeleted) continue;
+        const std::string path = shownPath(all[first + i]);
+        std::vector<std::size_t> written;
+        for (std::size_t j = i; j-- > 0;) {
+            const sim::Effect& e = all[first + j];
+            if (!onFiles(e.kind) || shownPath(e) != path) continue;
+            if (e.kind == Kind::fileWritten) {
+                written.push_back(j);
+                continue;
+            }
+            if (e.kind == Kind::fileCreated) {
+                taken[i] = taken[j] = true;
+                for (const std::size_t k : written) taken[k] = true;
+            }
+            break;
+        }
+    }
+}
 
 }  // namespace
 
@@ -619,23 +746,20 @@ void Checker::State::endAction()
     effects += static_cast<int>(taken.size());
     std::size_t previous = 0;
     std::set<std::string> checkBoxes;
-    std::set<std::size_t> byFailure;  // effects a failure line told
+    cancelUndone(all, action->firstEffect, taken);
     for (const Logged& line : action->lines) {
         Claim claim(*this, line, &taken, previous);
         previous = line.index;
         if (isFailure(line.text)) {
-            // A failure names its path: what was done to it before the failure is told.
             // What a failing call left half done (a file created, a key made) is
             // told by its failure, which names the path.
             const std::string said = folded(line.text.substr(0, line.text.find(" failed: error "))) + " ";
-            for (std::size_t i : claim.takeIndices(
-                     [&](const sim::Effect& e) {
-                         return (e.kind == Kind::fileCreated || e.kind == Kind::fileWritten ||
-                                 e.kind == Kind::keyCreated) &&
-                                said.find(shownPath(e) + " ") != std::string::npos;
-                     },
-                     true))
-                byFailure.insert(i);
+            claim.take(
+                [&](const sim::Effect& e) {
+                    return (e.kind == Kind::fileCreated || e.kind == Kind::fileWritten || e.kind == Kind::keyCreated) &&
+                           said.find(shownPath(e) + " ") != std::string::npos;
+                },
+                true);
             const std::size_t box = line.text.find("check box PROE_VER_");
             if (box != std::string::npos) checkBoxes.insert(line.text.substr(box + 10, 10));
             continue;
@@ -649,43 +773,13 @@ void Checker::State::endAction()
             ++claimLines;
             if (row.atEnd) row.atEnd(m, claim);
             if (line.text.rfind("check box ", 0) == 0) checkBoxes.insert(m[1]);
-            if (row.walk) {
-                const std::string scope = folded(m[row.walk->scope]);
-                const auto counts = parseCounts(m[m.size() - 1]);
-                const auto in = [&](Kind kind) {
-                    return claim
-                        .take([&](const sim::Effect& e) {
-                            const std::string path = shownPath(e);
-                            return e.kind == kind && (path == scope || path.rfind(scope + "\\", 0) == 0);
-                        })
-                        .size();
-                };
-                const std::size_t copied = in(Kind::fileCopied), created = in(Kind::folderCreated),
-                                  deleted = in(Kind::fileDeleted), removed = in(Kind::folderRemoved);
-                if (!counts || copied != static_cast<std::size_t>(counts->copied) ||
-                    created != static_cast<std::size_t>(counts->created) ||
-                    deleted != static_cast<std::size_t>(counts->deleted) ||
-                    removed != static_cast<std::size_t>(counts->removed))
-                    claim.problem("the machine saw " + std::to_string(copied) + " copied, " + std::to_string(created) +
-                                  " created, " + std::to_string(deleted) + " deleted, " + std::to_string(removed) +
-                                  " removed there");
-            }
+            if (row.walk) checkWalk(claim, folded(m[row.walk->scope]), m[m.size() - 1]);
             break;
         }
         if (matched || !soundsLikeClaim(line.text)) continue;
         if (std::none_of(claimFree().begin(), claimFree().end(),
                          [&](const std::regex& r) { return std::regex_match(line.text, r); }))
             claim.problem("a line that claims an effect matches no row of the log-truth table: add one");
-    }
-    // A file that a failed call left behind and the action deleted again is no change.
-    for (std::size_t i = 0; i < taken.size(); ++i) {
-        const sim::Effect& e = all[action->firstEffect + i];
-        if (taken[i] || e.kind != Kind::fileDeleted) continue;
-        for (std::size_t j = 0; j < i && !taken[i]; ++j) {
-            const sim::Effect& made = all[action->firstEffect + j];
-            if (made.kind == Kind::fileCreated && (!taken[j] || byFailure.count(j)) && shownPath(made) == shownPath(e))
-                taken[i] = taken[j] = true;
-        }
     }
     for (std::size_t i = 0; i < taken.size(); ++i)
         if (!taken[i]) {

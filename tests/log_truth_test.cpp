@@ -68,7 +68,19 @@ protected:
                 for (const std::string& shown : edit(line)) honest(shown);
             };
         }
-        for (const std::string& names : sessions) sequence(run, names);
+        // "hold PATH": a host holds the file open from then on; "restart": the
+        // machine restarts; "stage": the staging area is filled again.
+        for (const std::string& step : sessions) {
+            if (step.rfind("hold ", 0) == 0)
+                run.machine().holdFile(step.substr(5));
+            else if (step == "restart")
+                run.machine().restart();
+            else if (step == "stage")  // the package places the add-in's files again
+                fs::copy(root_ / "drive_c" / "ProgramData", *run.machine().hostPath("C:\\ProgramData"),
+                         fs::copy_options::recursive | fs::copy_options::overwrite_existing);
+            else
+                sequence(run, step);
+        }
         std::vector<std::string> problems = truth.finish();
         if (!edit) {
             std::printf(
@@ -89,6 +101,27 @@ TEST_F(LogTruthTest, EveryLineOfTheDemoMachinesLifeIsTrue)
 {
     const auto problems = demoLife();
     EXPECT_TRUE(problems.empty()) << joined(problems);
+}
+
+// A file in use: the repair replaces it at the next restart, the removal
+// deletes it then, and the folders that hold nothing else go after it.
+TEST_F(LogTruthTest, EveryLineAboutAFileInUseIsTrue)
+{
+    std::vector<std::string> log;
+    const auto keep = [&log](const std::string& line) {
+        log.push_back(line);
+        return std::vector<std::string>{line};
+    };
+    const auto problems = demoLife(keep, {"install", "hold C:\\PTC\\wf4-m040\\x86e_win64\\obj\\Lang\\OrvellaHelp.chm",
+                                          "stage", "install", "remove", "restart", "remove"});
+    EXPECT_TRUE(problems.empty()) << joined(problems);
+    const auto lines = [&](const std::string& text) {
+        return std::count_if(log.begin(), log.end(),
+                             [&](const std::string& l) { return l.find(text) != std::string::npos; });
+    };
+    EXPECT_EQ(lines("OrvellaHelp.chm is in use (host C:\\PTC\\wf4-m040): error 32"), 2);
+    EXPECT_EQ(lines("and replaces it at the next restart"), 1);
+    EXPECT_EQ(lines("; deleted at the next restart"), 1);
 }
 
 // One false line of each kind, planted into the true log: each is caught,

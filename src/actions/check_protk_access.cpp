@@ -1,10 +1,12 @@
 // checkProTKAccess: reports the first chosen release slot, or the browsed
 // slot, whose registration file cannot be opened for appending, before
-// registration would find out silently. A folder too long to take cannot be
-// registered either: it is reported the same way.
+// registration would find out silently (a folder too long to take cannot be
+// registered either: it is reported the same way); and names in FILESINUSE
+// the chosen ones whose add-in files are in use, for the dialog to warn.
 #include "core/boundary.h"
 #include "core/log.h"
 #include "selection/checks.h"
+#include "selection/files_in_use.h"
 
 namespace ca {
 namespace {
@@ -12,6 +14,7 @@ namespace {
 unsigned checkProTKAccess(const Session& session)
 {
     session.set("PROTK_WRITE", "");
+    publishReleaseFilesInUse(session);
     std::string checked;
     if (const auto unwritable = firstUnwritableReleaseFolder(session, checked)) {
         session.log(concat("PROTK_WRITE set to NO, TEMPPROEDIR to ", shown(unwritable->folder), " (",

@@ -88,7 +88,7 @@ void reportFailure(const Session& session, const FileWork& work, std::string_vie
 {
     const auto& failure = work.firstFailure();
     if (!failure) return;
-    const char* reason = failure->call == "copy" ? "could not be written" : "could not be created";
+    const char* reason = failure->call == "create folder" ? "could not be created" : "could not be written";
     reportHostFailure(session, kInstallErrorProperty, host, escaped(failure->path), reason, failure->code);
 }
 
@@ -129,7 +129,7 @@ bool deployToInstallation(const Session& session, const HostFolder& host, Releas
         const std::string_view sub = slot->stagingSubfolder;
         if (!roots.build.appendAll(roots.staging.view(), sub, sub.empty() ? "" : "\\")) roots.build.clear();
     }
-    FileWork work(session);
+    FileWork work(session, host.text());
     for (const ManifestEntry& entry : addInManifest()) deployEntry(session, work, entry, roots, code);
     const std::string build = slot != nullptr ? concat("the ", slot->release, " build") : "no build of the module";
     work.summary(
@@ -138,9 +138,10 @@ bool deployToInstallation(const Session& session, const HostFolder& host, Releas
     return true;
 }
 
-bool copyFolderFiles(const Session& session, std::string_view source, std::string_view destination)
+bool copyFolderFiles(const Session& session, std::string_view source, std::string_view destination,
+                     std::string_view host)
 {
-    FileWork work(session);
+    FileWork work(session, host);
     const bool listed = copyFiles(session, work, source, destination);
     work.summary(concat("copy into ", escaped(destination), " from ", escaped(source)));
     reportFailure(session, work, destination);
@@ -154,7 +155,7 @@ void copyResources(const Session& session, std::string_view source, const HostFo
     if (!host.path(kMessageResources, target))
         return session.log(concat("no resources copied into ", shown(host.text()), ": the path of its ",
                                   kMessageResources, " does not fit 259 characters"));
-    copyFolderFiles(session, source, target.view());
+    copyFolderFiles(session, source, target.view(), host.text());
 }
 
 void stageRuntime(const Session& session, const RuntimeFolder& runtime, std::string_view wildfire5Folder)
@@ -172,7 +173,7 @@ void stageRuntime(const Session& session, const RuntimeFolder& runtime, std::str
     if (hasHostExecutable(wildfire5Folder))
         return session.log(concat("no ", runtime.name, " for ", escaped(wildfire5Folder), ": it holds the host executable"));
 
-    FileWork work(session);
+    FileWork work(session, wildfire5Folder);
     work.makeFolder(target.c_str());
     const std::string what = concat("runtime ", runtime.name, " into ", escaped(target.view()));
     for (const std::string_view file : runtime.files) {
@@ -201,9 +202,11 @@ bool copyModule(const Session& session, std::string_view buildFolder, const Host
                            " there does not fit 259 characters"));
         return false;
     }
-    FileWork work(session);
-    if (!work.copy(source.c_str(), target.c_str())) return reportFailure(session, work, host.text()), false;
-    session.log(concat("module copied from ", escaped(source.view()), " to ", escaped(target.view())));
+    FileWork work(session, host.text());
+    const FileResult copied = work.copy(source.c_str(), target.c_str());
+    if (!copied) return reportFailure(session, work, host.text()), false;
+    if (!copied.atRestart())
+        session.log(concat("module copied from ", escaped(source.view()), " to ", escaped(target.view())));
     return true;
 }
 

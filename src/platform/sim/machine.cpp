@@ -38,7 +38,7 @@ const char* opName(Op op)
         "fileOpen", "fileRead", "fileWrite", "fileClose", "copyFile", "deleteFile", "removeDirectory",
         "makeDirectory", "replaceFile", "listing", "changeDirectory", "currentDirectory", "getEnvironment",
         "regOpen", "regCreate", "regEnum", "regQuery", "regSet", "regDelete",
-        "propertyGet", "propertySet", "database", "xmlCreate", "xmlLoad"};
+        "propertyGet", "propertySet", "database", "xmlCreate", "xmlLoad", "moveAtRestart", "requestRestart"};
     static_assert(sizeof(names) / sizeof(names[0]) == static_cast<int>(Op::count_));
     const int i = static_cast<int>(op);
     return (i >= 0 && i < static_cast<int>(Op::count_)) ? names[i] : "?";
@@ -151,7 +151,8 @@ void locateOnHost(std::vector<std::string>& parts, fs::path& host)
 
 }  // namespace
 
-std::optional<ResolvedPath> Machine::Internal::resolve(const Machine& m, std::string_view path)
+// The drive and the components, as GetFullPathName makes them: case as given.
+ResolvedPath Machine::Internal::lexical(const Machine& m, std::string_view path)
 {
     ResolvedPath r;
     std::string_view rest = path;
@@ -179,7 +180,12 @@ std::optional<ResolvedPath> Machine::Internal::resolve(const Machine& m, std::st
         }
         r.parts.push_back(std::move(part));
     }
+    return r;
+}
 
+std::optional<ResolvedPath> Machine::Internal::resolve(const Machine& m, std::string_view path)
+{
+    ResolvedPath r = lexical(m, path);
     const auto drive = m.drives_.find(r.drive);
     if (drive == m.drives_.end()) return std::nullopt;
     r.host = drive->second;
@@ -196,7 +202,9 @@ const char* effectName(Effect::Kind kind)
 {
     static constexpr const char* kNames[] = {"file created", "file written", "file copied", "file moved",
                                              "file deleted", "folder created", "folder removed", "registry key created",
-                                             "registry value set", "registry value deleted"};
+                                             "registry value set", "registry value deleted",
+                                             "file replaced at the next restart", "file deleted at the next restart",
+                                             "folder removed at the next restart"};
     return kNames[static_cast<int>(kind)];
 }
 
@@ -209,6 +217,28 @@ void Machine::noteEffect(Effect::Kind kind, std::string_view path, std::string_v
     if (!registry && !(where.size() >= 2 && where[1] == ':'))
         where = (!where.empty() && isSeparator(where[0]) ? cwd_.substr(0, 2) : cwd_ + "\\") + where;
     effects_.push_back({kind, std::move(where), std::string(detail), log_.size()});
+}
+
+std::optional<std::string> Machine::windowsPath(const fs::path& hostPath) const
+{
+    std::optional<std::string> best;
+    std::size_t bestDepth = 0;
+    for (const auto& [letter, root] : drives_) {
+        std::error_code ec;
+        const fs::path base = fs::weakly_canonical(root, ec);
+        if (ec) continue;
+        const fs::path relative = hostPath.lexically_relative(base);
+        if (relative.empty() || *relative.begin() == "..") continue;
+        const std::size_t depth = static_cast<std::size_t>(std::distance(base.begin(), base.end()));
+        if (best && depth <= bestDepth) continue;
+        std::string path = std::string(1, letter) + ":";
+        for (const auto& part : relative)
+            if (part != ".") path += "\\" + part.string();
+        if (path.size() == 2) path += "\\";
+        best = path;
+        bestDepth = depth;
+    }
+    return best;
 }
 
 std::optional<fs::path> Machine::hostPath(std::string_view windowsPath) const
