@@ -241,7 +241,7 @@ TEST_F(CaSimTest, CommandLineNamesWhatIsWrong)
     const Result version = runCaSim("--version");
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out.rfind("ca-sim " CA_VERSION, 0), 0u) << version.out;
-    for (const char* command : {"run", "demo", "actions", "sequences", "condition"}) {
+    for (const char* command : {"run", "demo", "actions", "sequences", "condition", "scenario", "manifest", "registry"}) {
         const Result help = runCaSim(std::string(command) + " --help");
         EXPECT_EQ(help.status, 0) << command;
         EXPECT_NE(help.out.find(std::string("Usage: ca-sim ") + command), std::string::npos) << help.out;
@@ -249,9 +249,9 @@ TEST_F(CaSimTest, CommandLineNamesWhatIsWrong)
     EXPECT_NE(runCaSim("run --help").out.find("--save DIR"), std::string::npos);
 
     const std::pair<std::string, std::string> errors[] = {
-        {"run", "ca-sim run: a scenario folder is required"},
+        {"run", "ca-sim run: SCENARIO_DIR is required"},
         {"run " + dir() + " --keep k", "ca-sim run: --keep does not apply to run (it is an option of demo)"},
-        {"actions --json", "ca-sim actions: --json does not apply to actions (it is an option of run, demo)"},
+        {"actions --json", "ca-sim actions: --json does not apply to actions (it is an option of run, demo, sequences"},
         {"demo --sequence install", "ca-sim demo: --sequence does not apply to demo (it is an option of run)"},
         {"demo foo", "ca-sim demo: unexpected argument \"foo\""},
         {"run " + dir() + " --frobnicate", "ca-sim run: unknown option --frobnicate"},

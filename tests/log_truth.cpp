@@ -266,7 +266,8 @@ using Check = std::function<void(const Match&, Claim&)>;
 
 // The counted line of a walk: the folder it changes is `scope`.
 struct Walk {
-    int scope;  // the pattern's group that holds the folder
+    int scope;             // the pattern's group that holds the folder
+    bool backups = false;  // it also works in the product's backup folders
 };
 
 struct Row {
@@ -399,10 +400,10 @@ std::set<std::string> chosenListedFolders(Claim& c)
 
 // A record under the product key, written (with its key made if it was not
 // there); the line names it plainly or, `quoted`, as a value is shown.
-Check recordWritten(int nameGroup, bool quoted)
+Check recordWritten(int nameGroup, bool quoted, std::string prefix = "")
 {
-    return [nameGroup, quoted](const Match& m, Claim& c) {
-        const std::string name = m[nameGroup];
+    return [nameGroup, quoted, prefix](const Match& m, Claim& c) {
+        const std::string name = prefix + m[nameGroup].str();
         c.take(
             [](const sim::Effect& e) { return e.kind == Kind::keyCreated && folded(e.path) == folded(kProductKey); });
         if (c.take([&](const sim::Effect& e) {
@@ -410,6 +411,18 @@ Check recordWritten(int nameGroup, bool quoted)
                         (quoted ? shownValue(e.detail) == name : folded(escapedText(e.detail)) == folded(name));
              }).empty())
             c.problem("the record was not written");
+    };
+}
+
+// A value under the product key deleted, named `prefix` + the line's group.
+Check recordDeleted(int nameGroup, std::string prefix)
+{
+    return [nameGroup, prefix](const Match& m, Claim& c) {
+        if (c.take([&](const sim::Effect& e) {
+                 return e.kind == Kind::valueDeleted && folded(e.path) == folded(kProductKey) &&
+                        folded(escapedText(e.detail)) == folded(prefix + m[nameGroup].str());
+             }).empty())
+            c.problem("the record was not deleted");
     };
 }
 
@@ -446,45 +459,32 @@ const std::vector<Row>& rows()
             nothing(), Walk{1});
         add("copy into ", (R"~(^copy into (.+) from (.+): )~" + kCounts + "$").c_str(), nothing(), nothing(), Walk{1});
         add("runtime ", (R"~(^runtime (\S+) into (.+): )~" + kCounts + "$").c_str(), nothing(), nothing(), Walk{2});
-        add("removal of the add-in from ",
-            (R"~(^removal of the add-in from (.+?)(?: \(the host had \d+ of its places before, which stay\)|, which has no record of what the host had before): )~" +
-             kCounts + "$")
-                .c_str(),
-            nothing(), nothing(), Walk{1});
-        add("removal of the add-in's resources from ",
-            (R"~(^removal of the add-in's resources from (.+): )~" + kCounts + "$").c_str(), nothing(), nothing(),
-            Walk{1});
-        add("removal of the private runtime from ",
-            (R"~(^removal of the private runtime from (.+): )~" + kCounts + "$").c_str(), nothing(), nothing(),
-            Walk{1});
-        add("with the empty folders above it",
-            (R"~(^removal of (.+) from (.+) with the empty folders above it: )~" + kCounts + "$").c_str(), nothing(),
-            nothing(), Walk{2});
+        add("removal of the add-in from ", (R"~(^removal of the add-in from (.+?): )~" + kCounts + "$").c_str(),
+            nothing(), nothing(), Walk{1, true});
+        add("backup of the host's files in ",
+            (R"~(^backup of the host's files in (.+) into (.+): )~" + kCounts + "$").c_str(), nothing(), nothing(),
+            Walk{2, true});
+        add("copy of the module from ", (R"~(^copy of the module from (.+) into (.+): )~" + kCounts + "$").c_str(),
+            nothing(), nothing(), Walk{2});
         add("emptying ", (R"~(^emptying (.+): )~" + kCounts + "$").c_str(), nothing(), nothing(), Walk{1});
         add("clearing of the staging area ", (R"~(^clearing of the staging area (.+): )~" + kCounts + "$").c_str(),
             nothing(), nothing(), Walk{1});
-
-        // Single files.
-        add("module copied from ", R"~(^module copied from (.+) to (.+)$)~", nothing(), [](const Match& m, Claim& c) {
-            if (c.take([&](const sim::Effect& e) {
-                     return e.kind == Kind::fileCopied && shownPath(e) == folded(m[2]) &&
-                            folded(escapedText(e.detail)) == folded(m[1]);
-                 }).size() != 1)
-                c.problem("the module was not copied so");
-        });
 
         // The product key's records.
         add("record ", R"~(^record ([^ "]+)=(".*) written$)~", nothing(), recordWritten(1, false));
         add("record \"",
             R"~(^record (".*?"(?:\.\.\. \(\d+ characters\))?) written: (.+) held (\d+) of the add-in's places before$)~",
             nothing(), recordWritten(1, true));
-        add("record ", R"~(^record (\S+) deleted$)~", nothing(), [](const Match& m, Claim& c) {
-            if (c.take([&](const sim::Effect& e) {
-                     return e.kind == Kind::valueDeleted && folded(e.path) == folded(kProductKey) &&
-                            folded(e.detail) == folded(m[1]);
-                 }).empty())
-                c.problem("the record was not deleted");
-        });
+        add("record ", R"~(^record (\S+) deleted$)~", nothing(), recordDeleted(1, ""));
+        add("value ", R"~(^value (.+) deleted$)~", nothing(), recordDeleted(1, ""));
+        add("value Footprints written",
+            R"~(^value (Footprints) written: removal follows the hosts' footprints from now on$)~", nothing(),
+            recordWritten(1, false));
+        // A host's footprint: what the add-in wrote there, and what it replaced.
+        add("footprint of ", R"~(^footprint of (.+) recorded: \d+ places?$)~", nothing(),
+            recordWritten(1, false, "Footprint "));
+        add("footprint of ", R"~(^footprint of (.+) forgotten: the add-in left nothing there$)~", nothing(),
+            recordDeleted(1, "Footprint "));
 
         // protk.dat.
         add(": Orvella entry added (",
@@ -624,7 +624,7 @@ const std::vector<std::regex>& claimFree()
         std::vector<std::regex> r;
         for (const char* p :
              {R"~(^no .*)~", R"~(.*: no (?:module|resources|check box|tooltip|private runtime|folder|record).*)~",
-              R"~(.*: nothing (?:to |goes |added|was ).*)~",
+              R"~(.*: nothing (?:to |goes |added|was ).*)~", R"~(^nothing written into .*)~",
               R"~(.* not (?:registered|unregistered|copied|listed|written)\b.*)~",
               R"~(.* holds \d+ characters, more than \d+.*)~", R"~(.* is not there: nothing to unregister$)~",
               R"~(^(?:Load XML file|Error message): .*)~", R"~(^Entering .*)~", R"~(.* left as it is.*)~",
@@ -640,17 +640,19 @@ bool soundsLikeClaim(const std::string& text)
 {
     static const char* const kWords[] = {" written",  " deleted", " copied",  " removed",   " registered", " created",
                                          " added",    " set",     " staged",  " scheduled", " restored",   " backed up",
-                                         " replaced", " emptied", " cleared", "opening ",   " moved"};
+                                         " replaced", " emptied", " cleared", "opening ",   " moved", " recorded", " forgotten"};
     return std::any_of(std::begin(kWords), std::end(kWords),
                        [&](const char* w) { return text.find(w) != std::string::npos; });
 }
 
 // A walk's counted line counts exactly what the machine saw below its folder.
-void checkWalk(Claim& claim, const std::string& scope, const std::string& countsText)
+void checkWalk(Claim& claim, const std::string& scope, bool backups, const std::string& countsText)
 {
+    // ALLUSERSPROFILE\Kestrane\Orvella\Backup\<16 hex digits>, the folders on the way, and what is in it.
+    static const std::regex backupArea(R"~(.*\\kestrane(\\orvella(\\backup(\\[0-9a-f]{16}(\\.*)?)?)?)?)~");
     const auto below = [&](const sim::Effect& e) {
         const std::string path = shownPath(e);
-        return path == scope || path.rfind(scope + "\\", 0) == 0;
+        return path == scope || path.rfind(scope + "\\", 0) == 0 || (backups && std::regex_match(path, backupArea));
     };
     const auto counts = parseCounts(countsText);
     std::string seen;
@@ -773,7 +775,7 @@ void Checker::State::endAction()
             ++claimLines;
             if (row.atEnd) row.atEnd(m, claim);
             if (line.text.rfind("check box ", 0) == 0) checkBoxes.insert(m[1]);
-            if (row.walk) checkWalk(claim, folded(m[row.walk->scope]), m[m.size() - 1]);
+            if (row.walk) checkWalk(claim, folded(m[row.walk->scope]), row.walk->backups, m[m.size() - 1]);
             break;
         }
         if (matched || !soundsLikeClaim(line.text)) continue;

@@ -155,10 +155,10 @@ TEST_F(LogTruthTest, PlantedFalseLinesAreCaught)
          "the record was not written", "Install_WF9_dir"},
         {"a record written without its line",
          [&](const std::string& line) -> std::vector<std::string> {
-             if (line.find(": record \"Before ") == std::string::npos || once++ != 0) return {line};
+             if (line.find(": footprint of ") == std::string::npos || once++ != 0) return {line};
              return {};
          },
-         "no line names a change: registry value set HKLM\\Software\\Kestrane\\Orvella (Before ", "(Before "},
+         "no line names a change: registry value set HKLM\\Software\\Kestrane\\Orvella (Footprint ", "(Footprint "},
         {"protk.dat said to receive the entry in an action that leaves it",
          [&](const std::string& line) -> std::vector<std::string> {
              if (line.rfind("checkProTKAccess: every chosen", 0) != 0 || once++ != 0) return {line};

@@ -4,9 +4,10 @@
 #include "core/boundary.h"
 #include "core/log.h"
 #include "core/outcome.h"
+#include "deployment/deploy.h"
 #include "model/chosen_releases.h"
 #include "model/host_failure.h"
-#include "records/product_records.h"
+#include "records/earlier_version.h"
 #include "registration/registration_file.h"
 
 namespace ca {
@@ -15,13 +16,12 @@ namespace {
 unsigned addCMDEntriesInProtFile(const Session& session)
 {
     logChosenReleaseFolders(session, kOldestFirst);
+    const auto registered = [&session](std::string_view folder) { return holdsAuxAppEntry(session, folder); };
+    if (!adoptEarlierVersion(session, addInManifest(), Moment::installing, registered)) return 0;
     forEachChosenRelease(session, kOldestFirst, [&session](const ReleaseSlot& slot, const FolderProperty& folder) {
-        if (folder.tooLong()) {
-            reportFolderTooLong(session, folder, slot.release);
-            return true;
-        }
-        recordHostSurvey(session, folder.folder.view());
-        if (!addCmdAuxAppEntry(session, folder.folder.view()))
+        if (folder.tooLong()) return reportFolderTooLong(session, folder, slot.release), true;
+        // The entry goes into the host's footprint before it goes into protk.dat.
+        if (recordEntryAhead(session, folder.folder.view()) && !addCmdAuxAppEntry(session, folder.folder.view()))
             reportRegistrationFailure(session, kInstallErrorProperty, folder.folder.view());
         return true;
     });

@@ -8,7 +8,9 @@
 #include "model/chosen_releases.h"
 #include "model/host_folder.h"
 #include "model/release_table.h"
+#include "records/earlier_version.h"
 #include "records/product_records.h"
+#include "registration/registration_file.h"
 
 namespace ca {
 namespace {
@@ -34,13 +36,15 @@ unsigned copyCMDresourcetoUSASCII(const Session& session)
         session.log("USASCIIM1 names no staged resource folder: no resources copied");
 
     logReleaseFolders(session, kRecordOrder);
+    const auto registered = [&session](std::string_view folder) { return holdsAuxAppEntry(session, folder); };
+    if (!adoptEarlierVersion(session, addInManifest(), Moment::installing, registered)) return 0;
+    SourceDigests digests;
     for (const Slot slot : kRecordOrder) {
         const FolderProperty folder = readFolderProperty(session, releaseSlot(slot).folderProperty);
         if (!haveSource) continue;
         if (folder.tooLong()) session.log(concat(folder.tooLongText(), ": no resources copied there"));
-        if (folder.folder.empty()) continue;
-        recordHostSurvey(session, folder.folder.view());
-        copyResources(session, source.view(), HostFolder::stripped(folder.folder.view()));
+        if (!folder.folder.empty())
+            copyResources(session, source.view(), HostFolder::stripped(folder.folder.view()), digests);
     }
     writeReleaseFolderRecords(session);
     return 0;

@@ -6,7 +6,8 @@
 #include "identification/release_identification.h"
 #include "model/host_folder.h"
 #include "model/release_table.h"
-#include "records/product_records.h"
+#include "records/earlier_version.h"
+#include "registration/registration_file.h"
 
 #include <cstdlib>
 
@@ -63,8 +64,10 @@ unsigned copyProeDllToMoreInstall(const Session& session)
     }
     session.log(concat("the module's build for release ", std::to_string(code), ": ", build.name, "=",
                        shown(build.folder.view())));
-    recordHostSurvey(session, folder.view());
-    copyModule(session, build.folder.view(), HostFolder::stripped(folder.view()));
+    const auto registered = [&session](std::string_view f) { return holdsAuxAppEntry(session, f); };
+    if (!adoptEarlierVersion(session, addInManifest(), Moment::installing, registered)) return 0;
+    SourceDigests digests;
+    copyModule(session, build.folder.view(), HostFolder::stripped(folder.view()), digests);
     return 0;
 }
 

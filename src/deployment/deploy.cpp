@@ -1,8 +1,6 @@
 #include "deployment/deploy.h"
 
-#include "core/file_work.h"
 #include "core/log.h"
-#include "core/outcome.h"
 #include "core/paths.h"
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -34,62 +32,35 @@ bool resolve(const Roots& roots, const Place& place, PathBuffer& path)
     return false;
 }
 
-// The files, not the subfolders, of `source` into `destination`, which is
-// created first (one level). False when the source cannot be listed or the
-// listing broke off; the failure is logged.
-bool copyFiles(const Session& session, FileWork& work, std::string_view source, std::string_view destination)
+// The host has the folder that `place` goes into.
+bool hasFolderFor(const HostFolder& host, const std::string& place)
 {
-    if (source.empty() || destination.empty()) return false;
-    const std::string target(destination);
-    work.makeFolder(target.c_str());
-    PathBuffer pattern;
-    if (!pattern.appendAll(source, "\\*")) return false;
-    platform::DirEntry entry;
-    platform::Listing listing = platform::Listing::first(pattern.c_str(), entry);
-    if (!listing) return logFailed(session, platform::lastError(), "list ", escaped(pattern.view())), false;
-    for (;;) {
-        if (!entry.isDirectory) {
-            PathBuffer from;
-            PathBuffer to;
-            if (from.appendAll(source, "\\", std::string_view(entry.name)) &&
-                to.appendAll(destination, "\\", std::string_view(entry.name)))
-                work.copy(from.c_str(), to.c_str());
-            else
-                work.pathTooLong();
-        }
-        const platform::Status status = listing.next(entry);
-        if (status == platform::kNoMoreFiles) return true;
-        if (status != platform::kSuccess) return logFailed(session, status, "list ", escaped(pattern.view())), false;
-    }
+    PathBuffer folder;
+    if (!host.path(place.substr(0, place.rfind('\\')), folder)) return false;
+    const std::uint32_t attributes = platform::getFileAttributes(folder.c_str());
+    return attributes != platform::kInvalidFileAttributes && (attributes & platform::kFileAttributeDirectory) != 0;
 }
 
-void deployEntry(const Session& session, FileWork& work, const ManifestEntry& entry, const Roots& roots,
+void deployEntry(const Session& session, HostWrite& write, const ManifestEntry& entry, const Roots& roots,
                  ReleaseCode code)
 {
-    if (!includes(entry.releases, code)) return;
+    if (!includes(entry.releases, code) || entry.item == Item::stagedOnly) return;
     PathBuffer from;
-    PathBuffer to;
-    // A missing release build names no source: nothing of it to copy.
-    const bool noBuild = entry.staged.root == Root::releaseBuild && roots.build.empty();
-    if (entry.item == Item::stagedOnly || noBuild) return;
-    if (!resolve(roots, entry.installed, to) || (entry.item != Item::folder && !resolve(roots, entry.staged, from)))
-        return work.pathTooLong();
+    const std::string place = placeBelowHost(entry.installed);
+    if (entry.target == Target::whereTheHostHasItsFolder && !hasFolderFor(roots.host, place)) {
+        session.log(concat("no ", escaped(place), " for ", escaped(roots.host.text()), ": the host has no folder for it"));
+        return;
+    }
     switch (entry.item) {
-    case Item::file: work.copy(from.c_str(), to.c_str()); return;
-    case Item::folder: work.makeFolder(to.c_str()); return;
-    case Item::folderFiles: copyFiles(session, work, from.view(), to.view()); return;
+    case Item::file:
+        if (resolve(roots, entry.staged, from)) write.copy(from.view(), place);
+        return;
+    case Item::folder: write.folder(place); return;
+    case Item::folderFiles:
+        if (resolve(roots, entry.staged, from)) write.copyFiles(from.view(), place);
+        return;
     case Item::stagedOnly: return;
     }
-}
-
-// A host that did not get every file is left without the add-in: the
-// package must hear of it.
-void reportFailure(const Session& session, const FileWork& work, std::string_view host)
-{
-    const auto& failure = work.firstFailure();
-    if (!failure) return;
-    const char* reason = failure->call == "create folder" ? "could not be created" : "could not be written";
-    reportHostFailure(session, kInstallErrorProperty, host, escaped(failure->path), reason, failure->code);
 }
 
 }  // namespace
@@ -108,7 +79,8 @@ bool stagingFolder(const Session& session, PathBuffer& folder)
     return false;
 }
 
-bool deployToInstallation(const Session& session, const HostFolder& host, ReleaseCode code)
+bool deployToInstallation(const Session& session, const HostFolder& host, ReleaseCode code, Manifest manifest,
+                          SourceDigests& digests)
 {
     // Without a host folder or a staging area there is nothing to copy from or
     // to; an empty text would name the root of the current drive.
@@ -129,85 +101,69 @@ bool deployToInstallation(const Session& session, const HostFolder& host, Releas
         const std::string_view sub = slot->stagingSubfolder;
         if (!roots.build.appendAll(roots.staging.view(), sub, sub.empty() ? "" : "\\")) roots.build.clear();
     }
-    FileWork work(session, host.text());
-    for (const ManifestEntry& entry : addInManifest()) deployEntry(session, work, entry, roots, code);
+    HostWrite write(session, host, Domain::deployment, digests);
+    for (const ManifestEntry& entry : manifest) deployEntry(session, write, entry, roots, code);
     const std::string build = slot != nullptr ? concat("the ", slot->release, " build") : "no build of the module";
-    work.summary(
-        concat("deployment into ", escaped(host.text()), " from ", escaped(roots.staging.view()), " with ", build));
-    reportFailure(session, work, host.text());
+    // What failed is in ORVELLA_INSTALL_ERROR; the deployment was tried.
+    write.carryOut(concat("deployment into ", escaped(host.text()), " from ", escaped(roots.staging.view()), " with ", build));
     return true;
 }
 
-bool copyFolderFiles(const Session& session, std::string_view source, std::string_view destination,
-                     std::string_view host)
+bool copyResources(const Session& session, std::string_view source, const HostFolder& host, SourceDigests& digests)
 {
-    FileWork work(session, host);
-    const bool listed = copyFiles(session, work, source, destination);
-    work.summary(concat("copy into ", escaped(destination), " from ", escaped(source)));
-    reportFailure(session, work, destination);
-    return listed;
+    if (source.empty() || !host) return false;
+    HostWrite write(session, host, Domain::resources, digests);
+    write.copyFiles(source, kMessageResources);
+    return write.carryOut(concat("copy into ", escaped(host.base().view()), kMessageResources, " from ", escaped(source)));
 }
 
-void copyResources(const Session& session, std::string_view source, const HostFolder& host)
-{
-    PathBuffer target;
-    if (source.empty()) return;
-    if (!host.path(kMessageResources, target))
-        return session.log(concat("no resources copied into ", shown(host.text()), ": the path of its ",
-                                  kMessageResources, " does not fit 259 characters"));
-    copyFolderFiles(session, source, target.view(), host.text());
-}
-
-void stageRuntime(const Session& session, const RuntimeFolder& runtime, std::string_view wildfire5Folder)
+bool stageRuntime(const Session& session, const RuntimeFolder& runtime, std::string_view wildfire5Folder,
+                  SourceDigests& digests)
 {
     PathBuffer source;
-    PathBuffer target;
     const HostFolder host = HostFolder::stripped(wildfire5Folder);
-    if (!stagingFolder(session, source)) return;
-    if (!source.appendAll(releaseSlot(Slot::proeWf5).stagingSubfolder, "\\", runtime.name, "\\"))
-        return session.log(concat("no ", runtime.name, " staged: its staged folder's path in ", shown(source.view()),
-                                  " does not fit 259 characters"));
-    if (!host.objectPath(runtime.name, target))
-        return session.log(concat("no ", runtime.name, " staged into ", shown(wildfire5Folder),
-                                  ": its path there does not fit 259 characters"));
-    if (hasHostExecutable(wildfire5Folder))
-        return session.log(concat("no ", runtime.name, " for ", escaped(wildfire5Folder), ": it holds the host executable"));
-
-    FileWork work(session, wildfire5Folder);
-    work.makeFolder(target.c_str());
-    const std::string what = concat("runtime ", runtime.name, " into ", escaped(target.view()));
-    for (const std::string_view file : runtime.files) {
-        PathBuffer from(source.view());
-        PathBuffer to(target.view());
-        if (from.append(file) && to.appendAll("\\", file))
-            work.copy(from.c_str(), to.c_str());
-        else
-            work.pathTooLong();
+    if (!stagingFolder(session, source) ||
+        !source.appendAll(releaseSlot(Slot::proeWf5).stagingSubfolder, "\\", runtime.name, "\\")) {
+        session.log(concat("no ", runtime.name, " staged: its staged folder's path in ", shown(source.view()),
+                           " does not fit 259 characters"));
+        return false;
     }
-    work.summary(what);
-    reportFailure(session, work, wildfire5Folder);
+    if (hasHostExecutable(wildfire5Folder)) {
+        session.log(concat("no ", runtime.name, " for ", escaped(wildfire5Folder), ": it holds the host executable"));
+        return true;
+    }
+    HostWrite write(session, host, Domain::runtime, digests);
+    const std::string folder = concat(kObjectFolder, "\\", runtime.name);
+    write.folder(folder);
+    for (const std::string_view file : runtime.files) write.copy(concat(source.view(), file), concat(folder, "\\", file));
+    return write.carryOut(concat("runtime ", runtime.name, " into ", escaped(host.base().view()), folder));
 }
 
-bool copyModule(const Session& session, std::string_view buildFolder, const HostFolder& host)
+bool copyModule(const Session& session, std::string_view buildFolder, const HostFolder& host, SourceDigests& digests)
 {
     PathBuffer source;
-    PathBuffer target;
+    if (!host) return false;
     if (!HostFolder::stripped(buildFolder).path(kModuleName, source)) {
         session.log(concat("no module copied: the path of ", kModuleName, " in ", shown(buildFolder),
                            " does not fit 259 characters"));
         return false;
     }
-    if (!host.objectPath(kModuleName, target)) {
-        session.log(concat("no module copied into ", shown(host.text()), ": the path of its ", kModuleName,
-                           " there does not fit 259 characters"));
-        return false;
-    }
-    FileWork work(session, host.text());
-    const FileResult copied = work.copy(source.c_str(), target.c_str());
-    if (!copied) return reportFailure(session, work, host.text()), false;
-    if (!copied.atRestart())
-        session.log(concat("module copied from ", escaped(source.view()), " to ", escaped(target.view())));
-    return true;
+    HostWrite write(session, host, Domain::deployment, digests);
+    write.copy(source.view(), concat(kObjectFolder, "\\", kModuleName));
+    return write.carryOut(concat("copy of the module from ", escaped(source.view()), " into ", escaped(host.base().view()),
+                                 kObjectFolder));
+}
+
+bool recordEntryAhead(const Session& session, std::string_view folder)
+{
+    SourceDigests none;
+    const HostFolder host = HostFolder::stripped(folder);
+    // A folder whose paths do not fit takes nothing to record: the
+    // registration that follows tells why it cannot take the entry either.
+    if (!host) return !folder.empty();
+    HostWrite write(session, host, Domain::registration, none);
+    write.entry();
+    return write.carryOut("");
 }
 
 }  // namespace ca

@@ -45,9 +45,23 @@ std::string utf8FromAnsi(std::string_view ansi)
     return out;
 }
 
-std::optional<std::string> ansiFromUtf8(std::string_view utf8)
+std::string ansiFromWide(std::u16string_view wide)
 {
     std::string out;
+    out.reserve(wide.size());
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        const bool pair = wide[i] >= 0xD800 && wide[i] < 0xDC00 && i + 1 < wide.size() && wide[i + 1] >= 0xDC00 &&
+                          wide[i + 1] < 0xE000;
+        if (pair) ++i;  // one character, which Windows-1252 has not
+        const auto byte = pair ? std::nullopt : ansiOf(wide[i]);
+        out += byte ? static_cast<char>(*byte) : '?';
+    }
+    return out;
+}
+
+std::optional<std::u16string> wideFromUtf8(std::string_view utf8)
+{
+    std::u16string out;
     out.reserve(utf8.size());
     for (std::size_t i = 0; i < utf8.size();) {
         const unsigned char lead = static_cast<unsigned char>(utf8[i]);
@@ -59,13 +73,29 @@ std::optional<std::string> ansiFromUtf8(std::string_view utf8)
             if ((next & 0xC0) != 0x80) return std::nullopt;
             c = c << 6 | (next & 0x3F);
         }
-        // Overlong forms are not UTF-8.
+        // Overlong forms, surrogates and values past U+10FFFF are not UTF-8.
         static constexpr char32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (c < kSmallest[length]) return std::nullopt;
-        const auto byte = ansiOf(c);
+        if (c < kSmallest[length] || (c >= 0xD800 && c < 0xE000) || c > 0x10FFFF) return std::nullopt;
+        if (c >= 0x10000) {
+            out += static_cast<char16_t>(0xD800 + ((c - 0x10000) >> 10));
+            c = 0xDC00 + ((c - 0x10000) & 0x3FF);
+        }
+        out += static_cast<char16_t>(c);
+        i += length;
+    }
+    return out;
+}
+
+std::optional<std::string> ansiFromUtf8(std::string_view utf8)
+{
+    const auto wide = wideFromUtf8(utf8);
+    if (!wide) return std::nullopt;
+    std::string out;
+    out.reserve(wide->size());
+    for (const char16_t unit : *wide) {
+        const auto byte = ansiOf(unit);
         if (!byte) return std::nullopt;
         out += static_cast<char>(*byte);
-        i += length;
     }
     return out;
 }

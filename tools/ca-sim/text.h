@@ -17,5 +17,10 @@ std::string utf8FromAnsi(std::string_view ansi);
 std::optional<std::string> ansiFromUtf8(std::string_view utf8);
 // The UTF-16 code unit of one Windows-1252 byte.
 char16_t wideFromAnsi(unsigned char byte);
+// UTF-16 text as an ANSI caller reads it: '?' for a character that
+// Windows-1252 cannot write, as WideCharToMultiByte's default character.
+std::string ansiFromWide(std::u16string_view wide);
+// UTF-8 text as UTF-16 code units; nullopt when it is not UTF-8.
+std::optional<std::u16string> wideFromUtf8(std::string_view utf8);
 
 }  // namespace casim
