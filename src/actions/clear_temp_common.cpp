@@ -66,7 +66,8 @@ unsigned clearTempCommonOfThisBuild(const Session& session) { return clearTempCo
 
 unsigned clearTempCommon(const Session& session, Manifest manifest)
 {
-    logProperties(session, {"ISCMDINSTALL", "PROEWF5", "PROEWF5DIR", "ALLUSERSPROFILE"});
+    const ReleaseSlot& wildfire5 = releaseSlot(Slot::proeWf5);
+    logProperties(session, {"ISCMDINSTALL", wildfire5.name, wildfire5.folderProperty, "ALLUSERSPROFILE"});
     const auto registered = [&session](std::string_view folder) { return holdsAuxAppEntry(session, folder); };
     if (adoptEarlierVersion(session, manifest, Moment::installing, registered)) {
         SourceDigests digests;
