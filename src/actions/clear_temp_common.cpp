@@ -77,6 +77,9 @@ unsigned clearTempCommon(const Session& session, Manifest manifest)
         stageRuntimeFor(session, kCrtRuntime, digests);
         deployListedInstallations(session, manifest, digests);
     }
+    // The installer's ALLUSERSPROFILE property starts as the environment variable
+    // the deployment reads; a command line may point the property elsewhere, and
+    // the cleanup then clears only that folder.
     FolderProperty staging = readFolderProperty(session, "ALLUSERSPROFILE");
     stripTrailingSeparator(staging.folder);
     // An empty staging area names no folder: nothing at the drive's root goes.

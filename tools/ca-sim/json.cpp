@@ -131,9 +131,11 @@ Json step(const ActionReport& r)
 {
     Json s;
     s["session"] = r.session;
-    s["kind"] = r.action == "set" ? "set" : "action";
+    s["kind"] = r.action == "set" || r.action == "error" ? r.action : "action";
     if (r.action == "set")
         s["set"] = {{"name", r.property}, {"value", utf8FromAnsi(r.value)}};
+    else if (r.action == "error")
+        s["error"] = r.error;
     else
         s["action"] = r.action;
     s["condition"] = r.condition.empty() ? Json(nullptr) : Json(utf8FromAnsi(r.condition));
@@ -141,6 +143,7 @@ Json step(const ActionReport& r)
     for (const auto& ref : r.conditionValues) values[utf8FromAnsi(ref.symbol)] = text(ref.value);
     s["conditionValues"] = std::move(values);
     s["skipped"] = r.skipped;
+    // An error step's result is what msiexec then ends with.
     s["result"] = r.skipped || r.action == "set" ? Json(nullptr) : Json(r.result);
     s["changes"] = changes(r.changes);
     Json boxes = Json::array();

@@ -28,10 +28,12 @@ namespace fs = std::filesystem;
 
 constexpr int kBadInput = 2;
 constexpr int kSaveFailed = 3;
+constexpr int kInstallationFailed = 4;
 
 const char* kExitStatus =
     "Exit status: 0 done; 1 an expectation failed or an action left a handle open;\n"
-    "2 bad input (nothing ran); 3 the run's result could not be saved.";
+    "2 bad input (nothing ran); 3 the run's result could not be saved; 4 an error step\n"
+    "of the package stopped a sequence (msiexec would end with 1603).";
 
 struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -178,6 +180,8 @@ int finish(casim::Outcome& outcome, const Options& o, const casim::SimulatedRun&
         if (r.leakedHandles) outcome.status = 1;
     for (const auto& e : outcome.expectations)
         if (!e.passed()) outcome.status = 1;
+    for (const auto& r : outcome.steps)
+        if (r.action == "error" && !r.skipped && outcome.status == 0) outcome.status = kInstallationFailed;
     std::vector<std::string> problems;
     if (!folder.empty()) {
         try {

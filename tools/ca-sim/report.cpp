@@ -319,16 +319,23 @@ bool printHeading(std::ostream& out, const ActionReport& r, const Palette& p)
     const std::string condition = utf8FromAnsi(r.condition);
     out << p.bold() << "== " << (r.session == "run" ? "" : r.session + ": ") << r.action;
     if (r.action == "set") out << " " << r.property << "=" << utf8FromAnsi(r.value);
+    if (r.action == "error") out << " " << r.error;
     if (r.skipped) {
         out << p.reset() << p.dim() << "  skipped: " << condition << " does not hold";
         if (!r.conditionValues.empty()) out << " (" << describeReferences(r.conditionValues) << ")";
         out << p.reset() << "\n";
         return false;
     }
-    if (r.action != "set") out << " -> " << r.result;
+    if (r.action == "error")
+        out << " -> the installation stops here (msiexec ends with " << r.result << ")";
+    else if (r.action != "set")
+        out << " -> " << r.result;
     out << p.reset();
     if (!r.condition.empty()) out << p.dim() << "  (" << condition << ")" << p.reset();
     out << "\n";
+    // Why it stopped: what the error's condition read.
+    if (r.action == "error" && !r.conditionValues.empty())
+        out << p.red() << "   " << describeReferences(r.conditionValues) << p.reset() << "\n";
     return true;
 }
 

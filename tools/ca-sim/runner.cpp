@@ -114,6 +114,11 @@ ConditionInputs SimulatedRun::conditionInputs() const
 // A "set" step formats its value as a type 51 custom action does.
 ActionReport SimulatedRun::runStep(const SequencedAction& step, const ConditionInputs& inputs)
 {
+    if (step.action == "error") {
+        ActionReport stopped;
+        stopped.result = kInstallFailure;
+        return stopped;
+    }
     if (step.action != "set") return run(step.action);
     const std::string value =
         formatText(step.value, [&](const std::string& n) { return inputs.property(n).value_or(""); },
@@ -133,6 +138,7 @@ std::vector<ActionReport> SimulatedRun::runSequence(const std::string& name, con
     startSession(sequenceProperties(name));
     std::vector<ActionReport> reports;
     for (const auto& step : actions) {
+        if (step.action == kInstallFinalize) continue;  // the scenario's staging area stands for the package's files
         const ConditionInputs inputs = conditionInputs();
         const Evaluation check = step.condition.evaluate(inputs);
         const bool skipped = check.verdict == Verdict::falseResult;
@@ -141,10 +147,12 @@ std::vector<ActionReport> SimulatedRun::runSequence(const std::string& name, con
         report.action = step.action;
         report.property = step.property;
         report.value = step.value;
+        report.error = step.error;
         report.condition = step.condition.text();
         report.conditionValues = check.references;
         report.skipped = skipped;
         reports.push_back(std::move(report));
+        if (step.action == "error" && !reports.back().skipped) break;
     }
     return reports;
 }

@@ -23,6 +23,7 @@ struct ActionReport {
     std::string action;      // the exported action, or "set"
     std::string property;    // for "set": the property and its value as the sequence writes it
     std::string value;
+    int error = 0;           // for "error": the package's message number
     std::string condition;   // the sequence's condition, if any (Windows-1252)
     std::vector<ConditionReference> conditionValues;  // what the condition read
     bool skipped = false;    // the condition did not hold
@@ -46,7 +47,9 @@ public:
     // own, and `extra`. Files and registry carry over; properties do not.
     void startSession(const std::map<std::string, std::string>& extra = {});
     ActionReport run(const std::string& action);
-    // Runs a sequence in a new session; actions whose condition fails are reported as skipped.
+    // Runs a sequence in a new session; actions whose condition fails are
+    // reported as skipped. An error step whose condition holds is the last
+    // one reported: the installation stops there.
     std::vector<ActionReport> runSequence(const std::string& name, const std::vector<SequencedAction>& actions);
     MachineState state() const;
     // What a condition reads in the current session.

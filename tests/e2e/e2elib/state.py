@@ -31,6 +31,7 @@ class State:
     spelling: dict = field(default_factory=dict)    # (key, value name) -> spelled names
     controls: list = None                           # "Control\tType\tProperty\tHelp" rows, sorted
     log_lines: list = field(default_factory=list)   # our actions' lines of the installer log, in order
+    outcomes: list = field(default_factory=list)    # (sequence, stopped by an error) per sequence run
 
 
 def tree(root, tops):
@@ -63,8 +64,13 @@ def without_prefix_own(found, pristine, given):
             if not (path in pristine and path not in given and pristine[path] == data)}
 
 
+# The package's own value in the vendor's key (package/Package.wxs.in): the
+# installer writes it, not the actions, so ca-sim has no such value.
+PACKAGE_OWN_VALUE = ("software\\kestrane", "orvella add-in")
+
+
 def registry_state(reg):
-    values = reg.under(*REGISTRY_KEYS)
+    values = {k: v for k, v in reg.under(*REGISTRY_KEYS).items() if k != PACKAGE_OWN_VALUE}
     return values, {k: reg.spelling(*k) for k in values}
 
 
