@@ -43,7 +43,10 @@ Json states(const std::vector<InstallState>& list)
 Json scenarioJson(const Scenario& s)
 {
     Json holds = Json::array(), restarts = Json::array();
-    for (const auto& h : s.holds) holds.push_back({{"path", utf8FromAnsi(h.path)}, {"sequences", h.sequences}, {"line", h.line}});
+    for (const auto& h : s.holds) holds.push_back({{"path", utf8FromAnsi(h.path)},
+                                                  {"sequences", h.sequences},
+                                                  {"afterSequences", h.afterSequences},
+                                                  {"line", h.line}});
     for (const auto& r : s.restarts) restarts.push_back({{"afterSequences", r.afterSequences}, {"line", r.line}});
     return Json{{"format", 1},
                 {"folder", s.folder.string()},

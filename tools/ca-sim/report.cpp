@@ -311,12 +311,17 @@ void printNotes(std::ostream& out, const ActionReport& r, const Palette& p)
     for (const auto& line : r.logMessages) out << "   ! installer log: " << utf8FromAnsi(line) << "\n";
     for (const auto& target : r.openedTargets) out << "   ! shell opens " << quoted(target) << "\n";
     if (r.leakedHandles) out << p.red() << "   ! " << r.leakedHandles << " handle(s) left open" << p.reset() << "\n";
+    if (r.restartRequested) out << "   ! asks the installer for a restart at the end (msiexec exits 3010)\n";
 }
 
 // "== session: action -> result  (condition)"; false when the step was skipped.
 bool printHeading(std::ostream& out, const ActionReport& r, const Palette& p)
 {
     const std::string condition = utf8FromAnsi(r.condition);
+    if (r.action == "restart") {
+        out << p.bold() << "== restart: held files let go, pending file operations carried out" << p.reset() << "\n";
+        return true;
+    }
     out << p.bold() << "== " << (r.session == "run" ? "" : r.session + ": ") << r.action;
     if (r.action == "set") out << " " << r.property << "=" << utf8FromAnsi(r.value);
     if (r.action == "error") out << " " << r.error;
