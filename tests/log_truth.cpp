@@ -572,6 +572,17 @@ const std::vector<Row>& rows()
         add("; deleted at the next restart",
             R"~(^(.+) is in use(?: \(host .+\))?: error \d+ \(.*\); deleted at the next restart$)~", nothing(),
             leftForRestart(Kind::deletedAtRestart, 1, "delete"));
+        // A file that a waiting operation names: deleted now if it can be, and
+        // again after that operation, so that what it puts there goes too.
+        add("has an operation waiting for the next restart already",
+            R"~(^(.+) has an operation waiting for the next restart already(?: \(host .+\))?; deleted at the next restart, after that one$)~",
+            nothing(), [](const Match& m, Claim& c) {
+                c.take([&](const sim::Effect& e) { return e.kind == Kind::fileDeleted && shownPath(e) == folded(m[1]); });
+                if (!c.happened([&](const sim::Effect& e) {
+                        return e.kind == Kind::deletedAtRestart && shownPath(e) == folded(m[1]);
+                    }))
+                    c.problem("nothing was left for the next restart to delete");
+            });
         add("it holds only files deleted at the next restart",
             R"~(^remove folder (.+): it holds only files deleted at the next restart, and goes after them$)~",
             nothing(), leftForRestart(Kind::removedAtRestart, 1, "remove"));

@@ -49,7 +49,7 @@ protected:
             steps.insert(steps.end(), part.begin(), part.end());
             at = end + 1;
         }
-        run.runSequence(names, steps);
+        run.runSequence(names, steps, sessionsRun_++);
     }
 
     // The demo machine's life, each line passed through `edit` on its way to
@@ -95,6 +95,7 @@ protected:
 
     fs::path root_;
     casim::Package package_;
+    std::size_t sessionsRun_ = 0;  // the scenario's sequences, counted as ca-sim counts them
 };
 
 TEST_F(LogTruthTest, EveryLineOfTheDemoMachinesLifeIsTrue)
@@ -104,7 +105,8 @@ TEST_F(LogTruthTest, EveryLineOfTheDemoMachinesLifeIsTrue)
 }
 
 // A file in use: the repair replaces it at the next restart, the removal
-// deletes it then, and the folders that hold nothing else go after it.
+// (the file still in use) deletes it then, with the new file that waits
+// beside it, and the folders that hold nothing else go after them.
 TEST_F(LogTruthTest, EveryLineAboutAFileInUseIsTrue)
 {
     std::vector<std::string> log;
@@ -112,8 +114,8 @@ TEST_F(LogTruthTest, EveryLineAboutAFileInUseIsTrue)
         log.push_back(line);
         return std::vector<std::string>{line};
     };
-    const auto problems = demoLife(keep, {"install", "hold C:\\PTC\\wf4-m040\\x86e_win64\\obj\\Lang\\OrvellaHelp.chm",
-                                          "stage", "install", "remove", "restart", "remove"});
+    const std::string hold = "hold C:\\PTC\\wf4-m040\\x86e_win64\\obj\\Lang\\OrvellaHelp.chm";
+    const auto problems = demoLife(keep, {"install", hold, "stage", "install", hold, "remove", "restart", "remove"});
     EXPECT_TRUE(problems.empty()) << joined(problems);
     const auto lines = [&](const std::string& text) {
         return std::count_if(log.begin(), log.end(),
@@ -121,7 +123,9 @@ TEST_F(LogTruthTest, EveryLineAboutAFileInUseIsTrue)
     };
     EXPECT_EQ(lines("OrvellaHelp.chm is in use (host C:\\PTC\\wf4-m040): error 32"), 2);
     EXPECT_EQ(lines("and replaces it at the next restart"), 1);
-    EXPECT_EQ(lines("; deleted at the next restart"), 1);
+    EXPECT_EQ(lines("; deleted at the next restart"), 2);
+    // The new file that waits for the restart has its operation already: it goes after that.
+    EXPECT_EQ(lines("OrvellaHelp.chm.~new1 has an operation waiting for the next restart already"), 1);
 }
 
 // One false line of each kind, planted into the true log: each is caught,
