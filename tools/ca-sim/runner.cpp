@@ -1,6 +1,7 @@
 #include "runner.h"
 
 #include "conditions.h"
+#include "staging.h"
 
 #include "actions/exports.h"
 
@@ -68,7 +69,7 @@ SimulatedRun::SimulatedRun(const Scenario& scenario, const Package& package) : s
             for (const auto& keep : keeps) fs::remove(keep);
         }
         machine_ = std::make_unique<sim::Machine>(root_ / "drive_c");
-        machine_->registry().importFile(scenario.folder / "machine.reg");
+        for (const auto& file : scenario.registryFiles) machine_->registry().importFile(file);
         // As on a stock machine (Wine's too).
         machine_->setEnv("ALLUSERSPROFILE", "C:\\ProgramData");
         for (const auto& e : scenario.environment) machine_->setEnv(e.name, e.value);
@@ -94,13 +95,13 @@ void SimulatedRun::startSession(const std::map<std::string, std::string>& extra)
     machine_->setRestartRequested(false);
 }
 
-// "hold PATH SEQUENCE...": held while a session runs that follows the line and
-// is one of those sequences or joins one with others ("ui+install"); with none
-// named, every session after the line.
+// "hold PATH SEQUENCE...": held while a session runs that follows the line
+// (and precedes the restart after it) and is one of those sequences or joins
+// one with others ("ui+install"); with none named, every such session.
 void SimulatedRun::holdFor(const std::string& name, std::size_t index)
 {
     for (const Hold& hold : scenario_.holds) {
-        if (index < hold.afterSequences) continue;
+        if (index < hold.afterSequences || (hold.untilSequences && index >= *hold.untilSequences)) continue;
         bool during = hold.sequences.empty();
         for (const std::string& sequence : hold.sequences) {
             std::stringstream parts(name);
@@ -210,6 +211,20 @@ SimulatedRun::~SimulatedRun()
     fs::remove_all(root_, ec);
 }
 
+int SimulatedRun::stagePayload()
+{
+    int placed = 0;
+    for (const auto& [path, content] : payloadStandIns(machine_->env("ALLUSERSPROFILE").value_or(""))) {
+        const auto file = machine_->hostPath(path);
+        std::error_code ec;
+        if (!file || fs::exists(*file, ec)) continue;
+        fs::create_directories(file->parent_path());
+        writeFile(*file, content);
+        ++placed;
+    }
+    return placed;
+}
+
 MachineState SimulatedRun::state() const
 {
     MachineState s;
@@ -287,6 +302,8 @@ void SimulatedRun::save(const fs::path& folder, const Scenario& ran) const
         fs::remove_all(folder / name);
         fs::rename(staging / name, folder / name);
     }
+    // machine.reg holds the whole registry now.
+    fs::remove_all(folder / "registry");
 }
 
 void prepareOutputFolder(const fs::path& folder, bool force, const char* option)

@@ -2,6 +2,7 @@
 
 #include "text.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <fstream>
@@ -112,7 +113,7 @@ struct Statement {
             after = blank == std::string::npos ? std::string() : rest.substr(blank);
         }
         if (trim(path).empty()) fail("expected hold PATH [SEQUENCE...]");
-        return Hold{machineText(path, "path"), words(after), scenario.sequences.size(), line};
+        return Hold{machineText(path, "path"), words(after), scenario.sequences.size(), std::nullopt, line};
     }
 
     void codePage() const
@@ -128,6 +129,8 @@ struct Statement {
         if (!trim(rest).empty()) fail("\"restart\" takes nothing after it");
         if (scenario.sequences.empty()) fail("\"restart\" goes after a \"sequence\" line");
         scenario.restarts.push_back({scenario.sequences.size(), line});
+        for (Hold& hold : scenario.holds)
+            if (!hold.untilSequences) hold.untilSequences = scenario.sequences.size();
     }
 };
 
@@ -197,8 +200,11 @@ void writeSteps(std::ostringstream& out, const Scenario& s)
         if (line != "sequence") out << line << "\n";
     };
     while (hold < s.holds.size() || restart < s.restarts.size()) {
-        const bool holdFirst = restart == s.restarts.size() ||
-                               (hold < s.holds.size() && s.holds[hold].afterSequences < s.restarts[restart].afterSequences);
+        // A hold stands before the first restart that ends it.
+        const bool holdFirst =
+            restart == s.restarts.size() ||
+            (hold < s.holds.size() && (s.holds[hold].afterSequences < s.restarts[restart].afterSequences ||
+                                       s.holds[hold].untilSequences == s.restarts[restart].afterSequences));
         if (holdFirst) {
             sequencesUpTo(s.holds[hold].afterSequences);
             writeHold(out, s.holds[hold++]);
@@ -259,6 +265,13 @@ Scenario loadScenario(const std::filesystem::path& folder)
     if (scenario.file.empty()) scenario.file = file.string();
     const fs::path reg = folder / "machine.reg";
     if (!fs::exists(reg, ec)) throw ScenarioError(reg.string(), 0, "missing (every scenario has a machine.reg)");
+    scenario.registryFiles = {reg};
+    std::vector<fs::path> more;
+    if (fs::is_directory(folder / "registry", ec))
+        for (const auto& entry : fs::directory_iterator(folder / "registry"))
+            if (entry.path().extension() == ".reg") more.push_back(entry.path());
+    std::sort(more.begin(), more.end());
+    scenario.registryFiles.insert(scenario.registryFiles.end(), more.begin(), more.end());
     return scenario;
 }
 

@@ -2,6 +2,8 @@
 // both ca-sim and the end-to-end harness use (the harness asks ca-sim for
 // what scenario.txt says: `ca-sim scenario DIR --json`).
 //   machine.reg    the registry (regedit text)
+//   registry/      more of it, imported after machine.reg in name order, as
+//                  `reg export` writes one key a file (optional)
 //   drive_c/       files and folders of drive C:
 //   scenario.txt   starting properties, environment, code page, feature and
 //                  component states, files held open, actions or sequences
@@ -51,13 +53,16 @@ struct InstallState {
 };
 
 // "hold PATH [SEQUENCE...]": a file (Windows form, machine text) held open
-// with share mode 0 while the named sequences that follow the line run (all
-// of them when none is named): a hold after "sequence install" can hold a
-// file only during a second installation (an upgrade).
+// with share mode 0 while the named sequences (all of them when none is
+// named) run that follow the line and come before the next "restart" line,
+// which ends the hold: a hold after "sequence install" can hold a file only
+// during a second installation (an upgrade), one before a restart only
+// until then.
 struct Hold {
     std::string path;
     std::vector<std::string> sequences;
-    std::size_t afterSequences = 0;  // the sequences before the line, which it leaves alone
+    std::size_t afterSequences = 0;                // the sequences before the line, which it leaves alone
+    std::optional<std::size_t> untilSequences;     // the restart's: the sequences before it
     int line = 0;
 };
 
@@ -77,6 +82,7 @@ struct CodePage {
 struct Scenario {
     std::filesystem::path folder;
     std::string file;                      // scenario.txt as errors name it ("" when there is none)
+    std::vector<std::filesystem::path> registryFiles;  // machine.reg, then registry/*.reg in name order
     std::vector<Setting> properties;       // "property NAME=VALUE"
     std::vector<Setting> environment;      // "env NAME=VALUE"
     std::optional<CodePage> codePage;      // "codepage N" (1252 when absent)
