@@ -178,7 +178,7 @@ TEST_F(CaSimTest, JsonIsVersionedStructuredUtf8)
     // A host folder, a protk.dat line and a property in Windows-1252 (ü is 0xFC);
     // scenario.txt is UTF-8. The host is the command line's only.
     write("machine.reg", "Windows Registry Editor Version 5.00\r\n");
-    const std::string host = "drive_c/PTC/M\xfcller";
+    const std::string host = "drive_c/PTC/M\xc3\xbcller";  // the host names its files in UTF-8
     write(host + "/x86e_win64/obj/xtop.exe", "MZ");
     write(host + "/text/protk.dat", "name Gr\xfc\xdf" "e\r\nend\r\n");
     write("scenario.txt",

@@ -60,7 +60,7 @@ public:
     {
         std::string key(folder.view());
         stripTrailingSeparator(key);
-        for (char& c : key) c = lowerAscii(c);
+        key = lowerCased(key);
         if (folder.empty() || !done_.insert(key).second) return;
         std::optional<HostSurvey> before;
         // A record that cannot be read tells nothing: the file is then the host's.

@@ -5,16 +5,6 @@
 #include "model/manifest.h"
 
 namespace ca {
-namespace {
-
-std::string lowered(std::string_view text)
-{
-    std::string lower(text);
-    for (char& c : lower) c = lowerAscii(c);
-    return lower;
-}
-
-}  // namespace
 
 std::string placeBelowHost(const Place& place)
 {
@@ -22,9 +12,9 @@ std::string placeBelowHost(const Place& place)
     return path + std::string(place.path);
 }
 
-bool HostSurvey::had(std::string_view relative) const { return places_.count(lowered(relative)) != 0; }
+bool HostSurvey::had(std::string_view relative) const { return places_.count(lowerCased(relative)) != 0; }
 
-void HostSurvey::add(std::string_view relative) { places_.insert(lowered(relative)); }
+void HostSurvey::add(std::string_view relative) { places_.insert(lowerCased(relative)); }
 
 std::vector<std::string> placesInHost()
 {

@@ -21,8 +21,7 @@ std::string surveyValueName(std::string_view folder)
 {
     std::string name(folder);
     stripTrailingSeparator(name);
-    for (char& c : name) c = lowerAscii(c);
-    return "Before " + name;
+    return "Before " + lowerCased(name);
 }
 
 bool exists(const HostFolder& host, std::string_view relative)
@@ -62,7 +61,7 @@ HostSurvey surveyHost(const Session& session, const HostFolder& host)
             if (got == 0) continue;
         }
         survey.add(place);
-        if (place.back() == '\\') surveyFolderFiles(host, place, survey);
+        if (endsWithSeparator(place)) surveyFolderFiles(host, place, survey);
     }
     return survey;
 }

@@ -21,8 +21,6 @@ bool isCreatedFolder(std::string_view path)
     return false;
 }
 
-std::string_view parentOf(std::string_view path) { return path.substr(0, path.rfind('\\')); }
-
 void deleteInstalled(FileWork& work, const HostFolder& host, const Place& place)
 {
     PathBuffer path;

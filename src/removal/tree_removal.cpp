@@ -2,6 +2,7 @@
 
 #include "core/fixed_string.h"
 #include "core/log.h"
+#include "core/paths.h"
 #include "core/working_directory.h"
 #include "model/host_folder.h"
 #include "platform/errors.h"
@@ -82,8 +83,7 @@ void removeResourceTree(FileWork& work, std::string_view base, std::string_view 
     work.removeFolder(resources.c_str());
 
     PathBuffer parent;
-    if (withParent && tree.path(resourceFolder.substr(0, resourceFolder.rfind('\\')), parent))
-        work.removeFolder(parent.c_str());
+    if (withParent && tree.path(parentOf(resourceFolder), parent)) work.removeFolder(parent.c_str());
     for (const std::string_view folder : {kTextFolder, kObjectFolder, kMachineFolder}) {
         PathBuffer path;
         if (tree.path(folder, path)) work.removeFolder(path.c_str());

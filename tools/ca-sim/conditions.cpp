@@ -84,13 +84,10 @@ std::int32_t saturated(const std::string& digits, bool negative)
 // Only ASCII letters fold, as the engine's wcsicmp does.
 std::u16string wide(const std::string& text, bool fold)
 {
-    std::u16string out;
-    out.reserve(text.size());
-    for (unsigned char c : text) {
-        char16_t w = wideFromAnsi(c);
-        if (fold && w >= u'A' && w <= u'Z') w = static_cast<char16_t>(w + 32);
-        out += w;
-    }
+    std::u16string out = wideFromAnsi(text);
+    if (fold)
+        for (char16_t& w : out)
+            if (w >= u'A' && w <= u'Z') w = static_cast<char16_t>(w + 32);
     return out;
 }
 

@@ -252,7 +252,7 @@ int evaluateConditions(const Options& o)
         if (ansi)
             e = casim::evaluate(*ansi, run.conditionInputs());
         else
-            e = {casim::Verdict::error, "not UTF-8 text that Windows-1252 can hold", {}};
+            e = {casim::Verdict::error, "not UTF-8 text that the machine's code page can hold", {}};
         std::cout << casim::verdictName(e.verdict) << "\t" << condition << "\t"
                   << (e.verdict == casim::Verdict::error ? e.error : casim::describeReferences(e.references)) << "\n";
     }

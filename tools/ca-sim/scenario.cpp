@@ -1,7 +1,5 @@
 #include "scenario.h"
 
-#include "text.h"
-
 #include <cctype>
 #include <charconv>
 #include <fstream>
@@ -33,10 +31,26 @@ Setting splitAssignment(const std::string& rest, const std::string& file, int li
     if (eq == std::string::npos) throw ScenarioError(file, line, std::string("expected ") + what + " NAME=VALUE");
     Setting s{trim(rest.substr(0, eq)), rest.substr(eq + 1), line};
     if (!isPropertyName(s.name)) throw ScenarioError(file, line, "invalid name \"" + s.name + "\"");
-    const auto ansi = ansiFromUtf8(s.value);
-    if (!ansi) throw ScenarioError(file, line, "the value is not UTF-8 text that Windows-1252 can hold");
-    s.value = *ansi;
     return s;
+}
+
+std::string codePageName(const sim::CodePage& codePage)
+{
+    return codePage.number() == sim::CodePage::kWestern ? "Windows-1252"
+                                                        : "code page " + std::to_string(codePage.number());
+}
+
+// Values reach the machine in its code page, as msiexec's command line
+// reaches an ANSI custom action; the code page may be named after them.
+void toCodePage(std::vector<Setting>& settings, const sim::CodePage& codePage, const std::string& file)
+{
+    for (Setting& s : settings) {
+        const auto ansi = codePage.fromUtf8Exactly(s.value);
+        if (!ansi)
+            throw ScenarioError(file, s.line,
+                                "the value is not UTF-8 text that " + codePageName(codePage) + " can hold");
+        s.value = *ansi;
+    }
 }
 
 std::optional<int> integer(const std::string& text)
@@ -65,6 +79,19 @@ InstallState installState(const std::string& rest, const std::string& file, int 
         state.installed = *i;
     }
     return state;
+}
+
+// "codepage NUMBER": one that the simulator models, named once.
+void setCodePage(Scenario& scenario, const std::string& rest, const std::string& file, int line)
+{
+    if (scenario.codePageLine != 0)
+        throw ScenarioError(
+            file, line, "a second \"codepage\" line (the first is line " + std::to_string(scenario.codePageLine) + ")");
+    const auto number = integer(trim(rest));
+    const auto codePage = number && *number > 0 ? sim::CodePage::of(static_cast<unsigned>(*number)) : std::nullopt;
+    if (!codePage) throw ScenarioError(file, line, "expected codepage 1252 or codepage 932");
+    scenario.codePage = *codePage;
+    scenario.codePageLine = line;
 }
 
 // The blank-separated names of a "run" or "sequence" line; at least one.
@@ -129,16 +156,21 @@ Scenario parseScenarioText(const std::string& text, const std::string& fileName)
             scenario.components.push_back(installState(value, fileName, lineNo, "component"));
         } else if (keyword == "run") {
             appendNames(rest, scenario.actions, fileName, lineNo, "\"run\" needs at least one action name");
+        } else if (keyword == "codepage") {
+            setCodePage(scenario, rest, fileName, lineNo);
         } else if (keyword == "sequence") {
             appendNames(rest, scenario.sequences, fileName, lineNo, "\"sequence\" needs at least one sequence name");
         } else {
-            throw ScenarioError(fileName, lineNo,
-                                "unknown keyword \"" + keyword +
-                                    "\" (expected property, env, feature, component, run, sequence or expect)");
+            throw ScenarioError(
+                fileName, lineNo,
+                "unknown keyword \"" + keyword +
+                    "\" (expected property, env, feature, component, run, sequence, expect or codepage)");
         }
     }
     if (!scenario.actions.empty() && !scenario.sequences.empty())
         throw ScenarioError(fileName, 0, "a scenario has \"run\" lines or \"sequence\" lines, not both");
+    for (auto* settings : {&scenario.properties, &scenario.environment, &scenario.expectations})
+        toCodePage(*settings, scenario.codePage, fileName);
     return scenario;
 }
 

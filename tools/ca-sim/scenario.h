@@ -3,8 +3,10 @@
 //   machine.reg    the registry (regedit text)
 //   drive_c/       files and folders of drive C:
 //   scenario.txt   starting properties, environment, feature and component
-//                  states, actions or sequences, expectations
+//                  states, actions or sequences, expectations, the code page
 #pragma once
+
+#include "platform/sim/code_page.h"
 
 #include <filesystem>
 #include <functional>
@@ -23,8 +25,8 @@ struct ScenarioError : std::runtime_error {
 };
 
 // "NAME=VALUE" of a line. scenario.txt is UTF-8; values hold what the
-// machine receives (Windows-1252), as msiexec's command line reaches an ANSI
-// custom action.
+// machine receives (in its code page), as msiexec's command line reaches an
+// ANSI custom action.
 struct Setting {
     std::string name;
     std::string value;
@@ -57,6 +59,8 @@ struct Scenario {
     std::vector<Named> actions;            // "run ACTION ..."
     std::vector<Named> sequences;          // "sequence NAME ...": each in a new installer session
     std::vector<Setting> expectations;     // "expect NAME=VALUE" ("" = not set)
+    sim::CodePage codePage;                // "codepage NUMBER": the machine's ANSI code page, 1252 unless named
+    int codePageLine = 0;                  // where it was named (0: nowhere)
 };
 
 // Calls visit(line, number) for each line of `text`, numbered from 1, without its line end.

@@ -8,7 +8,8 @@ without case, as the registry does, so the dictionaries use lower-case keys
 and keep the spelling in `names`.
 
 Data is always the value's exact bytes as an ANSI caller (RegQueryValueExA)
-would see them. The library stores some strings with padding after their
+would see them, in the machine's code page (`codec`, Windows-1252 unless the
+scenario names another). The library stores some strings with padding after their
 terminating zero, so string data keeps every character, terminator and
 padding included: a quoted "text" stands for text plus its zero.
 """
@@ -22,7 +23,7 @@ TYPE_NAMES = {REG_NONE: "REG_NONE", REG_SZ: "REG_SZ", REG_EXPAND_SZ: "REG_EXPAND
 ANSI = "cp1252"
 
 
-def decode(raw):
+def decode(raw, codec=ANSI):
     if raw.startswith(codecs.BOM_UTF16_LE):
         return raw[2:].decode("utf-16-le")
     if raw.startswith(codecs.BOM_UTF8):
@@ -30,26 +31,26 @@ def decode(raw):
     try:
         return raw.decode("utf-8")
     except UnicodeDecodeError:
-        return raw.decode(ANSI)
+        return raw.decode(codec)
 
 
-def for_wine(raw):
+def for_wine(raw, codec=ANSI):
     """Wine's regedit reads version 5 files as UTF-16, REGEDIT4 as ANSI."""
-    text = decode(raw)
+    text = decode(raw, codec)
     if text.lstrip().startswith("Windows Registry Editor Version 5.00"):
         return codecs.BOM_UTF16_LE + text.replace("\r\n", "\n").replace("\n", "\r\n").encode("utf-16-le")
     return raw
 
 
-def ansi(text):
-    return text.encode(ANSI, errors="backslashreplace")
+def ansi(text, codec=ANSI):
+    return text.encode(codec, errors="backslashreplace")
 
 
-def _wide_to_ansi(data):
+def _wide_to_ansi(data, codec):
     """String data stored as UTF-16 (version 5 files, Wine's hives) as an ANSI caller reads it."""
     if len(data) % 2:
         return data
-    return ansi(data.decode("utf-16-le", errors="replace"))
+    return ansi(data.decode("utf-16-le", errors="replace"), codec)
 
 
 class Registry:
@@ -119,7 +120,7 @@ def _hex_bytes(body):
     return bytes(int(b, 16) for b in body.replace(" ", "").replace("\\", "").split(",") if b)
 
 
-def _dword_or_hex(text, wide):
+def _dword_or_hex(text, wide, codec):
     """dword:... or hex(N):... data; string types in hex are UTF-16 when `wide`."""
     if text.startswith("dword:"):
         return REG_DWORD, int(text[6:], 16).to_bytes(4, "little")
@@ -127,18 +128,18 @@ def _dword_or_hex(text, wide):
         head, _, body = text.partition(":")
         kind = REG_BINARY if head == "hex" else int(head[4:-1], 16)
         data = _hex_bytes(body)
-        return kind, _wide_to_ansi(data) if kind in STRING_TYPES and wide else data
+        return kind, _wide_to_ansi(data, codec) if kind in STRING_TYPES and wide else data
     raise ValueError(f"unknown value data: {text[:60]!r}")
 
 
-def _data(text, wide):
+def _data(text, wide, codec):
     if text.startswith('"'):
         value, _ = _quoted(text, 0)
-        return REG_SZ, ansi(value + "\0")
-    return _dword_or_hex(text, wide)
+        return REG_SZ, ansi(value + "\0", codec)
+    return _dword_or_hex(text, wide, codec)
 
 
-def parse(text, registry=None):
+def parse(text, registry=None, codec=ANSI):
     reg = registry if registry is not None else Registry()
     lines = iter(_logical_lines(text))
     header = next(lines, "").lstrip("\ufeff").strip()
@@ -179,13 +180,13 @@ def parse(text, registry=None):
         if rest == "-":
             reg.key(current_path).pop(name.lower(), None)
             continue
-        reg.set(current_path, name, _data(rest, wide))
+        reg.set(current_path, name, _data(rest, wide, codec))
     return reg
 
 
-def parse_file(path, registry=None):
+def parse_file(path, registry=None, codec=ANSI):
     with open(path, "rb") as f:
-        return parse(decode(f.read()), registry)
+        return parse(decode(f.read(), codec), registry, codec)
 
 
 # ---- Wine's hive files -----------------------------------------------------
@@ -234,15 +235,15 @@ def _wine_string(text, start, stop):
     raise ValueError(f"unterminated string: {text[start - 1:]!r}")
 
 
-def _wine_data(text):
+def _wine_data(text, codec):
     kind = REG_SZ
     if text.startswith("str("):
         head, _, text = text.partition(":")
         kind = int(head[4:-1], 16)
     if text.startswith('"'):
         value, _ = _wine_string(text, 1, '"')
-        return kind, ansi(value + "\0")
-    return _dword_or_hex(text, True)
+        return kind, ansi(value + "\0", codec)
+    return _dword_or_hex(text, True, codec)
 
 
 def _wine_lines(text):
@@ -260,7 +261,7 @@ def _wine_lines(text):
         yield logical
 
 
-def parse_wine_hive(text, prefixes=None, registry=None):
+def parse_wine_hive(text, prefixes=None, registry=None, codec=ANSI):
     """Reads a Wine hive file; with prefixes, only keys at or below one of them."""
     reg = registry if registry is not None else Registry()
     lines = iter(_wine_lines(text))
@@ -292,25 +293,25 @@ def parse_wine_hive(text, prefixes=None, registry=None):
             rest = line[end + 1:]
         else:
             raise ValueError(f"bad line: {line[:80]!r}")
-        reg.set(current, name, _wine_data(rest))
+        reg.set(current, name, _wine_data(rest, codec))
     return reg
 
 
-def parse_wine_hive_file(path, prefixes=None, registry=None):
+def parse_wine_hive_file(path, prefixes=None, registry=None, codec=ANSI):
     with open(path, "rb") as f:
-        return parse_wine_hive(f.read().decode("utf-8", errors="replace"), prefixes, registry)
+        return parse_wine_hive(f.read().decode("utf-8", errors="replace"), prefixes, registry, codec)
 
 
 # ---- display ---------------------------------------------------------------
 
-def show(value):
+def show(value, codec=ANSI):
     """A value for a reader: strings as their text with the byte count, so that
     padding after the terminator is visible without hundreds of \\x00."""
     kind, data = value
     name = TYPE_NAMES.get(kind, f"type {kind}")
     if kind in STRING_TYPES:
         text, nul, tail = data.partition(b"\0")
-        shown = repr(text.decode(ANSI, errors="backslashreplace"))
+        shown = repr(text.decode(codec, errors="backslashreplace"))
         if not nul:
             return f"{name} {shown} ({len(data)} bytes, no terminating zero)"
         if tail.strip(b"\0"):

@@ -7,6 +7,8 @@
     sequence NAME ...     instead of run: the package's named sequences
                           (install: msiexec /i, remove: msiexec /x), in order
     expect NAME=VALUE     property after the run; an empty VALUE means unset
+    codepage NUMBER       the machine's ANSI code page: 1252 (the default) or
+                          932, which Wine takes from LANG=ja_JP.UTF-8
 
 Values are taken as they stand after the first '=', blanks included; only the
 line ending is dropped.
@@ -15,6 +17,9 @@ import re
 from dataclasses import dataclass, field
 
 _NAME = re.compile(r"^[A-Za-z_][A-Za-z0-9_.]*$")
+# Each code page the machine can run in: Python's codec for its text, and
+# the locale under which Wine takes it as its ANSI code page.
+CODE_PAGES = {1252: ("cp1252", None), 932: ("cp932", "ja_JP.UTF-8")}
 
 
 class ScenarioError(Exception):
@@ -28,6 +33,18 @@ class Scenario:
     actions: list = field(default_factory=list)
     expect: list = field(default_factory=list)
     sequences: list = field(default_factory=list)
+    codepage: int = 1252
+
+    @property
+    def codec(self):
+        return CODE_PAGES[self.codepage][0]
+
+    def wine_env(self):
+        """What the Wine processes need besides the scenario's own environment:
+        the locale's code page, with Wine's messages (its log, the system's
+        error texts) still in English."""
+        locale = CODE_PAGES[self.codepage][1]
+        return [("LANG", locale), ("LC_ALL", ""), ("LC_MESSAGES", "C")] if locale else []
 
 
 def _assignment(text, where):
@@ -63,6 +80,10 @@ def parse(text, source="scenario.txt"):
                 if not _NAME.match(name):
                     raise ScenarioError(f"{where}: not an action name: {name!r}")
             s.actions.extend(names)
+        elif keyword == "codepage":
+            if not rest.strip().isdigit() or int(rest) not in CODE_PAGES:
+                raise ScenarioError(f"{where}: expected codepage 1252 or codepage 932")
+            s.codepage = int(rest)
         elif keyword == "sequence":
             names = rest.split()
             if not names or any(n not in ("install", "remove") for n in names):
