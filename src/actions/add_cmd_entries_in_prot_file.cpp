@@ -2,6 +2,8 @@
 // registration file of every chosen release slot. The browsed slot and the
 // listed installations are not registered here.
 #include "core/boundary.h"
+#include "core/outcome.h"
+#include "model/host_failure.h"
 #include "model/chosen_releases.h"
 #include "records/product_records.h"
 #include "registration/registration_file.h"
@@ -13,7 +15,8 @@ unsigned addCMDEntriesInProtFile(const Session& session)
 {
     forEachChosenRelease(session, kOldestFirst, [&session](const ReleaseSlot&, const PathBuffer& folder) {
         recordHostSurvey(session, folder.view());
-        addCmdAuxAppEntry(session, folder.view());
+        if (!addCmdAuxAppEntry(session, folder.view()))
+            reportRegistrationFailure(session, kInstallErrorProperty, folder.view());
         return true;
     });
     return 0;

@@ -2,6 +2,8 @@
 // the registration file of every chosen release slot and of the browsed
 // slot. Listed installations are registered by the deployment instead.
 #include "core/boundary.h"
+#include "core/outcome.h"
+#include "model/host_failure.h"
 #include "core/log.h"
 #include "model/chosen_releases.h"
 #include "records/product_records.h"
@@ -15,14 +17,16 @@ unsigned addProEAuxAppInFile(const Session& session)
     logProperties(session, {kBrowsedSlot, kBrowsedFolderProperty});
     forEachChosenRelease(session, kRecordOrder, [&session](const ReleaseSlot&, const PathBuffer& folder) {
         recordHostSurvey(session, folder.view());
-        addAuxAppEntry(session, folder.view());
+        if (!addAuxAppEntry(session, folder.view()))
+            reportRegistrationFailure(session, kInstallErrorProperty, folder.view());
         return true;
     });
     PathBuffer browsed;
     session.read(kBrowsedFolderProperty, browsed);
     if (!browsed.empty() && session.equals(kBrowsedSlot, "1")) {
         recordHostSurvey(session, browsed.view());
-        addAuxAppEntry(session, browsed.view());
+        if (!addAuxAppEntry(session, browsed.view()))
+            reportRegistrationFailure(session, kInstallErrorProperty, browsed.view());
     }
     return 0;
 }

@@ -1,11 +1,13 @@
 // checkProTKAccess: reports the first chosen release slot, or the browsed
 // slot, whose registration file cannot be opened for appending, before
-// registration would find out silently.
+// registration would find out silently; and names in FILESINUSE the chosen
+// ones whose add-in files are in use, for the dialog to warn.
 #include "core/boundary.h"
 #include "core/log.h"
 #include "model/host_folder.h"
 #include "model/release_table.h"
 #include "selection/checks.h"
+#include "selection/files_in_use.h"
 
 namespace ca {
 namespace {
@@ -20,6 +22,7 @@ void reportUnwritable(const Session& session, const PathBuffer& folder)
 unsigned checkProTKAccess(const Session& session)
 {
     session.set("PROTK_WRITE", "");
+    publishReleaseFilesInUse(session);
     if (const auto folder = firstUnwritableReleaseFolder(session)) {
         reportUnwritable(session, *folder);
         return 0;

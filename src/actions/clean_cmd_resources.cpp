@@ -2,12 +2,20 @@
 // text\usascii\resource of every recorded release folder.
 #include "core/boundary.h"
 #include "core/log.h"
+#include "core/outcome.h"
 #include "model/release_table.h"
 #include "records/product_records.h"
 #include "removal/deployed_files.h"
 
 namespace ca {
 namespace {
+
+void leftUnread(const Session& session, std::string_view folder)
+{
+    const platform::Status code = lastFailureCode();
+    session.log(concat(escaped(folder), " left as it is: what it held before cannot be read"));
+    reportHostFailure(session, kRemoveErrorProperty, folder, registryKeyName(kProductKey), "could not be read", code);
+}
 
 unsigned cleanCmdResources(const Session& session)
 {
@@ -19,7 +27,7 @@ unsigned cleanCmdResources(const Session& session)
         if (readHostSurvey(session, folder.view(), before))
             removeMessageResources(session, folder.view(), before ? &*before : nullptr);
         else
-            session.log(concat(escaped(folder.view()), " left as it is: what it held before cannot be read"));
+            leftUnread(session, folder.view());
     }
     return 0;
 }

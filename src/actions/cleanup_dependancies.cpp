@@ -3,6 +3,7 @@
 // removal ran.
 #include "core/boundary.h"
 #include "core/log.h"
+#include "core/outcome.h"
 #include "model/host_folder.h"
 #include "model/release_table.h"
 #include "records/product_records.h"
@@ -28,7 +29,10 @@ unsigned cleanupDependancies(const Session& session)
     }
     std::optional<HostSurvey> before;
     if (!readHostSurvey(session, wildfire5.view(), before)) {
+        const platform::Status code = lastFailureCode();
         session.log(concat(escaped(wildfire5.view()), " left as it is: what it held before cannot be read"));
+        reportHostFailure(session, kRemoveErrorProperty, wildfire5.view(), registryKeyName(kProductKey),
+                          "could not be read", code);
         return 0;
     }
     removePrivateRuntime(session, wildfire5.view(), before ? &*before : nullptr);

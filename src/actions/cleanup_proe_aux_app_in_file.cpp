@@ -4,8 +4,10 @@
 // their properties and then through their records too.
 #include "core/boundary.h"
 #include "core/log.h"
+#include "core/outcome.h"
 #include "core/paths.h"
 #include "core/text.h"
+#include "model/host_failure.h"
 #include "model/host_folder.h"
 #include "model/release_table.h"
 #include "records/product_records.h"
@@ -24,8 +26,17 @@ FileOwner ownerOf(std::optional<bool> hostHadFile)
     return *hostHadFile ? FileOwner::host : FileOwner::addIn;
 }
 
-// Every recorded listed installation is cleaned before any record goes, so
-// that a failure half-way leaves the rest findable by the next removal.
+// A host whose removal could not finish keeps its record for the next one.
+void recordUnreadable(const Session& session, std::string_view folder)
+{
+    const platform::Status code = lastFailureCode();
+    session.log(concat(escaped(folder), " left as it is, with its records: what it held before cannot be read"));
+    reportHostFailure(session, kRemoveErrorProperty, folder, registryKeyName(kProductKey), "could not be read", code);
+}
+
+// Per recorded listed installation, the entry first: a host that keeps it
+// keeps every file it names, and its record. Every host is cleaned before
+// any record goes, so that a failure half-way leaves the rest findable.
 void removeListedInstallations(const Session& session)
 {
     std::set<const char*> uncleaned;
@@ -33,18 +44,22 @@ void removeListedInstallations(const Session& session)
         PathBuffer folder;
         std::optional<HostSurvey> before;
         if (!readProductRecord(session, slot.dirProperty, folder)) continue;
-        // Without knowing what is the host's, nothing is deleted; the record
-        // stays for the next removal.
         if (!readHostSurvey(session, folder.view(), before)) {
-            session.log(concat(escaped(folder.view()), " left as it is, with its record ", slot.dirProperty,
-                               ": what it held before cannot be read"));
+            recordUnreadable(session, folder.view());
+            uncleaned.insert(slot.dirProperty);
+            continue;
+        }
+        const std::optional<bool> hostHadFile =
+            before ? std::optional<bool>(before->had(kRegistrationFile)) : std::nullopt;
+        if (!removeAuxAppEntry(session, HostFolder::given(folder.view()).base().view(), ownerOf(hostHadFile))) {
+            session.log(concat(escaped(folder.view()), " keeps the add-in's files and its record ", slot.dirProperty,
+                               ": its Orvella entry could not be taken out"));
+            reportRegistrationFailure(session, kRemoveErrorProperty, folder.view());
             uncleaned.insert(slot.dirProperty);
             continue;
         }
         removeDeployedFiles(session, folder.view(), before ? &*before : nullptr,
-                            [&session](std::string_view base, std::optional<bool> hostHadFile) {
-                                removeAuxAppEntry(session, base, ownerOf(hostHadFile));
-                            });
+                            [](std::string_view, std::optional<bool>) {});
     }
     for (const CustomSlotNames& slot : kCustomSlots)
         if (!uncleaned.count(slot.dirProperty) && productRecordExists(session, slot.dirProperty))
@@ -64,11 +79,12 @@ public:
         if (folder.empty() || !done_.insert(key).second) return;
         std::optional<HostSurvey> before;
         // A record that cannot be read tells nothing: the file is then the host's.
-        if (!readHostSurvey(session_, folder.view(), before))
-            removeAuxAppEntry(session_, folder.view(), FileOwner::host);
-        else
-            removeAuxAppEntry(session_, folder.view(),
-                              ownerOf(before ? std::optional<bool>(before->had(kRegistrationFile)) : std::nullopt));
+        const bool known = readHostSurvey(session_, folder.view(), before);
+        const FileOwner owner =
+            !known ? FileOwner::host
+                   : ownerOf(before ? std::optional<bool>(before->had(kRegistrationFile)) : std::nullopt);
+        if (!removeAuxAppEntry(session_, folder.view(), owner))
+            reportRegistrationFailure(session_, kRemoveErrorProperty, folder.view());
     }
 
 private:

@@ -2,6 +2,8 @@
 // Wildfire 5.0 folder without the host, the add-in in every chosen listed
 // installation, the records) and then empties the staging area.
 #include "core/boundary.h"
+#include "core/outcome.h"
+#include "model/host_failure.h"
 #include "core/log.h"
 #include "core/paths.h"
 #include "deployment/deploy.h"
@@ -42,8 +44,9 @@ void deployListedInstallations(const Session& session)
         const HostFolder host = HostFolder::given(slot.folder.view());
         recordHostSurvey(session, slot.folder.view());
         // Registered even when copies failed: the entry names where the module belongs.
-        if (deployToInstallation(session, host, identifier.identify(slot.folder.view())))
-            addAuxAppEntry(session, slot.folder.view());
+        if (deployToInstallation(session, host, identifier.identify(slot.folder.view())) &&
+            !addAuxAppEntry(session, slot.folder.view()))
+            reportRegistrationFailure(session, kInstallErrorProperty, slot.folder.view());
     }
     writeListedFolderRecords(session, listed);
 }

@@ -13,6 +13,15 @@ constexpr int kFailuresShown = 10;
 
 bool isMissing(platform::Status code) { return code == platform::kFileNotFound || code == platform::kPathNotFound; }
 
+// The call failed because another process holds the file. Windows refuses
+// to delete a loaded module with "access denied", so that code is asked too.
+bool heldElsewhere(platform::Status code, const char* path)
+{
+    return (code == platform::kSharingViolation || code == platform::kLockViolation ||
+            code == platform::kAccessDenied) &&
+           platform::isFileInUse(path);
+}
+
 std::string counted(int n, const char* what, const char* done)
 {
     return std::to_string(n) + " " + what + (n == 1 ? "" : "s") + " " + done;
@@ -22,6 +31,7 @@ std::string counted(int n, const char* what, const char* done)
 
 void FileWork::failed(unsigned code, std::string_view call, std::string_view path, std::string_view to)
 {
+    if (!first_) first_ = Failure{code, std::string(call), std::string(to.empty() ? path : to)};
     if (++failed_ > kFailuresShown) return;
     if (to.empty())
         logFailed(session_, code, call, " ", escaped(path));
@@ -29,11 +39,13 @@ void FileWork::failed(unsigned code, std::string_view call, std::string_view pat
         logFailed(session_, code, call, " ", escaped(path), " to ", escaped(to));
 }
 
-bool FileWork::copy(const char* from, const char* to)
+FileResult FileWork::copy(const char* from, const char* to)
 {
-    if (platform::copyFile(from, to, false)) return ++copied_, true;
-    failed(platform::lastError(), "copy", from, to);
-    return false;
+    if (platform::copyFile(from, to, false)) return ++copied_, FileResult{FileOutcome::done, {}};
+    const platform::Status code = platform::lastError();
+    if (heldElsewhere(code, to)) return copyAtRestart(from, to, code);
+    failed(code, "copy", from, to);
+    return {};
 }
 
 bool FileWork::makeFolder(const char* path)
@@ -47,19 +59,21 @@ bool FileWork::makeFolder(const char* path)
     return false;
 }
 
-bool FileWork::deleteFile(const char* path)
+FileResult FileWork::deleteFile(const char* path)
 {
-    if (platform::deleteFile(path)) return ++deleted_, true;
+    if (platform::deleteFile(path)) return ++deleted_, FileResult{FileOutcome::done, {}};
     const platform::Status code = platform::lastError();
-    if (isMissing(code)) return true;
+    if (isMissing(code)) return {FileOutcome::done, {}};
+    if (heldElsewhere(code, path)) return deleteAtRestart(path, code);
     failed(code, "delete", path);
-    return false;
+    return {};
 }
 
 bool FileWork::removeFolder(const char* path)
 {
     if (platform::removeDirectory(path)) return ++removed_, true;
     const platform::Status code = platform::lastError();
+    if (code == platform::kDirectoryNotEmpty && !doomed_.empty()) return removeFolderAtRestart(path);
     if (!isMissing(code) && code != platform::kDirectoryNotEmpty) failed(code, "remove folder", path);
     return false;
 }
@@ -74,6 +88,9 @@ void FileWork::summary(std::string_view what) const
     add(created_, "folder", "created");
     add(deleted_, "file", "deleted");
     add(removed_, "folder", "removed");
+    add(replacedLater_, "file", "replaced at the next restart");
+    add(deletedLater_, "file", "deleted at the next restart");
+    add(removedLater_, "folder", "removed at the next restart");
     if (failed_ > 0) line += (line.empty() ? "" : ", ") + std::to_string(failed_) + (failed_ == 1 ? " failure" : " failures");
     if (failed_ > kFailuresShown) line += " (the first " + std::to_string(kFailuresShown) + " logged)";
     session_.log(concat(what, ": ", line.empty() ? "nothing to do" : line));

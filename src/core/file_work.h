@@ -3,44 +3,102 @@
 // with its path and error. Nothing to delete or remove is no failure, and
 // a folder that still holds something stays without a word: both are what
 // a removal expects to meet.
+//
+// A file in use (a running host holds its modules open) is neither skipped
+// nor forced: as Windows Installer does with its own files, its replacement
+// or deletion waits for the next restart (MoveFileEx), the installation asks
+// for that restart, ORVELLA_RESTART names the first such file, and the log
+// names the file and the walk's host.
 #pragma once
 
 #include "core/session.h"
 
+#include <optional>
+#include <string>
 #include <string_view>
+#include <vector>
 
 namespace ca {
 
+// What became of a copy onto a file, or of its deletion.
+enum class FileOutcome {
+    done,       // now
+    atRestart,  // the file is in use: the next restart completes it, so it counts as done
+    failed,     // logged
+};
+
+struct FileResult {
+    FileOutcome outcome = FileOutcome::failed;
+    // A copy that waits for the restart: the new file's place meanwhile,
+    // beside the target. It is gone once the restart has moved it.
+    std::string waiting;
+
+    explicit operator bool() const { return outcome != FileOutcome::failed; }
+    bool atRestart() const { return outcome == FileOutcome::atRestart; }
+};
+
+// The property that names the first file left for the next restart.
+inline constexpr const char* kRestartProperty = "ORVELLA_RESTART";
+// The name a new file waits under beside the target it replaces at the
+// next restart: target + ".~new" + n, the first n from 1 that is free.
+inline constexpr std::string_view kWaitingSuffix = ".~new";
+
 class FileWork {
 public:
-    explicit FileWork(const Session& session) : session_(session) {}
+    // `host`: the host folder the walk works in, named with each file in
+    // use; "" for a walk outside any host (the staging area).
+    explicit FileWork(const Session& session, std::string_view host = {}) : session_(session), host_(host) {}
     const Session& session() const { return session_; }
 
-    // CopyFileA, overwriting; true when copied.
-    bool copy(const char* from, const char* to);
+    // CopyFileA, overwriting; a target in use is replaced at the next restart.
+    FileResult copy(const char* from, const char* to);
     // _mkdir; true when the folder is there afterwards, made now or before.
     bool makeFolder(const char* path);
-    // DeleteFileA; true when the file is gone, or was never there.
-    bool deleteFile(const char* path);
-    // RemoveDirectoryA; true when removed.
+    // DeleteFileA; done when the file is gone, or was never there; a file in
+    // use is deleted at the next restart.
+    FileResult deleteFile(const char* path);
+    // RemoveDirectoryA; true when removed, or when it holds nothing but what
+    // this walk left for the next restart to delete: it goes after that.
     bool removeFolder(const char* path);
 
-    int changes() const { return copied_ + created_ + deleted_ + removed_; }
+    int changes() const { return copied_ + created_ + deleted_ + removed_ + atRestart(); }
     int failures() const { return failed_; }
-    // "<what>: 3 files copied, 1 folder created, 1 failure", or "<what>:
-    // nothing to do".
+    // Replacements, deletions and folder removals left for the next restart.
+    int atRestart() const { return replacedLater_ + deletedLater_ + removedLater_; }
+    // The walk's first failed call, for a caller that must report it.
+    struct Failure {
+        unsigned code = 0;
+        std::string call;  // "copy", "delete", ...
+        std::string path;  // the path it failed on (a copy's target)
+    };
+    const std::optional<Failure>& firstFailure() const { return first_; }
+    // "<what>: 3 files copied, 1 folder created, 1 file replaced at the next
+    // restart, 1 failure", or "<what>: nothing to do".
     void summary(std::string_view what) const;
 
 private:
     // Only the first failures of a walk each get a line; the summary counts all.
     void failed(unsigned code, std::string_view call, std::string_view path, std::string_view to = {});
+    FileResult copyAtRestart(const char* from, const char* to, unsigned code);
+    FileResult deleteAtRestart(const char* path, unsigned code);
+    bool removeFolderAtRestart(const char* path);
+    // Logs what waits for the restart, asks the installer for it and names
+    // the first such file in ORVELLA_RESTART.
+    void leftForRestart(std::string_view file, std::string_view what, unsigned code);
 
     const Session& session_;
+    std::string host_;
+    std::vector<std::string> doomed_;  // deleted at the next restart, folded for comparison
+    bool restartAsked_ = false;
     int copied_ = 0;
     int created_ = 0;
     int deleted_ = 0;
     int removed_ = 0;
+    int replacedLater_ = 0;
+    int deletedLater_ = 0;
+    int removedLater_ = 0;
     int failed_ = 0;
+    std::optional<Failure> first_;
 };
 
 }  // namespace ca

@@ -2,6 +2,7 @@
 
 #include "core/file_work.h"
 #include "core/log.h"
+#include "core/outcome.h"
 #include "core/paths.h"
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -79,6 +80,16 @@ void deployEntry(const Session& session, FileWork& work, const ManifestEntry& en
     }
 }
 
+// A host that did not get every file is left without the add-in: the
+// package must hear of it.
+void reportFailure(const Session& session, const FileWork& work, std::string_view host)
+{
+    const auto& failure = work.firstFailure();
+    if (!failure) return;
+    const char* reason = failure->call == "create folder" ? "could not be created" : "could not be written";
+    reportHostFailure(session, kInstallErrorProperty, host, escaped(failure->path), reason, failure->code);
+}
+
 }  // namespace
 
 bool stagingFolder(const Session& session, PathBuffer& folder)
@@ -112,25 +123,28 @@ bool deployToInstallation(const Session& session, const HostFolder& host, Releas
         const std::string_view sub = slot->stagingSubfolder;
         if (!roots.build.appendAll(roots.staging.view(), sub, sub.empty() ? "" : "\\")) roots.build.clear();
     }
-    FileWork work(session);
+    FileWork work(session, host.text());
     for (const ManifestEntry& entry : addInManifest()) deployEntry(session, work, entry, roots, code);
     const std::string build = slot != nullptr ? concat("the ", slot->release, " build") : "no build of the module";
     work.summary(concat("deployed into ", escaped(host.text()), " from ", escaped(roots.staging.view()), " with ", build));
+    reportFailure(session, work, host.text());
     return true;
 }
 
-bool copyFolderFiles(const Session& session, std::string_view source, std::string_view destination)
+bool copyFolderFiles(const Session& session, std::string_view source, std::string_view destination,
+                     std::string_view host)
 {
-    FileWork work(session);
+    FileWork work(session, host);
     const bool listed = copyFiles(session, work, source, destination);
     work.summary(concat("copied ", escaped(source), " into ", escaped(destination)));
+    reportFailure(session, work, destination);
     return listed;
 }
 
 void copyResources(const Session& session, std::string_view source, const HostFolder& host)
 {
     PathBuffer target;
-    if (!source.empty() && host.path(kMessageResources, target)) copyFolderFiles(session, source, target.view());
+    if (!source.empty() && host.path(kMessageResources, target)) copyFolderFiles(session, source, target.view(), host.text());
 }
 
 void stageRuntime(const Session& session, const RuntimeFolder& runtime, std::string_view wildfire5Folder)
@@ -145,7 +159,7 @@ void stageRuntime(const Session& session, const RuntimeFolder& runtime, std::str
     if (hasHostExecutable(wildfire5Folder))
         return session.log(concat("no ", runtime.name, " for ", escaped(wildfire5Folder), ": it holds the host executable"));
 
-    FileWork work(session);
+    FileWork work(session, wildfire5Folder);
     work.makeFolder(target.c_str());
     const std::string what = concat("runtime ", runtime.name, " staged into ", escaped(target.view()));
     if (!target.append("\\")) return;
@@ -155,6 +169,7 @@ void stageRuntime(const Session& session, const RuntimeFolder& runtime, std::str
         if (from.append(file) && to.append(file)) work.copy(from.c_str(), to.c_str());
     }
     work.summary(what);
+    reportFailure(session, work, wildfire5Folder);
 }
 
 bool copyModule(const Session& session, std::string_view buildFolder, const HostFolder& host)
@@ -163,9 +178,11 @@ bool copyModule(const Session& session, std::string_view buildFolder, const Host
     PathBuffer target;
     if (!HostFolder::stripped(buildFolder).path(kModuleName, source) || !host.objectPath(kModuleName, target))
         return false;
-    FileWork work(session);
-    if (!work.copy(source.c_str(), target.c_str())) return false;
-    session.log(concat("module copied from ", escaped(source.view()), " to ", escaped(target.view())));
+    FileWork work(session, host.text());
+    const FileResult copied = work.copy(source.c_str(), target.c_str());
+    if (!copied) return reportFailure(session, work, host.text()), false;
+    if (!copied.atRestart())
+        session.log(concat("module copied from ", escaped(source.view()), " to ", escaped(target.view())));
     return true;
 }
 

@@ -25,8 +25,9 @@ bool deployToInstallation(const Session& session, const HostFolder& host, Releas
 
 // Creates `destination` (one level) and copies the files, not the
 // subfolders, of `source` into it. False when the source cannot be listed or
-// the listing broke off.
-bool copyFolderFiles(const Session& session, std::string_view source, std::string_view destination);
+// the listing broke off. `host` names the host folder it lies in, if any.
+bool copyFolderFiles(const Session& session, std::string_view source, std::string_view destination,
+                     std::string_view host = {});
 
 // The add-in's resources (the files of `source`) into the host's
 // text\usascii\resource.

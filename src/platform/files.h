@@ -18,6 +18,11 @@ inline constexpr int kErrnoNoEntry = 2;   // ENOENT
 inline constexpr int kErrnoAccess = 13;   // EACCES
 inline constexpr int kErrnoExists = 17;   // EEXIST
 
+// Another process has the file open without sharing it, or holds a lock on it:
+// a running host keeps its modules so.
+inline constexpr Status kSharingViolation = 32;  // ERROR_SHARING_VIOLATION
+inline constexpr Status kLockViolation = 33;     // ERROR_LOCK_VIOLATION
+
 std::uint32_t getFileAttributes(const char* path);                     // GetFileAttributesA
 // Something at `path` leads elsewhere: a symbolic link or another reparse
 // point. Some systems (Wine) delete or move what a link points to when
@@ -29,6 +34,15 @@ bool removeDirectory(const char* path);                               // RemoveD
 int makeDirectory(const char* path);                                  // _mkdir: 0, or the errno value
 bool removeFile(const char* path);                                    // remove()
 bool replaceFile(const char* from, const char* to);                   // MoveFileExA, replacing `to`
+// MoveFileExA(from, to, MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING); a null `to`
+// deletes `from` at the next restart. Only administrators may: the system
+// keeps the list under HKLM.
+bool moveFileAtRestart(const char* from, const char* to);
+// Another process holds the file so that it could be neither replaced nor
+// deleted now: opening it for writing and deletion, sharing everything,
+// fails with a sharing or lock violation (a loaded module fails so too).
+// False for a file that is missing or that this process may not write.
+bool isFileInUse(const char* path);
 bool changeDirectory(const char* path);                               // _chdir
 bool currentDirectory(char* buffer, std::size_t capacity);            // _getcwd
 bool getEnvironmentVariable(const char* name, std::string& value);    // getenv: false when unset

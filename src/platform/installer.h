@@ -13,6 +13,8 @@ Status msiGetProperty(MsiHandle session, const char* name, char* buffer, std::ui
 Status msiSetProperty(MsiHandle session, const char* name, const char* value);
 // MsiProcessMessage(INSTALLMESSAGE_INFO) with the text as the record's template.
 Status msiLogInfo(MsiHandle session, const char* text);
+// MsiSetMode(MSIRUNMODE_REBOOTATEND, TRUE): msiexec asks for a restart (exit 3010).
+Status msiRequestRestart(MsiHandle session);
 
 MsiHandle msiGetActiveDatabase(MsiHandle session);  // 0 when there is none
 Status msiDatabaseOpenView(MsiHandle database, const char* query, MsiHandle* view);

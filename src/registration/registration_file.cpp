@@ -55,34 +55,36 @@ std::string entryText(const char* execFileLine, const char* textDirLine, const c
     return entry;
 }
 
-void appendEntry(const Session& session, std::string_view folder, const char* execFileLine, const char* textDirLine)
+bool appendEntry(const Session& session, std::string_view folder, const char* execFileLine, const char* textDirLine)
 {
     const HostFolder host = HostFolder::stripped(folder);
     PathBuffer path;
     if (!host.path(kRegistrationFile, path)) {
         session.log(concat("the protk.dat path of ", shown(folder), " does not fit 259 characters: not registered"));
-        return;
+        return false;
     }
     const std::string name = escaped(path.view());
     platform::File file = platform::File::open(path.c_str(), platform::FileOpen::readAppend);
-    if (!file) return logFailed(session, platform::lastError(), "open ", name, " for appending");
+    if (!file) return logFailed(session, platform::lastError(), "open ", name, " for appending"), false;
     FileView view;
     // A file that cannot be read whole might hold the entry already.
-    if (!viewFile(file, view)) return logFailed(session, platform::lastError(), "read ", name);
-    if (view.registered) return session.log(concat(name, " holds the Orvella entry already: left alone"));
+    if (!viewFile(file, view)) return logFailed(session, platform::lastError(), "read ", name), false;
+    if (view.registered) return session.log(concat(name, " holds the Orvella entry already: left alone")), true;
     // The file's own line ends: LF where every line ends so, CR LF otherwise.
     const std::string entry = entryText(execFileLine, textDirLine, view.lineFeed && !view.crLf ? "\n" : "\r\n");
     const std::string added = concat(name, ": Orvella entry added (", escaped(execFileLine), ")");
     if (!view.ctrlZ) {
         // One write for the whole entry: the host must never read part of one.
-        if (!file.write(entry.data(), entry.size())) return logFailed(session, platform::lastError(), "append to ", name);
-        if (!file.close()) return logFailed(session, platform::lastError(), "close ", name);
-        return session.log(added);
+        if (!file.write(entry.data(), entry.size()))
+            return logFailed(session, platform::lastError(), "append to ", name), false;
+        if (!file.close()) return logFailed(session, platform::lastError(), "close ", name), false;
+        return session.log(added), true;
     }
     // After a Ctrl-Z the host would never read the entry.
     file.close();
-    if (insertBefore(session, host, *view.ctrlZ, entry))
-        session.log(concat(added, " before the Ctrl-Z at byte ", std::to_string(*view.ctrlZ), ", where the host stops reading"));
+    if (!insertBefore(session, host, *view.ctrlZ, entry)) return false;
+    session.log(concat(added, " before the Ctrl-Z at byte ", std::to_string(*view.ctrlZ), ", where the host stops reading"));
+    return true;
 }
 
 // Whole lines without the empty ones at their end, which may stand before a
@@ -176,14 +178,14 @@ private:
 
 }  // namespace
 
-void addAuxAppEntry(const Session& session, std::string_view folder)
+bool addAuxAppEntry(const Session& session, std::string_view folder)
 {
     // The host expands its own variables when it reads the file.
     const std::string execFileLine = "exec_file $PRO_DIRECTORY\\$PRO_MACHINE_TYPE\\obj\\" + std::string(kModuleName);
-    appendEntry(session, folder, execFileLine.c_str(), "text_dir $PRO_DIRECTORY");
+    return appendEntry(session, folder, execFileLine.c_str(), "text_dir $PRO_DIRECTORY");
 }
 
-void addCmdAuxAppEntry(const Session& session, std::string_view folder)
+bool addCmdAuxAppEntry(const Session& session, std::string_view folder)
 {
     PathBuffer strippedFolder;
     PathBuffer execFileLine;
@@ -194,16 +196,16 @@ void addCmdAuxAppEntry(const Session& session, std::string_view folder)
          !execFileLine.appendAll("exec_file ", strippedFolder.view(), "\\", kObjectFolder, "\\", kModuleName)) ||
         !textDirLine.appendAll("text_dir ", folder)) {
         session.log(concat("the entry's paths for ", shown(folder), " do not fit 259 characters: not registered"));
-        return;
+        return false;
     }
-    appendEntry(session, folder, execFileLine.c_str(), textDirLine.c_str());
+    return appendEntry(session, folder, execFileLine.c_str(), textDirLine.c_str());
 }
 
-void removeAuxAppEntry(const Session& session, std::string_view folder, FileOwner owner)
+bool removeAuxAppEntry(const Session& session, std::string_view folder, FileOwner owner)
 {
     const HostFolder host = HostFolder::stripped(folder);
     PathBuffer path;
-    if (!host.path(kRegistrationFile, path)) return;
+    if (!host.path(kRegistrationFile, path)) return true;
     const std::string name = escaped(path.view());
 
     // A look at the bytes first: a file that never names the add-in is left
@@ -215,12 +217,12 @@ void removeAuxAppEntry(const Session& session, std::string_view folder, FileOwne
         if (!original) {
             const platform::Status code = platform::lastError();
             if (code == platform::kFileNotFound || code == platform::kPathNotFound)
-                return session.log(concat(name, " is not there: nothing to unregister"));
-            return logFailed(session, code, "open ", name);
+                return session.log(concat(name, " is not there: nothing to unregister")), true;
+            return logFailed(session, code, "open ", name), false;
         }
         if (!surveyBytes(original, mentionsOurName, onlyLineEnds))
-            return logFailed(session, platform::lastError(), "read ", name);
-        if (!original.close()) return logFailed(session, platform::lastError(), "close ", name);
+            return logFailed(session, platform::lastError(), "read ", name), false;
+        if (!original.close()) return logFailed(session, platform::lastError(), "close ", name), false;
     }
     // A file that holds nothing of anyone else's goes when it was ours, or
     // (without a record) when the folder no longer holds a host.
@@ -231,24 +233,30 @@ void removeAuxAppEntry(const Session& session, std::string_view folder, FileOwne
                            owner == FileOwner::addIn ? "the host had none before" : "the folder holds no host any more"));
     };
     if (!mentionsOurName) {
-        if (onlyLineEnds && ours) return deleteWhole();
-        return session.log(concat(name, " holds no Orvella entry: left alone"));
+        if (onlyLineEnds && ours)
+            deleteWhole();
+        else
+            session.log(concat(name, " holds no Orvella entry: left alone"));
+        return true;
     }
     int entries = 0;
+    bool readWhole = false;
     bool nothingElse = false;
     const bool removed = rewrite(session, host, [&](platform::File& original, BlockWriter& out) {
         EntryRemover remover(&out);
         if (!remover.run(original)) return logFailed(session, platform::lastError(), "read ", name), false;
+        readWhole = true;
         entries = remover.entries();
         nothingElse = remover.onlyLineEndsKept();
         return entries > 0;
     });
     if (!removed) {
-        if (entries == 0) session.log(concat(name, " holds no Orvella entry: left alone"));
-        return;
+        if (readWhole && entries == 0) session.log(concat(name, " holds no Orvella entry: left alone"));
+        return readWhole && entries == 0;
     }
     session.log(concat(name, ": ", std::to_string(entries), " Orvella ", entries == 1 ? "entry" : "entries", " removed"));
     if (nothingElse && ours) deleteWhole();
+    return true;
 }
 
 }  // namespace ca

@@ -11,11 +11,12 @@
 namespace ca {
 
 // Adds the entry with $PRO_DIRECTORY paths unless the host already sees one.
-void addAuxAppEntry(const Session& session, std::string_view folder);
+// True when the file holds the entry afterwards (added now or there already).
+bool addAuxAppEntry(const Session& session, std::string_view folder);
 
 // The same with the folder's absolute paths. Nothing is added when a path
 // line would not fit its 260-byte buffer.
-void addCmdAuxAppEntry(const Session& session, std::string_view folder);
+bool addCmdAuxAppEntry(const Session& session, std::string_view folder);
 
 // Whose the registration file is, as far as the add-in recorded it.
 enum class FileOwner {
@@ -27,6 +28,9 @@ enum class FileOwner {
 // Takes every entry of ours out of the file, each with the empty line before
 // it. A file left with nothing but line ends is deleted when it was the
 // add-in's, or, without a record, when the folder no longer holds a host.
-void removeAuxAppEntry(const Session& session, std::string_view folder, FileOwner owner = FileOwner::unknown);
+// True when no entry of ours is left in the file (removed now, none there,
+// or no file); false when it could not be read or replaced: the entry stays,
+// and the failure is logged.
+bool removeAuxAppEntry(const Session& session, std::string_view folder, FileOwner owner = FileOwner::unknown);
 
 }  // namespace ca

@@ -96,7 +96,7 @@ void removeDeployedFiles(const Session& session, std::string_view folder, const 
     // An empty recorded folder names no installation.
     const HostFolder host = HostFolder::given(folder);
     if (!host) return;
-    FileWork work(session);
+    FileWork work(session, folder);
     const std::string what = concat("removed the add-in from ", escaped(folder));
     if (before != nullptr) {
         removeWhatWasAdded(work, host, *before);
@@ -123,7 +123,7 @@ void removeMessageResources(const Session& session, std::string_view recordedFol
         removeResourceTree(session, recordedFolder, kMessageResources, true);
         return;
     }
-    FileWork work(session);
+    FileWork work(session, recordedFolder);
     const HostFolder host = HostFolder::stripped(recordedFolder);
     const std::string folder = std::string(kMessageResources) + "\\";
     deleteAddedFiles(work, host, folder, *before);

@@ -8,7 +8,7 @@ namespace ca {
 
 void removePrivateRuntime(const Session& session, std::string_view recordedFolder, const HostSurvey* before)
 {
-    FileWork work(session);
+    FileWork work(session, recordedFolder);
     // With what the folder held before, names are found as the installation
     // made them; without, the record is used as it stands.
     const HostFolder wildfire5 = before != nullptr ? HostFolder::stripped(recordedFolder)

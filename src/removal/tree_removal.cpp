@@ -94,7 +94,7 @@ void removeResourceTree(FileWork& work, std::string_view base, std::string_view 
 void removeResourceTree(const Session& session, std::string_view base, std::string_view resourceFolder,
                         bool withParent)
 {
-    FileWork work(session);
+    FileWork work(session, base);
     removeResourceTree(work, base, resourceFolder, withParent);
     work.summary(concat("removed ", escaped(base), escaped(resourceFolder)));
 }

@@ -27,6 +27,7 @@ std::string errorText(Status code)
         {29, "The system cannot write to the specified device."},
         {30, "The system cannot read from the specified device."},
         {32, "The process cannot access the file because it is being used by another process."},
+        {33, "The process cannot access the file because another process has locked a portion of the file."},
         {80, "The file exists."},
         {87, "The parameter is incorrect."},
         {112, "There is not enough space on the disk."},

@@ -35,6 +35,9 @@ std::string_view subject(const char* path) { return path != nullptr ? path : "";
 
 // Why a path names nothing: its folder is missing too, or only the last name.
 Status missing(const fs::path& p) { return isFolder(p.parent_path()) ? kFileNotFound : kPathNotFound; }
+
+// Another process holds the file open without sharing it.
+bool inUse(const Machine& m, const fs::path& p) { return Machine::Internal::holds(m, p); }
 }  // namespace
 
 std::uint32_t getFileAttributes(const char* path)
@@ -66,6 +69,7 @@ bool copyFile(const char* from, const char* to, bool failIfExists)
     if (!isFolder(dst->parent_path())) return sim::fail(kPathNotFound);  // CopyFile creates no folders
     if (isFolder(*dst)) return sim::fail(kAccessDenied);
     if (isFile(*dst) && failIfExists) return sim::fail(kFileExists);
+    if (inUse(m, *src) || inUse(m, *dst)) return sim::fail(kSharingViolation);
     std::error_code ec;
     fs::copy_file(*src, *dst, fs::copy_options::overwrite_existing, ec);
     return !ec || sim::fail(kAccessDenied);
@@ -82,6 +86,7 @@ bool deleteFile(const char* path)
     const bool link = fs::is_symlink(fs::symlink_status(*p, ec));
     if (!link && !fs::exists(statusOf(*p))) return sim::fail(missing(*p));
     if ((!link && !isFile(*p)) || (link && isFolder(*p))) return sim::fail(kAccessDenied);
+    if (!link && inUse(m, *p)) return sim::fail(kSharingViolation);
     return (fs::remove(*p, ec) && !ec) || sim::fail(kAccessDenied);
 }
 
@@ -95,7 +100,7 @@ bool removeDirectory(const char* path)
     // The process's current folder is in use and stays.
     const auto cwd = host(m, m.currentDirectory().c_str());
     std::error_code ec;
-    if (cwd && fs::equivalent(*cwd, *p, ec)) return sim::fail(32);  // ERROR_SHARING_VIOLATION
+    if (cwd && fs::equivalent(*cwd, *p, ec)) return sim::fail(kSharingViolation);
     if (!fs::is_empty(*p, ec) || ec) return sim::fail(kDirectoryNotEmpty);
     return (fs::remove(*p, ec) && !ec) || sim::fail(kAccessDenied);
 }
@@ -134,6 +139,9 @@ bool replaceFile(const char* from, const char* to)
     if (!isFolder(dst->parent_path())) return sim::fail(kPathNotFound);
     if (isFolder(*dst)) return sim::fail(kAccessDenied);
     if (isFolder(*src) && fs::exists(statusOf(*dst))) return sim::fail(kAlreadyExists);
+    if (inUse(m, *src) || inUse(m, *dst)) return sim::fail(kSharingViolation);
+    // A folder with an open file in it cannot move.
+    if (isFolder(*src) && Machine::Internal::holdsWithin(m, *src)) return sim::fail(kAccessDenied);
     std::error_code ec;
     fs::rename(*src, *dst, ec);
     if (ec && isFile(*src)) {  // another host file system: copy, then delete

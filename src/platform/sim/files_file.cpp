@@ -79,6 +79,7 @@ File File::open(const char* path, FileOpen how)
     std::error_code ec;
     if (!p || !fs::is_directory(fs::status(p->parent_path(), ec))) return sim::fail(kPathNotFound), File();
     if (fs::is_directory(fs::status(*p, ec))) return sim::fail(kAccessDenied), File();
+    if (Machine::Internal::holds(m, *p)) return sim::fail(kSharingViolation), File();
     int flags = O_RDONLY;
     if (how == FileOpen::readAppend) flags = O_RDWR | O_CREAT | O_APPEND;
     if (how == FileOpen::createNew || how == FileOpen::probe) flags = O_WRONLY | O_CREAT | O_EXCL;  // a link fails too

@@ -265,6 +265,8 @@ TextStream TextStream::open(const char* path, const char* mode)
     std::error_code ec;
     if (fs::is_directory(fs::status(*p, ec))) return sim::fail(kAccessDenied), TextStream();
     if (!fs::is_directory(fs::status(p->parent_path(), ec))) return sim::fail(kFileNotFound), TextStream();
+    // EACCES, with the system's code kept beside it.
+    if (Machine::Internal::holds(m, *p)) return sim::fail(kSharingViolation), TextStream();
     if (kind == 'a' && plus && !binary) dropTrailingCtrlZ(*p);
 
     std::string hostMode(1, kind);

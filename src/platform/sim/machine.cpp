@@ -76,7 +76,7 @@ const char* opName(Op op)
         "fileOpen", "fileRead", "fileWrite", "fileClose", "copyFile", "deleteFile", "removeDirectory",
         "makeDirectory", "replaceFile", "listing", "changeDirectory", "currentDirectory", "getEnvironment",
         "regOpen", "regCreate", "regEnum", "regQuery", "regSet", "regDelete",
-        "propertyGet", "propertySet", "database", "xmlCreate", "xmlLoad"};
+        "propertyGet", "propertySet", "database", "xmlCreate", "xmlLoad", "moveAtRestart", "requestRestart"};
     static_assert(sizeof(names) / sizeof(names[0]) == static_cast<int>(Op::count_));
     const int i = static_cast<int>(op);
     return (i >= 0 && i < static_cast<int>(Op::count_)) ? names[i] : "?";
@@ -189,7 +189,8 @@ void locateOnHost(std::vector<std::string>& parts, fs::path& host)
 
 }  // namespace
 
-std::optional<ResolvedPath> Machine::Internal::resolve(const Machine& m, std::string_view windowsPath)
+// The drive and the components, as GetFullPathName makes them: case as given.
+ResolvedPath Machine::Internal::lexical(const Machine& m, std::string_view windowsPath)
 {
     // Windows takes a path apart in Unicode, where a trail byte that has the
     // code of a backslash is part of its character and separates nothing.
@@ -221,14 +222,20 @@ std::optional<ResolvedPath> Machine::Internal::resolve(const Machine& m, std::st
         }
         r.parts.push_back(std::move(part));
     }
+    return r;
+}
 
+std::optional<ResolvedPath> Machine::Internal::resolve(const Machine& m, std::string_view path)
+{
+    ResolvedPath r = lexical(m, path);
     const auto drive = m.drives_.find(r.drive);
     if (drive == m.drives_.end()) return std::nullopt;
     r.host = drive->second;
     locateOnHost(r.parts, r.host);
     // "file\" names no file on Windows; the host agrees once the separator stays.
     std::error_code ec;
-    if (!path.empty() && isSeparator(path.back()) && !r.parts.empty() && fs::exists(fs::status(r.host, ec)) &&
+    const std::string utf8 = m.codePage_.toUtf8(path);
+    if (!utf8.empty() && isSeparator(utf8.back()) && !r.parts.empty() && fs::exists(fs::status(r.host, ec)) &&
         !fs::is_directory(fs::status(r.host, ec)))
         r.host += "/";
     return r;

@@ -94,7 +94,7 @@ enum class Op {
     fileOpen, fileRead, fileWrite, fileClose, copyFile, deleteFile, removeDirectory, makeDirectory, replaceFile,
     listing, changeDirectory, currentDirectory, getEnvironment,
     regOpen, regCreate, regEnum, regQuery, regSet, regDelete,
-    propertyGet, propertySet, database, xmlCreate, xmlLoad, count_
+    propertyGet, propertySet, database, xmlCreate, xmlLoad, moveAtRestart, requestRestart, count_
 };
 const char* opName(Op op);
 
@@ -176,6 +176,28 @@ public:
     int messageBoxAnswer = 1;  // IDOK
     std::vector<std::string>& openedTargets() { return opened_; }
 
+    // Files in use, as a running host holds its modules: the file at
+    // `windowsPath` is open elsewhere with share mode 0 until releaseFiles(),
+    // so that every open, copy from or onto, delete, rename or replace of it
+    // fails with ERROR_SHARING_VIOLATION, and renaming a folder that holds
+    // it is denied. Its attributes and its folder's listing still read.
+    void holdFile(std::string_view windowsPath);
+    void releaseFiles();
+    bool isHeld(std::string_view windowsPath) const;
+
+    // The replacements and deletions waiting for the next restart, as the
+    // system keeps them: REG_MULTI_SZ PendingFileRenameOperations under this key.
+    static constexpr const char* kSessionManagerKey = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+    static constexpr const char* kPendingRenames = "PendingFileRenameOperations";
+    // An action asked the installer for a restart at the end (MsiSetMode).
+    bool restartRequested() const { return restartRequested_; }
+    void setRestartRequested(bool requested) { restartRequested_ = requested; }
+    // The machine restarts: every held file is released, then the pending
+    // operations run in order, as the session manager runs them at boot
+    // (one that fails is passed over), and the list is cleared. The
+    // installer's restart request is answered.
+    void restart();
+
     // Handles the library holds: registry keys, streams, listings, installer handles, COM.
     int openHandles() const;
     std::map<std::string, int> openHandlesByKind() const;
@@ -198,6 +220,8 @@ private:
     std::vector<std::string> log_;
     std::vector<MessageBoxCall> messageBoxes_;
     std::vector<std::string> opened_;
+    std::vector<std::string> held_;
+    bool restartRequested_ = false;
     Internal* internal_ = nullptr;
 };
 

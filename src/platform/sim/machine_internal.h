@@ -51,6 +51,12 @@ struct Machine::Internal {
 
     static bool databaseAvailable(const Machine& m) { return m.databaseAvailable_; }
     static std::optional<ResolvedPath> resolve(const Machine& m, std::string_view windowsPath);
+    // The path as GetFullPathName gives it (no host path, case as given).
+    static ResolvedPath lexical(const Machine& m, std::string_view windowsPath);
+    // Some held file is at `host`, following links as an open does.
+    static bool holds(const Machine& m, const std::filesystem::path& host);
+    // Some held file lies below the folder `host`.
+    static bool holdsWithin(const Machine& m, const std::filesystem::path& host);
 
     // Handle numbers are unique across machines, so that a handle that
     // outlived its machine never names something on the next one.

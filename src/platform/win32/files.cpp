@@ -21,7 +21,11 @@ void keepErrno(Status notFound)
     Status code = 1;  // ERROR_INVALID_FUNCTION
     switch (errno) {
     case ENOENT: code = notFound; break;
-    case EACCES: code = kAccessDenied; break;
+    case EACCES:
+        // msvcrt says EACCES for a file in use too; the system's own code tells them apart.
+        code = (_doserrno == kSharingViolation || _doserrno == kLockViolation) ? static_cast<Status>(_doserrno)
+                                                                              : kAccessDenied;
+        break;
     case EEXIST: code = kAlreadyExists; break;
     case ENOSPC: code = kDiskFull; break;
     case EBADF: code = kInvalidHandle; break;
@@ -97,6 +101,23 @@ bool removeFile(const char* path)
 bool replaceFile(const char* from, const char* to)
 {
     return MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
+bool moveFileAtRestart(const char* from, const char* to)
+{
+    return MoveFileExA(from, to, MOVEFILE_DELAY_UNTIL_REBOOT | MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
+bool isFileInUse(const char* path)
+{
+    const HANDLE h = CreateFileA(path, GENERIC_WRITE | DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+        CloseHandle(h);
+        return false;
+    }
+    const DWORD code = GetLastError();
+    return code == kSharingViolation || code == kLockViolation;
 }
 
 bool changeDirectory(const char* path)

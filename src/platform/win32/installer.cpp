@@ -43,6 +43,11 @@ Status msiLogInfo(MsiHandle session, const char* text)
     return rc;
 }
 
+Status msiRequestRestart(MsiHandle session)
+{
+    return MsiSetMode(session, MSIRUNMODE_REBOOTATEND, TRUE);
+}
+
 MsiHandle msiGetActiveDatabase(MsiHandle session)
 {
     return MsiGetActiveDatabase(session);

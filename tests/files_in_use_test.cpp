@@ -1,0 +1,199 @@
+// Files in use: a copy onto or a deletion of a file that a running host
+// holds waits for the next restart and asks for it; the write-access checks
+// name the hosts whose add-in files are in use.
+#include "core/file_work.h"
+#include "platform/files.h"
+#include "sim_fixture.h"
+
+namespace {
+
+using FilesInUse = SimTest;
+
+const std::string kObjFolder = "PTC\\wf5\\x86e_win64\\obj\\";
+const std::string kModule = "C:\\" + kObjFolder + "orvbridge.dll";
+
+std::vector<std::string> linesWith(sim::Machine& m, const std::string& part)
+{
+    std::vector<std::string> lines;
+    for (const std::string& line : m.logMessages())
+        if (line.find(part) != std::string::npos) lines.push_back(line);
+    return lines;
+}
+
+std::string pendingOperations(sim::Machine& m)
+{
+    const auto value = m.registry().value(sim::Machine::kSessionManagerKey, sim::Machine::kPendingRenames);
+    return value ? std::string(value->data.begin(), value->data.end()) : "<none>";
+}
+
+}  // namespace
+
+TEST_F(FilesInUse, AReplacementWaitsBesideItsTargetForTheRestart)
+{
+    writeFile(kObjFolder + "orvbridge.dll", "old");
+    writeFile("ProgramData\\one.dll", "one");
+    writeFile("ProgramData\\two.dll", "two");
+    writeFile("ProgramData\\free.dll", "free");
+    machine().holdFile(kModule);
+    const ca::Session s = caSession();
+    {
+        ca::FileWork work(s, "C:\\PTC\\wf5");
+        const ca::FileResult first = work.copy("C:\\ProgramData\\one.dll", kModule.c_str());
+        EXPECT_TRUE(first.atRestart());
+        EXPECT_TRUE(first);
+        EXPECT_EQ(first.waiting, kModule + ".~new1");
+        EXPECT_EQ(work.copy("C:\\ProgramData\\free.dll", ("C:\\" + kObjFolder + "free.dll").c_str()).outcome,
+                  ca::FileOutcome::done);
+        work.summary("deployed");
+    }
+    // A second installation in the same session: the first new file still waits, so the next name is taken.
+    setProperty("ORVELLA_RESTART", "");
+    {
+        ca::FileWork work(s, "C:\\PTC\\wf5");
+        EXPECT_EQ(work.copy("C:\\ProgramData\\two.dll", kModule.c_str()).waiting, kModule + ".~new2");
+    }
+    EXPECT_EQ(readFile(kObjFolder + "orvbridge.dll"), "old");
+    EXPECT_EQ(readFile(kObjFolder + "orvbridge.dll.~new1"), "one");
+    EXPECT_EQ(readFile(kObjFolder + "orvbridge.dll.~new2"), "two");
+    EXPECT_TRUE(machine().restartRequested());
+    EXPECT_EQ(property("ORVELLA_RESTART"), "C:\\PTC\\wf5: " + kModule);
+    const std::string module = "\\??\\" + kModule;
+    EXPECT_EQ(pendingOperations(machine()),
+              module + ".~new1" + '\0' + '!' + module + '\0' + module + ".~new2" + '\0' + '!' + module + '\0' + '\0');
+    EXPECT_EQ(linesWith(machine(), "in use"),
+              (std::vector<std::string>{
+                  "test: " + kModule + " is in use (host C:\\PTC\\wf5): error 32 (The process cannot access the file "
+                  "because it is being used by another process.); the new file waits as " + kModule +
+                  ".~new1 and replaces it at the next restart",
+                  "test: " + kModule + " is in use (host C:\\PTC\\wf5): error 32 (The process cannot access the file "
+                  "because it is being used by another process.); the new file waits as " + kModule +
+                  ".~new2 and replaces it at the next restart"}));
+    EXPECT_EQ(linesWith(machine(), "deployed"),
+              std::vector<std::string>{"test: deployed: 1 file copied, 1 file replaced at the next restart"});
+    EXPECT_EQ(linesWith(machine(), "ORVELLA_RESTART set").size(), 2u);
+
+    // The restart carries out both in order: the newest file is the one that stays.
+    machine().restart();
+    EXPECT_EQ(filesBelow(kObjFolder), (std::map<std::string, std::string>{{"free.dll", "free"}, {"orvbridge.dll", "two"}}));
+}
+
+TEST_F(FilesInUse, ADeletionWaitsAndTakesItsEmptiedFolderAlong)
+{
+    const std::string lang = kObjFolder + "Lang\\";
+    writeFile(lang + "orvbridgeResEng.dll", "res");
+    writeFile(lang + "ovbatchresEng.dll", "res");
+    writeFile(kObjFolder + "keep\\in.dll", "in");
+    writeFile(kObjFolder + "keep\\host.txt", "host");
+    machine().holdFile("C:\\" + lang + "orvbridgeResEng.dll");
+    machine().holdFile("C:\\" + kObjFolder + "keep\\in.dll");
+    const ca::Session s = caSession();
+    {
+        ca::FileWork work(s, "C:\\PTC\\wf5");
+        EXPECT_TRUE(work.deleteFile(("C:\\" + lang + "orvbridgeResEng.dll").c_str()).atRestart());
+        EXPECT_EQ(work.deleteFile(("C:\\" + lang + "ovbatchresEng.dll").c_str()).outcome, ca::FileOutcome::done);
+        EXPECT_EQ(work.deleteFile(("C:\\" + lang + "missing.dll").c_str()).outcome, ca::FileOutcome::done);
+        // A folder that holds only what the restart deletes goes after it; one with something else stays.
+        EXPECT_TRUE(work.removeFolder(("C:\\" + kObjFolder + "LANG").c_str()));
+        EXPECT_TRUE(work.deleteFile(("C:\\" + kObjFolder + "keep\\in.dll").c_str()).atRestart());
+        EXPECT_FALSE(work.removeFolder(("C:\\" + kObjFolder + "keep").c_str()));
+        EXPECT_EQ(work.failures(), 0);
+        EXPECT_EQ(work.atRestart(), 3);
+        work.summary("removed");
+    }
+    EXPECT_EQ(property("ORVELLA_RESTART"), "C:\\PTC\\wf5: C:\\" + lang + "orvbridgeResEng.dll");
+    EXPECT_EQ(linesWith(machine(), "removed"),
+              std::vector<std::string>{"test: removed: 1 file deleted, 2 files deleted at the next restart, 1 folder "
+                                       "removed at the next restart"});
+    EXPECT_TRUE(exists(lang + "orvbridgeResEng.dll"));
+    machine().restart();
+    EXPECT_EQ(filesBelow(kObjFolder, true),
+              (std::map<std::string, std::string>{{"keep\\", "\\"}, {"keep\\host.txt", "host"}}));
+}
+
+TEST_F(FilesInUse, WhatCannotWaitForTheRestartFailsAsBefore)
+{
+    writeFile(kObjFolder + "orvbridge.dll", "old");
+    writeFile("ProgramData\\orvbridge.dll", "new");
+    const ca::Session s = caSession();
+    // The source in use, not the target: a plain failure.
+    machine().holdFile("C:\\ProgramData\\orvbridge.dll");
+    {
+        ca::FileWork work(s, "C:\\PTC\\wf5");
+        EXPECT_EQ(work.copy("C:\\ProgramData\\orvbridge.dll", kModule.c_str()).outcome, ca::FileOutcome::failed);
+        EXPECT_EQ(work.failures(), 1);
+    }
+    machine().releaseFiles();
+    // A standard user may not schedule anything: the new file does not stay behind.
+    machine().holdFile(kModule);
+    machine().standardUser = true;
+    {
+        ca::FileWork work(s, "C:\\PTC\\wf5");
+        EXPECT_EQ(work.copy("C:\\ProgramData\\orvbridge.dll", kModule.c_str()).outcome, ca::FileOutcome::failed);
+        EXPECT_EQ(work.deleteFile(kModule.c_str()).outcome, ca::FileOutcome::failed);
+        EXPECT_EQ(work.failures(), 2);
+    }
+    EXPECT_EQ(filesBelow(kObjFolder), (std::map<std::string, std::string>{{"orvbridge.dll", "old"}}));
+    EXPECT_FALSE(machine().restartRequested());
+    EXPECT_FALSE(hasProperty("ORVELLA_RESTART"));
+    EXPECT_EQ(linesWith(machine(), "failed:"),
+              (std::vector<std::string>{
+                  "test: copy C:\\ProgramData\\orvbridge.dll to " + kModule +
+                      " failed: error 32 (The process cannot access the file because it is being used by another "
+                      "process.)",
+                  "test: replace at the next restart: move " + kModule + ".~new1 to " + kModule +
+                      " failed: error 5 (Access is denied.)",
+                  "test: delete at the next restart: " + kModule + " failed: error 5 (Access is denied.)"}));
+}
+
+TEST_F(FilesInUse, AFailedRestartRequestIsLoggedAndTheFileStillWaits)
+{
+    writeFile(kObjFolder + "orvbridge.dll", "old");
+    machine().holdFile(kModule);
+    machine().faults().failAt(sim::Op::requestRestart, 1);
+    ca::FileWork work(caSession());
+    EXPECT_TRUE(work.deleteFile(kModule.c_str()).atRestart());
+    EXPECT_FALSE(machine().restartRequested());
+    EXPECT_EQ(property("ORVELLA_RESTART"), kModule);
+    EXPECT_EQ(linesWith(machine(), "restart at the end"),
+              std::vector<std::string>{"test: ask the installer for a restart at the end failed: error 5 (Access is denied.)"});
+}
+
+TEST_F(FilesInUse, TheChecksNameEachChosenHostWhoseFilesAreInUse)
+{
+    for (const std::string host : {"wf5", "wf4", "creo2", "browsed", "listed", "quiet"}) makeHost("PTC\\" + host, true);
+    writeFile("PTC\\wf5\\x86e_win64\\obj\\orvbridge.dll", "module");
+    writeFile("PTC\\wf4\\text\\usascii\\resource\\open.png", "png");
+    writeFile("PTC\\creo2\\x86e_win64\\obj\\Lang\\orvbridgeResEng.dll", "res");
+    writeFile("PTC\\browsed\\x86e_win64\\obj\\Microsoft.VC90.CRT\\msvcr90.dll", "crt");
+    writeFile("PTC\\listed\\text\\ribbon\\OrvellaMenu.rbn", "ribbon");
+    writeFile("PTC\\quiet\\x86e_win64\\obj\\host.dll", "the host's own");
+    for (const char* held : {"C:\\PTC\\wf5\\x86e_win64\\obj\\orvbridge.dll", "C:\\PTC\\wf4\\text\\usascii\\resource\\open.png",
+                             "C:\\PTC\\creo2\\x86e_win64\\obj\\Lang\\orvbridgeResEng.dll",
+                             "C:\\PTC\\browsed\\x86e_win64\\obj\\Microsoft.VC90.CRT\\msvcr90.dll",
+                             "C:\\PTC\\listed\\text\\ribbon\\OrvellaMenu.rbn", "C:\\PTC\\quiet\\x86e_win64\\obj\\host.dll"})
+        machine().holdFile(held);
+    setProperties({{"FILESINUSE", "C:\\stale"}, {"PROEWF5", "1"}, {"PROEWF5DIR", "C:\\PTC\\wf5"}, {"PROEWF4", "0"},
+                   {"PROEWF4DIR", "C:\\PTC\\wf4"}, {"CREO2", "1"}, {"CREO2DIR", "C:\\PTC\\creo2\\"},
+                   {"PROEM1", "1"}, {"PROEM1DIR", "C:\\PTC\\browsed"}});
+    run("checkProTKAccess");
+    // Creo Parametric 2.0 comes first in the checks' order; Wildfire 4.0 is not chosen.
+    EXPECT_EQ(property("FILESINUSE"), "C:\\PTC\\creo2\\; C:\\PTC\\wf5; C:\\PTC\\browsed");
+    EXPECT_EQ(property("PROTK_WRITE"), "");
+    EXPECT_EQ(linesWith(machine(), "C:\\PTC\\wf5: the add-in's"),
+              std::vector<std::string>{"checkProTKAccess: C:\\PTC\\wf5: the add-in's C:\\PTC\\wf5\\x86e_win64\\obj\\"
+                                       "orvbridge.dll in use: replaced or deleted only at the next restart"});
+
+    // The listed installations add to it; a folder named already is not named
+    // twice, and a host's own file in use is no concern of the add-in's.
+    setProperties({{"WFCUSTOM_DIR_ONE", "C:\\PTC\\wf5\\"}, {"PROE_VER_1", "1"}, {"WFCUSTOM_DIR_TWO", "C:\\PTC\\wf4"},
+                   {"PROE_VER_2", "1"}, {"WFCUSTOM_DIR_THREE", "C:\\PTC\\listed"}, {"PROE_VER_3", "1"},
+                   {"WFCUSTOM_DIR_FOUR", "C:\\PTC\\quiet"}, {"PROE_VER_4", "1"}});
+    run("checkProEFolderAccessRights");
+    EXPECT_EQ(property("FILESINUSE"), "C:\\PTC\\creo2\\; C:\\PTC\\wf5; C:\\PTC\\browsed; C:\\PTC\\wf4; C:\\PTC\\listed");
+
+    // Nothing in use: the first check empties it, and it never stops the installation.
+    machine().releaseFiles();
+    run("checkProTKAccess");
+    EXPECT_FALSE(hasProperty("FILESINUSE"));
+    EXPECT_EQ(property("PROTK_WRITE"), "");
+}
