@@ -21,7 +21,7 @@ struct ConditionError : std::runtime_error {
 
 using Lookup = std::function<std::optional<std::string>(const std::string& name)>;
 
-// What a condition can read. Values are the machine's (Windows-1252) bytes.
+// What a condition can read. Values are the machine's bytes, in its code page.
 struct ConditionInputs {
     Lookup property;
     Lookup environment;
@@ -46,7 +46,7 @@ struct Evaluation {
     std::vector<ConditionReference> references;   // in the order read, each once
 };
 
-// `condition` is Windows-1252 text, as the installer's tables hold it.
+// `condition` is text in the machine's code page, as the installer's tables hold it.
 Evaluation evaluate(const std::string& condition, const ConditionInputs& inputs);
 
 // For a sequence step: an empty condition holds; bad syntax throws ConditionError.

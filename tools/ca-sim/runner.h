@@ -28,7 +28,7 @@ struct MachineState {
 };
 
 // One difference between two machine states. Text is the machine's
-// (Windows-1252) bytes.
+// bytes, in its code page.
 struct Change {
     enum class Kind { added, changed, removed } kind;
     enum class What { property, file, folder, registryKey, registryValue, control } what;
@@ -44,7 +44,7 @@ struct ActionReport {
     std::string action;      // the exported action, or "set"
     std::string property;    // for "set": the property and its value as the sequence writes it
     std::string value;
-    std::string condition;   // the sequence's condition, if any (Windows-1252)
+    std::string condition;   // the sequence's condition, if any (the machine's code page)
     std::vector<ConditionReference> conditionValues;  // what the condition read
     bool skipped = false;    // the condition did not hold
     unsigned result = 0;     // the action's return value

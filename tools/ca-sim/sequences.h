@@ -14,7 +14,7 @@ namespace casim {
 // action does it.
 struct SequencedAction {
     std::string action;
-    std::string condition;  // empty: always; Windows-1252, as the package's tables hold it
+    std::string condition;  // empty: always; in the machine's code page, as the package's tables hold it
     std::string property;   // for "set"
     std::string value;      // for "set", before formatting
     int line = 0;           // in sequences.txt
