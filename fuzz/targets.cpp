@@ -220,20 +220,43 @@ void descriptor(std::string_view input)
 
 // --- protk.dat --------------------------------------------------------------
 
-// Our name line as the host reads it, told apart here without the library's
-// reader: "name" in any case, blanks or tabs, the value "Orvella", blanks.
-bool isOurNameLine(std::string_view line)
+// protk.dat as the host reads it, told apart here without the library's
+// reader. A line's kind: "name" in any case, blanks or tabs, a value; "end";
+// or empty (nothing but its line end).
+std::string_view trimmedLine(std::string_view line)
 {
     const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
     while (!line.empty() && blank(line.front())) line.remove_prefix(1);
     while (!line.empty() && blank(line.back())) line.remove_suffix(1);
-    if (line.size() < 5) return false;
-    std::string keyword(line.substr(0, 4));
-    for (char& c : keyword) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    if (keyword != "name" || !blank(line[4])) return false;
-    line.remove_prefix(4);
-    while (!line.empty() && blank(line.front())) line.remove_prefix(1);
-    return line == "Orvella";
+    return line;
+}
+
+std::string lowered(std::string_view text)
+{
+    std::string lower(text);
+    for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return lower;
+}
+
+// What a line holds for the host: it stops reading at a Ctrl-Z.
+std::string_view beforeCtrlZ(std::string_view line) { return line.substr(0, line.find('\x1a')); }
+
+std::optional<std::string_view> nameValue(std::string_view line)
+{
+    line = trimmedLine(beforeCtrlZ(line));
+    if (line.size() < 4 || lowered(line.substr(0, 4)) != "name") return std::nullopt;
+    if (line.size() == 4) return std::string_view();
+    if (line[4] != ' ' && line[4] != '\t' && line[4] != '\r') return std::nullopt;
+    return trimmedLine(line.substr(4));
+}
+
+bool closesEntry(std::string_view line)
+{
+    line = beforeCtrlZ(line);
+    std::string_view bare = line;
+    if (bare.ends_with('\n')) bare.remove_suffix(1);
+    if (bare.ends_with('\r')) bare.remove_suffix(1);
+    return bare.empty() || lowered(trimmedLine(line)) == "end";
 }
 
 std::vector<std::string_view> splitLines(std::string_view bytes)
@@ -248,10 +271,26 @@ std::vector<std::string_view> splitLines(std::string_view bytes)
     return lines;
 }
 
-bool hasOurNameLine(std::string_view bytes)
+// Our name line where an entry starts: not inside another add-in's entry,
+// which runs from its name line to its end line or the next empty line.
+struct Scan {
+    bool ours = false;
+    bool insideOther = false;
+};
+Scan scan(std::string_view bytes)
 {
-    const auto lines = splitLines(bytes);
-    return std::any_of(lines.begin(), lines.end(), isOurNameLine);
+    Scan result;
+    for (const std::string_view line : splitLines(bytes)) {
+        if (closesEntry(line)) {
+            result.insideOther = false;
+            continue;
+        }
+        const auto value = nameValue(line);
+        if (!value) continue;
+        if (*value == "Orvella" && !result.insideOther) result.ours = true;
+        if (*value != "Orvella") result.insideOther = true;
+    }
+    return result;
 }
 
 std::string entryWith(const char* lineEnd)
@@ -282,28 +321,32 @@ void protk(std::string_view input)
     expect(!fs::exists(driveC / "host" / "text" / "protk.tmp"), "the temporary file was left behind");
     expectNoHandles(machine);
     expect(removed.has_value(), "removal deleted the file of an installed host");
-    expect(!hasOurNameLine(*removed), "a name line survived removal");
+    expect(!holdsOurEntry(*removed), "a name line survived removal");
 
     // The host stops reading at a Ctrl-Z: the entry belongs before it.
     const std::size_t at = std::min(input.find('\x1a'), input.size());
     const std::string_view seen = input.substr(0, at);
-    if (hasOurNameLine(seen)) {
+    if (holdsOurEntry(seen)) {
         expect(appended == input, "appending changed a file that has the entry");
         return;
     }
     const bool lineFeedsOnly = input.find("\r\n") == std::string_view::npos &&
                                input.find('\n') != std::string_view::npos;
     const char* lineEnd = lineFeedsOnly ? "\n" : "\r\n";
-    expect(appended == std::string(seen) + entryWith(lineEnd) + std::string(input.substr(at)),
+    const bool ended = seen.empty() || seen.back() == '\n';
+    // Where another add-in's entry is still open, the entry needs an empty line of its own.
+    const std::string apart = !ended && scan(std::string(seen) + lineEnd).insideOther ? lineEnd : "";
+    expect(appended == std::string(seen) + apart + entryWith(lineEnd) + std::string(input.substr(at)),
            "appending wrote something other than one entry where the host reads it");
     // Every byte comes back, but for the line end that completed a last line.
-    if (hasOurNameLine(input)) return;
-    const bool ended = seen.empty() || seen.back() == '\n';
+    if (holdsOurEntry(input)) return;
     expect(*removed == std::string(seen) + (ended ? "" : lineEnd) + std::string(input.substr(at)),
            "removal lost or changed a byte outside the entry");
 }
 
 }  // namespace
+
+bool holdsOurEntry(std::string_view protkBytes) { return scan(protkBytes).ours; }
 
 const std::vector<Target>& targets()
 {

@@ -25,4 +25,8 @@ const std::vector<Target>& targets();
 // nullptr when there is no target of that name.
 const Target* findTarget(std::string_view name);
 
+// protk.dat holds our name line where an entry starts, as the host reads the
+// file: told apart without the library's reader, for the tests' oracles.
+bool holdsOurEntry(std::string_view protkBytes);
+
 }  // namespace fuzz

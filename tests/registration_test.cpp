@@ -163,17 +163,20 @@ TEST_F(RegistrationTest, TheTemporaryFileIsNeverWrittenThrough)
     EXPECT_TRUE(std::filesystem::is_symlink(onC("PTC/wf4/text/protk.tmp")));
     EXPECT_FALSE(exists("PTC\\wf4\\text\\protk.tm1"));
     std::filesystem::remove(onC("PTC/wf4/text/protk.tmp"));
-    // A file left there by an earlier run goes; a folder that cannot go makes way for another name.
+    // A file at the name may be a user's: it stays, and so does a folder; the next name serves.
     setProtk("keep\r\n" + kRelativeEntry);
-    writeFile("PTC\\wf4\\text\\protk.tmp", "left over");
+    writeFile("PTC\\wf4\\text\\protk.tmp", "a user's notes");
     removeAuxAppEntry(caSession(), "C:\\PTC\\wf4");
     EXPECT_EQ(protk(), "keep\r\n");
-    EXPECT_FALSE(tempFileLeft());
+    EXPECT_EQ(readFile("PTC\\wf4\\text\\protk.tmp"), "a user's notes");
+    EXPECT_FALSE(exists("PTC\\wf4\\text\\protk.tm1"));
+    std::filesystem::remove(onC("PTC/wf4/text/protk.tmp"));
     setProtk("keep\r\n" + kRelativeEntry);
     makeFolder("PTC\\wf4\\text\\protk.tmp");
     removeAuxAppEntry(caSession(), "C:\\PTC\\wf4");
     EXPECT_EQ(protk(), "keep\r\n");
     EXPECT_FALSE(exists("PTC\\wf4\\text\\protk.tm1"));
+    std::filesystem::remove(onC("PTC/wf4/text/protk.tmp"));
 
     // Every folder whose protk.dat path fits also fits the temporary file: what is added can be removed.
     const std::string longest = "L\\" + std::string(kMaxPath - 1 - 3 - 1 - std::strlen("text\\protk.dat") - 2, 'x');
@@ -268,4 +271,123 @@ TEST_F(RegistrationTest, ActionsRegisterTheChosenSlots)
     EXPECT_EQ(addProEAuxAppInFile(session()), 0u);
     EXPECT_EQ(readFile("browsed\\text\\protk.dat"), kRelativeEntry);
     EXPECT_FALSE(exists("wf1\\text\\protk.dat"));
+}
+
+TEST_F(RegistrationTest, RemovalTakesOnlyTheBytesAnAppendWrote)
+{
+    const std::string lfEntry = lineFeedsOnly(kRelativeEntry);
+    const struct {
+        std::string before;  // the host's file
+        std::string after;   // after an append and a removal
+    } cases[] = {
+        // A lone CR of the host's before a Ctrl-Z: the LF that completed its line stays with it.
+        {std::string("t\xae\n\r\x1a" "eR\xaeZ\xae"), std::string("t\xae\n\r\n\x1a" "eR\xaeZ\xae")},
+        {"a\n\r", "a\n\r\n"},
+        {"a\r\n\r", "a\r\n\r\r\n"},
+        // The host's own empty lines, in the other line end, stay.
+        {"a\r\n\n", "a\r\n\n"},
+        {"a\n\n", "a\n\n"},
+        {"a\r\n\r\n\x1a", "a\r\n\r\n\x1a"},
+    };
+    for (const auto& c : cases) {
+        setProtk(c.before);
+        EXPECT_TRUE(addAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
+        EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
+        EXPECT_EQ(protk(), c.after) << testing::PrintToString(c.before);
+    }
+    // An entry that was there before, set apart by a line end of another kind: that line stays.
+    setProtk("keep\r\n\n" + kRelativeEntry.substr(2));
+    EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
+    EXPECT_EQ(protk(), "keep\r\n\n");
+    setProtk("keep\n" + lfEntry);
+    EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
+    EXPECT_EQ(protk(), "keep\n");
+}
+
+TEST_F(RegistrationTest, OurNameLineCountsOnlyWhereAnEntryStarts)
+{
+    // Inside another add-in's entry a "name Orvella" line is that entry's: the add-in is
+    // registered beside it, and removal keeps every line of the other entry.
+    const std::string nested = "name OtherTool\r\n  name Orvella\r\nexec_file C:\\other.dll\r\nend\r\n";
+    setProtk(nested);
+    EXPECT_TRUE(addAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
+    EXPECT_EQ(protk(), nested + kRelativeEntry);
+    EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
+    EXPECT_EQ(protk(), nested);
+    // Another entry without its end line runs to the next empty line; at the end of a file
+    // without a last line end the entry is set apart by one more line end, so that it is found.
+    const std::string open = "name OtherTool\r\nexec_file C:\\other.dll";
+    setProtk(open);
+    EXPECT_TRUE(addAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
+    EXPECT_EQ(protk(), open + "\r\n" + kRelativeEntry);
+    EXPECT_TRUE(addAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
+    EXPECT_EQ(protk(), open + "\r\n" + kRelativeEntry) << "registered once";
+    EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
+    EXPECT_EQ(protk(), open + "\r\n");
+    const std::string apart = "name OtherTool\r\n\r\nname Orvella\r\nend\r\n";
+    setProtk(apart);
+    EXPECT_TRUE(addAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
+    EXPECT_EQ(protk(), apart) << "an empty line closes the other entry";
+}
+
+TEST_F(RegistrationTest, FilesThatAreNotOursStayAsTheyAre)
+{
+    // A protk.dat that is a link: the file it leads to is edited, the link stays a link.
+    writeFile("shared\\protk.dat", "name OtherTool\r\nend\r\n\x1a");
+    std::filesystem::create_symlink(onC("shared/protk.dat"), onC("PTC/wf4/text/protk.dat"));
+    EXPECT_TRUE(isRegistrationFileWritable(caSession(), "C:\\PTC\\wf4"));
+    EXPECT_TRUE(addAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
+    EXPECT_EQ(readFile("shared\\protk.dat"), "name OtherTool\r\nend\r\n" + kRelativeEntry + "\x1a");
+    EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4", FileOwner::addIn));
+    EXPECT_EQ(readFile("shared\\protk.dat"), "name OtherTool\r\nend\r\n\x1a");
+    EXPECT_TRUE(std::filesystem::is_symlink(onC("PTC/wf4/text/protk.dat")));
+    EXPECT_FALSE(exists("shared\\protk.tmp"));
+    std::filesystem::remove(onC("PTC/wf4/text/protk.dat"));
+
+    // UTF-16 text would get 8-bit lines: it is never edited, and the check says so.
+    const std::string wide("\xff\xfen\0a\0m\0e\0\r\0\n\0", 14);
+    for (const std::string& mark : {wide, std::string("\xfe\xff\0n", 4)}) {
+        setProtk(mark);
+        EXPECT_FALSE(isRegistrationFileWritable(caSession(), "C:\\PTC\\wf4"));
+        EXPECT_FALSE(addAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
+        EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4", FileOwner::addIn));
+        EXPECT_EQ(protk(), mark);
+    }
+    setProperties({{"PROEWF4", "1"}, {"PROEWF4DIR", "C:\\PTC\\wf4"}});
+    checkProTKAccess(session());
+    EXPECT_EQ(property("PROTK_WRITE"), "NO");
+    EXPECT_EQ(property("TEMPPROEDIR"), "C:\\PTC\\wf4");
+
+    // The write-access check reads as bytes: the host's final Ctrl-Z stays.
+    setProtk("name OtherTool\r\nend\r\n\x1a");
+    EXPECT_TRUE(isRegistrationFileWritable(caSession(), "C:\\PTC\\wf4"));
+    EXPECT_EQ(protk(), "name OtherTool\r\nend\r\n\x1a");
+
+    // The host's own empty file stays.
+    setProtk("");
+    EXPECT_TRUE(addAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
+    EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4", FileOwner::host));
+    EXPECT_EQ(protk(), "");
+}
+
+TEST_F(RegistrationTest, EditsSayWhetherTheEntryIsWhereItShouldBe)
+{
+    auto& faults = machine().faults();
+    setProtk("keep\r\n" + kRelativeEntry);
+    faults.failAt(sim::Op::replaceFile, 1);
+    EXPECT_FALSE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
+    EXPECT_EQ(protk(), "keep\r\n" + kRelativeEntry);
+    faults.clear();
+    faults.resetCounts();
+    faults.failAt(sim::Op::fileOpen, 1);
+    EXPECT_FALSE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
+    faults.clear();
+    EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
+    EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4")) << "none left";
+    EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\nowhere")) << "no file";
+    faults.resetCounts();
+    faults.failAt(sim::Op::fileOpen, 1);
+    EXPECT_FALSE(addAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
+    EXPECT_TRUE(addAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
+    EXPECT_TRUE(addAuxAppEntry(caSession(), "C:\\PTC\\wf4")) << "there already";
 }

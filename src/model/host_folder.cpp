@@ -60,9 +60,24 @@ bool isRegistrationFileWritable(const Session& session, std::string_view folder)
         return false;
     }
     if (platform::getFileAttributes(file.c_str()) != platform::kInvalidFileAttributes) {
-        if (platform::TextStream::open(file.c_str(), "a+")) return true;
-        logFailed(session, platform::lastError(), "open ", escaped(file.view()), " for appending");
-        return false;
+        // As bytes: a text-mode append would drop a final Ctrl-Z of the host's.
+        platform::File existing = platform::File::open(file.c_str(), platform::FileOpen::readAppend);
+        if (!existing) {
+            logFailed(session, platform::lastError(), "open ", escaped(file.view()), " for appending");
+            return false;
+        }
+        char mark[2] = {};
+        std::size_t got = 0;
+        if (!existing.read(mark, sizeof mark, got)) {
+            logFailed(session, platform::lastError(), "read ", escaped(file.view()));
+            return false;
+        }
+        const std::string_view start(mark, got);
+        if (start == "\xff\xfe" || start == "\xfe\xff") {
+            session.log(concat(escaped(file.view()), " is UTF-16 text: the add-in's lines would not read there"));
+            return false;
+        }
+        return true;
     }
     // A check changes nothing: a file that can be created is gone again as it is closed.
     if (platform::File::open(file.c_str(), platform::FileOpen::probe)) return true;

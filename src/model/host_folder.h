@@ -60,9 +60,9 @@ private:
 // usable host installation. Any attributes count, a folder of that name too.
 bool hasHostExecutable(std::string_view folder);
 
-// The folder's text\protk.dat can be opened for reading and appending (or
-// created, when only the file is missing: it is deleted again). A failure is
-// logged with the path.
+// The folder's text\protk.dat can be opened for reading and appending as
+// bytes, and is not UTF-16 text (or can be created, when only the file is
+// missing: it is deleted again). A failure is logged with the path.
 bool isRegistrationFileWritable(const Session& session, std::string_view folder);
 
 }  // namespace ca

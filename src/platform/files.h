@@ -28,6 +28,10 @@ std::uint32_t getFileAttributes(const char* path);                     // GetFil
 // point. Some systems (Wine) delete or move what a link points to when
 // asked to delete or move the link, so a link is best left alone.
 bool isLink(const char* path);
+// The path of the file that `path` leads to, links followed
+// (GetFinalPathNameByHandleA), in the form the other calls take. False when
+// it cannot be told.
+bool finalPath(const char* path, std::string& target);
 bool copyFile(const char* from, const char* to, bool failIfExists);   // CopyFileA
 bool deleteFile(const char* path);                                    // DeleteFileA
 bool removeDirectory(const char* path);                               // RemoveDirectoryA: empty folders only

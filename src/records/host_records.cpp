@@ -41,25 +41,11 @@ void surveyFolderFiles(const HostFolder& host, const std::string& folder, HostSu
         if (!entry.isDirectory) survey.add(folder + entry.name);
 }
 
-HostSurvey surveyHost(const Session& session, const HostFolder& host)
+HostSurvey surveyHost(const HostFolder& host)
 {
     HostSurvey survey;
     for (const std::string& place : placesInHost()) {
         if (!exists(host, place)) continue;
-        if (place == kRegistrationFile) {
-            // The write-access check leaves an empty file where there was none.
-            PathBuffer path;
-            std::size_t got = 0;
-            char byte = 0;
-            if (!host.path(place, path)) continue;
-            platform::File file = platform::File::open(path.c_str(), platform::FileOpen::read);
-            if (!file) {
-                logFailed(session, platform::lastError(), "open ", escaped(path.view()));
-                continue;
-            }
-            if (!file.read(&byte, 1, got)) logFailed(session, platform::lastError(), "read ", escaped(path.view()));
-            if (got == 0) continue;
-        }
         survey.add(place);
         if (endsWithSeparator(place)) surveyFolderFiles(host, place, survey);
     }
@@ -103,7 +89,7 @@ void recordHostSurvey(const Session& session, std::string_view folder)
     const HostFolder host = HostFolder::stripped(folder);
     HostSurvey earlier;
     if (!host || lookUp(session, folder, earlier) != Lookup::absent) return;
-    const HostSurvey survey = surveyHost(session, host);
+    const HostSurvey survey = surveyHost(host);
     std::string data;
     for (const std::string& place : survey.places()) data += place + '\0';
     data += '\0';

@@ -23,6 +23,9 @@ std::string_view trimmed(std::string_view text)
 
 LineKind classifyLine(std::string_view line)
 {
+    // The host reads a line up to a Ctrl-Z, so the line end an append gives
+    // the text before one never changes what that text is.
+    line = line.substr(0, line.find(kCtrlZ));
     if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty()) return LineKind::empty;
@@ -38,6 +41,45 @@ LineKind classifyLine(std::string_view line)
     if (text.size() == 4) return LineKind::name;
     if (!isBlank(text[4])) return LineKind::other;
     return trimmed(text.substr(4)) == "Orvella" ? LineKind::ourName : LineKind::name;
+}
+
+std::string_view lineEndOf(std::string_view line)
+{
+    if (line.ends_with("\r\n")) return line.substr(line.size() - 2);
+    if (line.ends_with('\n')) return line.substr(line.size() - 1);
+    return {};
+}
+
+LineKind EntryScope::next(std::string_view line)
+{
+    const LineKind kind = classifyLine(line);
+    switch (kind) {
+    case LineKind::name: insideOther_ = true; break;
+    case LineKind::end:
+    case LineKind::empty: insideOther_ = false; break;
+    case LineKind::ourName:
+        if (insideOther_) return LineKind::other;
+        break;
+    case LineKind::other: break;
+    }
+    return kind;
+}
+
+void EntryScope::skip(std::string_view lines)
+{
+    // Only the last line that opens or closes an entry tells where the run ends.
+    while (!lines.empty()) {
+        std::size_t start = 0;
+        if (lines.size() >= 2) {
+            const std::size_t lineFeed = lines.rfind('\n', lines.size() - 2);
+            if (lineFeed != std::string_view::npos) start = lineFeed + 1;
+        }
+        const std::string_view line = lines.substr(start);
+        const LineKind kind = classifyLine(line);
+        if (kind == LineKind::name) return void(insideOther_ = true);
+        if (kind == LineKind::end || kind == LineKind::empty) return void(insideOther_ = false);
+        lines.remove_suffix(line.size());
+    }
 }
 
 bool surveyBytes(platform::File& file, bool& mentionsOurName, bool& onlyLineEnds)

@@ -14,6 +14,8 @@
 
 namespace ca {
 
+inline constexpr char kCtrlZ = '\x1a';
+
 enum class LineKind {
     other,
     empty,    // nothing but its line end
@@ -22,8 +24,28 @@ enum class LineKind {
     ourName,  // "name Orvella": the first line of ours
 };
 
-// The kind of one line, its line end included or not.
+// The kind of one line, its line end included or not; a Ctrl-Z ends what
+// the line holds.
 LineKind classifyLine(std::string_view line);
+
+// The line end a line carries: "\r\n", "\n", or "" for a last line without one.
+std::string_view lineEndOf(std::string_view line);
+
+// Where entries start, as the host reads the file line by line: a name line
+// inside another add-in's entry (after its name line, before its end line or
+// the empty line that sets the next entry apart) belongs to that entry, so a
+// "name Orvella" there is no entry of ours.
+class EntryScope {
+public:
+    // The kind of the next line where it stands: ourName only where an entry starts.
+    LineKind next(std::string_view line);
+    // Passes over whole lines that cannot name the add-in, taken in one go.
+    void skip(std::string_view lines);
+    bool insideOther() const { return insideOther_; }
+
+private:
+    bool insideOther_ = false;
+};
 
 // What a read of the whole file as bytes finds: whether "Orvella" stands
 // anywhere in it (without it there is no entry of ours), and whether it holds
@@ -77,7 +99,5 @@ private:
     bool failed_ = false;
     bool atEnd_ = false;
 };
-
-inline constexpr char kCtrlZ = '\x1a';
 
 }  // namespace ca

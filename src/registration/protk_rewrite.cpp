@@ -7,34 +7,54 @@
 namespace ca {
 namespace {
 
-// protk.tmp is never longer than protk.dat, so every entry that can be added
-// can be removed again; protk.tm1 to protk.tm9 serve when a link stands there.
-constexpr std::string_view kTemporaryFile = "text\\protk.tmp";
+// protk.tmp's name is no longer than protk.dat's, so every entry that can be
+// added can be removed again; protk.tm1 to protk.tm9 serve when something
+// that is not ours stands at the name.
+constexpr std::string_view kTemporaryName = "protk.tmp";
 constexpr std::size_t kWriteBlock = 64 * 1024;
 
-// A new file beside protk.dat, created exclusively: a file left at the name
-// by an earlier run is deleted first, a link is never touched (some systems
-// delete what it points to) and the next name is taken instead.
-platform::File createTemporary(const Session& session, const HostFolder& host, PathBuffer& temporary)
+// Where the edit is made: the file the host reads and the folder it lies in.
+// A link is the host's (or its administrator's) way to share one file: the
+// edit goes to the file it leads to, and the link stays as it is.
+bool editPlace(const Session& session, const HostFolder& host, PathBuffer& file, PathBuffer& folder)
+{
+    if (!host.path(kRegistrationFile, file) || !host.path(std::string(kTextFolder) + "\\", folder)) return false;
+    if (!platform::isLink(file.c_str())) return true;
+    const std::string link = escaped(file.view());
+    std::string target;
+    if (!platform::finalPath(file.c_str(), target))
+        return logFailed(session, platform::lastError(), "follow the link ", link), false;
+    const std::size_t cut = target.find_last_of("\\/");
+    if (cut == std::string::npos || !folder.assign(std::string_view(target).substr(0, cut + 1)) || !file.assign(target))
+        return session.log(concat(link, " is a link to ", escaped(target), ", whose path does not fit 259 characters")), false;
+    session.log(concat(link, " is a link to ", escaped(target), ": the edit goes there"));
+    return true;
+}
+
+// A new file beside protk.dat, created exclusively. Nothing standing at the
+// name is ever deleted: it may be a user's file, or a link whose target some
+// systems delete with it. The next name is taken instead.
+platform::File createTemporary(const Session& session, const PathBuffer& folder, PathBuffer& temporary)
 {
     for (const char last : std::string_view("p123456789")) {
-        std::string name(kTemporaryFile);
+        std::string name(kTemporaryName);
         name.back() = last;
-        if (!host.path(name, temporary)) return {};
+        if (!temporary.assign(folder.view()) || !temporary.append(name)) return {};
         const std::string shownName = escaped(temporary.view());
         if (platform::isLink(temporary.c_str())) {
             session.log(concat(shownName, " is a link: left alone, another name is taken"));
             continue;
         }
-        if (!platform::deleteFile(temporary.c_str())) {
-            const platform::Status code = platform::lastError();
-            if (code != platform::kFileNotFound && code != platform::kPathNotFound)
-                logFailed(session, code, "delete ", shownName);
-        }
         platform::File out = platform::File::open(temporary.c_str(), platform::FileOpen::createNew);
         if (out) return out;
-        logFailed(session, platform::lastError(), "create ", shownName);
+        const platform::Status code = platform::lastError();
+        if (code != platform::kFileExists && code != platform::kAlreadyExists) {
+            logFailed(session, code, "create ", shownName);
+            return {};
+        }
+        session.log(concat(shownName, " is there already and is not ours: left alone, another name is taken"));
     }
+    session.log(concat("no free name for a temporary file in ", escaped(folder.view()), ": protk.dat left as it is"));
     return {};
 }
 
@@ -71,9 +91,10 @@ bool rewrite(const Session& session, const HostFolder& host,
              const std::function<bool(platform::File& original, BlockWriter& out)>& produce)
 {
     PathBuffer path;
+    PathBuffer folder;
     PathBuffer temporary;
-    if (!host.path(kRegistrationFile, path)) return false;
-    platform::File out = createTemporary(session, host, temporary);
+    if (!editPlace(session, host, path, folder)) return false;
+    platform::File out = createTemporary(session, folder, temporary);
     if (!out) return false;
     const std::string name = escaped(temporary.view());
     bool complete = false;

@@ -19,27 +19,51 @@ namespace {
 
 // What the host sees of the file, and how its lines end.
 struct FileView {
-    bool registered = false;                // our name line comes before any Ctrl-Z
+    bool registered = false;                // our name line, where an entry starts, before any Ctrl-Z
     std::optional<std::uint64_t> ctrlZ;     // where the host stops reading
     bool crLf = false;                      // some line ends in CR LF
     bool lineFeed = false;                  // some line ends in a bare LF
+    bool wide = false;                      // UTF-16 text (a byte-order mark): not ours to edit
+    // Where the entry goes, the last line has no line end and, once the
+    // entry's first line end completes it, another add-in's entry is still
+    // open there: the entry then needs an empty line of its own before it.
+    bool openAfterLineFeed = false;
+    bool openAfterCrLf = false;
 };
+
+bool startsWide(std::string_view bytes) { return bytes.starts_with("\xff\xfe") || bytes.starts_with("\xfe\xff"); }
 
 bool viewFile(platform::File& file, FileView& view)
 {
     std::uint64_t offset = 0;
     LineReader reader(file);
+    EntryScope scope;
+    EntryScope beforeLast;
+    std::string lastOpen;  // a last line without its line end, where the entry goes
     for (std::string_view line; reader.next(line);) {
-        if (line.size() >= 2 && line.substr(line.size() - 2) == "\r\n")
+        if (offset == 0) view.wide = startsWide(line);
+        if (line.ends_with("\r\n"))
             view.crLf = true;
-        else if (!line.empty() && line.back() == '\n')
+        else if (line.ends_with('\n'))
             view.lineFeed = true;
         if (!view.ctrlZ) {
             const std::size_t at = line.find(kCtrlZ);
+            const std::string_view seen = line.substr(0, at);
             if (at != std::string_view::npos) view.ctrlZ = offset + at;
-            if (classifyLine(line.substr(0, at)) == LineKind::ourName) view.registered = true;
+            if (!seen.empty()) {
+                beforeLast = scope;
+                if (scope.next(seen) == LineKind::ourName) view.registered = true;
+                lastOpen = seen.back() == '\n' ? std::string() : std::string(seen);
+            }
         }
         offset += line.size();
+    }
+    if (!lastOpen.empty()) {
+        for (const auto& [lineEnd, open] : {std::pair{"\n", &view.openAfterLineFeed}, std::pair{"\r\n", &view.openAfterCrLf}}) {
+            EntryScope completed = beforeLast;
+            completed.next(lastOpen + lineEnd);
+            *open = completed.insideOther();
+        }
     }
     return !reader.failed();
 }
@@ -69,9 +93,13 @@ bool appendEntry(const Session& session, std::string_view folder, const char* ex
     FileView view;
     // A file that cannot be read whole might hold the entry already.
     if (!viewFile(file, view)) return logFailed(session, platform::lastError(), "read ", name), false;
+    if (view.wide) return session.log(concat(name, " is UTF-16 text: not registered, lines of ours would not read there")), false;
     if (view.registered) return session.log(concat(name, " holds the Orvella entry already: left alone")), true;
     // The file's own line ends: LF where every line ends so, CR LF otherwise.
-    const std::string entry = entryText(execFileLine, textDirLine, view.lineFeed && !view.crLf ? "\n" : "\r\n");
+    const bool lineFeeds = view.lineFeed && !view.crLf;
+    const char* lineEnd = lineFeeds ? "\n" : "\r\n";
+    const bool apart = lineFeeds ? view.openAfterLineFeed : view.openAfterCrLf;
+    const std::string entry = (apart ? lineEnd : "") + entryText(execFileLine, textDirLine, lineEnd);
     const std::string added = concat(name, ": Orvella entry added (", escaped(execFileLine), ")");
     if (!view.ctrlZ) {
         // One write for the whole entry: the host must never read part of one.
@@ -115,6 +143,7 @@ public:
             const std::string_view lines = withoutTrailingEmptyLines(reader.linesBeforeTheLast());
             if (!inEntry_ && heldEmpty_.empty() && lines.find("Orvella") == std::string_view::npos) {
                 keep(lines);
+                scope_.skip(lines);
                 reader.skip(lines.size());
             }
             if (!reader.next(line)) break;
@@ -131,19 +160,25 @@ public:
 private:
     void take(std::string_view line)
     {
-        const LineKind kind = classifyLine(line);
+        const EntryScope before = scope_;
+        const LineKind kind = scope_.next(line);
         if (inEntry_) {
+            // The lines that go leave the rest of the file read as it was without them.
             if (kind != LineKind::name && kind != LineKind::ourName) {
-                if (kind == LineKind::end) inEntry_ = false;
+                if (kind == LineKind::end) inEntry_ = false, scope_ = outside_;
                 return;
             }
             inEntry_ = false;
+            scope_ = outside_;
+            scope_.next(line);
         }
         if (kind == LineKind::ourName) {
             ++entries_;
-            heldEmpty_.clear();
             inEntry_ = true;
-            return;
+            outside_ = before;
+            // The empty line before the entry is ours only as an append writes
+            // it, with the entry's own line end: a CR or LF of the host's stays.
+            if (heldEmpty_ == lineEndOf(line)) heldEmpty_.clear(), outside_ = beforeHeld_;
         }
         if (!heldEmpty_.empty()) {
             flushRun();
@@ -151,8 +186,9 @@ private:
             flushRun();
             heldEmpty_.clear();
         }
+        if (kind == LineKind::ourName) return;
         if (kind == LineKind::empty)
-            heldEmpty_ = line;
+            heldEmpty_ = line, beforeHeld_ = before;
         else
             keep(line);
     }
@@ -171,6 +207,9 @@ private:
     BlockWriter* out_;
     std::string_view run_;  // kept lines that follow one another in the block
     std::string heldEmpty_;
+    EntryScope scope_;
+    EntryScope beforeHeld_;  // where the held empty line stands
+    EntryScope outside_;     // where the entry being dropped stands
     bool inEntry_ = false;
     int entries_ = 0;
     bool onlyLineEnds_ = true;
@@ -205,6 +244,7 @@ bool removeAuxAppEntry(const Session& session, std::string_view folder, FileOwne
 {
     const HostFolder host = HostFolder::stripped(folder);
     PathBuffer path;
+    // No entry was ever added where the path does not fit.
     if (!host.path(kRegistrationFile, path)) return true;
     const std::string name = escaped(path.view());
 
@@ -225,38 +265,39 @@ bool removeAuxAppEntry(const Session& session, std::string_view folder, FileOwne
         if (!original.close()) return logFailed(session, platform::lastError(), "close ", name), false;
     }
     // A file that holds nothing of anyone else's goes when it was ours, or
-    // (without a record) when the folder no longer holds a host.
-    const bool ours = owner == FileOwner::addIn || (owner == FileOwner::unknown && !hasHostExecutable(folder));
+    // (without a record) when the folder no longer holds a host. A link is
+    // the host's way to share a file: it stays.
+    const bool ours = (owner == FileOwner::addIn || (owner == FileOwner::unknown && !hasHostExecutable(folder))) &&
+                      !platform::isLink(path.c_str());
     const auto deleteWhole = [&] {
-        if (!platform::deleteFile(path.c_str())) return logFailed(session, platform::lastError(), "delete ", name);
+        if (!platform::deleteFile(path.c_str())) return logFailed(session, platform::lastError(), "delete ", name), false;
         session.log(concat(name, " deleted: it held nothing of anyone else's, and ",
-                           owner == FileOwner::addIn ? "the host had none before" : "the folder holds no host any more"));
+                           owner == FileOwner::addIn ? "the add-in had created it" : "the folder holds no host any more"));
+        return true;
     };
     if (!mentionsOurName) {
-        if (onlyLineEnds && ours)
-            deleteWhole();
-        else
-            session.log(concat(name, " holds no Orvella entry: left alone"));
-        return true;
+        if (onlyLineEnds && ours) return deleteWhole();
+        return session.log(concat(name, " holds no Orvella entry: left alone")), true;
     }
     int entries = 0;
-    bool readWhole = false;
+    bool read = true;
     bool nothingElse = false;
     const bool removed = rewrite(session, host, [&](platform::File& original, BlockWriter& out) {
         EntryRemover remover(&out);
-        if (!remover.run(original)) return logFailed(session, platform::lastError(), "read ", name), false;
-        readWhole = true;
+        read = remover.run(original);
+        if (!read) return logFailed(session, platform::lastError(), "read ", name), false;
         entries = remover.entries();
         nothingElse = remover.onlyLineEndsKept();
         return entries > 0;
     });
     if (!removed) {
-        if (readWhole && entries == 0) session.log(concat(name, " holds no Orvella entry: left alone"));
-        return readWhole && entries == 0;
+        // Nothing to take out is no failure; a file that could not be read or replaced keeps the entry.
+        if (read && entries == 0) return session.log(concat(name, " holds no Orvella entry: left alone")), true;
+        session.log(concat(name, ": the Orvella entry could not be taken out and stays"));
+        return false;
     }
     session.log(concat(name, ": ", std::to_string(entries), " Orvella ", entries == 1 ? "entry" : "entries", " removed"));
-    if (nothingElse && ours) deleteWhole();
-    return true;
+    return !(nothingElse && ours) || deleteWhole();
 }
 
 }  // namespace ca

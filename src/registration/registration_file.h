@@ -11,7 +11,7 @@
 namespace ca {
 
 // Adds the entry with $PRO_DIRECTORY paths unless the host already sees one.
-// True when the file holds the entry afterwards (added now or there already).
+// True when the file holds the entry afterwards; a UTF-16 file is never edited.
 bool addAuxAppEntry(const Session& session, std::string_view folder);
 
 // The same with the folder's absolute paths. Nothing is added when a path
@@ -26,11 +26,11 @@ enum class FileOwner {
 };
 
 // Takes every entry of ours out of the file, each with the empty line before
-// it. A file left with nothing but line ends is deleted when it was the
-// add-in's, or, without a record, when the folder no longer holds a host.
-// True when no entry of ours is left in the file (removed now, none there,
-// or no file); false when it could not be read or replaced: the entry stays,
-// and the failure is logged.
+// it when that is as an append writes it. A file left with nothing but line
+// ends is deleted when it was the add-in's, or, without a record, when the
+// folder no longer holds a host. True when no entry of ours is left (taken
+// out now, none there, no file); false when the file could not be read,
+// replaced or deleted as needed: the entry stays, and the failure is logged.
 bool removeAuxAppEntry(const Session& session, std::string_view folder, FileOwner owner = FileOwner::unknown);
 
 }  // namespace ca

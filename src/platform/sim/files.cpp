@@ -58,6 +58,20 @@ bool isLink(const char* path)
     return p && fs::is_symlink(fs::symlink_status(*p, ec));
 }
 
+bool finalPath(const char* path, std::string& target)
+{
+    Machine& m = Machine::current();
+    const auto p = host(m, path);
+    if (!p) return sim::fail(kPathNotFound);
+    std::error_code ec;
+    const fs::path resolved = fs::canonical(*p, ec);
+    if (ec) return sim::fail(missing(*p));
+    const auto windows = m.windowsPath(resolved);
+    if (!windows) return sim::fail(kPathNotFound);
+    target = *windows;
+    return true;
+}
+
 bool copyFile(const char* from, const char* to, bool failIfExists)
 {
     Machine& m = Machine::current();

@@ -78,7 +78,9 @@ File File::open(const char* path, FileOpen how)
     const auto p = m.hostPath(path);
     std::error_code ec;
     if (!p || !fs::is_directory(fs::status(p->parent_path(), ec))) return sim::fail(kPathNotFound), File();
-    if (fs::is_directory(fs::status(*p, ec))) return sim::fail(kAccessDenied), File();
+    // Creating a new file meets any name that stands there, a folder's too.
+    if (fs::is_directory(fs::status(*p, ec)))
+        return sim::fail(how == FileOpen::createNew || how == FileOpen::probe ? kFileExists : kAccessDenied), File();
     if (Machine::Internal::holds(m, *p)) return sim::fail(kSharingViolation), File();
     int flags = O_RDONLY;
     if (how == FileOpen::readAppend) flags = O_RDWR | O_CREAT | O_APPEND;

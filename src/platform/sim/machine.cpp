@@ -241,6 +241,28 @@ std::optional<ResolvedPath> Machine::Internal::resolve(const Machine& m, std::st
     return r;
 }
 
+std::optional<std::string> Machine::windowsPath(const fs::path& hostPath) const
+{
+    std::optional<std::string> best;
+    std::size_t bestDepth = 0;
+    for (const auto& [letter, root] : drives_) {
+        std::error_code ec;
+        const fs::path base = fs::weakly_canonical(root, ec);
+        if (ec) continue;
+        const fs::path relative = hostPath.lexically_relative(base);
+        if (relative.empty() || *relative.begin() == "..") continue;
+        const std::size_t depth = static_cast<std::size_t>(std::distance(base.begin(), base.end()));
+        if (best && depth <= bestDepth) continue;
+        std::string path = std::string(1, letter) + ":";
+        for (const auto& part : relative)
+            if (part != ".") path += "\\" + part.string();
+        if (path.size() == 2) path += "\\";
+        best = path;
+        bestDepth = depth;
+    }
+    return best;
+}
+
 std::optional<fs::path> Machine::hostPath(std::string_view windowsPath) const
 {
     auto r = Internal::resolve(*this, windowsPath);

@@ -68,6 +68,27 @@ bool isLink(const char* path)
     return link;
 }
 
+bool finalPath(const char* path, std::string& target)
+{
+    const HANDLE h = CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                 FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return false;
+    char final[MAX_PATH + 8] = {};
+    const DWORD n = GetFinalPathNameByHandleA(h, final, sizeof final, 0);
+    const DWORD code = GetLastError();
+    CloseHandle(h);
+    if (n == 0 || n >= sizeof final) {
+        SetLastError(n == 0 ? code : ERROR_FILENAME_EXCED_RANGE);
+        return false;
+    }
+    // "\\?\C:\..." for a drive, "\\?\UNC\server\..." for a share.
+    if (std::strncmp(final, "\\\\?\\UNC\\", 8) == 0)
+        target = std::string("\\\\") + (final + 8);
+    else
+        target = std::strncmp(final, "\\\\?\\", 4) == 0 ? final + 4 : final;
+    return true;
+}
+
 bool copyFile(const char* from, const char* to, bool failIfExists)
 {
     return CopyFileA(from, to, failIfExists ? TRUE : FALSE) != FALSE;
