@@ -30,6 +30,17 @@ class WineHive(unittest.TestCase):
         self.assertNotIn("software\\other", reg.values)
         self.assertEqual(reg.spelling(key, "install_creo1_dir"), ("Software\\Kestrane\\Orvella", "Install_CREO1_dir"))
 
+    def test_strings_read_as_the_code_page_gives_them(self):
+        # A Japanese value name and a German folder, in UTF-16 as Wine keeps them, read in code pages 932 and 1252.
+        hive = ("WINE REGISTRY Version 2\n\n[Software\\\\Kestrane\\\\Orvella] 1\n"
+                '"Before c:\\\\\\x8a2d\\x8a08\\x56f3\\x8868"="C:\\\\M\\x00fcller"\n')
+        japanese = regtext.parse_wine_hive(hive, codec="cp932").under("SOFTWARE")
+        western = regtext.parse_wine_hive(hive, codec="cp1252").under("SOFTWARE")
+        name = ("software\\kestrane\\orvella", "before c:\\\u8a2d\u8a08\u56f3\u8868")
+        self.assertEqual(western[name], (regtext.REG_SZ, b"C:\\M\xfcller\0"))
+        self.assertEqual(japanese[name], (regtext.REG_SZ, b"C:\\M\\xfcller\0"))  # no ü in 932
+        self.assertEqual(regtext.show((regtext.REG_SZ, b"C:\\\x95\x5c\0"), "cp932"), "REG_SZ 'C:\\\\\u8868' (6 bytes)")
+
 
 class RegeditFile(unittest.TestCase):
     def test_version5_hex1_is_utf16_and_regedit4_is_ansi(self):

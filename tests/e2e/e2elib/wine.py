@@ -145,13 +145,14 @@ WINE_ERROR_TEXTS = {
     145: ("Directory not empty.", "The directory is not empty."),
     183: ("File already exists.", "Cannot create a file when that file already exists."),
 }
-ERROR_TEXT = re.compile(r"error (\d+) \(([^)]*)\)")
+# "error 3 (text)" in a failure line, "(error 3: text)" where a property quotes it.
+ERROR_TEXT = re.compile(r"error (\d+)( \(|: )([^)]*)\)")
 
 
 def windows_error_texts(line):
     def swap(m):
         wine_text, windows_text = WINE_ERROR_TEXTS.get(int(m.group(1)), (None, None))
-        return f"error {m.group(1)} ({windows_text})" if m.group(2) == wine_text else m.group(0)
+        return f"error {m.group(1)}{m.group(2)}{windows_text})" if m.group(3) == wine_text else m.group(0)
     return ERROR_TEXT.sub(swap, line)
 
 
