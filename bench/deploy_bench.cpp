@@ -20,10 +20,13 @@ unsigned deployListed(const ca::Session& session)
 {
     const ca::ListedInstallations listed = ca::ListedInstallations::read(session);
     ca::ReleaseIdentifier identifier(session);
-    for (const ca::ListedSlot& slot : listed.slots())
-        if (slot.chosen && ca::deployToInstallation(session, ca::HostFolder::given(slot.folder.view()),
-                                                    identifier.identify(slot.folder.view())))
-            ca::addAuxAppEntry(session, slot.folder.view());
+    ca::SourceDigests digests;
+    for (const ca::ListedSlot& slot : listed.slots()) {
+        if (!slot.chosen) continue;
+        ca::deployToInstallation(session, ca::HostFolder::given(slot.folder.view()),
+                                 identifier.identify(slot.folder.view()), ca::addInManifest(), digests);
+        if (ca::recordEntryAhead(session, slot.folder.view())) ca::addAuxAppEntry(session, slot.folder.view());
+    }
     return 0;
 }
 

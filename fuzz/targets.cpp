@@ -117,6 +117,14 @@ void scenario(std::string_view input)
         for (const auto& setting : *list) expect(!setting.name.empty(), "an accepted assignment has no name");
     for (const auto& action : parsed.actions)
         expect(!action.name.empty() && action.name.find_first_of(" \t\r\n") == std::string::npos, "a bad action name");
+    // What the one writer makes of it reads back as the same scenario.
+    const std::string written = casim::scenarioText(parsed);
+    try {
+        expect(casim::scenarioText(casim::parseScenarioText(written, "written.txt")) == written,
+               "the written scenario reads back as another");
+    } catch (const casim::ScenarioError& error) {
+        throw Finding(std::string("the written scenario is refused: ") + error.what());
+    }
 }
 
 // --- installation log -------------------------------------------------------
@@ -243,7 +251,7 @@ std::string_view beforeCtrlZ(std::string_view line) { return line.substr(0, line
 
 std::optional<std::string_view> nameValue(std::string_view line)
 {
-    line = trimmedLine(beforeCtrlZ(line));
+    line = trimmedLine(beforeCtrlZ(line));  // a line that starts with a Ctrl-Z names nothing
     if (line.size() < 4 || lowered(line.substr(0, 4)) != "name") return std::nullopt;
     if (line.size() == 4) return std::string_view();
     if (line[4] != ' ' && line[4] != '\t' && line[4] != '\r') return std::nullopt;
@@ -252,6 +260,7 @@ std::optional<std::string_view> nameValue(std::string_view line)
 
 bool closesEntry(std::string_view line)
 {
+    if (line.starts_with('\x1a')) return false;
     line = beforeCtrlZ(line);
     std::string_view bare = line;
     if (bare.ends_with('\n')) bare.remove_suffix(1);
@@ -321,6 +330,11 @@ void protk(std::string_view input)
     expect(!fs::exists(driveC / "host" / "text" / "protk.tmp"), "the temporary file was left behind");
     expectNoHandles(machine);
     expect(removed.has_value(), "removal deleted the file of an installed host");
+    // UTF-16 text would get 8-bit lines: the add-in never edits it.
+    if (input.starts_with("\xff\xfe") || input.starts_with("\xfe\xff")) {
+        expect(appended == input && *removed == input, "a UTF-16 file was edited");
+        return;
+    }
     expect(!holdsOurEntry(*removed), "a name line survived removal");
 
     // The host stops reading at a Ctrl-Z: the entry belongs before it.

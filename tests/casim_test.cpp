@@ -241,7 +241,7 @@ TEST_F(CaSimTest, CommandLineNamesWhatIsWrong)
     const Result version = runCaSim("--version");
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out.rfind("ca-sim " CA_VERSION, 0), 0u) << version.out;
-    for (const char* command : {"run", "demo", "actions", "sequences", "condition"}) {
+    for (const char* command : {"run", "demo", "actions", "sequences", "condition", "scenario", "manifest", "registry"}) {
         const Result help = runCaSim(std::string(command) + " --help");
         EXPECT_EQ(help.status, 0) << command;
         EXPECT_NE(help.out.find(std::string("Usage: ca-sim ") + command), std::string::npos) << help.out;
@@ -249,9 +249,9 @@ TEST_F(CaSimTest, CommandLineNamesWhatIsWrong)
     EXPECT_NE(runCaSim("run --help").out.find("--save DIR"), std::string::npos);
 
     const std::pair<std::string, std::string> errors[] = {
-        {"run", "ca-sim run: a scenario folder is required"},
+        {"run", "ca-sim run: SCENARIO_DIR is required"},
         {"run " + dir() + " --keep k", "ca-sim run: --keep does not apply to run (it is an option of demo)"},
-        {"actions --json", "ca-sim actions: --json does not apply to actions (it is an option of run, demo)"},
+        {"actions --json", "ca-sim actions: --json does not apply to actions (it is an option of run, demo, sequences"},
         {"demo --sequence install", "ca-sim demo: --sequence does not apply to demo (it is an option of run)"},
         {"demo foo", "ca-sim demo: unexpected argument \"foo\""},
         {"run " + dir() + " --frobnicate", "ca-sim run: unknown option --frobnicate"},
@@ -310,7 +310,11 @@ TEST_F(CaSimTest, MessagesNameTheFileLineAndValues)
         {"sequence ui+nope\n", file + ":1: unknown sequence \"nope\""},
         {"feature Main=local\n", file + ":1: expected feature NAME=ACTION [installed=STATE]"},
         {"component C=3 installed=\n", file + ":1: expected component NAME=ACTION [installed=STATE]"},
-        {"property A=\xff\n", file + ":1: the value is not UTF-8 text that Windows-1252 can hold"},
+        {"property A=\xff\n", file + ":1: the value is not UTF-8 text"},
+        // The code page may come after the values it decides: 表 fits 932, not 1252.
+        {"property A=\xe8\xa1\xa8\nrun isProEInstalled\n", file + ":1: the value is not text that code page 1252 can hold"},
+        {"codepage 437\n", file + ":1: expected codepage 1252 or codepage 932"},
+        {"codepage 932\ncodepage 932\n", file + ":2: a second codepage line (the first is line 1)"},
     };
     for (const auto& [text, message] : cases) {
         write("scenario.txt", text);

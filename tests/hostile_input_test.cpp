@@ -87,14 +87,17 @@ TEST_F(HostileInputTest, RegistryValuesOfEveryShape)
     const std::string rt = "C:\\PTC\\rt\\";
     const std::tuple<std::uint32_t, Bytes, unsigned> records[] = {
         {1, zeroEnded(rt), 1}, {1, bytes(rt), 1}, {1, zeroEnded(rt + std::string(259 - rt.size(), '\0')), 1},
-        {4, {7, 0, 0, 0}, 1},  // any type is taken as text: "\a" names no folder, and nothing is there
+        {4, {7, 0, 0, 0}, 0},  // any type is taken as text: "\a" names a folder where nothing is
         {3, {}, 0}, {1, bytes(std::string(260, 'r')), 0}, {1, zeroEnded(std::string(260, 'r')), 0}};
     for (const auto& [type, data, result] : records) {
+        // Each time a machine that an earlier version installed, which kept no footprint.
+        machine().registry().deleteKey(kProductKey);
+        writeFile("PTC\\rt\\x86e_win64\\obj\\Microsoft.VC100\\mfc100.dll", "runtime");
         for (const char* name : {"Install_WF5_dir", "WFCUSTOM_DIR_ONE", "Install_CREO1_dir"})
             setValue(kProductKey, name, type, data);
+        run("cleanupProEAuxAppInFile");
         EXPECT_EQ(run("cleanupDependancies"), result) << data.size() << " bytes";
         run("cleanCmdResources");
-        run("cleanupProEAuxAppInFile");
         EXPECT_FALSE(machine().registry().value(kProductKey, "WFCUSTOM_DIR_ONE"));
         EXPECT_TRUE(exists("PTC\\wf4\\x86e_win64\\obj\\xtop.exe"));
     }

@@ -266,6 +266,8 @@ TEST_F(IdentifyTest, ModuleComesFromTheStagingFolderOfTheRelease)
         writeFile(std::string(folder) + "\\orvbridge.dll", name);
         setProperty(name, std::string("C:\\") + folder + "\\");
     }
+    // Where the hosts' own modules are backed up before they are replaced.
+    machine().setEnv("ALLUSERSPROFILE", "C:\\stage");
     const std::pair<const char*, const char*> cases[] = {  // release (nullptr: a descriptor folder), source
         {"Wildfire", "ALLUSERSPROFILE"}, {"Wildfire 2.0", "ALLUSERSPROFILE"}, {"Wildfire 3.0", "PROEWF3TEMP"},
         {"Wildfire 4.0", "PROEWF4TEMP"}, {"Wildfire 5.0", "PROEWF5TEMP"}, {"Creo Elements/Pro 5.0", "CREO1TEMP"},

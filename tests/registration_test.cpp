@@ -306,6 +306,24 @@ TEST_F(RegistrationTest, RemovalTakesOnlyTheBytesAnAppendWrote)
 
 TEST_F(RegistrationTest, OurNameLineCountsOnlyWhereAnEntryStarts)
 {
+    // The keyword and the value are two words; a name line after a Ctrl-Z is one the host never reads.
+    for (const std::string& unseen : {std::string("nameOrvella\r\n"), std::string("a\r\n\x1a\r\nname Orvella\r\n")}) {
+        setProtk(unseen);
+        EXPECT_TRUE(addAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
+        const std::size_t ctrlZ = std::min(unseen.find('\x1a'), unseen.size());
+        EXPECT_EQ(protk(), unseen.substr(0, ctrlZ) + kRelativeEntry + unseen.substr(ctrlZ)) << unseen;
+    }
+    // An entry of ours with no empty line before it goes alone: what stands before it stays.
+    setProtk("\r\nkeep\r\nname Orvella\r\n");
+    EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
+    EXPECT_EQ(protk(), "\r\nkeep\r\n");
+    // Where no host is left, a file of nothing but line ends, of either kind, goes.
+    for (const char* lineEnds : {"\r\n\r\n", "\n\n"}) {
+        writeFile("gone\\text\\protk.dat", lineEnds + kRelativeEntry);
+        EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\gone"));
+        EXPECT_FALSE(exists("gone\\text\\protk.dat")) << testing::PrintToString(lineEnds);
+    }
+
     // Inside another add-in's entry a "name Orvella" line is that entry's: the add-in is
     // registered beside it, and removal keeps every line of the other entry.
     const std::string nested = "name OtherTool\r\n  name Orvella\r\nexec_file C:\\other.dll\r\nend\r\n";

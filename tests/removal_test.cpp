@@ -1,32 +1,55 @@
-// Tree removal, removal of deployed files and the cleanup actions.
+// Removal by the hosts' footprints: exactly what the add-in wrote goes, what
+// it replaced comes back, what the host added or changed since stays; the
+// machines an earlier version installed; the cleanup actions.
+#include "core/outcome.h"
 #include "model/release_table.h"
+#include "records/earlier_version.h"
 #include "removal/tree_removal.h"
 #include "sim_fixture.h"
 
 using namespace ca;
 
 namespace {
-using Tree = std::set<std::string>;
+using Files = std::map<std::string, std::string>;  // folders map to "\\"
 }
 
 class RemovalTest : public SimTest {
 protected:
-    // Every file and folder below a folder on C:, folders with a trailing "\".
-    Tree tree(const std::string& folder)
-    {
-        Tree names;
-        for (const auto& [name, content] : filesBelow(folder, true)) names.insert(name);
-        return names;
-    }
-    // A Creo Parametric 2.0 host with files of its own beside where the add-in goes.
-    Tree makeCreoHost(const std::string& folder)
+    Files tree(const std::string& folder) { return filesBelow(folder, true); }
+    // A Creo Parametric 2.0 host with files of its own, some of them where the add-in writes.
+    Files makeCreoHost(const std::string& folder)
     {
         makeHost(folder);
         writeFile(folder + "\\x86e_win64\\obj\\host.dll", "host");
+        writeFile(folder + "\\x86e_win64\\obj\\msvcr90.dll", "the host's runtime");
         writeFile(folder + "\\text\\usascii\\menu_def.pro", "host");
+        writeFile(folder + "\\text\\usascii\\resource\\host.png", "the host's icon");
         writeFile(folder + "\\text\\ribbon\\default.rbn", "host");
+        writeFile(folder + "\\text\\german\\host.txt", "host");
         writeFile(folder + "\\text\\protk.dat", "name OtherTool\r\nend\r\n");
         return tree(folder);
+    }
+    // The backup folders that hold something, below the product's own folder.
+    std::vector<std::string> backups()
+    {
+        std::vector<std::string> files;
+        for (const auto& [name, content] : filesBelow("ProgramData\\Kestrane"))
+            files.push_back(name);
+        return files;
+    }
+    std::optional<Footprint> footprintOf(const std::string& folder)
+    {
+        Footprint footprint;
+        if (readFootprint(caSession(), folder, footprint) != Found::yes) return std::nullopt;
+        return footprint;
+    }
+    // What an earlier version left: its files and records, no footprint.
+    void installEarlierVersion(const std::string& folder, const char* record)
+    {
+        deployAndRegister("C:\\" + folder, kCreo2);
+        forgetFootprints();
+        machine().registry().deleteValue(kProductKey, "Footprints");
+        machine().registry().setString(kProductKey, record, "C:\\" + folder);
     }
 };
 
@@ -39,147 +62,201 @@ TEST_F(RemovalTest, FoldersAreEmptiedButOnlyRemovedWhenNothingIsLeft)
     EXPECT_EQ(emptyAndRemoveFolder(caSession(), "C:\\only"), 0);
     EXPECT_EQ(emptyAndRemoveFolder(caSession(), "C:\\mixed"), 0);
     EXPECT_FALSE(exists("only"));
-    EXPECT_EQ(tree("mixed"), (Tree{"sub\\", "sub\\c.txt"}));
+    EXPECT_EQ(tree("mixed"), (Files{{"sub\\", "\\"}, {"sub\\c.txt", ""}}));
     EXPECT_EQ(emptyAndRemoveFolder(caSession(), "C:\\missing"), 3);
     // An empty text names no folder: the current one stays untouched.
     writeFile("mixed\\d.txt");
     EXPECT_EQ(emptyAndRemoveFolder(caSession(), ""), 3);
     EXPECT_TRUE(exists("mixed\\d.txt"));
-
-    // Resource chains: the resource folder goes, then what is left empty up to the base.
-    writeFile("h\\text\\usascii\\resource\\r1.png");
-    writeFile("h\\text\\german\\resource\\r2.png");
-    makeHost("h");
-    const Tree host{"x86e_win64\\", "x86e_win64\\obj\\", "x86e_win64\\obj\\xtop.exe", "text\\", "text\\german\\"};
-    removeResourceTree(caSession(), "C:\\h", kMessageResources, true);  // no trailing separator: "C:\htext" is no folder
-    EXPECT_TRUE(exists("h\\text\\usascii\\resource\\r1.png"));
-    removeResourceTree(caSession(), "C:\\h\\", "text\\french\\resource", false);  // nothing of that name: nothing at all happens
-    removeResourceTree(caSession(), "C:\\h\\", kMessageResources, true);
-    Tree german = host;
-    german.insert({"text\\german\\resource\\", "text\\german\\resource\\r2.png"});
-    EXPECT_EQ(tree("h"), german);
-    removeResourceTree(caSession(), "C:\\h\\", "text\\german\\resource", false);
-    EXPECT_EQ(tree("h"), host);
-    // A tree holding only the resource folder goes entirely, the base included.
-    writeFile("bare\\text\\usascii\\resource\\r.png");
-    removeResourceTree(caSession(), "C:\\bare\\", kMessageResources, true);
-    EXPECT_FALSE(exists("bare"));
-    writeFile("text\\usascii\\resource\\root.png");
-    removeResourceTree(caSession(), "", kMessageResources, true);
-    EXPECT_TRUE(exists("text\\usascii\\resource\\root.png"));
     EXPECT_EQ(machine().currentDirectory(), "C:\\mixed");
 }
 
-TEST_F(RemovalTest, RemovingADeploymentLeavesTheHostAsItWas)
+TEST_F(RemovalTest, RemovalUndoesExactlyTheFootprintWhateverTheHostDidSince)
 {
     stageAddIn();
-    const Tree before = makeCreoHost("PTC\\creo2");
-    // The host's own files of the add-in's names, and its own resource folder.
-    writeFile("PTC\\creo2\\x86e_win64\\obj\\msvcr90.dll", "host's");
-    writeFile("PTC\\creo2\\text\\usascii\\resource\\host.png", "host's");
-    makeFolder("PTC\\creo2\\text\\german");
-    const Tree survivors = tree("PTC\\creo2");
+    Files expected = makeCreoHost("PTC\\creo2");
     deployAndRegister("C:\\PTC\\creo2", kCreo2);
-    ASSERT_TRUE(exists("PTC\\creo2\\x86e_win64\\obj\\orvbridge.dll"));
-    ASSERT_TRUE(exists("PTC\\creo2\\text\\usascii\\resource\\open.png"));
-    deployAndRegister("C:\\PTC\\creo2\\", kCreo2);  // a repair keeps the first record
-    removeDeployment("C:\\PTC\\creo2\\");  // doubled separators are accepted
-    EXPECT_EQ(tree("PTC\\creo2"), survivors);
-    EXPECT_EQ(readFile("PTC\\creo2\\text\\protk.dat"), "name OtherTool\r\nend\r\n");
-    // A host file that the deployment overwrote keeps the add-in's copy.
-    EXPECT_EQ(readFile("PTC\\creo2\\x86e_win64\\obj\\msvcr90.dll"), "msvcr90.dll");
-    removeDeployment("");
-    removeDeployment("C:\\nowhere");
+    ASSERT_EQ(readFile("PTC\\creo2\\x86e_win64\\obj\\msvcr90.dll"), "msvcr90.dll");
+    ASSERT_EQ(readFile("PTC\\creo2\\text\\usascii\\resource\\open.png"), "text\\resource\\open.png");
+    const auto footprint = footprintOf("C:\\PTC\\creo2");
+    ASSERT_TRUE(footprint);
+    const FootprintItem* runtime = const_cast<Footprint&>(*footprint).findFile("x86e_win64\\obj\\msvcr90.dll");
+    ASSERT_TRUE(runtime && runtime->mark == Mark::replaced);
+    EXPECT_TRUE(const_cast<Footprint&>(*footprint).find(Mark::folder, "x86e_win64\\obj\\Lang"));
+    EXPECT_FALSE(const_cast<Footprint&>(*footprint).find(Mark::folder, "text\\german")) << "the host's folder";
+    EXPECT_EQ(backups().size(), 1u);
 
-    // Installed by an earlier version, without a record: every file of the add-in's names goes,
-    // the language folders stay, and protk.dat keeps the empty line before the entry.
-    const Tree legacy = makeCreoHost("PTC\\old");
-    deployAndRegister("C:\\PTC\\old", kCreo2, false);
-    removeDeployment("C:\\PTC\\old");
-    Tree expected = legacy;
-    expected.insert({"text\\japanese\\", "text\\french\\", "text\\german\\"});
-    EXPECT_EQ(tree("PTC\\old"), expected);
-    EXPECT_EQ(readFile("PTC\\old\\text\\protk.dat"), "name OtherTool\r\nend\r\n");
+    // A repair writes the same again: the backup keeps the host's copy, not the add-in's.
+    deployAndRegister("C:\\PTC\\creo2\\", kCreo2);
+    EXPECT_EQ(footprintOf("C:\\PTC\\creo2")->lines(), footprint->lines());
+    EXPECT_EQ(readFile("ProgramData\\Kestrane\\" + backups().at(0)), "the host's runtime");
+
+    // The host changes: a patch adds files in the add-in's folders, a reinstall
+    // brings its own new libpng13.dll, and someone edits the add-in's messages.
+    writeFile("PTC\\creo2\\text\\usascii\\resource\\patch.png", "patch");
+    writeFile("PTC\\creo2\\x86e_win64\\obj\\Lang\\patch.dll", "patch");
+    writeFile("PTC\\creo2\\x86e_win64\\obj\\libpng13.dll", "the host's libpng");
+    writeFile("PTC\\creo2\\text\\usascii\\ov_messages.txt", "edited");
+    expected["text\\usascii\\resource\\patch.png"] = "patch";
+    expected["x86e_win64\\obj\\Lang\\"] = "\\";
+    expected["x86e_win64\\obj\\Lang\\patch.dll"] = "patch";
+    expected["x86e_win64\\obj\\libpng13.dll"] = "the host's libpng";
+    expected["text\\usascii\\ov_messages.txt"] = "edited";
+
+    const RemovalOutcome outcome = removeDeployments();
+    EXPECT_TRUE(outcome.unfinished.empty());
+    EXPECT_EQ(tree("PTC\\creo2"), expected);
+    EXPECT_EQ(readFile("PTC\\creo2\\text\\protk.dat"), "name OtherTool\r\nend\r\n");
+    EXPECT_FALSE(footprintOf("C:\\PTC\\creo2"));
+    EXPECT_FALSE(exists("ProgramData\\Kestrane")) << "the backup folder goes with the last backup";
+    const auto& log = machine().logMessages();
+    EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::string& line) {
+        return line.find("C:\\PTC\\creo2\\text\\usascii\\ov_messages.txt changed since the add-in wrote it") !=
+               std::string::npos;
+    }));
+    // Nothing is left to do the second time.
+    EXPECT_EQ(removeDeployments().undone, 0);
+    EXPECT_EQ(tree("PTC\\creo2"), expected);
 }
 
-TEST_F(RemovalTest, UnregistrationCleansRecordedInstallationsAndDeletesTheirRecords)
+TEST_F(RemovalTest, AHostFileIsNeverOverwrittenWithoutItsBackup)
 {
     stageAddIn();
-    const Tree two = makeCreoHost("PTC\\two");
-    const Tree five = makeCreoHost("PTC\\five");
-    writeFile("PTC\\gone\\text\\protk.dat", "\r\nname Orvella\r\n");  // no host executable any more
-    for (const char* host : {"C:\\PTC\\two", "C:\\PTC\\five"}) deployAndRegister(host, kCreo2);
-    auto& registry = machine().registry();
-    for (const auto& [name, folder] :
-         {std::pair{"WFCUSTOM_DIR_TWO", "C:\\PTC\\two"}, {"WFCUSTOM_DIR_FIVE", "C:\\PTC\\five\\"},
-          {"WFCUSTOM_DIR_SIX", "C:\\PTC\\gone"}, {"WFCUSTOM_DIR_SEVEN", ""}, {"Install_WF5_dir", "C:\\PTC\\wf5\\"}})
-        registry.setString(kProductKey, name, folder);
-    writeFile("text\\protk.dat", "\r\nname Orvella\r\n");  // what an empty folder would reach
-    makeHost("PTC\\wf4");
-    writeFile("PTC\\wf4\\text\\protk.dat", "a\r\n\r\nname Orvella\r\n1\r\nend\r\nb\r\n");
-    setProperty("PROEWF4DIR", "C:\\PTC\\wf4");  // its check box is cleared
-    // Given on a command line and not detected at removal: its record still names it.
-    makeHost("PTC\\cmd5", true);
-    writeFile("PTC\\cmd5\\text\\protk.dat", "keep\n\nname Orvella\nend\n");
-    registry.setString(kProductKey, "Install_WF5_dir", "C:\\PTC\\cmd5\\");
-
-    for (int run = 0; run < 2; ++run) {
-        EXPECT_EQ(cleanupProEAuxAppInFile(session()), 0u);
-        EXPECT_EQ(tree("PTC\\two"), two);
-        EXPECT_EQ(tree("PTC\\five"), five);
-        EXPECT_FALSE(exists("PTC\\gone\\text\\protk.dat"));
-        EXPECT_EQ(readFile("text\\protk.dat"), "\r\nname Orvella\r\n");
-        EXPECT_EQ(readFile("PTC\\wf4\\text\\protk.dat"), "a\r\nb\r\n");
-        EXPECT_EQ(readFile("PTC\\cmd5\\text\\protk.dat"), "keep\n");
-        int folderRecords = 0;
-        const auto values = registry.flatten()[kProductKey];
-        for (const auto& [name, value] : values) folderRecords += name.rfind("Before ", 0) != 0;
-        EXPECT_EQ(folderRecords, 1) << "only the release record stays";
-    }
-
-    // Without the product key the release slots are still unregistered.
-    registry.deleteKey(kProductKey);
-    writeFile("PTC\\wf4\\text\\protk.dat", "\r\nname Orvella\r\n1\r\n2\r\n");
-    setProperties({{"PROEWF4DIR", ""}, {"PROEM1DIR", "C:\\PTC\\wf4\\"}});
-    EXPECT_EQ(cleanupProEAuxAppInFile(session()), 0u);
-    EXPECT_EQ(readFile("PTC\\wf4\\text\\protk.dat"), "");
+    const Files before = makeCreoHost("PTC\\creo2");
+    // Where the backup must go stands a file: no backup, so no overwrite.
+    writeFile("ProgramData\\Kestrane", "in the way");
+    deployAndRegister("C:\\PTC\\creo2", kCreo2);
+    EXPECT_EQ(readFile("PTC\\creo2\\x86e_win64\\obj\\msvcr90.dll"), "the host's runtime");
+    EXPECT_TRUE(exists("PTC\\creo2\\x86e_win64\\obj\\orvbridge.dll"));
+    EXPECT_NE(property(kInstallErrorProperty).find("C:\\PTC\\creo2: "), std::string::npos);
+    std::filesystem::remove(onC("ProgramData\\Kestrane"));
+    removeDeployments();
+    EXPECT_EQ(tree("PTC\\creo2"), before);
 }
 
-TEST_F(RemovalTest, RemovalActionsClearWhatStagingPutIntoReleaseFolders)
+TEST_F(RemovalTest, AnEarlierVersionsHostsAreTakenIntoFootprintsOnce)
 {
-    EXPECT_EQ(cleanupDependancies(session()), 0u) << "no product key";
+    stageAddIn();
+    Files survivors = makeCreoHost("PTC\\old");
+    installEarlierVersion("PTC\\old", "WFCUSTOM_DIR_ONE");
+    // What the earlier version's staging held that this build no longer has.
+    writeFile("PTC\\old\\text\\usascii\\resource\\old.png", "earlier");
+    setProperty("PROEM1DIR", "");
+    EXPECT_EQ(cleanupProEAuxAppInFile(session()), 0u);
+    // Its own files go, the language folders too; the runtime files a host
+    // may ship stay: with no footprint, whose they are cannot be told. The
+    // resources went into the add-in's folder, which goes with them.
+    for (const char* shared : {"msvcr90.dll", "msvcp90.dll", "mfc90.dll", "Microsoft.VC90.CRT.manifest",
+                               "Microsoft.VC90.MFC.manifest", "libpng13.dll", "mfc100.dll", "msvcp100.dll",
+                               "msvcr100.dll"}) {
+        const std::string place = std::string("x86e_win64\\obj\\") + shared;
+        survivors[place] = *readFile("PTC\\old\\" + place);
+    }
+    survivors.erase("text\\usascii\\resource\\host.png");
+    survivors.erase("text\\usascii\\resource\\");
+    EXPECT_EQ(tree("PTC\\old"), survivors);
+    EXPECT_EQ(readFile("PTC\\old\\text\\protk.dat"), "name OtherTool\r\nend\r\n");
+    EXPECT_EQ(productValues(), (std::map<std::string, std::string>{{"Footprints", std::string("1\0", 2)}}));
+
+    // A repair on such a machine leaves a footprint from which the final removal is complete.
+    Files kept = makeCreoHost("PTC\\old2");
+    installEarlierVersion("PTC\\old2", "WFCUSTOM_DIR_TWO");
+    writeFile("PTC\\old2\\text\\usascii\\resource\\old.png", "earlier");
+    ASSERT_TRUE(adoptEarlierVersion(caSession(), addInManifest(), Moment::installing, [](std::string_view) { return false; }));
+    deployAndRegister("C:\\PTC\\old2", kCreo2);
+    EXPECT_TRUE(footprintOf("C:\\PTC\\old2")->earlier());
+    EXPECT_EQ(removeDeployments().unfinished.size(), 0u);
+    for (const auto& [name, content] : tree("PTC\\old2"))
+        if (!kept.count(name)) kept[name] = content;  // the shared runtime files, as they were
+    kept.erase("text\\usascii\\resource\\host.png");
+    kept.erase("text\\usascii\\resource\\");
+    kept["x86e_win64\\obj\\msvcr90.dll"] = "msvcr90.dll";  // what the earlier version left there came back
+    EXPECT_EQ(tree("PTC\\old2"), kept);
+    EXPECT_FALSE(exists("PTC\\old2\\x86e_win64\\obj\\orvbridge.dll"));
+    EXPECT_FALSE(exists("PTC\\old2\\text\\usascii\\resource\\old.png"));
+    EXPECT_FALSE(exists("ProgramData\\Kestrane"));
+}
+
+TEST_F(RemovalTest, ADevelopmentBuildsSurveyTellsWhatWasTheHosts)
+{
+    stageAddIn();
+    Files before = makeCreoHost("PTC\\dev");
+    installEarlierVersion("PTC\\dev", "WFCUSTOM_DIR_ONE");
+    const std::string had = std::string("x86e_win64\\obj\\msvcr90.dll\0text\\usascii\\resource\\host.png\0"
+                                        "text\\usascii\\resource\\\0\0", 76);
+    machine().registry().setValue(kProductKey, "Before c:\\ptc\\dev", {7, {had.begin(), had.end()}});
+    EXPECT_EQ(cleanupProEAuxAppInFile(session()), 0u);
+    // The host had msvcr90.dll (the development build overwrote it); the rest of the runtime was the add-in's.
+    before["x86e_win64\\obj\\msvcr90.dll"] = "msvcr90.dll";
+    EXPECT_EQ(tree("PTC\\dev"), before);
+    EXPECT_EQ(productValues().count("Before c:\\ptc\\dev"), 0u);
+}
+
+TEST_F(RemovalTest, EachRemovalActionTakesItsOwnDomainAndNoneTouchesAHostThatKeepsItsEntry)
+{
+    stageAddIn();
+    setProperty("ALLUSERSPROFILE", "C:\\ProgramData");
+    // A command-line installation into a Wildfire 5.0 folder without the host,
+    // which gets the entry, the resources and the private runtime.
+    makeFolder("PTC\\wf5\\text\\usascii");
+    makeFolder("PTC\\wf5\\x86e_win64\\obj");
+    writeFile("PTC\\wf5\\text\\protk.dat", "name OtherTool\r\nend\r\n");
+    const Files before = tree("PTC\\wf5");
+    setProperties({{"ISCMDINSTALL", "1"}, {"PROEM1", "0"}, {"PROEWF5", "1"}, {"PROEWF5DIR", "C:\\PTC\\wf5\\"},
+                   {"USASCIIM1", "C:\\ProgramData\\text\\"}});
+    for (const char* action : {"addCMDEntriesInProtFile", "copyCMDresourcetoUSASCII", "clearTempCommon"})
+        run(action);
+    ASSERT_EQ(property(kInstallErrorProperty), "");
+    ASSERT_TRUE(exists("PTC\\wf5\\x86e_win64\\obj\\Microsoft.VC90.CRT\\msvcr90.dll"));
+    ASSERT_TRUE(exists("PTC\\wf5\\text\\usascii\\resource\\open.png"));
+
+    // Before the entry is out, the other two leave the host alone, and say so.
     EXPECT_EQ(cleanCmdResources(session()), 0u);
-
-    for (const std::string& file : kKeptRuntime) writeFile("PTC\\wf5\\x86e_win64\\obj\\" + file.substr(8), "runtime");
-    auto& registry = machine().registry();
-    registry.setString(kProductKey, "Install_WF5_dir", "");
-    writeFile("x86e_win64\\obj\\Microsoft.VC100\\mfc100.dll", "root");  // what an empty record would reach
     EXPECT_EQ(cleanupDependancies(session()), 0u);
-    EXPECT_TRUE(exists("x86e_win64\\obj\\Microsoft.VC100\\mfc100.dll"));
+    EXPECT_TRUE(exists("PTC\\wf5\\text\\usascii\\resource\\open.png"));
+    EXPECT_TRUE(exists("PTC\\wf5\\x86e_win64\\obj\\Microsoft.VC90.CRT\\msvcr90.dll"));
+    EXPECT_EQ(property(kRemoveErrorProperty).rfind("C:\\PTC\\wf5\\: C:\\PTC\\wf5\\text\\protk.dat still holds", 0), 0u);
+    setProperty(kRemoveErrorProperty, "");
 
-    registry.setString(kProductKey, "Install_WF5_dir", "C:\\PTC\\wf5");  // no separator: paths lead nowhere
+    EXPECT_EQ(cleanupProEAuxAppInFile(session()), 0u);
+    EXPECT_TRUE(exists("PTC\\wf5\\text\\usascii\\resource\\open.png")) << "the resources are cleanCmdResources'";
+    EXPECT_EQ(cleanCmdResources(session()), 0u);
+    EXPECT_FALSE(exists("PTC\\wf5\\text\\usascii\\resource"));
     EXPECT_EQ(cleanupDependancies(session()), 1u);
-    EXPECT_TRUE(exists("PTC\\wf5\\x86e_win64\\obj\\Microsoft.VC100\\mfc100.dll"));
-    registry.setString(kProductKey, "Install_WF5_dir", "C:\\PTC\\wf5\\");
+    EXPECT_EQ(cleanupDependancies(session()), 0u) << "nothing left";
+    EXPECT_EQ(tree("PTC\\wf5"), before);
+    EXPECT_EQ(property(kRemoveErrorProperty), "");
+    for (const auto& [name, value] : productValues()) EXPECT_EQ(name.rfind("Footprint ", 0), std::string::npos) << name;
+}
+
+TEST_F(RemovalTest, AnEarlierVersionsReleaseFoldersLoseTheirResourcesAndRuntime)
+{
+    for (const std::string& file : kKeptRuntime) writeFile("PTC\\wf5\\x86e_win64\\obj\\" + file.substr(8), "runtime");
     makeHost("PTC\\real5");
-    writeFile("PTC\\real5\\x86e_win64\\obj\\Microsoft.VC100\\mfc100.dll", "runtime");
-    registry.setString(kProductKey, "Install_WF1_dir", "C:\\PTC\\real5\\");
-    EXPECT_EQ(cleanupDependancies(session()), 1u);
-    EXPECT_FALSE(exists("PTC\\wf5")) << "the folder held nothing but the runtime";
-    registry.setString(kProductKey, "Install_WF5_dir", "C:\\PTC\\real5\\");
-    EXPECT_EQ(cleanupDependancies(session()), 0u) << "a host executable keeps its runtime";
-    EXPECT_TRUE(exists("PTC\\real5\\x86e_win64\\obj\\Microsoft.VC100\\mfc100.dll"));
-
+    writeFile("PTC\\real5\\x86e_win64\\obj\\Microsoft.VC100\\mfc100.dll", "the host's");
     writeFile("PTC\\creo1\\text\\usascii\\resource\\open.png");
     writeFile("PTC\\creo1\\text\\usascii\\menu_def.pro");
-    writeFile("PTC\\real5\\text\\usascii\\resource\\open.png");
-    writeFile("text\\usascii\\resource\\root.png");
+    writeFile("text\\usascii\\resource\\root.png");  // what an empty record would reach
+    auto& registry = machine().registry();
+    EXPECT_EQ(cleanupDependancies(session()), 0u) << "no product key";
+    registry.setString(kProductKey, "Install_WF5_dir", "C:\\PTC\\wf5");
+    registry.setString(kProductKey, "Install_WF4_dir", "C:\\PTC\\real5\\");
     registry.setString(kProductKey, "Install_CREO1_dir", "C:\\PTC\\creo1\\");
     registry.setString(kProductKey, "Install_CREO2_dir", "");
+    // Until their entries are out (there may be one), the hosts keep everything.
+    EXPECT_EQ(cleanupDependancies(session()), 0u);
+    EXPECT_TRUE(exists("PTC\\wf5\\x86e_win64\\obj\\Microsoft.VC100\\mfc100.dll"));
+    setProperty(kRemoveErrorProperty, "");
+    EXPECT_EQ(cleanupProEAuxAppInFile(session()), 0u);
+    EXPECT_EQ(cleanupDependancies(session()), 1u);
+    // The runtime folders go, and the folders above them once empty, as that
+    // version's removal took them; the folder itself is the one the command line named.
+    EXPECT_TRUE(exists("PTC\\wf5"));
+    EXPECT_EQ(tree("PTC\\wf5"), Files{});
+    EXPECT_TRUE(exists("PTC\\real5\\x86e_win64\\obj\\Microsoft.VC100\\mfc100.dll")) << "a host's runtime stays";
     EXPECT_EQ(cleanCmdResources(session()), 0u);
-    EXPECT_EQ(tree("PTC\\creo1"), (Tree{"text\\", "text\\usascii\\", "text\\usascii\\menu_def.pro"}));
-    EXPECT_FALSE(exists("PTC\\real5\\text"));
-    EXPECT_TRUE(exists("PTC\\real5\\x86e_win64\\obj\\xtop.exe"));
+    EXPECT_EQ(tree("PTC\\creo1"), (Files{{"text\\", "\\"}, {"text\\usascii\\", "\\"}, {"text\\usascii\\menu_def.pro", ""}}));
     EXPECT_TRUE(exists("text\\usascii\\resource\\root.png"));
-    EXPECT_EQ(registry.flatten()[kProductKey].size(), 4u) << "no record is deleted";
+    EXPECT_EQ(property(kRemoveErrorProperty), "");
+    EXPECT_EQ(productValues().size(), 5u) << "the release records stay, and the mark";
 }

@@ -7,7 +7,8 @@
 #include "deployment/deploy.h"
 #include "registration/registration_file.h"
 #include "records/product_records.h"
-#include "removal/deployed_files.h"
+#include "removal/host_removal.h"
+#include "model/footprint_store.h"
 #include "platform/sim/machine.h"
 
 #include <gtest/gtest.h>
@@ -159,26 +160,47 @@ protected:
     }
 
     // What clearTempCommon does for one chosen listed installation: the
-    // deployment, then the registration; and what removal does for one.
-    // Without `record`, as an earlier version did: no record of what the host held before.
-    void deployAndRegister(const std::string& folder, ca::ReleaseCode code, bool record = true)
+    // deployment, then the registration, each recorded in the host's
+    // footprint first; and what removal does for every footprint.
+    void deployAndRegister(const std::string& folder, ca::ReleaseCode code)
     {
         const ca::Session s = caSession();
-        if (record) ca::recordHostSurvey(s, folder);
-        if (ca::deployToInstallation(s, ca::HostFolder::given(folder), code)) ca::addAuxAppEntry(s, folder);
+        ca::SourceDigests digests;
+        if (ca::deployToInstallation(s, ca::HostFolder::given(folder), code, ca::addInManifest(), digests) &&
+            ca::recordEntryAhead(s, folder))
+            ca::addAuxAppEntry(s, folder);
     }
-    void removeDeployment(const std::string& folder)
+    ca::RemovalOutcome removeDeployments()
     {
         const ca::Session s = caSession();
-        std::optional<ca::HostSurvey> before;
-        ca::readHostSurvey(s, folder, before);
-        ca::removeDeployedFiles(s, folder, before ? &*before : nullptr,
-                                [&s](std::string_view base, std::optional<bool> hostHad) {
-                                    ca::removeAuxAppEntry(s, base,
-                                                          !hostHad    ? ca::FileOwner::unknown
-                                                          : *hostHad ? ca::FileOwner::host
-                                                                     : ca::FileOwner::addIn);
-                                });
+        return ca::removeFromFootprints(s, {ca::Domain::deployment, ca::Domain::registration},
+                                        [&s](const ca::Footprint& f) {
+                                            return ca::removeAuxAppEntry(s, f.host(),
+                                                                         f.has(ca::Mark::registration)
+                                                                             ? ca::FileOwner::addIn
+                                                                             : ca::FileOwner::host);
+                                        });
+    }
+    // What an earlier version leaves: the same files, but no footprint and no backup.
+    void forgetFootprints()
+    {
+        auto& registry = machine().registry();
+        if (auto* key = registry.findKey("Software\\Kestrane\\Orvella")) {
+            std::vector<std::string> names;
+            for (const auto& [lower, value] : key->values)
+                if (value.first.rfind("Footprint", 0) == 0) names.push_back(value.first);
+            for (const auto& name : names) registry.deleteValue("Software\\Kestrane\\Orvella", name);
+        }
+        std::filesystem::remove_all(onC("ProgramData\\Kestrane"));
+    }
+    // The product key's values: name -> data as text (up to its first zero).
+    std::map<std::string, std::string> productValues()
+    {
+        std::map<std::string, std::string> values;
+        if (const auto* key = machine().registry().findKey("Software\\Kestrane\\Orvella"))
+            for (const auto& [lower, value] : key->values)
+                values[value.first] = std::string(value.second.data.begin(), value.second.data.end());
+        return values;
     }
 
     // An exported action by name; it must leave no handle open.

@@ -1,34 +1,19 @@
 // cleanCmdResources: on removal, takes the add-in's resources out of
-// text\usascii\resource of every recorded release folder.
+// text\usascii\resource of every release folder it copied them into, as the
+// hosts' footprints say; a host whose entry may still stand is left alone.
 #include "core/boundary.h"
-#include "core/log.h"
-#include "core/outcome.h"
-#include "model/release_table.h"
-#include "records/product_records.h"
-#include "removal/deployed_files.h"
+#include "records/earlier_version.h"
+#include "registration/registration_file.h"
+#include "removal/host_removal.h"
 
 namespace ca {
 namespace {
 
-void leftUnread(const Session& session, std::string_view folder)
-{
-    const platform::Status code = lastFailureCode();
-    session.log(concat(escaped(folder), " left as it is: what it held before cannot be read"));
-    reportHostFailure(session, kRemoveErrorProperty, folder, registryKeyName(kProductKey), "could not be read", code);
-}
-
 unsigned cleanCmdResources(const Session& session)
 {
-    for (const Slot slot : kRecordOrder) {
-        PathBuffer folder;
-        // A slot never detected is recorded empty; it names no folder.
-        std::optional<HostSurvey> before;
-        if (!readProductRecord(session, releaseSlot(slot).productRecordValue, folder) || folder.empty()) continue;
-        if (readHostSurvey(session, folder.view(), before))
-            removeMessageResources(session, folder.view(), before ? &*before : nullptr);
-        else
-            leftUnread(session, folder.view());
-    }
+    const auto registered = [&session](std::string_view folder) { return holdsAuxAppEntry(session, folder); };
+    if (!adoptEarlierVersion(session, addInManifest(), Moment::removing, registered)) return 0;
+    removeFromFootprints(session, {Domain::resources}, nullptr);
     return 0;
 }
 

@@ -1,89 +1,54 @@
 // cleanupProEAuxAppInFile: on removal, takes the add-in out of every host
-// installation it may have reached. The listed installations are found
-// through their records, the release slots and the browsed slot through
-// their properties and then through their records too.
+// installation it may have reached: every host with a footprint loses its
+// entry first, then what the deployment and the registration wrote there;
+// then the release slots and the browsed slot (from their properties) and
+// the recorded release folders lose any entry of ours that is left.
 #include "core/boundary.h"
 #include "core/log.h"
 #include "core/outcome.h"
 #include "core/paths.h"
 #include "core/text.h"
+#include "model/footprint_store.h"
 #include "model/host_failure.h"
-#include "model/host_folder.h"
 #include "model/release_table.h"
+#include "records/earlier_version.h"
 #include "records/product_records.h"
 #include "registration/registration_file.h"
-#include "removal/deployed_files.h"
+#include "removal/host_removal.h"
 
+#include <algorithm>
 #include <set>
 #include <string>
 
 namespace ca {
 namespace {
 
-FileOwner ownerOf(std::optional<bool> hostHadFile)
+FileOwner ownerOf(const Footprint& footprint)
 {
-    if (!hostHadFile) return FileOwner::unknown;
-    return *hostHadFile ? FileOwner::host : FileOwner::addIn;
+    if (footprint.has(Mark::registration)) return FileOwner::addIn;
+    return footprint.earlier() ? FileOwner::unknown : FileOwner::host;
 }
 
-// A host whose removal could not finish keeps its record for the next one.
-void recordUnreadable(const Session& session, std::string_view folder)
+std::string identity(std::string_view folder)
 {
-    const platform::Status code = lastFailureCode();
-    session.log(concat(escaped(folder), " left as it is, with its records: what it held before cannot be read"));
-    reportHostFailure(session, kRemoveErrorProperty, folder, registryKeyName(kProductKey), "could not be read", code);
-}
-
-// Per recorded listed installation, the entry first: a host that keeps it
-// keeps every file it names, and its record. Every host is cleaned before
-// any record goes, so that a failure half-way leaves the rest findable.
-void removeListedInstallations(const Session& session)
-{
-    std::set<const char*> uncleaned;
-    for (const CustomSlotNames& slot : kCustomSlots) {
-        PathBuffer folder;
-        std::optional<HostSurvey> before;
-        if (!readProductRecord(session, slot.dirProperty, folder)) continue;
-        if (!readHostSurvey(session, folder.view(), before)) {
-            recordUnreadable(session, folder.view());
-            uncleaned.insert(slot.dirProperty);
-            continue;
-        }
-        const std::optional<bool> hostHadFile =
-            before ? std::optional<bool>(before->had(kRegistrationFile)) : std::nullopt;
-        if (!removeAuxAppEntry(session, HostFolder::given(folder.view()).base().view(), ownerOf(hostHadFile))) {
-            session.log(concat(escaped(folder.view()), " keeps the add-in's files and its record ", slot.dirProperty,
-                               ": its Orvella entry could not be taken out"));
-            reportRegistrationFailure(session, kRemoveErrorProperty, folder.view());
-            uncleaned.insert(slot.dirProperty);
-            continue;
-        }
-        removeDeployedFiles(session, folder.view(), before ? &*before : nullptr,
-                            [](std::string_view, std::optional<bool>) {});
-    }
-    for (const CustomSlotNames& slot : kCustomSlots)
-        if (!uncleaned.count(slot.dirProperty) && productRecordExists(session, slot.dirProperty))
-            deleteProductRecord(session, slot.dirProperty);
+    std::string name = footprintValueName(folder);
+    for (char& c : name) c = lowerAscii(c);
+    return name;
 }
 
 // Takes the entry out of a folder's protk.dat once per folder, however its
-// name is written.
+// name is written, unless its footprint saw to it already. A folder with no
+// footprint never received anything of this version: its protk.dat is the host's.
 class Unregistration {
 public:
-    explicit Unregistration(const Session& session) : session_(session) {}
+    Unregistration(const Session& session, const std::vector<std::string>& done) : session_(session)
+    {
+        for (const std::string& folder : done) done_.insert(identity(folder));
+    }
     void folder(const PathBuffer& folder)
     {
-        std::string key(folder.view());
-        stripTrailingSeparator(key);
-        key = lowerCased(key);
-        if (folder.empty() || !done_.insert(key).second) return;
-        std::optional<HostSurvey> before;
-        // A record that cannot be read tells nothing: the file is then the host's.
-        const bool known = readHostSurvey(session_, folder.view(), before);
-        const FileOwner owner =
-            !known ? FileOwner::host
-                   : ownerOf(before ? std::optional<bool>(before->had(kRegistrationFile)) : std::nullopt);
-        if (!removeAuxAppEntry(session_, folder.view(), owner))
+        if (folder.empty() || !done_.insert(identity(folder.view())).second) return;
+        if (!removeAuxAppEntry(session_, folder.view(), FileOwner::host))
             reportRegistrationFailure(session_, kRemoveErrorProperty, folder.view());
     }
 
@@ -92,10 +57,32 @@ private:
     std::set<std::string> done_;
 };
 
+// A listed installation's record goes with the last of what the deployment
+// wrote there: a host that keeps any of it keeps its record.
+void deleteListedRecords(const Session& session, const RemovalOutcome& outcome)
+{
+    for (const CustomSlotNames& slot : kCustomSlots) {
+        PathBuffer folder;
+        if (!productRecordExists(session, slot.dirProperty)) continue;
+        readProductRecord(session, slot.dirProperty, folder);
+        const bool kept = !folder.empty() && std::any_of(outcome.unfinished.begin(), outcome.unfinished.end(),
+                                      [&](const std::string& f) { return identity(f) == identity(folder.view()); });
+        if (kept)
+            session.log(concat("record ", slot.dirProperty, " kept: ", escaped(folder.view()), " is not clean"));
+        else
+            deleteProductRecord(session, slot.dirProperty);
+    }
+}
+
 unsigned cleanupProEAuxAppInFile(const Session& session)
 {
-    removeListedInstallations(session);
-    Unregistration unregistration(session);
+    const auto registered = [&session](std::string_view folder) { return holdsAuxAppEntry(session, folder); };
+    const bool adopted = adoptEarlierVersion(session, addInManifest(), Moment::removing, registered);
+    const RemovalOutcome outcome =
+        removeFromFootprints(session, {Domain::deployment, Domain::registration}, [&session](const Footprint& f) {
+            return removeAuxAppEntry(session, f.host(), ownerOf(f));
+        });
+    Unregistration unregistration(session, outcome.visited);
     PathBuffer folder;
     // Every release slot whose folder is known is cleaned, chosen or not.
     for (const Slot slot : kRecordOrder) {
@@ -108,6 +95,8 @@ unsigned cleanupProEAuxAppInFile(const Session& session)
     // is still recorded; removal only ever takes out our entry.
     for (const Slot slot : kRecordOrder)
         if (readProductRecord(session, releaseSlot(slot).productRecordValue, folder)) unregistration.folder(folder);
+    // Without footprints for the earlier version's hosts, their records are all that finds them.
+    if (adopted) deleteListedRecords(session, outcome);
     return 0;
 }
 

@@ -7,7 +7,9 @@
 #include "deployment/deploy.h"
 #include "model/host_folder.h"
 #include "model/release_table.h"
+#include "records/earlier_version.h"
 #include "records/product_records.h"
+#include "registration/registration_file.h"
 
 namespace ca {
 namespace {
@@ -29,12 +31,13 @@ unsigned copyCMDresourcetoUSASCII(const Session& session)
     const bool haveSource = !value.empty() && source.appendAll(value.view(), "resource");
     if (!haveSource) session.log("USASCIIM1 names no staged resource folder: no resources copied");
 
+    const auto registered = [&session](std::string_view folder) { return holdsAuxAppEntry(session, folder); };
+    if (!adoptEarlierVersion(session, addInManifest(), Moment::installing, registered)) return 0;
+    SourceDigests digests;
     for (const Slot slot : kRecordOrder) {
         PathBuffer folder;
         session.read(releaseSlot(slot).folderProperty, folder);
-        if (folder.empty() || !haveSource) continue;
-        recordHostSurvey(session, folder.view());
-        copyResources(session, source.view(), HostFolder::stripped(folder.view()));
+        if (!folder.empty() && haveSource) copyResources(session, source.view(), HostFolder::stripped(folder.view()), digests);
     }
     writeReleaseFolderRecords(session);
     return 0;

@@ -6,7 +6,8 @@
 #include "identification/release_identification.h"
 #include "model/host_folder.h"
 #include "model/release_table.h"
-#include "records/product_records.h"
+#include "records/earlier_version.h"
+#include "registration/registration_file.h"
 
 #include <cstdlib>
 
@@ -57,8 +58,10 @@ unsigned copyProeDllToMoreInstall(const Session& session)
         session.log(concat(buildProperty(code), " names no staged build: no module copied"));
         return 0;
     }
-    recordHostSurvey(session, folder.view());
-    copyModule(session, build.view(), HostFolder::stripped(folder.view()));
+    const auto registered = [&session](std::string_view f) { return holdsAuxAppEntry(session, f); };
+    if (!adoptEarlierVersion(session, addInManifest(), Moment::installing, registered)) return 0;
+    SourceDigests digests;
+    copyModule(session, build.view(), HostFolder::stripped(folder.view()), digests);
     return 0;
 }
 

@@ -71,11 +71,19 @@ FileResult FileWork::deleteFile(const char* path)
 
 bool FileWork::removeFolder(const char* path)
 {
-    if (platform::removeDirectory(path)) return ++removed_, true;
+    const Removal removal = removeFolderIfEmpty(path);
+    return removal == Removal::removed || removal == Removal::atRestart;
+}
+
+FileWork::Removal FileWork::removeFolderIfEmpty(const char* path)
+{
+    if (platform::removeDirectory(path)) return ++removed_, Removal::removed;
     const platform::Status code = platform::lastError();
-    if (code == platform::kDirectoryNotEmpty && !doomed_.empty()) return removeFolderAtRestart(path);
-    if (!isMissing(code) && code != platform::kDirectoryNotEmpty) failed(code, "remove folder", path);
-    return false;
+    if (isMissing(code)) return Removal::missing;
+    if (code == platform::kDirectoryNotEmpty)
+        return !doomed_.empty() && removeFolderAtRestart(path) ? Removal::atRestart : Removal::notEmpty;
+    failed(code, "remove folder", path);
+    return Removal::failed;
 }
 
 void FileWork::summary(std::string_view what) const

@@ -60,6 +60,9 @@ public:
     // RemoveDirectoryA; true when removed, or when it holds nothing but what
     // this walk left for the next restart to delete: it goes after that.
     bool removeFolder(const char* path);
+    // The same, telling what became of the folder.
+    enum class Removal { removed, atRestart, missing, notEmpty, failed };
+    Removal removeFolderIfEmpty(const char* path);
 
     int changes() const { return copied_ + created_ + deleted_ + removed_ + atRestart(); }
     int failures() const { return failed_; }

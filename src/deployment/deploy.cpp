@@ -1,8 +1,6 @@
 #include "deployment/deploy.h"
 
-#include "core/file_work.h"
 #include "core/log.h"
-#include "core/outcome.h"
 #include "core/paths.h"
 #include "platform/errors.h"
 #include "platform/files.h"
@@ -34,60 +32,35 @@ bool resolve(const Roots& roots, const Place& place, PathBuffer& path)
     return false;
 }
 
-// The files, not the subfolders, of `source` into `destination`, which is
-// created first (one level). False when the source cannot be listed or the
-// listing broke off; the failure is logged.
-bool copyFiles(const Session& session, FileWork& work, std::string_view source, std::string_view destination)
+// The host has the folder that `place` goes into.
+bool hasFolderFor(const HostFolder& host, const std::string& place)
 {
-    if (source.empty() || destination.empty()) return false;
-    const std::string target(destination);
-    work.makeFolder(target.c_str());
-    PathBuffer pattern;
-    if (!pattern.appendAll(source, "\\*")) return false;
-    platform::DirEntry entry;
-    platform::Listing listing = platform::Listing::first(pattern.c_str(), entry);
-    if (!listing) return logFailed(session, platform::lastError(), "list ", escaped(pattern.view())), false;
-    for (;;) {
-        if (!entry.isDirectory) {
-            PathBuffer from;
-            PathBuffer to;
-            if (from.appendAll(source, "\\", std::string_view(entry.name)) &&
-                to.appendAll(destination, "\\", std::string_view(entry.name)))
-                work.copy(from.c_str(), to.c_str());
-        }
-        const platform::Status status = listing.next(entry);
-        if (status == platform::kNoMoreFiles) return true;
-        if (status != platform::kSuccess) return logFailed(session, status, "list ", escaped(pattern.view())), false;
-    }
+    PathBuffer folder;
+    if (!host.path(place.substr(0, place.rfind('\\')), folder)) return false;
+    const std::uint32_t attributes = platform::getFileAttributes(folder.c_str());
+    return attributes != platform::kInvalidFileAttributes && (attributes & platform::kFileAttributeDirectory) != 0;
 }
 
-void deployEntry(const Session& session, FileWork& work, const ManifestEntry& entry, const Roots& roots,
+void deployEntry(const Session& session, HostWrite& write, const ManifestEntry& entry, const Roots& roots,
                  ReleaseCode code)
 {
-    if (!includes(entry.releases, code)) return;
+    if (!includes(entry.releases, code) || entry.item == Item::stagedOnly) return;
     PathBuffer from;
-    PathBuffer to;
-    if (!resolve(roots, entry.installed, to)) return;
+    const std::string place = placeBelowHost(entry.installed);
+    if (entry.target == Target::whereTheHostHasItsFolder && !hasFolderFor(roots.host, place)) {
+        session.log(concat("no ", escaped(place), " for ", escaped(roots.host.text()), ": the host has no folder for it"));
+        return;
+    }
     switch (entry.item) {
     case Item::file:
-        if (resolve(roots, entry.staged, from)) work.copy(from.c_str(), to.c_str());
+        if (resolve(roots, entry.staged, from)) write.copy(from.view(), place);
         return;
-    case Item::folder: work.makeFolder(to.c_str()); return;
+    case Item::folder: write.folder(place); return;
     case Item::folderFiles:
-        if (resolve(roots, entry.staged, from)) copyFiles(session, work, from.view(), to.view());
+        if (resolve(roots, entry.staged, from)) write.copyFiles(from.view(), place);
         return;
     case Item::stagedOnly: return;
     }
-}
-
-// A host that did not get every file is left without the add-in: the
-// package must hear of it.
-void reportFailure(const Session& session, const FileWork& work, std::string_view host)
-{
-    const auto& failure = work.firstFailure();
-    if (!failure) return;
-    const char* reason = failure->call == "create folder" ? "could not be created" : "could not be written";
-    reportHostFailure(session, kInstallErrorProperty, host, escaped(failure->path), reason, failure->code);
 }
 
 }  // namespace
@@ -106,7 +79,8 @@ bool stagingFolder(const Session& session, PathBuffer& folder)
     return false;
 }
 
-bool deployToInstallation(const Session& session, const HostFolder& host, ReleaseCode code)
+bool deployToInstallation(const Session& session, const HostFolder& host, ReleaseCode code, Manifest manifest,
+                          SourceDigests& digests)
 {
     // Without a host folder or a staging area there is nothing to copy from or
     // to; an empty text would name the root of the current drive.
@@ -123,67 +97,59 @@ bool deployToInstallation(const Session& session, const HostFolder& host, Releas
         const std::string_view sub = slot->stagingSubfolder;
         if (!roots.build.appendAll(roots.staging.view(), sub, sub.empty() ? "" : "\\")) roots.build.clear();
     }
-    FileWork work(session, host.text());
-    for (const ManifestEntry& entry : addInManifest()) deployEntry(session, work, entry, roots, code);
+    HostWrite write(session, host, Domain::deployment, digests);
+    for (const ManifestEntry& entry : manifest) deployEntry(session, write, entry, roots, code);
     const std::string build = slot != nullptr ? concat("the ", slot->release, " build") : "no build of the module";
-    work.summary(concat("deployed into ", escaped(host.text()), " from ", escaped(roots.staging.view()), " with ", build));
-    reportFailure(session, work, host.text());
+    // What failed is in ORVELLA_INSTALL_ERROR; the deployment was tried.
+    write.carryOut(concat("deployed into ", escaped(host.text()), " from ", escaped(roots.staging.view()), " with ", build));
     return true;
 }
 
-bool copyFolderFiles(const Session& session, std::string_view source, std::string_view destination,
-                     std::string_view host)
+bool copyResources(const Session& session, std::string_view source, const HostFolder& host, SourceDigests& digests)
 {
-    FileWork work(session, host);
-    const bool listed = copyFiles(session, work, source, destination);
-    work.summary(concat("copied ", escaped(source), " into ", escaped(destination)));
-    reportFailure(session, work, destination);
-    return listed;
+    if (source.empty() || !host) return false;
+    HostWrite write(session, host, Domain::resources, digests);
+    write.copyFiles(source, kMessageResources);
+    return write.carryOut(concat("copied ", escaped(source), " into ", escaped(host.base().view()), kMessageResources));
 }
 
-void copyResources(const Session& session, std::string_view source, const HostFolder& host)
-{
-    PathBuffer target;
-    if (!source.empty() && host.path(kMessageResources, target)) copyFolderFiles(session, source, target.view(), host.text());
-}
-
-void stageRuntime(const Session& session, const RuntimeFolder& runtime, std::string_view wildfire5Folder)
+bool stageRuntime(const Session& session, const RuntimeFolder& runtime, std::string_view wildfire5Folder,
+                  SourceDigests& digests)
 {
     PathBuffer source;
-    PathBuffer target;
     const HostFolder host = HostFolder::stripped(wildfire5Folder);
     if (!stagingFolder(session, source) ||
         !source.appendAll(releaseSlot(Slot::proeWf5).stagingSubfolder, "\\", runtime.name, "\\"))
-        return;
-    if (!host.objectPath(runtime.name, target)) return;
-    if (hasHostExecutable(wildfire5Folder))
-        return session.log(concat("no ", runtime.name, " for ", escaped(wildfire5Folder), ": it holds the host executable"));
-
-    FileWork work(session, wildfire5Folder);
-    work.makeFolder(target.c_str());
-    const std::string what = concat("runtime ", runtime.name, " staged into ", escaped(target.view()));
-    if (!target.append("\\")) return;
-    for (const std::string_view file : runtime.files) {
-        PathBuffer from(source.view());
-        PathBuffer to(target.view());
-        if (from.append(file) && to.append(file)) work.copy(from.c_str(), to.c_str());
+        return false;
+    if (hasHostExecutable(wildfire5Folder)) {
+        session.log(concat("no ", runtime.name, " for ", escaped(wildfire5Folder), ": it holds the host executable"));
+        return true;
     }
-    work.summary(what);
-    reportFailure(session, work, wildfire5Folder);
+    HostWrite write(session, host, Domain::runtime, digests);
+    const std::string folder = concat(kObjectFolder, "\\", runtime.name);
+    write.folder(folder);
+    for (const std::string_view file : runtime.files) write.copy(concat(source.view(), file), concat(folder, "\\", file));
+    return write.carryOut(concat("runtime ", runtime.name, " staged into ", escaped(host.base().view()), folder));
 }
 
-bool copyModule(const Session& session, std::string_view buildFolder, const HostFolder& host)
+bool copyModule(const Session& session, std::string_view buildFolder, const HostFolder& host, SourceDigests& digests)
 {
     PathBuffer source;
-    PathBuffer target;
-    if (!HostFolder::stripped(buildFolder).path(kModuleName, source) || !host.objectPath(kModuleName, target))
-        return false;
-    FileWork work(session, host.text());
-    const FileResult copied = work.copy(source.c_str(), target.c_str());
-    if (!copied) return reportFailure(session, work, host.text()), false;
-    if (!copied.atRestart())
-        session.log(concat("module copied from ", escaped(source.view()), " to ", escaped(target.view())));
-    return true;
+    if (!HostFolder::stripped(buildFolder).path(kModuleName, source) || !host) return false;
+    HostWrite write(session, host, Domain::deployment, digests);
+    write.copy(source.view(), concat(kObjectFolder, "\\", kModuleName));
+    return write.carryOut(concat("module copied from ", escaped(source.view()), " into ", escaped(host.base().view()),
+                                 kObjectFolder));
+}
+
+bool recordEntryAhead(const Session& session, std::string_view folder)
+{
+    SourceDigests none;
+    const HostFolder host = HostFolder::stripped(folder);
+    if (!host) return false;
+    HostWrite write(session, host, Domain::registration, none);
+    write.entry();
+    return write.carryOut("");
 }
 
 }  // namespace ca

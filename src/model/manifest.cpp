@@ -17,11 +17,16 @@ constexpr Place nowhere() { return {Root::host, ""}; }
 
 // A staged file that lands under the same name in the host's object folder.
 constexpr ManifestEntry toObjects(std::string_view name) { return {Item::file, staged(name), object(name)}; }
+// Such a file that a host may ship too.
+constexpr ManifestEntry sharedToObjects(std::string_view name)
+{
+    return {Item::file, staged(name), object(name), kAllReleases, Staging::cleared, Sharing::hostMayShip};
+}
 constexpr Place build(std::string_view path) { return {Root::releaseBuild, path}; }
 // A runtime file that the package keeps in the staging area for itself.
 constexpr ManifestEntry keptRuntime(std::string_view from, std::string_view name)
 {
-    return {Item::file, staged(from), object(name), kAllReleases, Staging::kept};
+    return {Item::file, staged(from), object(name), kAllReleases, Staging::kept, Sharing::hostMayShip};
 }
 // A language file that keeps its place below the object folder.
 constexpr ManifestEntry language(std::string_view path) { return {Item::file, stagedObject(path), object(path)}; }
@@ -34,17 +39,18 @@ constexpr std::array kManifest{
     toObjects("ovbatch.dll"),
     toObjects("siteext.dll"),
     // The ribbon (Creo Parametric only) lands where the host keeps its ribbons; that folder is the host's.
-    ManifestEntry{Item::file, build("OrvellaMenu.rbn"), host("text\\ribbon\\OrvellaMenu.rbn"), releases({kCreo1, kCreo2})},
+    ManifestEntry{Item::file, build("OrvellaMenu.rbn"), host("text\\ribbon\\OrvellaMenu.rbn"), releases({kCreo1, kCreo2}),
+                  Staging::cleared, Sharing::addInOnly, Target::whereTheHostHasItsFolder},
     // The module, built per release; a folder of no known release gets none.
     ManifestEntry{Item::file, build(kModuleName), object(kModuleName)},
-    toObjects("libpng13.dll"),
+    sharedToObjects("libpng13.dll"),
     toObjects("OvToExe.exe"),
     // The version 9.0 runtime from the staging area itself, 10.0 from its "proeWF5" folder.
-    toObjects("mfc90.dll"),
-    toObjects("Microsoft.VC90.MFC.manifest"),
-    toObjects("Microsoft.VC90.CRT.manifest"),
-    toObjects("msvcp90.dll"),
-    toObjects("msvcr90.dll"),
+    sharedToObjects("mfc90.dll"),
+    sharedToObjects("Microsoft.VC90.MFC.manifest"),
+    sharedToObjects("Microsoft.VC90.CRT.manifest"),
+    sharedToObjects("msvcp90.dll"),
+    sharedToObjects("msvcr90.dll"),
     keptRuntime("proeWF5\\Microsoft.VC100\\mfc100.dll", "mfc100.dll"),
     keptRuntime("proeWF5\\Microsoft.VC100\\msvcp100.dll", "msvcp100.dll"),
     keptRuntime("proeWF5\\Microsoft.VC100\\msvcr100.dll", "msvcr100.dll"),
@@ -117,7 +123,13 @@ constexpr std::array kVc100Files{"msvcp100.dll"sv, "msvcr100.dll"sv, "mfc100.dll
 const RuntimeFolder kCrtRuntime{"Microsoft.VC90.CRT", kCrtFiles};
 const RuntimeFolder kMfcRuntime{"Microsoft.VC90.MFC", kMfcFiles};
 
-std::span<const ManifestEntry> addInManifest() { return kManifest; }
+Manifest addInManifest() { return kManifest; }
+
+std::string placeBelowHost(const Place& place)
+{
+    std::string path = place.root == Root::hostObjects ? std::string(kObjectFolder) + "\\" : std::string();
+    return path + std::string(place.path);
+}
 std::span<const StagedFolder> stagedFolders() { return kStagedFolders; }
 
 std::span<const RuntimeFolder> privateRuntimeFolders()

@@ -8,6 +8,7 @@
 
 #include <initializer_list>
 #include <span>
+#include <string>
 #include <string_view>
 
 namespace ca {
@@ -33,6 +34,14 @@ enum class Item {
 // the staging area for itself.
 enum class Staging { cleared, kept };
 
+// Whether a host may ship a file of the same name itself (the Microsoft
+// runtimes, libpng): where no footprint tells, such a file is the host's.
+enum class Sharing { addInOnly, hostMayShip };
+
+// Whether a file goes into a host folder that must be there: a folder the
+// host lacks is no failure, the file is then not for this host.
+enum class Target { always, whereTheHostHasItsFolder };
+
 // The releases an entry is for, as a set of release codes.
 using Releases = unsigned;
 inline constexpr Releases kAllReleases = ~0u;
@@ -50,10 +59,20 @@ struct ManifestEntry {
     Place installed;
     Releases releases = kAllReleases;
     Staging staging = Staging::cleared;
+    Sharing sharing = Sharing::addInOnly;
+    Target target = Target::always;
 };
 
-// In deployment order: a folder comes before what goes into it.
-std::span<const ManifestEntry> addInManifest();
+// The add-in's files of one build, in deployment order: a folder comes before
+// what goes into it. Passed to whoever walks it, so that a test can give
+// another build's.
+using Manifest = std::span<const ManifestEntry>;
+
+// This build's manifest.
+Manifest addInManifest();
+
+// A place in a host, as a path below the host folder.
+std::string placeBelowHost(const Place& place);
 
 // What the staging cleanup does with a folder of the staging area.
 enum class FolderCleanup {

@@ -38,6 +38,10 @@ Status regCreateKey(const char* subKey, std::uint32_t access, RegKey& key);
 // RegEnumKeyExA: *nameLength and *classLength are capacities in, lengths out.
 Status regEnumKey(const RegKey& key, std::uint32_t index, char* name, std::uint32_t* nameLength, char* className,
                   std::uint32_t* classLength);
+// RegEnumValueA: the name of the value at `index` (needs the right to query
+// values); *nameLength is the capacity in, the name's length out.
+// kNoMoreItems past the last one.
+Status regEnumValue(const RegKey& key, std::uint32_t index, char* name, std::uint32_t* nameLength);
 // RegQueryValueExA: *size is the capacity in, the data's size out; type may be null.
 Status regQueryValue(const RegKey& key, const char* name, std::uint32_t* type, void* data, std::uint32_t* size);
 Status regSetValue(const RegKey& key, const char* name, std::uint32_t type, const void* data, std::uint32_t size);

@@ -5,10 +5,8 @@
 
 #include "core/fixed_string.h"
 #include "core/session.h"
-#include "model/host_survey.h"
 #include "model/listed_installations.h"
 
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -29,16 +27,5 @@ bool productRecordExists(const Session& session, std::string name);
 
 // True when the value is gone (or was never there); logged either way.
 bool deleteProductRecord(const Session& session, std::string name);
-
-// Records which of the add-in's places the host folder holds now, unless it
-// was recorded before: called before the add-in first writes there, so that
-// a repair or a reinstall keeps what the first installation found.
-void recordHostSurvey(const Session& session, std::string_view folder);
-
-// What the folder held before the add-in first wrote into it into `before`;
-// none for a folder never recorded (an installation by an earlier version).
-// False when the record could not be read: the caller must not guess what
-// is the host's.
-bool readHostSurvey(const Session& session, std::string_view folder, std::optional<HostSurvey>& before);
 
 }  // namespace ca

@@ -24,8 +24,11 @@ std::string_view trimmed(std::string_view text)
 LineKind classifyLine(std::string_view line)
 {
     // The host reads a line up to a Ctrl-Z, so the line end an append gives
-    // the text before one never changes what that text is.
-    line = line.substr(0, line.find(kCtrlZ));
+    // the text before one never changes what that text is, and what follows
+    // the Ctrl-Z then, on a line of its own, is as neutral as it was.
+    const std::size_t ctrlZ = line.find(kCtrlZ);
+    if (ctrlZ == 0) return LineKind::other;
+    line = line.substr(0, ctrlZ);
     if (!line.empty() && line.back() == '\n') line.remove_suffix(1);
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (line.empty()) return LineKind::empty;
@@ -82,22 +85,24 @@ void EntryScope::skip(std::string_view lines)
     }
 }
 
-bool surveyBytes(platform::File& file, bool& mentionsOurName, bool& onlyLineEnds)
+bool startsWide(std::string_view bytes) { return bytes.starts_with("\xff\xfe") || bytes.starts_with("\xfe\xff"); }
+
+bool surveyBytes(platform::File& file, ByteSurvey& survey)
 {
     constexpr std::string_view kName = "Orvella";
-    mentionsOurName = false;
-    onlyLineEnds = true;
+    survey = {};
     // The end of the last block is kept before the next, for a name that two blocks share.
     const std::size_t keep = kName.size() - 1;
     const auto buffer = std::make_unique_for_overwrite<char[]>(keep + kBlock);
     std::size_t held = 0;
-    for (;;) {
+    for (bool first = true;; first = false) {
         std::size_t got = 0;
         if (!file.read(buffer.get() + held, kBlock, got)) return false;
         if (got == 0) return true;
         const std::string_view bytes(buffer.get(), held + got);
-        if (onlyLineEnds) onlyLineEnds = bytes.find_first_not_of("\r\n") == std::string_view::npos;
-        if (!mentionsOurName) mentionsOurName = bytes.find(kName) != std::string_view::npos;
+        if (first) survey.wide = startsWide(bytes);
+        if (survey.onlyLineEnds) survey.onlyLineEnds = bytes.find_first_not_of("\r\n") == std::string_view::npos;
+        if (!survey.mentionsOurName) survey.mentionsOurName = bytes.find(kName) != std::string_view::npos;
         held = std::min(keep, bytes.size());
         std::memmove(buffer.get(), bytes.data() + bytes.size() - held, held);
     }

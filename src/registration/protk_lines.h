@@ -47,10 +47,16 @@ private:
     bool insideOther_ = false;
 };
 
-// What a read of the whole file as bytes finds: whether "Orvella" stands
-// anywhere in it (without it there is no entry of ours), and whether it holds
-// nothing but line ends. False on a read error.
-bool surveyBytes(platform::File& file, bool& mentionsOurName, bool& onlyLineEnds);
+// What a read of the whole file as bytes finds. False on a read error.
+struct ByteSurvey {
+    bool mentionsOurName = false;  // "Orvella" stands somewhere: without it there is no entry of ours
+    bool onlyLineEnds = true;      // nothing but line ends
+    bool wide = false;             // UTF-16 text (a byte-order mark): never ours to edit
+};
+bool surveyBytes(platform::File& file, ByteSurvey& survey);
+
+// The byte-order mark of UTF-16 text at the start of a file.
+bool startsWide(std::string_view bytes);
 
 // Reads a file line by line, in 64 KB blocks: a line is a view into the
 // block, valid until the next call of next(). Only a line that runs over a

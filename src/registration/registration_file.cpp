@@ -31,8 +31,6 @@ struct FileView {
     bool openAfterCrLf = false;
 };
 
-bool startsWide(std::string_view bytes) { return bytes.starts_with("\xff\xfe") || bytes.starts_with("\xfe\xff"); }
-
 bool viewFile(platform::File& file, FileView& view)
 {
     std::uint64_t offset = 0;
@@ -115,8 +113,7 @@ bool appendEntry(const Session& session, std::string_view folder, const char* ex
     return true;
 }
 
-// Whole lines without the empty ones at their end, which may stand before a
-// name line that follows.
+// Whole lines without the empty ones at their end (they may stand before a name line).
 std::string_view withoutTrailingEmptyLines(std::string_view lines)
 {
     for (;;) {
@@ -250,8 +247,7 @@ bool removeAuxAppEntry(const Session& session, std::string_view folder, FileOwne
 
     // A look at the bytes first: a file that never names the add-in is left
     // as it is, without a temporary file beside it.
-    bool mentionsOurName = false;
-    bool onlyLineEnds = true;
+    ByteSurvey bytes;
     {
         platform::File original = platform::File::open(path.c_str(), platform::FileOpen::read);
         if (!original) {
@@ -260,7 +256,7 @@ bool removeAuxAppEntry(const Session& session, std::string_view folder, FileOwne
                 return session.log(concat(name, " is not there: nothing to unregister")), true;
             return logFailed(session, code, "open ", name), false;
         }
-        if (!surveyBytes(original, mentionsOurName, onlyLineEnds))
+        if (!surveyBytes(original, bytes))
             return logFailed(session, platform::lastError(), "read ", name), false;
         if (!original.close()) return logFailed(session, platform::lastError(), "close ", name), false;
     }
@@ -275,8 +271,9 @@ bool removeAuxAppEntry(const Session& session, std::string_view folder, FileOwne
                            owner == FileOwner::addIn ? "the add-in had created it" : "the folder holds no host any more"));
         return true;
     };
-    if (!mentionsOurName) {
-        if (onlyLineEnds && ours) return deleteWhole();
+    if (bytes.wide) return session.log(concat(name, " is UTF-16 text, which the add-in never edits: left alone")), true;
+    if (!bytes.mentionsOurName) {
+        if (bytes.onlyLineEnds && ours) return deleteWhole();
         return session.log(concat(name, " holds no Orvella entry: left alone")), true;
     }
     int entries = 0;

@@ -18,6 +18,10 @@ bool addAuxAppEntry(const Session& session, std::string_view folder);
 // line would not fit its 260-byte buffer.
 bool addCmdAuxAppEntry(const Session& session, std::string_view folder);
 
+// True when the folder's protk.dat holds the entry where the host reads it.
+// A file that cannot be read is logged and counts as without.
+bool holdsAuxAppEntry(const Session& session, std::string_view folder);
+
 // Whose the registration file is, as far as the add-in recorded it.
 enum class FileOwner {
     unknown,  // no record: an installation by an earlier version

@@ -1,16 +1,17 @@
 #include "core/file_work.h"
 #include "core/log.h"
 #include "core/paths.h"
+#include "model/host_folder.h"
 #include "model/manifest.h"
 #include "platform/files.h"
-#include "removal/deployed_files.h"
+#include "removal/staging_cleanup.h"
 #include "removal/tree_removal.h"
 
 #include <string>
 
 namespace ca {
 
-void clearStagingArea(const Session& session, std::string_view staging)
+void clearStagingArea(const Session& session, std::string_view staging, Manifest manifest)
 {
     const HostFolder area = HostFolder::given(staging);
     PathBuffer objects;
@@ -24,7 +25,7 @@ void clearStagingArea(const Session& session, std::string_view staging)
     };
     FileWork work(session);
     PathBuffer path;
-    for (const ManifestEntry& entry : addInManifest()) {
+    for (const ManifestEntry& entry : manifest) {
         if (entry.staging == Staging::kept || entry.item == Item::folder || entry.item == Item::folderFiles) continue;
         if (entry.staged.root != Root::releaseBuild) {
             if (resolve(entry.staged, path)) work.deleteFile(path.c_str());

@@ -2,9 +2,7 @@
 
 #include "core/fixed_string.h"
 #include "core/log.h"
-#include "core/paths.h"
 #include "core/working_directory.h"
-#include "model/host_folder.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 
@@ -71,32 +69,6 @@ int emptyAndRemoveFolder(const Session& session, std::string_view folder)
     const int result = emptyAndRemoveFolder(work, folder);
     work.summary(concat("emptied ", escaped(folder)));
     return result;
-}
-
-void removeResourceTree(FileWork& work, std::string_view base, std::string_view resourceFolder, bool withParent)
-{
-    // An empty base would make every path relative to the current folder.
-    if (base.empty()) return;
-    const HostFolder tree = HostFolder::recorded(base);
-    PathBuffer resources;
-    if (!tree.path(resourceFolder, resources) || !emptyFolder(work, resources)) return;
-    work.removeFolder(resources.c_str());
-
-    PathBuffer parent;
-    if (withParent && tree.path(parentOf(resourceFolder), parent)) work.removeFolder(parent.c_str());
-    for (const std::string_view folder : {kTextFolder, kObjectFolder, kMachineFolder}) {
-        PathBuffer path;
-        if (tree.path(folder, path)) work.removeFolder(path.c_str());
-    }
-    work.removeFolder(tree.base().c_str());
-}
-
-void removeResourceTree(const Session& session, std::string_view base, std::string_view resourceFolder,
-                        bool withParent)
-{
-    FileWork work(session, base);
-    removeResourceTree(work, base, resourceFolder, withParent);
-    work.summary(concat("removed ", escaped(base), escaped(resourceFolder)));
 }
 
 }  // namespace ca

@@ -15,13 +15,4 @@ namespace ca {
 int emptyAndRemoveFolder(const Session& session, std::string_view folder);
 int emptyAndRemoveFolder(FileWork& work, std::string_view folder);
 
-// Empties base + resourceFolder and removes it; then, each only when empty,
-// its parent (with `withParent`), base + "text", the object folder, the
-// machine folder and base itself. Nothing at all happens when the resource
-// folder cannot be entered. `base` is used as it stands: a recorded folder
-// ends in a separator, and one that does not leads nowhere.
-void removeResourceTree(const Session& session, std::string_view base, std::string_view resourceFolder,
-                        bool withParent);
-void removeResourceTree(FileWork& work, std::string_view base, std::string_view resourceFolder, bool withParent);
-
 }  // namespace ca

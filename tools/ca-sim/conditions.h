@@ -4,10 +4,12 @@
 // $C, ?C), the comparisons = <> < > <= >= and >< << >> (substring, prefix and
 // suffix between strings; bitwise AND, high word and low word between
 // integers), each with ~ to ignore case, NOT, AND, OR, XOR, EQV, IMP and
-// parentheses.
+// parentheses. A condition is parsed once, into a tree, and the tree is
+// evaluated in each session.
 #pragma once
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -15,6 +17,7 @@
 
 namespace casim {
 
+// Bad syntax; what() is the reason.
 struct ConditionError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
@@ -46,11 +49,31 @@ struct Evaluation {
     std::vector<ConditionReference> references;   // in the order read, each once
 };
 
-// `condition` is text in the machine's code page, as the installer's tables hold it.
-Evaluation evaluate(const std::string& condition, const ConditionInputs& inputs);
+struct ConditionNode;
 
-// For a sequence step: an empty condition holds; bad syntax throws ConditionError.
-bool evaluateCondition(const std::string& condition, const ConditionInputs& inputs);
+class Condition {
+public:
+    Condition() = default;  // empty: MSICONDITION_NONE, which a sequence step takes as true
+    // `text` is in the machine's code page, as the installer's tables hold it; bad syntax throws ConditionError.
+    static Condition parse(const std::string& text);
+
+    // Every operand is read, whatever the others give, so that a skipped
+    // step can name all the values its condition looked at.
+    Evaluation evaluate(const ConditionInputs& inputs) const;
+    // For a sequence step: true unless the condition evaluates false.
+    bool holds(const ConditionInputs& inputs) const { return evaluate(inputs).verdict != Verdict::falseResult; }
+
+    const std::string& text() const { return text_; }
+    bool empty() const { return root_ == nullptr; }
+
+private:
+    std::string text_;
+    std::shared_ptr<const ConditionNode> root_;
+};
+
+// Parses and evaluates one condition as MsiEvaluateCondition does: bad syntax
+// is Verdict::error with the reason.
+Evaluation evaluate(const std::string& condition, const ConditionInputs& inputs);
 
 const char* verdictName(Verdict verdict);  // "false", "true", "none", "error"
 

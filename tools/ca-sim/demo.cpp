@@ -1,5 +1,12 @@
 #include "demo.h"
 
+#include "names.h"
+#include "scenario.h"
+#include "staging.h"
+
+#include "platform/sim/machine.h"
+
+#include <algorithm>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -8,122 +15,241 @@ namespace casim {
 namespace fs = std::filesystem;
 namespace {
 
-void put(const fs::path& root, const std::string& windowsPath, const std::string& content)
-{
-    std::string p = windowsPath;
-    for (char& c : p)
-        if (c == '\\') c = '/';
-    const fs::path file = root / p;
-    fs::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << content;
-}
-
 struct Host {
-    const char* folder;
+    const char* folder;      // below C:
+    const char* name;        // for a reader
     const char* key;         // release key and subkey below SOFTWARE\PTC
     const char* folderValue;
     const char* shipcode;
     const char* datecode;
-    const char* release;     // RELEASE value of the installation log ("" = no log)
+    const char* logRelease;  // RELEASE value of the installation log ("" = no log)
     bool ribbon;
 };
 
 const Host kHosts[] = {
-    {"PTC\\wf4-m070", "Pro/ENGINEER\\Wildfire 4.0\\M070", "InstallDir", "M070", "2009070", "Wildfire 4.0", false},
-    {"PTC\\wf4-m040", "Pro/ENGINEER\\Wildfire 4.0\\M040", "InstallDir", "M040", "2008040", "Wildfire 4.0", false},
-    {"PTC\\wf5", "Pro/ENGINEER\\Wildfire 5.0\\M060", "InstallDir", "M060", "2010060", "Wildfire 5.0", false},
-    {"PTC\\creo1", "Creo Parametric\\1.0\\F000", "CommonFilesLocation", "F000", "2011000", "Creo Parametric 1.0", true},
-    {"PTC\\creo2", "Creo Parametric\\2.0\\M030", "CommonFilesLocation", "M030", "2012030", "", true},
+    {"PTC\\wf4-m070", "Wildfire 4.0", "Pro/ENGINEER\\Wildfire 4.0\\M070", "InstallDir", "M070", "2009070",
+     "Wildfire 4.0", false},
+    {"PTC\\wf4-m040", "Wildfire 4.0", "Pro/ENGINEER\\Wildfire 4.0\\M040", "InstallDir", "M040", "2008040",
+     "Wildfire 4.0", false},
+    {"PTC\\wf5", "Wildfire 5.0", "Pro/ENGINEER\\Wildfire 5.0\\M060", "InstallDir", "M060", "2010060", "Wildfire 5.0",
+     false},
+    {"PTC\\creo1", "Creo Parametric 1.0", "Creo Parametric\\1.0\\F000", "CommonFilesLocation", "F000", "2011000",
+     "Creo Parametric 1.0", true},
+    {"PTC\\creo2", "Creo Parametric 2.0", "Creo Parametric\\2.0\\M030", "CommonFilesLocation", "M030", "2012030", "",
+     true},
 };
+constexpr const char* kStaging = "ProgramData";
 
 const char* kOtherVendor =
-    "name VendorTools\n"
-    "startup dll\n"
-    "exec_file C:\\Vendor\\vendortools.dll\n"
-    "text_dir C:\\Vendor\\text\n"
-    "end\n";
+    "name VendorTools\r\n"
+    "startup dll\r\n"
+    "exec_file C:\\Vendor\\vendortools.dll\r\n"
+    "text_dir C:\\Vendor\\text\r\n"
+    "end\r\n";
 
-std::string crlf(const std::string& text)
+// Names compare without case on the machine: a component that exists in
+// another case is that one, as Windows would find it.
+void put(const fs::path& driveC, const std::string& windowsPath, const std::string& content)
 {
-    std::string out;
-    for (char c : text) {
-        if (c == '\n') out += '\r';
-        out += c;
+    fs::path at = driveC;
+    std::vector<std::string> parts;
+    for (std::size_t start = 0; start <= windowsPath.size();) {
+        const auto end = std::min(windowsPath.find('\\', start), windowsPath.size());
+        parts.push_back(windowsPath.substr(start, end - start));
+        start = end + 1;
     }
-    return out;
+    for (const auto& part : parts) {
+        fs::path next = at / part;
+        if (fs::is_directory(at))
+            for (const auto& entry : fs::directory_iterator(at))
+                if (sameName(entry.path().filename().string(), part)) next = entry.path();
+        at = next;
+    }
+    fs::create_directories(at.parent_path());
+    std::ofstream(at, std::ios::binary) << content;
 }
 
-std::string escaped(const std::string& text)
+void writeHost(const fs::path& c, const Host& h)
 {
-    std::string out;
-    for (char c : text) {
-        if (c == '\\' || c == '"') out += '\\';
-        out += c;
+    const std::string f = h.folder;
+    put(c, f + "\\x86e_win64\\obj\\xtop.exe", "host executable\n");
+    put(c, f + "\\x86e_win64\\obj\\host.dll", "a file of the host\n");
+    put(c, f + "\\text\\protk.dat", kOtherVendor);
+    put(c, f + "\\text\\usascii\\host_messages.txt", "messages of the host\n");
+    if (h.ribbon) put(c, f + "\\text\\ribbon\\host.rbn", "ribbon of the host\n");
+    if (*h.logRelease)
+        put(c, f + "\\uninstall\\instlog.txt",
+            std::string("PRODUCT=\"host\"\r\nRELEASE=\"") + h.logRelease + "\"\r\nDATECODE=\"" + h.datecode +
+                "\"\r\nSHIPCODE=\"" + h.shipcode + "\"\r\n");
+}
+
+// A stand-in for each staged file, and one file in each staged folder.
+void writeStagingArea(const fs::path& c)
+{
+    for (const StagedEntry& e : stagedPayload()) {
+        const std::string path = std::string(kStaging) + "\\" + e.path + (e.folder ? "orvella.res" : "");
+        put(c, path, "staged " + path + "\r\n");
     }
-    return out;
+}
+
+// --- the summary ------------------------------------------------------------
+
+std::vector<std::string> linesOf(const std::string& text)
+{
+    std::vector<std::string> lines;
+    forEachLine(text, [&](const std::string& line, int) { lines.push_back(line); });
+    return lines;
+}
+
+int entriesOf(const std::string& protk)
+{
+    const auto lines = linesOf(protk);
+    return static_cast<int>(std::count(lines.begin(), lines.end(), "name Orvella"));
+}
+
+// Every line of `original` is still in `now`, in its order.
+bool keepsLines(const std::string& original, const std::string& now)
+{
+    const auto a = linesOf(original), b = linesOf(now);
+    std::size_t j = 0;
+    for (const auto& line : a) {
+        while (j < b.size() && b[j] != line) ++j;
+        if (j == b.size()) return false;
+        ++j;
+    }
+    return true;
+}
+
+bool below(const std::string& path, const std::string& folder)
+{
+    return path.rfind(folder + "\\", 0) == 0;
+}
+
+std::vector<FileChange> changesBelow(const Changes& changes, const std::string& folder)
+{
+    std::vector<FileChange> found;
+    for (const auto& c : changes.files)
+        if (below(c.path, folder)) found.push_back(c);
+    return found;
+}
+
+const std::string* fileIn(const MachineState& state, const std::string& path)
+{
+    const auto it = state.files.find(path);
+    return it == state.files.end() || !it->second ? nullptr : &*it->second;
+}
+
+// What the removal left that differs from before the installation.
+std::vector<HostSummary::Difference> leftOver(const std::string& folder, const MachineState& start,
+                                             const MachineState& removed)
+{
+    const std::string protk = folder + "\\text\\protk.dat";
+    const std::string *was = fileIn(start, protk), *end = fileIn(removed, protk);
+    std::vector<HostSummary::Difference> left;
+    for (const auto& c : changesBelow(diff(start, removed), folder)) {
+        const std::string rel = c.path.substr(folder.size() + 1);
+        switch (kindOf(c)) {
+        case ChangeKind::added: left.push_back({"+ " + rel + (c.folder ? "\\" : ""), false}); break;
+        case ChangeKind::removed: left.push_back({"- " + rel, true}); break;
+        case ChangeKind::changed:
+            if (c.path == protk && was && end && entriesOf(*end) == 0 && keepsLines(*was, *end))
+                left.push_back({"~ " + rel + " (no Orvella entry, every other line kept, " +
+                                    std::to_string(static_cast<long>(linesOf(*end).size()) -
+                                                   static_cast<long>(linesOf(*was).size())) +
+                                    " more line(s))",
+                                false});
+            else
+                left.push_back({"~ " + rel, false});
+            break;
+        }
+    }
+    return left;
+}
+
+HostSummary hostSummary(const std::string& folder, const MachineState& start, const MachineState& installed,
+                        const MachineState& removed)
+{
+    HostSummary h;
+    h.folder = folder;
+    for (const auto& c : changesBelow(diff(start, installed), folder)) {
+        if (kindOf(c) == ChangeKind::added && !c.folder) ++h.added;
+        if (kindOf(c) == ChangeKind::removed && !c.folder) ++h.deleted;
+        if (kindOf(c) == ChangeKind::changed) ++h.changed;
+    }
+    const std::string protk = folder + "\\text\\protk.dat";
+    if (const std::string *was = fileIn(start, protk), *now = fileIn(installed, protk); was && now) {
+        h.orvellaEntries = entriesOf(*now);
+        h.otherLinesKept = keepsLines(*was, *now);
+    }
+    h.differences = leftOver(folder, start, removed);
+    return h;
+}
+
+StagingSummary stagingSummary(const std::string& folder, const MachineState& start, const MachineState& installed,
+                              const MachineState& removed)
+{
+    StagingSummary s;
+    s.folder = folder;
+    // The product's own folder beside the staging area holds the backups of the hosts' files.
+    const std::string own = folder + "\\Kestrane";
+    const auto staged = [&](const std::string& name) { return below(name, folder) && name != own && !below(name, own); };
+    for (const auto& [name, content] : start.files)
+        if (content && staged(name)) ++s.stagedFiles;
+    for (const auto& [name, content] : installed.files)
+        if (content && staged(name)) s.left.push_back(name.substr(folder.size() + 1));
+    for (const auto& c : changesBelow(diff(installed, removed), folder)) s.touchedByRemoval |= staged(c.path);
+    return s;
 }
 
 }  // namespace
 
+Summary summarize(const MachineState& start, const MachineState& installed, const MachineState& removed)
+{
+    Summary summary;
+    // The host folders are those directly below C:\PTC.
+    for (const auto& [name, content] : start.files) {
+        const auto slash = name.find('\\', std::string("C:\\PTC\\").size());
+        if (!content && below(name, "C:\\PTC") && slash == std::string::npos)
+            summary.hosts.push_back(hostSummary(name, start, installed, removed));
+    }
+    summary.staging = stagingSummary(std::string("C:\\") + kStaging, start, installed, removed);
+    return summary;
+}
+
 void writeDemoScenario(const fs::path& folder)
 {
     const fs::path c = folder / "drive_c";
-    std::string reg = "Windows Registry Editor Version 5.00\r\n";
+    sim::Registry registry;
     for (const Host& h : kHosts) {
-        const std::string dir = std::string("C:\\") + h.folder;
-        reg += std::string("\r\n[HKEY_LOCAL_MACHINE\\SOFTWARE\\PTC\\") + h.key + "]\r\n";
-        reg += "\"" + std::string(h.folderValue) + "\"=\"" + escaped(dir) + "\"\r\n";
-        reg += "\"DateCode\"=\"" + std::string(h.datecode) + "\"\r\n";
-        reg += "\"Shipcode\"=\"" + std::string(h.shipcode) + "\"\r\n";
-
-        const std::string f = h.folder;
-        put(c, f + "\\x86e_win64\\obj\\xtop.exe", "host executable\n");
-        put(c, f + "\\x86e_win64\\obj\\host.dll", "a file of the host\n");
-        put(c, f + "\\text\\protk.dat", crlf(kOtherVendor));
-        put(c, f + "\\text\\usascii\\host_messages.txt", "messages of the host\n");
-        if (h.ribbon) put(c, f + "\\text\\ribbon\\host.rbn", "ribbon of the host\n");
-        if (*h.release)
-            put(c, f + "\\uninstall\\instlog.txt",
-                crlf(std::string("PRODUCT=\"host\"\nRELEASE=\"") + h.release + "\"\nDATECODE=\"" + h.datecode +
-                     "\"\nSHIPCODE=\"" + h.shipcode + "\"\n"));
+        const std::string key = std::string("SOFTWARE\\PTC\\") + h.key;
+        registry.setString(key, h.folderValue, std::string("C:\\") + h.folder);
+        registry.setString(key, "DateCode", h.datecode);
+        registry.setString(key, "Shipcode", h.shipcode);
+        writeHost(c, h);
     }
+    // A host that ships its own C runtime where the add-in puts its copy:
+    // the removal brings the host's back.
+    put(c, "PTC\\wf5\\x86e_win64\\obj\\msvcr90.dll", "the host's own C runtime\n");
     put(c, "PTC\\creo2\\bin\\pim\\xml\\creobase.p.xml",
         "<?xml version=\"1.0\"?>\n<release name=\"Creo Parametric\" datecode=\"2012030\" shipcode=\"M030\" "
         "version=\"2.0\">\n  <component name=\"base\"/>\n</release>\n");
-    std::ofstream(folder / "machine.reg", std::ios::binary) << reg;
-
-    // The staging area, as the package leaves it before clearTempCommon.
-    const std::string s = "ProgramData\\";
-    for (const char* name : {"OvConnector.dll", "optdialog.dll", "sheetbridge2.dll", "ovbatch.dll", "siteext.dll",
-                             "orvbridge.dll", "libpng13.dll", "OvToExe.exe", "mfc90.dll", "Microsoft.VC90.MFC.manifest",
-                             "Microsoft.VC90.CRT.manifest", "msvcp90.dll", "msvcr90.dll"})
-        put(c, s + name, std::string("staged ") + name + "\n");
-    for (const char* sub : {"proeWF3", "proeWF4", "proeWF5", "creo1", "creo2"})
-        put(c, s + sub + "\\orvbridge.dll", std::string("orvbridge.dll built for ") + sub + "\n");
-    for (const char* sub : {"creo1", "creo2"})
-        put(c, s + sub + "\\OrvellaMenu.rbn", std::string("ribbon for ") + sub + "\n");
-    for (const char* name : {"mfc100.dll", "msvcp100.dll", "msvcr100.dll"})
-        put(c, s + "proeWF5\\Microsoft.VC100\\" + name, std::string("staged ") + name + "\n");
-    for (const char* name : {"msvcr90.dll", "msvcp90.dll", "Microsoft.VC90.CRT.manifest"})
-        put(c, s + "proeWF5\\Microsoft.VC90.CRT\\" + name, std::string("staged ") + name + "\n");
-    for (const char* name : {"mfc90.dll", "Microsoft.VC90.MFC.manifest"})
-        put(c, s + "proeWF5\\Microsoft.VC90.MFC\\" + name, std::string("staged ") + name + "\n");
-    for (const char* name : {"orvbridgeResEng.dll", "orvbridgeResGer.dll", "orvbridgeResFre.dll", "orvbridgeResJap.dll",
-                             "ovbatchresEng.dll", "ovbatchresGer.dll", "ovbatchresFre.dll", "ovbatchresJap.dll",
-                             "OrvellaHelp.chm"})
-        put(c, s + "x86e_win64\\obj\\Lang\\" + name, std::string("staged ") + name + "\n");
-    put(c, s + "text\\usascii\\ov_messages.txt", "Orvella messages (English)\n");
-    put(c, s + "text\\resource\\orvella.res", "resources (English)\n");
-    for (const char* lang : {"japanese", "french", "german"}) {
-        put(c, s + "text\\" + lang + "\\ov_messages.txt", std::string("Orvella messages (") + lang + ")\n");
-        put(c, s + "text\\" + lang + "\\resource\\orvella.res", std::string("resources (") + lang + ")\n");
-    }
-
+    writeStagingArea(c);
+    std::ofstream(folder / "machine.reg", std::ios::binary) << registry.exportText();
+    Scenario demo;
+    demo.sequences = {{"install"}, {"remove"}};
     std::ofstream(folder / "scenario.txt", std::ios::binary)
-        << "# The demo: five host installations of four releases (two of Wildfire 4.0),\n"
-           "# another vendor's add-in in every protk.dat, and a filled staging area.\n"
-           "# It installs the add-in with the package's install sequence and removes it again.\n"
-           "sequence install remove\n";
+        << scenarioText(demo, {"The demo: " + demoDescription(),
+                               "It installs the add-in with the package's install sequence and removes it again."});
+}
+
+std::string demoDescription()
+{
+    std::string hosts;
+    for (std::size_t i = 0; i < std::size(kHosts); ++i)
+        hosts += std::string(i == 0 ? "" : i + 1 == std::size(kHosts) ? " and " : ", ") + kHosts[i].name + " (C:\\" +
+                 kHosts[i].folder + ")";
+    return hosts + ", each with another vendor's add-in in text\\protk.dat, and the add-in's files staged in C:\\" +
+           kStaging + ".";
 }
 
 }  // namespace casim

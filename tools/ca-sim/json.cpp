@@ -15,9 +15,15 @@ Json text(const std::optional<std::string>& ansi)
     return ansi ? Json(utf8FromAnsi(*ansi)) : Json(nullptr);
 }
 
-const char* kindName(Change::Kind k)
+template <class C>
+const char* kindName(const C& change)
 {
-    return k == Change::Kind::added ? "added" : k == Change::Kind::removed ? "removed" : "changed";
+    switch (kindOf(change)) {
+    case ChangeKind::added: return "added";
+    case ChangeKind::removed: return "removed";
+    case ChangeKind::changed: break;
+    }
+    return "changed";
 }
 
 const char* typeName(std::uint32_t type)
@@ -78,47 +84,46 @@ Json controlRow(const std::optional<sim::ControlRow>& row)
     return Json{{"temporary", row->temporary}, {"fields", std::move(fields)}};
 }
 
-Json changes(const std::vector<Change>& list)
+Json fileChange(const FileChange& c)
 {
-    using W = Change::What;
-    Json properties = Json::array(), files = Json::array(), registry = Json::array(), controls = Json::array();
-    for (const auto& c : list) {
-        switch (c.what) {
-        case W::property:
-            properties.push_back({{"change", kindName(c.kind)}, {"name", c.name}, {"before", text(c.before)},
-                                  {"after", text(c.after)}});
-            break;
-        case W::file:
-        case W::folder: {
-            Json f{{"change", kindName(c.kind)}, {"path", utf8FromAnsi(c.name)},
-                   {"type", c.what == W::file ? "file" : "folder"}};
-            // A folder has no size and no diff: null, as for a file whose diff is not shown.
-            const bool file = c.what == W::file;
-            f["sizeBefore"] = file && c.before ? Json(c.before->size()) : Json(nullptr);
-            f["sizeAfter"] = file && c.after ? Json(c.after->size()) : Json(nullptr);
-            const bool textual =
-                file && c.kind == Change::Kind::changed && looksLikeText(*c.before) && looksLikeText(*c.after);
-            f["diff"] = textual ? Json(utf8FromAnsi(unifiedDiff(*c.before, *c.after, c.name))) : Json(nullptr);
-            files.push_back(std::move(f));
-            break;
-        }
-        case W::registryKey:
-        case W::registryValue:
-            registry.push_back({{"change", kindName(c.kind)},
-                                {"key", utf8FromAnsi(c.name)},
-                                {"name", c.what == W::registryKey ? Json(nullptr) : Json(utf8FromAnsi(c.valueName))},
-                                {"before", registryValue(c.valueBefore)},
-                                {"after", registryValue(c.valueAfter)}});
-            break;
-        case W::control:
-            controls.push_back({{"change", kindName(c.kind)}, {"control", utf8FromAnsi(c.name)},
-                                {"before", controlRow(c.rowBefore)}, {"after", controlRow(c.rowAfter)}});
-            break;
-        }
+    // A folder has no size and no diff: null, as for a file whose diff is not shown.
+    const bool file = !c.folder;
+    const auto diff = textDiff(c);
+    return Json{{"change", kindName(c)},
+                {"path", utf8FromAnsi(c.path)},
+                {"type", file ? "file" : "folder"},
+                {"sizeBefore", file && c.before ? Json(c.before->size()) : Json(nullptr)},
+                {"sizeAfter", file && c.after ? Json(c.after->size()) : Json(nullptr)},
+                {"diff", diff ? Json(utf8FromAnsi(*diff)) : Json(nullptr)}};
+}
+
+// Keys and values in one list, as regedit shows them; a key's "name" is null.
+Json registryChanges(const Changes& changes)
+{
+    Json list = Json::array();
+    for (const auto& c : changes.keys)
+        list.push_back({{"change", kindName(c)}, {"key", utf8FromAnsi(c.key)}, {"name", nullptr},
+                        {"before", nullptr}, {"after", nullptr}});
+    for (const auto& c : changes.values)
+        list.push_back({{"change", kindName(c)}, {"key", utf8FromAnsi(c.key)}, {"name", utf8FromAnsi(c.name)},
+                        {"before", registryValue(c.before)}, {"after", registryValue(c.after)}});
+    return list;
+}
+
+Json changes(const Changes& changes)
+{
+    Json properties = Json::array(), files = Json::array(), controls = Json::array();
+    for (const auto& c : changes.properties)
+        properties.push_back({{"change", kindName(c)}, {"name", c.name}, {"before", text(c.before)}, {"after", text(c.after)}});
+    for (const auto& c : changes.files) files.push_back(fileChange(c));
+    for (const auto& c : changes.controls) {
+        const sim::ControlRow& row = c.after ? *c.after : *c.before;
+        controls.push_back({{"change", kindName(c)}, {"control", utf8FromAnsi(row.fields[1])},
+                            {"before", controlRow(c.before)}, {"after", controlRow(c.after)}});
     }
     return Json{{"properties", std::move(properties)},
                 {"files", std::move(files)},
-                {"registry", std::move(registry)},
+                {"registry", registryChanges(changes)},
                 {"controls", std::move(controls)}};
 }
 
@@ -152,31 +157,35 @@ Json step(const ActionReport& r)
     return s;
 }
 
+Json hostSummary(const HostSummary& h)
+{
+    Json differences = Json::array();
+    for (const auto& d : h.differences) differences.push_back(utf8FromAnsi(d.text));
+    return Json{{"folder", utf8FromAnsi(h.folder)},
+                {"kind", "host"},
+                {"afterInstallation",
+                 {{"filesAdded", h.added},
+                  {"filesDeleted", h.deleted},
+                  {"changed", h.changed},
+                  {"orvellaEntries", h.orvellaEntries ? Json(*h.orvellaEntries) : Json(nullptr)},
+                  {"otherLinesKept", h.otherLinesKept ? Json(*h.otherLinesKept) : Json(nullptr)}}},
+                {"afterRemoval", {{"asBefore", h.differences.empty()}, {"differences", std::move(differences)}}}};
+}
+
 Json summary(const Summary& summary)
 {
     Json folders = Json::array();
-    for (const auto& f : summary.folders) {
-        Json entry{{"folder", utf8FromAnsi(f.folder)}, {"kind", f.staging ? "staging" : "host"}};
-        if (f.staging) {
-            Json left = Json::array();
-            for (const auto& name : f.stagedLeft) left.push_back(utf8FromAnsi(name));
-            entry["afterInstallation"] = {{"stagedFiles", f.stagedFiles},
-                                          {"deleted", f.stagedFiles - static_cast<int>(f.stagedLeft.size())},
-                                          {"left", std::move(left)}};
-            entry["afterRemoval"] = {{"changedByRemoval", f.touchedByRemoval}};
-        } else {
-            entry["afterInstallation"] = {
-                {"filesAdded", f.added},
-                {"filesDeleted", f.deleted},
-                {"changed", f.changed},
-                {"orvellaEntries", f.orvellaEntries ? Json(*f.orvellaEntries) : Json(nullptr)},
-                {"otherLinesKept", f.otherLinesKept ? Json(*f.otherLinesKept) : Json(nullptr)}};
-            Json differences = Json::array();
-            for (const auto& d : f.differences) differences.push_back(utf8FromAnsi(d));
-            entry["afterRemoval"] = {{"asBefore", f.asBefore}, {"differences", std::move(differences)}};
-        }
-        folders.push_back(std::move(entry));
-    }
+    for (const auto& h : summary.hosts) folders.push_back(hostSummary(h));
+    const StagingSummary& s = summary.staging;
+    Json left = Json::array();
+    for (const auto& name : s.left) left.push_back(utf8FromAnsi(name));
+    folders.push_back({{"folder", utf8FromAnsi(s.folder)},
+                       {"kind", "staging"},
+                       {"afterInstallation",
+                        {{"stagedFiles", s.stagedFiles},
+                         {"deleted", s.stagedFiles - static_cast<int>(s.left.size())},
+                         {"left", std::move(left)}}},
+                       {"afterRemoval", {{"changedByRemoval", s.touchedByRemoval}}}});
     return folders;
 }
 

@@ -1,7 +1,10 @@
 // ca-sim: runs the library's custom actions on a simulated Windows machine
-// and shows what each one did to it.
+// and shows what each one did to it; and the one reader of the formats that
+// describe a machine and a package, for the scripts around it.
 #include "demo.h"
+#include "listings.h"
 #include "package.h"
+#include "registry_files.h"
 #include "report.h"
 #include "runner.h"
 #include "scenario.h"
@@ -35,13 +38,16 @@ struct UsageError : std::runtime_error {
 };
 
 struct Options {
-    std::string command;
     std::string folder;
     std::vector<std::string> actions;
     std::vector<std::string> sequences;
+    std::vector<std::string> properties;  // NAME=VALUE, as msiexec's command line gives them
     std::vector<std::string> conditions;
-    std::string conditionFile;
+    std::string file;
+    std::vector<std::string> under;
     bool json = false;
+    bool forWine = false;
+    unsigned codePage = sim::CodePage::kWestern;
     std::string save;
     std::string keep;
     bool force = false;
@@ -61,18 +67,11 @@ bool useColour(const std::string& choice)
     return isatty(STDOUT_FILENO) != 0;
 }
 
-std::string join(const std::vector<std::string>& names)
+std::string join(const std::vector<std::string>& names, const char* separator = ", ")
 {
     std::string text;
-    for (const auto& n : names) text += (text.empty() ? "" : ", ") + n;
+    for (const auto& n : names) text += (text.empty() ? "" : separator) + n;
     return text;
-}
-
-std::vector<std::string> sequenceNames(const casim::Package& package)
-{
-    std::vector<std::string> names;
-    for (const auto& [name, steps] : package.sequences) names.push_back(name);
-    return names;
 }
 
 // A name from the command line (line 0) or from a line of scenario.txt.
@@ -80,6 +79,64 @@ std::vector<std::string> sequenceNames(const casim::Package& package)
 {
     if (n.line > 0) throw casim::ScenarioError(scenario.file, n.line, why);
     throw UsageError(why);
+}
+
+// "--property NAME=VALUE" reads as a scenario's property line does.
+casim::Setting commandLineProperty(const std::string& text)
+{
+    try {
+        casim::Setting s = casim::parseScenarioText("property " + text, "--property").properties.at(0);
+        s.line = 0;
+        return s;
+    } catch (const casim::ScenarioError& e) {
+        throw UsageError("--property " + text + ": " + e.reason);
+    }
+}
+
+// What a run does: the actions (one session) or the sequences ("ui+install"
+// runs both lists in one session, as msiexec with a full UI does).
+struct Plan {
+    casim::Scenario ran;  // the scenario as --save writes it: what ran, no expectations
+    std::vector<std::vector<casim::SequencedAction>> sessions;
+};
+
+std::vector<casim::SequencedAction> sessionSteps(const casim::Package& package, const casim::Scenario& scenario,
+                                                 const casim::Named& sequence)
+{
+    std::vector<casim::SequencedAction> steps;
+    std::stringstream parts(sequence.name);
+    for (std::string part; std::getline(parts, part, '+');) {
+        const auto it = package.sequences.find(part);
+        if (it == package.sequences.end()) {
+            std::vector<std::string> known;
+            for (const auto& [name, list] : package.sequences) known.push_back(name);
+            badName(scenario, sequence, "unknown sequence \"" + part + "\"; the sequences are: " + join(known));
+        }
+        steps.insert(steps.end(), it->second.begin(), it->second.end());
+    }
+    return steps;
+}
+
+Plan plan(const casim::Scenario& scenario, const casim::Package& package, const Options& o)
+{
+    if (!o.actions.empty() && !o.sequences.empty()) throw UsageError("name actions or sequences, not both");
+    Plan p{scenario, {}};
+    p.ran.expectations.clear();
+    if (!o.actions.empty() || !o.sequences.empty()) {
+        p.ran.actions.clear();
+        p.ran.sequences.clear();
+        p.ran.restarts.clear();
+        for (const auto& a : o.actions) p.ran.actions.push_back({a, 0});
+        for (const auto& s : o.sequences) p.ran.sequences.push_back({s, 0});
+    }
+    if (p.ran.actions.empty() && p.ran.sequences.empty())
+        throw casim::ScenarioError(scenario.file, 0, "nothing to run (name actions, or add a \"run\" line)");
+    for (const auto& action : p.ran.actions)
+        if (!casim::isKnownAction(action.name))
+            badName(scenario, action,
+                    "unknown action \"" + action.name + "\"; the actions are: " + join(casim::knownActions()));
+    for (const auto& sequence : p.ran.sequences) p.sessions.push_back(sessionSteps(package, scenario, sequence));
+    return p;
 }
 
 std::vector<casim::ExpectationResult> checkExpectations(const casim::Scenario& scenario,
@@ -113,63 +170,21 @@ void report(const casim::Outcome& outcome, const Options& o, const std::vector<s
     for (const auto& p : problems) std::cerr << "ca-sim: " << p << "\n";
 }
 
-int runScenario(const Options& o)
+// Everything after a run: its status, the machine saved (`option` names the
+// folder in messages; none when `folder` is empty), and the report.
+int finish(casim::Outcome& outcome, const Options& o, const casim::SimulatedRun& run, const std::string& option,
+           const fs::path& folder, const casim::Scenario& ran)
 {
-    const casim::Scenario scenario = casim::loadScenario(o.folder);
-    const casim::Package package = casim::loadPackage(o.package);
-    if (!o.actions.empty() && !o.sequences.empty()) throw UsageError("name actions or sequences, not both");
-    std::vector<casim::Named> actions, sequences;
-    for (const auto& a : o.actions) actions.push_back({a, 0});
-    for (const auto& s : o.sequences) sequences.push_back({s, 0});
-    if (actions.empty() && sequences.empty()) {
-        actions = scenario.actions;
-        sequences = scenario.sequences;
-    }
-    if (actions.empty() && sequences.empty())
-        throw casim::ScenarioError(scenario.file, 0, "nothing to run (name actions, or add a \"run\" line)");
-    for (const auto& action : actions)
-        if (!casim::isKnownAction(action.name))
-            badName(scenario, action,
-                    "unknown action \"" + action.name + "\"; the actions are: " + join(casim::knownActions()));
-    // "ui+install" runs both lists in one session, as msiexec with a full UI does.
-    std::vector<std::vector<casim::SequencedAction>> sessions;
-    for (const auto& sequence : sequences) {
-        sessions.emplace_back();
-        std::stringstream parts(sequence.name);
-        std::string part;
-        while (std::getline(parts, part, '+')) {
-            auto it = package.sequences.find(part);
-            if (it == package.sequences.end())
-                badName(scenario, sequence,
-                        "unknown sequence \"" + part + "\"; the sequences are: " + join(sequenceNames(package)));
-            sessions.back().insert(sessions.back().end(), it->second.begin(), it->second.end());
-        }
-    }
-    casim::SimulatedRun run(scenario, package);  // refuses a bad machine.reg
-    if (!o.save.empty()) casim::prepareOutputFolder(o.save, o.force, "--save");
-    casim::Outcome outcome;
-    outcome.command = "run";
-    outcome.scenario = o.folder;
-    for (const auto& action : actions) outcome.steps.push_back(run.run(action.name));
-    for (std::size_t i = 0; i < sequences.size(); ++i) {
-        auto part = run.runSequence(sequences[i].name, sessions[i]);
-        outcome.steps.insert(outcome.steps.end(), part.begin(), part.end());
-    }
-    outcome.properties = run.machine().properties();
-    outcome.expectations = checkExpectations(scenario, outcome.properties);
     for (const auto& r : outcome.steps)
         if (r.leakedHandles) outcome.status = 1;
     for (const auto& e : outcome.expectations)
         if (!e.passed()) outcome.status = 1;
-
     std::vector<std::string> problems;
-    if (!o.save.empty()) {
-        std::string steps = actions.empty() ? "sequence" : "run";
-        for (const auto& n : actions.empty() ? sequences : actions) steps += " " + n.name;
+    if (!folder.empty()) {
         try {
-            run.save(o.save, {steps});
+            run.save(folder, ran);
         } catch (const std::exception& e) {
-            problems.push_back("--save " + o.save + ": " + e.what());
+            problems.push_back(option + ": " + e.what());
             outcome.status = kSaveFailed;
         }
     }
@@ -177,28 +192,55 @@ int runScenario(const Options& o)
     return outcome.status;
 }
 
+void append(std::vector<casim::ActionReport>& to, std::vector<casim::ActionReport> more)
+{
+    to.insert(to.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
+}
+
+int runScenario(const Options& o)
+{
+    casim::Scenario scenario = casim::loadScenario(o.folder);
+    for (const auto& p : o.properties) scenario.properties.push_back(commandLineProperty(p));
+    const casim::Package package = casim::loadPackage(o.package);
+    const Plan p = plan(scenario, package, o);
+    casim::SimulatedRun run(scenario, package);  // refuses a bad machine.reg
+    if (!o.save.empty()) casim::prepareOutputFolder(o.save, o.force, "--save");
+    casim::Outcome outcome;
+    outcome.command = "run";
+    outcome.scenario = o.folder;
+    for (const auto& action : p.ran.actions) outcome.steps.push_back(run.run(action.name));
+    for (std::size_t i = 0; i < p.ran.sequences.size(); ++i)
+        append(outcome.steps, run.runSequence(p.ran.sequences[i].name, p.sessions[i]));
+    outcome.properties = run.machine().properties();
+    outcome.expectations = checkExpectations(scenario, outcome.properties);
+    return finish(outcome, o, run, "--save " + o.save, o.save, p.ran);
+}
+
+// The demo's folder: a temporary one, or --keep's, which outlives the run.
+struct DemoFolder {
+    fs::path path;
+    bool temporary;
+    explicit DemoFolder(const std::string& keep) : path(keep), temporary(keep.empty())
+    {
+        if (temporary) path = fs::temp_directory_path() / ("ca-sim-demo-" + std::to_string(std::random_device{}()));
+        fs::create_directories(path);
+    }
+    ~DemoFolder()
+    {
+        std::error_code ec;
+        if (temporary) fs::remove_all(path, ec);
+    }
+};
+
 int runDemo(const Options& o)
 {
     if (!o.keep.empty()) casim::prepareOutputFolder(o.keep, o.force, "--keep");
-    std::random_device rd;
-    const fs::path folder =
-        o.keep.empty() ? fs::temp_directory_path() / ("ca-sim-demo-" + std::to_string(rd())) : fs::path(o.keep);
-    fs::create_directories(folder);
-    struct Cleanup {
-        fs::path path;
-        ~Cleanup()
-        {
-            std::error_code ec;
-            if (!path.empty()) fs::remove_all(path, ec);
-        }
-    } cleanup{o.keep.empty() ? folder : fs::path()};
-    casim::writeDemoScenario(folder / "before");
+    const DemoFolder folder(o.keep);
+    casim::writeDemoScenario(folder.path / "before");
     if (!o.json)
-        std::cout << "The demo machine: Wildfire 4.0 twice (C:\\PTC\\wf4-m040, C:\\PTC\\wf4-m070), Wildfire 5.0\n"
-                     "(C:\\PTC\\wf5), Creo Parametric 1.0 (C:\\PTC\\creo1) and 2.0 (C:\\PTC\\creo2), each with another\n"
-                     "vendor's add-in in text\\protk.dat, and the add-in's files staged in C:\\ProgramData.\n"
-                     "The package's install sequence runs, then its removal sequence.\n\n";
-    const casim::Scenario scenario = casim::loadScenario(folder / "before");
+        std::cout << "The demo machine: " << casim::demoDescription()
+                  << "\nThe package's install sequence runs, then its removal sequence.\n\n";
+    const casim::Scenario scenario = casim::loadScenario(folder.path / "before");
     const casim::Package package = casim::loadPackage(o.package);
     casim::SimulatedRun run(scenario, package);
     const casim::MachineState start = run.state();
@@ -206,202 +248,256 @@ int runDemo(const Options& o)
     outcome.command = "demo";
     outcome.steps = run.runSequence("install", package.sequences.at("install"));
     const casim::MachineState installed = run.state();
-    auto removal = run.runSequence("remove", package.sequences.at("remove"));
-    outcome.steps.insert(outcome.steps.end(), removal.begin(), removal.end());
+    append(outcome.steps, run.runSequence("remove", package.sequences.at("remove")));
     outcome.properties = run.machine().properties();
     outcome.summary = casim::summarize(start, installed, run.state());
-    for (const auto& r : outcome.steps)
-        if (r.leakedHandles) outcome.status = 1;
-    std::vector<std::string> problems;
-    if (!o.keep.empty()) {
-        try {
-            run.save(folder / "after", {"sequence install remove"});
-        } catch (const std::exception& e) {
-            problems.push_back("--keep " + o.keep + ": " + e.what());
-            outcome.status = kSaveFailed;
-        }
-    }
-    report(outcome, o, problems);
-    if (!o.keep.empty() && !o.json && problems.empty())
-        std::cout << "\nThe machine before the run is in " << (folder / "before").string() << ", after it in "
-                  << (folder / "after").string() << ".\n";
-    return outcome.status;
+    const fs::path after = folder.temporary ? fs::path() : folder.path / "after";
+    const int status = finish(outcome, o, run, "--keep " + o.keep, after, scenario);
+    if (!after.empty() && !o.json && status != kSaveFailed)
+        std::cout << "\nThe machine before the run is in " << (folder.path / "before").string() << ", after it in "
+                  << after.string() << ".\n";
+    return status;
 }
 
 // One verdict a line: VERDICT<TAB>CONDITION<TAB>the values it read, or why it is an error.
 int evaluateConditions(const Options& o)
 {
     std::vector<std::string> conditions = o.conditions;
-    if (!o.conditionFile.empty()) {
-        std::ifstream in(o.conditionFile, std::ios::binary);
-        if (!in) throw casim::ScenarioError(o.conditionFile, 0, "cannot be read");
+    if (!o.file.empty()) {
+        std::ifstream in(o.file, std::ios::binary);
+        if (!in) throw casim::ScenarioError(o.file, 0, "cannot be read");
         std::string text((std::istreambuf_iterator<char>(in)), {});
         if (!text.empty() && text.back() == '\n') text.pop_back();
-        std::stringstream lines(text);
-        for (std::string line; std::getline(lines, line);) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            conditions.push_back(line);
-        }
+        casim::forEachLine(text, [&](const std::string& line, int) { conditions.push_back(line); });
     }
     if (conditions.empty()) throw UsageError("name a condition, or --file with one a line");
-    const casim::Scenario scenario = casim::loadScenario(o.folder);
-    casim::SimulatedRun run(scenario, casim::loadPackage(o.package));
+    casim::SimulatedRun run(casim::loadScenario(o.folder), casim::loadPackage(o.package));
     for (const auto& condition : conditions) {
         const auto ansi = casim::ansiFromUtf8(condition);
-        casim::Evaluation e;
-        if (ansi)
-            e = casim::evaluate(*ansi, run.conditionInputs());
-        else
-            e = {casim::Verdict::error, "not UTF-8 text that the machine's code page can hold", {}};
+        const casim::Evaluation e = ansi ? casim::evaluate(*ansi, run.conditionInputs())
+                                         : casim::Evaluation{casim::Verdict::error, "not UTF-8 text that the machine's code page can hold", {}};
         std::cout << casim::verdictName(e.verdict) << "\t" << condition << "\t"
                   << (e.verdict == casim::Verdict::error ? e.error : casim::describeReferences(e.references)) << "\n";
     }
     return 0;
 }
 
-// The options each command takes, so that one given to another command is named as such.
-const std::vector<std::pair<std::string, std::vector<std::string>>> kCommandOptions = {
-    {"run", {"--sequence", "--json", "--save", "--force", "--package", "--color"}},
-    {"demo", {"--json", "--keep", "--force", "--package", "--color"}},
-    {"actions", {}},
-    {"sequences", {"--package"}},
-    {"condition", {"--file", "--package"}},
-};
-
-std::string misplaced(const std::string& command, const std::string& argument)
+int listRegistry(const Options& o)
 {
-    if (argument.rfind("-", 0) != 0 || argument == "-")
-        return "ca-sim " + command + ": unexpected argument \"" + argument + "\"; see ca-sim " + command + " --help";
-    const std::string option = argument.substr(0, argument.find('='));
-    std::vector<std::string> owners;
-    for (const auto& [name, options] : kCommandOptions)
-        if (std::find(options.begin(), options.end(), option) != options.end()) owners.push_back(name);
-    if (owners.empty()) return "ca-sim " + command + ": unknown option " + option + "; see ca-sim " + command + " --help";
-    return "ca-sim " + command + ": " + option + " does not apply to " + command + " (it is an option of " +
-           join(owners) + "); see ca-sim " + command + " --help";
+    if (o.forWine) {
+        std::cout << casim::forWineRegedit(o.file);
+        return 0;
+    }
+    const auto codePage = sim::CodePage::of(o.codePage);
+    if (!codePage) throw UsageError("--codepage takes 1252 or 932");
+    casim::useCodePage(*codePage);
+    sim::Registry registry;
+    casim::readRegistryFile(o.file, registry);
+    casim::printRegistry(std::cout, registry, o.under, o.file, o.json);
+    return 0;
 }
 
-}  // namespace
+// --- the command line ---------------------------------------------------------
 
-int main(int argc, char** argv)
+// Each command's callback runs it; exceptions reach main.
+class CommandLine {
+public:
+    CommandLine();
+    int run(int argc, char** argv);
+
+private:
+    using Command = int (*)(const Options&);
+    CLI::App* command(const char* name, const char* description, Command body);
+    void scenarioFolder(CLI::App* c, const char* what);
+    void packageOption(CLI::App* c);
+    void outputOptions(CLI::App* c);
+    void addRun();
+    void addListings();
+    int parseFailure(const CLI::ParseError& e);
+    std::string chosenName() const;
+
+    Options o_;
+    CLI::App app_{"ca-sim runs the custom actions of CustomActions on a simulated Windows machine and shows what each "
+                  "one changed.",
+                  "ca-sim"};
+    int status_ = 0;
+};
+
+CLI::App* CommandLine::command(const char* name, const char* description, Command body)
 {
-    Options o;
-    CLI::App app{"ca-sim runs the custom actions of CustomActions on a simulated Windows machine and shows what "
-                 "each one changed.",
-                 "ca-sim"};
-    app.set_version_flag("--version", "ca-sim " CA_SIM_VERSION " (JSON report format 1)");
-    app.footer(kExitStatus);
-    app.allow_extras();
+    CLI::App* c = app_.add_subcommand(name, description);
+    c->callback([this, body] { status_ = body(o_); });
+    return c;
+}
 
-    const auto packageOption = [&](CLI::App* command) {
-        command->add_option("--package", o.package, "the package folder whose sequences.txt and Control.idt to use")
-            ->type_name("DIR")
-            ->default_str("the sample package");
-    };
-    const auto outputOptions = [&](CLI::App* command) {
-        command->add_flag("--json", o.json, "the report as JSON (format 1, tools/ca-sim/report.schema.json)");
-        command->add_option("--color", o.color, "colour: auto (a terminal, unless NO_COLOR is set or TERM=dumb), always or never")
-            ->type_name("WHEN")
-            ->check(CLI::IsMember({"auto", "always", "never"}))
-            ->default_str("auto");
-        packageOption(command);
-    };
+void CommandLine::scenarioFolder(CLI::App* c, const char* what)
+{
+    c->add_option("SCENARIO_DIR", o_.folder, what)->type_name("")->required();
+}
 
-    CLI::App* run = app.add_subcommand("run", "runs actions or sequences on a scenario's machine and reports what each changed");
-    run->add_option("SCENARIO_DIR", o.folder, "the scenario folder (machine.reg, drive_c/, scenario.txt)")
-        ->type_name("")
-        ->required();
-    run->add_option("ACTION", o.actions, "actions to run in one session (default: the scenario's run or sequence lines)")
+void CommandLine::packageOption(CLI::App* c)
+{
+    c->add_option("--package", o_.package, "the package folder whose sequences.txt and Control.idt to use")
+        ->type_name("DIR")
+        ->default_str("the sample package");
+}
+
+void CommandLine::outputOptions(CLI::App* c)
+{
+    c->add_flag("--json", o_.json, "the report as JSON (format 1, tools/ca-sim/report.schema.json)");
+    c->add_option("--color", o_.color, "colour: auto (a terminal, unless NO_COLOR is set or TERM=dumb), always or never")
+        ->type_name("WHEN")
+        ->check(CLI::IsMember({"auto", "always", "never"}))
+        ->default_str("auto");
+    packageOption(c);
+    c->footer(kExitStatus);
+}
+
+void CommandLine::addRun()
+{
+    CLI::App* run = command("run", "runs actions or sequences on a scenario's machine and reports what each changed", runScenario);
+    scenarioFolder(run, "the scenario folder (machine.reg, drive_c/, scenario.txt)");
+    run->add_option("ACTION", o_.actions, "actions to run in one session (default: the scenario's run or sequence lines)")
         ->type_name("");
-    run->add_option("--sequence", o.sequences,
+    run->add_option("--sequence", o_.sequences,
                     "a sequence of the package to run in a new session (repeatable); NAME+NAME runs both in one "
                     "session, as msiexec with its dialog does")
         ->type_name("NAME")
         ->type_size(1)
         ->allow_extra_args(false);
-    run->add_option("--save", o.save, "writes the machine after the run as a scenario folder that runs as it is")
+    run->add_option("--property", o_.properties, "a starting property after the scenario's, as on msiexec's command line (repeatable)")
+        ->type_name("NAME=VALUE")
+        ->type_size(1)
+        ->allow_extra_args(false);
+    run->add_option("--save", o_.save, "writes the machine after the run as a scenario folder that runs as it is")
         ->type_name("DIR");
-    run->add_flag("--force", o.force, "lets --save write into a folder that is not empty");
+    run->add_flag("--force", o_.force, "lets --save write into a folder that is not empty");
     outputOptions(run);
-    run->footer(kExitStatus);
 
-    CLI::App* demo = app.add_subcommand("demo", "installs and removes the add-in on the built-in demo machine");
-    demo->add_option("--keep", o.keep, "keeps the machine before (DIR/before) and after (DIR/after) the run")
+    CLI::App* demo = command("demo", "installs and removes the add-in on the built-in demo machine", runDemo);
+    demo->add_option("--keep", o_.keep, "keeps the machine before (DIR/before) and after (DIR/after) the run")
         ->type_name("DIR");
-    demo->add_flag("--force", o.force, "lets --keep write into a folder that is not empty");
+    demo->add_flag("--force", o_.force, "lets --keep write into a folder that is not empty");
     outputOptions(demo);
 
-    app.add_subcommand("actions", "lists the actions the library exports, one a line");
-    CLI::App* sequences = app.add_subcommand("sequences", "lists the package's sequences with their steps and conditions");
-    packageOption(sequences);
-
-    CLI::App* condition = app.add_subcommand(
-        "condition", "evaluates installer conditions in a scenario's first session, as MsiEvaluateCondition does");
-    condition->add_option("SCENARIO_DIR", o.folder, "the scenario folder whose properties, environment and states to use")
-        ->type_name("")
-        ->required();
-    condition->add_option("CONDITION", o.conditions, "conditions to evaluate")->type_name("");
-    condition->add_option("--file", o.conditionFile, "a file of conditions, one a line")->type_name("FILE");
+    CLI::App* condition = command("condition", "evaluates installer conditions in a scenario's first session, as "
+                                               "MsiEvaluateCondition does", evaluateConditions);
+    scenarioFolder(condition, "the scenario folder whose properties, environment and states to use");
+    condition->add_option("CONDITION", o_.conditions, "conditions to evaluate")->type_name("");
+    condition->add_option("--file", o_.file, "a file of conditions, one a line")->type_name("FILE");
     packageOption(condition);
-    for (CLI::App* command : app.get_subcommands({})) command->allow_extras();
+}
 
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::CallForHelp& e) {
-        return app.exit(e);
-    } catch (const CLI::CallForVersion& e) {
-        return app.exit(e);
-    } catch (const CLI::RequiredError& e) {
-        const auto chosen = app.get_subcommands();
-        const std::string command = chosen.empty() ? std::string() : chosen.front()->get_name();
-        std::cerr << "ca-sim " << command << ": a scenario folder is required: ca-sim " << command
-                  << " SCENARIO_DIR ...; see ca-sim " << command << " --help\n";
-        return kBadInput;
-    } catch (const CLI::ParseError& e) {
-        const auto chosen = app.get_subcommands();
-        const std::string command = chosen.empty() ? std::string() : " " + chosen.front()->get_name();
-        std::cerr << "ca-sim" << command << ": " << e.what() << "; see ca-sim" << command << " --help\n";
-        return kBadInput;
-    }
-    const auto chosen = app.get_subcommands();
-    if (chosen.empty()) {
-        if (!app.remaining().empty())
-            std::cerr << "ca-sim: unknown command \"" << app.remaining().front()
-                      << "\"; the commands are run, demo, actions, sequences and condition\n";
+void CommandLine::addListings()
+{
+    command("actions", "lists the actions the library exports, one a line", [](const Options&) {
+        for (const auto& name : casim::knownActions()) std::cout << name << "\n";
+        return 0;
+    });
+    CLI::App* sequences = command("sequences", "lists the package's sequences with their steps and conditions",
+                                  [](const Options& o) {
+                                      const fs::path file = o.file.empty() ? fs::path(o.package) / "sequences.txt" : fs::path(o.file);
+                                      casim::printSequences(std::cout, casim::loadSequences(file), file.string(), o.json);
+                                      return 0;
+                                  });
+    packageOption(sequences);
+    sequences->add_option("--file", o_.file, "a sequences file instead of the package's")->type_name("FILE");
+    sequences->add_flag("--json", o_.json, "every step as JSON, in the file's order");
+
+    CLI::App* scenario = command("scenario", "shows what a scenario folder says, as ca-sim reads it", [](const Options& o) {
+        const casim::Scenario loaded = casim::loadScenario(o.folder);
+        casim::useCodePage(casim::machineCodePage(loaded));
+        casim::printScenario(std::cout, loaded, o.json);
+        return 0;
+    });
+    scenarioFolder(scenario, "the scenario folder");
+    scenario->add_flag("--json", o_.json, "as JSON: every statement with its line");
+
+    CLI::App* manifest = command("manifest", "lists what the package must stage for the actions, one path a line", [](const Options& o) {
+        casim::printManifest(std::cout, o.json);
+        return 0;
+    });
+    manifest->add_flag("--json", o_.json, "as JSON: each path, its kind (file or folder) and what it is for");
+
+    CLI::App* registry = command("registry", "reads a regedit file or a Wine hive file as the simulator does", listRegistry);
+    registry->add_option("FILE", o_.file, "a .reg file, or a Wine prefix's system.reg")->type_name("")->required();
+    registry->add_option("--under", o_.under, "only the keys at or below KEY (repeatable)")->type_name("KEY");
+    registry->add_flag("--json", o_.json, "as JSON: each key's values with their type and data bytes");
+    registry->add_flag("--for-wine", o_.forWine, "the regedit file as Wine's regedit imports it (UTF-16)");
+    registry->add_option("--codepage", o_.codePage, "the machine's code page that names and strings are read in")
+        ->type_name("1252|932");
+}
+
+CommandLine::CommandLine()
+{
+    app_.set_version_flag("--version", "ca-sim " CA_SIM_VERSION " (JSON report format 1)");
+    app_.footer(kExitStatus);
+    addRun();
+    addListings();
+}
+
+std::string CommandLine::chosenName() const
+{
+    const auto chosen = app_.get_subcommands();
+    return chosen.empty() ? std::string() : chosen.front()->get_name();
+}
+
+// An option given to a command that does not take it is named as some other command's.
+int CommandLine::parseFailure(const CLI::ParseError& e)
+{
+    const std::string name = chosenName();
+    const std::string command = "ca-sim" + (name.empty() ? "" : " " + name);
+    const auto left = name.empty() ? app_.remaining() : app_.get_subcommand(name)->remaining();
+    if (dynamic_cast<const CLI::ExtrasError*>(&e) != nullptr && !left.empty()) {
+        const std::string& argument = left.front();
+        std::vector<std::string> commands, owners;
+        for (const CLI::App* c : app_.get_subcommands({})) {
+            commands.push_back(c->get_name());
+            if (c->get_option_no_throw(argument.substr(0, argument.find('='))) != nullptr) owners.push_back(c->get_name());
+        }
+        if (name.empty())
+            std::cerr << "ca-sim: unknown command \"" << argument << "\"; the commands are " << join(commands) << "\n";
+        else if (argument.rfind("-", 0) != 0 || argument == "-")
+            std::cerr << command << ": unexpected argument \"" << argument << "\"; see " << command << " --help\n";
+        else if (owners.empty())
+            std::cerr << command << ": unknown option " << argument.substr(0, argument.find('=')) << "; see " << command << " --help\n";
         else
-            std::cerr << app.help();
+            std::cerr << command << ": " << argument.substr(0, argument.find('=')) << " does not apply to " << name
+                      << " (it is an option of " << join(owners) << "); see " << command << " --help\n";
         return kBadInput;
     }
-    const std::string command = chosen.front()->get_name();
-    if (!chosen.front()->remaining().empty()) {
-        std::cerr << misplaced(command, chosen.front()->remaining().front()) << "\n";
-        return kBadInput;
-    }
+    std::cerr << command << ": " << e.what() << "; see " << command << " --help\n";
+    return kBadInput;
+}
+
+int CommandLine::run(int argc, char** argv)
+{
     try {
-        if (command == "actions") {
-            for (const auto& name : casim::knownActions()) std::cout << name << "\n";
-            return 0;
-        }
-        if (command == "sequences") {
-            for (const auto& [name, steps] : casim::loadPackage(o.package).sequences) {
-                std::cout << name << "\n";
-                for (const auto& step : steps)
-                    std::cout << "  " << step.action
-                              << (step.action == "set" ? " " + step.property + "=" + casim::utf8FromAnsi(step.value)
-                                                       : std::string())
-                              << (step.condition.empty() ? "" : "  if " + casim::utf8FromAnsi(step.condition)) << "\n";
-            }
-            return 0;
-        }
-        if (command == "demo") return runDemo(o);
-        if (command == "condition") return evaluateConditions(o);
-        return runScenario(o);
+        app_.parse(argc, argv);
+    } catch (const CLI::CallForHelp& e) {
+        return app_.exit(e);
+    } catch (const CLI::CallForVersion& e) {
+        return app_.exit(e);
+    } catch (const CLI::ParseError& e) {
+        return parseFailure(e);
     } catch (const UsageError& e) {
-        std::cerr << "ca-sim " << command << ": " << e.what() << "\n";
+        std::cerr << "ca-sim " << chosenName() << ": " << e.what() << "\n";
         return kBadInput;
     } catch (const std::exception& e) {
         // ScenarioError and RegParseError name the file and line.
         std::cerr << "ca-sim: " << e.what() << "\n";
         return kBadInput;
     }
+    if (chosenName().empty()) {
+        std::cerr << app_.help();
+        return kBadInput;
+    }
+    return status_;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    return CommandLine().run(argc, argv);
 }

@@ -20,22 +20,23 @@ struct Palette {
     std::string cyan() const { return on ? "\033[36m" : ""; }
     std::string dim() const { return on ? "\033[2m" : ""; }
     std::string reset() const { return on ? "\033[0m" : ""; }
-    std::string marker(Change::Kind kind) const
+    std::string marker(ChangeKind kind) const
     {
         switch (kind) {
-        case Change::Kind::added: return green() + "+ ";
-        case Change::Kind::removed: return red() + "- ";
-        default: return yellow() + "~ ";
+        case ChangeKind::added: return green() + "+ ";
+        case ChangeKind::removed: return red() + "- ";
+        case ChangeKind::changed: break;
         }
+        return yellow() + "~ ";
     }
+    std::string heading(const char* title) const { return cyan() + "   " + title + reset() + "\n"; }
 };
 
 // Machine text, quoted, as the installer would show it.
 std::string quoted(const std::string& ansi)
 {
-    const std::string text = utf8FromAnsi(ansi);
     std::string out = "\"";
-    for (char c : text) {
+    for (char c : utf8FromAnsi(ansi)) {
         if (c == '\n')
             out += "\\n";
         else if (c == '\r')
@@ -48,6 +49,7 @@ std::string quoted(const std::string& ansi)
     return out + "\"";
 }
 
+// Lines with their line ends.
 std::vector<std::string> splitLines(const std::string& text)
 {
     std::vector<std::string> lines;
@@ -61,68 +63,6 @@ std::vector<std::string> splitLines(const std::string& text)
     return lines;
 }
 
-std::string shown(std::string line)
-{
-    if (!line.empty() && line.back() == '\n') line.pop_back();
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    return line;
-}
-
-std::string sizeNote(const Change& c)
-{
-    if (c.what != Change::What::file) return "";
-    if (c.kind == Change::Kind::changed)
-        return " (" + std::to_string(c.before->size()) + " -> " + std::to_string(c.after->size()) + " bytes)";
-    return " (" + std::to_string((c.before ? c.before : c.after)->size()) + " bytes)";
-}
-
-// Files and folders as a tree: unchanged folders only as the way to a change.
-struct Node {
-    std::map<std::string, Node> children;
-    const Change* change = nullptr;
-};
-
-// A Windows path's names, taken apart by characters of the machine's code
-// page: the second byte of a character may have the code of a backslash.
-std::vector<std::string> components(const std::string& path)
-{
-    std::vector<std::string> parts(1);
-    for (std::size_t i = 0; i < path.size(); ++i) {
-        if (path[i] == '\\') {
-            if (!parts.back().empty()) parts.emplace_back();
-            continue;
-        }
-        parts.back() += path[i];
-        if (codePage().isLeadByte(path[i]) && i + 1 < path.size()) parts.back() += path[++i];
-    }
-    if (parts.back().empty()) parts.pop_back();
-    return parts;
-}
-
-void printTree(std::ostream& out, const Node& node, const std::string& indent, const Palette& p)
-{
-    std::size_t i = 0;
-    for (const auto& [name, child] : node.children) {
-        const bool last = ++i == node.children.size();
-        // Fold chains of unchanged folders into one line.
-        std::string label = name;
-        const Node* n = &child;
-        while (!n->change && n->children.size() == 1 && !n->children.begin()->second.change &&
-               !n->children.begin()->second.children.empty()) {
-            label += "\\" + n->children.begin()->first;
-            n = &n->children.begin()->second;
-        }
-        out << indent << (last ? "└─ " : "├─ ");
-        if (n->change)
-            out << p.marker(n->change->kind) << utf8FromAnsi(label) << (n->change->what == Change::What::folder ? "\\" : "")
-                << sizeNote(*n->change) << p.reset() << "\n";
-        else
-            out << utf8FromAnsi(label) << "\\\n";
-        printTree(out, *n, indent + (last ? "   " : "│  "), p);
-    }
-}
-
-
 std::string ending(const std::string& line)
 {
     if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0) return "CR LF";
@@ -131,17 +71,45 @@ std::string ending(const std::string& line)
     return "";
 }
 
-std::string withoutEnding(const std::string& line)
+std::string withoutEnding(std::string line)
 {
-    std::string text = line;
-    if (!text.empty() && text.back() == '\n') text.pop_back();
-    if (!text.empty() && text.back() == '\r') text.pop_back();
-    return text;
+    if (!line.empty() && line.back() == '\n') line.pop_back();
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    return line;
 }
+
+// --- unified diffs ----------------------------------------------------------
 
 // Lines that Myers' algorithm compares after the common head and tail are
 // set aside; beyond this many, a rewritten file would take minutes.
 constexpr std::size_t kMaxDiffLines = 50'000;
+constexpr std::size_t kContext = 3;
+
+using Lines = std::vector<std::string>;
+using Myers = dtl::Diff<std::string, Lines>;
+using Hunk = dtl::uniHunk<std::pair<std::string, dtl::elemInfo>>;
+
+// One hunk as diff -u prints it. A line whose text is on both sides of the
+// hunk shows its line end, or a change of line ends alone would show as the
+// same line twice.
+void printHunk(std::ostream& out, const Hunk& hunk, long long offset)
+{
+    std::map<std::string, int> sides;
+    for (const auto& [line, info] : hunk.change)
+        if (info.type != dtl::SES_COMMON) sides[withoutEnding(line)] |= info.type == dtl::SES_DELETE ? 1 : 2;
+    // An empty side starts at the line before, as diff -u counts.
+    out << "@@ -" << hunk.a + offset - (hunk.b == 0 ? 1 : 0) << "," << hunk.b << " +"
+        << hunk.c + offset - (hunk.d == 0 ? 1 : 0) << "," << hunk.d << " @@\n";
+    for (const auto* part : {&hunk.common[0], &hunk.change, &hunk.common[1]})
+        for (const auto& [line, info] : *part) {
+            const char op = info.type == dtl::SES_ADD ? '+' : info.type == dtl::SES_DELETE ? '-' : ' ';
+            const std::string end = ending(line);
+            out << op << withoutEnding(line);
+            if (op != ' ' && sides[withoutEnding(line)] == 3 && !end.empty()) out << "  [" << end << "]";
+            out << "\n";
+            if (end.empty() || end == "CR") out << "\\ No newline at end of file\n";
+        }
+}
 
 }  // namespace
 
@@ -157,73 +125,35 @@ bool looksLikeText(const std::string& bytes)
 
 std::string unifiedDiff(const std::string& before, const std::string& after, const std::string& name)
 {
-    const auto a = splitLines(before), b = splitLines(after);
+    const Lines a = splitLines(before), b = splitLines(after);
     if (a == b) return {};
     std::size_t head = 0, tail = 0;
     while (head < a.size() && head < b.size() && a[head] == b[head]) ++head;
     while (tail < a.size() - head && tail < b.size() - head && a[a.size() - 1 - tail] == b[b.size() - 1 - tail]) ++tail;
-    const std::vector<std::string> midA(a.begin() + head, a.end() - tail), midB(b.begin() + head, b.end() - tail);
     std::ostringstream out;
     out << "--- " << name << " (before)\n+++ " << name << " (after)\n";
-    if (midA.size() + midB.size() > kMaxDiffLines) {
-        out << "@@ -" << head + 1 << "," << midA.size() << " +" << head + 1 << "," << midB.size() << " @@\n"
-            << "  (" << midA.size() << " line(s) replaced by " << midB.size() << ": too many to diff line by line)\n";
+    if ((a.size() - head - tail) + (b.size() - head - tail) > kMaxDiffLines) {
+        out << "@@ -" << head + 1 << "," << a.size() - head - tail << " +" << head + 1 << ","
+            << b.size() - head - tail << " @@\n"
+            << "  (" << a.size() - head - tail << " line(s) replaced by " << b.size() - head - tail
+            << ": too many to diff line by line)\n";
         return out.str();
     }
-
-    struct Edit {
-        char op;
-        std::size_t ai, bi;  // 0-based line numbers in a and b
-    };
-    constexpr std::size_t context = 3;
-    std::vector<Edit> edits;
-    for (std::size_t k = head > context ? head - context : 0; k < head; ++k) edits.push_back({' ', k, k});
-    dtl::Diff<std::string> myers(midA, midB, true);  // deletions before additions, as diff -u shows them
+    // Only the changed middle and its context go to Myers' algorithm.
+    const std::size_t from = head - std::min(head, kContext), keep = std::min(tail, kContext);
+    Myers myers(Lines(a.begin() + from, a.end() - (tail - keep)), Lines(b.begin() + from, b.end() - (tail - keep)), true);
     myers.onHuge();
     myers.compose();
-    std::size_t i = head, j = head;
-    for (const auto& [line, info] : myers.getSes().getSequence()) {
-        if (info.type == dtl::SES_COMMON)
-            edits.push_back({' ', i++, j++});
-        else if (info.type == dtl::SES_DELETE)
-            edits.push_back({'-', i++, j});
-        else
-            edits.push_back({'+', i, j++});
-    }
-    for (std::size_t k = 0; k < std::min(tail, context); ++k) edits.push_back({' ', i + k, j + k});
-
-    std::vector<std::size_t> changed;
-    for (std::size_t e = 0; e < edits.size(); ++e)
-        if (edits[e].op != ' ') changed.push_back(e);
-    for (std::size_t h = 0; h < changed.size();) {
-        const std::size_t first = changed[h];
-        std::size_t last = first;
-        while (h + 1 < changed.size() && changed[h + 1] - last <= 2 * context + 1) last = changed[++h];
-        ++h;
-        const std::size_t begin = first >= context ? first - context : 0;
-        const std::size_t end = std::min(edits.size(), last + context + 1);
-        std::size_t aCount = 0, bCount = 0;
-        // A line whose text is on both sides of the hunk shows its line end,
-        // or a change of line ends alone would show as the same line twice.
-        std::map<std::string, int> sides;
-        for (std::size_t e = begin; e < end; ++e) {
-            if (edits[e].op != '+') ++aCount;
-            if (edits[e].op != '-') ++bCount;
-            if (edits[e].op == '-') sides[withoutEnding(a[edits[e].ai])] |= 1;
-            if (edits[e].op == '+') sides[withoutEnding(b[edits[e].bi])] |= 2;
-        }
-        out << "@@ -" << edits[begin].ai + (aCount ? 1 : 0) << "," << aCount << " +"
-            << edits[begin].bi + (bCount ? 1 : 0) << "," << bCount << " @@\n";
-        for (std::size_t e = begin; e < end; ++e) {
-            const std::string& line = edits[e].op == '+' ? b[edits[e].bi] : a[edits[e].ai];
-            out << edits[e].op << withoutEnding(line);
-            const std::string end = ending(line);
-            if (edits[e].op != ' ' && sides[withoutEnding(line)] == 3 && !end.empty()) out << "  [" << end << "]";
-            out << "\n";
-            if (end.empty() || end == "CR") out << "\\ No newline at end of file\n";
-        }
-    }
+    myers.composeUnifiedHunks();
+    for (const Hunk& hunk : myers.getUniHunks()) printHunk(out, hunk, static_cast<long long>(from));
     return out.str();
+}
+
+std::optional<std::string> textDiff(const FileChange& c)
+{
+    if (c.folder || kindOf(c) != ChangeKind::changed || !looksLikeText(*c.before) || !looksLikeText(*c.after))
+        return std::nullopt;
+    return unifiedDiff(*c.before, *c.after, c.path);
 }
 
 std::string describeReferences(const std::vector<ConditionReference>& references)
@@ -234,6 +164,9 @@ std::string describeReferences(const std::vector<ConditionReference>& references
     return text;
 }
 
+namespace {
+
+// A registry value as regedit would write its data.
 std::string describeValue(const sim::RegValue& v)
 {
     if ((v.type == 1 || v.type == 2) && !v.data.empty() && v.data.back() == 0) {
@@ -256,239 +189,202 @@ std::string describeValue(const sim::RegValue& v)
     return out.str();
 }
 
-std::string describeRow(const sim::ControlRow& row)
+// "NAME = new", "NAME: old -> new" or "NAME (was old)", each side described by `describe`.
+template <class C, class Describe>
+std::string beforeAndAfter(const C& c, Describe describe)
 {
-    std::string text = row.temporary ? "temporary " : "";
-    for (std::size_t i = 0; i < row.fields.size(); ++i) text += (i ? "|" : "") + utf8FromAnsi(row.fields[i]);
-    return text;
+    switch (kindOf(c)) {
+    case ChangeKind::added: return " = " + describe(*c.after);
+    case ChangeKind::changed: return ": " + describe(*c.before) + " -> " + describe(*c.after);
+    case ChangeKind::removed: break;
+    }
+    return " (was " + describe(*c.before) + ")";
 }
 
-void printText(std::ostream& out, const std::vector<ActionReport>& reports, bool colour)
+void printProperties(std::ostream& out, const std::vector<PropertyChange>& changes, const Palette& p)
 {
-    using W = Change::What;
-    using K = Change::Kind;
-    const Palette p{colour};
-    for (const auto& r : reports) {
-        const std::string condition = utf8FromAnsi(r.condition);
-        out << p.bold() << "== " << (r.session == "run" ? "" : r.session + ": ") << r.action;
-        if (r.action == "set") out << " " << r.property << "=" << utf8FromAnsi(r.value);
-        if (r.skipped) {
-            out << p.reset() << p.dim() << "  skipped: " << condition << " does not hold";
-            if (!r.conditionValues.empty()) out << " (" << describeReferences(r.conditionValues) << ")";
-            out << p.reset() << "\n";
+    if (!changes.empty()) out << p.heading("properties");
+    for (const auto& c : changes) out << "     " << p.marker(kindOf(c)) << c.name << beforeAndAfter(c, quoted) << p.reset() << "\n";
+}
+
+// Files and folders as a tree: unchanged folders only as the way to a change.
+struct Node {
+    std::map<std::string, Node> children;
+    const FileChange* change = nullptr;
+};
+
+// A Windows path's names, taken apart by characters of the machine's code
+// page: the second byte of a character may have the code of a backslash.
+std::vector<std::string> components(const std::string& path)
+{
+    std::vector<std::string> parts(1);
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (path[i] == '\\') {
+            if (!parts.back().empty()) parts.emplace_back();
             continue;
         }
-        if (r.action != "set") out << " -> " << r.result;
-        out << p.reset();
-        if (!r.condition.empty()) out << p.dim() << "  (" << condition << ")" << p.reset();
-        out << "\n";
-        std::vector<const Change*> props, files, registry, controls;
-        for (const auto& c : r.changes) {
-            if (c.what == W::property)
-                props.push_back(&c);
-            else if (c.what == W::file || c.what == W::folder)
-                files.push_back(&c);
-            else if (c.what == W::registryKey || c.what == W::registryValue)
-                registry.push_back(&c);
-            else
-                controls.push_back(&c);
+        parts.back() += path[i];
+        if (codePage().isLeadByte(path[i]) && i + 1 < path.size()) parts.back() += path[++i];
+    }
+    if (parts.back().empty()) parts.pop_back();
+    return parts;
+}
+
+std::string sizeNote(const FileChange& c)
+{
+    if (c.folder) return "";
+    if (kindOf(c) == ChangeKind::changed)
+        return " (" + std::to_string(c.before->size()) + " -> " + std::to_string(c.after->size()) + " bytes)";
+    return " (" + std::to_string((c.before ? c.before : c.after)->size()) + " bytes)";
+}
+
+void printTree(std::ostream& out, const Node& node, const std::string& indent, const Palette& p)
+{
+    std::size_t i = 0;
+    for (const auto& [name, child] : node.children) {
+        const bool last = ++i == node.children.size();
+        // Fold chains of unchanged folders into one line.
+        std::string label = name;
+        const Node* n = &child;
+        while (!n->change && n->children.size() == 1 && !n->children.begin()->second.change &&
+               !n->children.begin()->second.children.empty()) {
+            label += "\\" + n->children.begin()->first;
+            n = &n->children.begin()->second;
         }
-        if (r.changes.empty() && r.messageBoxes.empty() && r.openedTargets.empty() && r.logMessages.empty())
-            out << "   (no change)\n";
-        if (!props.empty()) out << p.cyan() << "   properties" << p.reset() << "\n";
-        for (const Change* c : props) {
-            out << "     " << p.marker(c->kind) << c->name;
-            if (c->kind == K::added) out << " = " << quoted(*c->after);
-            if (c->kind == K::changed) out << ": " << quoted(*c->before) << " -> " << quoted(*c->after);
-            if (c->kind == K::removed) out << " (was " << quoted(*c->before) << ")";
-            out << p.reset() << "\n";
-        }
-        if (!files.empty()) {
-            out << p.cyan() << "   files" << p.reset() << "\n";
-            Node root;
-            for (const Change* c : files) {
-                Node* n = &root;
-                for (const auto& part : components(c->name)) n = &n->children[part];
-                n->change = c;
-            }
-            printTree(out, root, "     ", p);
-        }
-        if (!registry.empty()) out << p.cyan() << "   registry" << p.reset() << "\n";
-        for (const Change* c : registry) {
-            out << "     " << p.marker(c->kind) << utf8FromAnsi(c->name);
-            if (c->what == W::registryKey) {
-                out << " (key)" << p.reset() << "\n";
-                continue;
-            }
-            out << " : " << utf8FromAnsi(c->valueName.empty() ? "(default)" : c->valueName);
-            if (c->kind == K::added) out << " = " << describeValue(*c->valueAfter);
-            if (c->kind == K::changed) out << ": " << describeValue(*c->valueBefore) << " -> " << describeValue(*c->valueAfter);
-            if (c->kind == K::removed) out << " (was " << describeValue(*c->valueBefore) << ")";
-            out << p.reset() << "\n";
-        }
-        if (!controls.empty()) out << p.cyan() << "   Control rows" << p.reset() << "\n";
-        for (const Change* c : controls)
-            out << "     " << p.marker(c->kind) << describeRow(c->kind == K::added ? *c->rowAfter : *c->rowBefore)
-                << p.reset() << "\n";
-        for (const Change* c : files) {
-            if (c->what != W::file || c->kind != K::changed) continue;
-            if (!looksLikeText(*c->before) || !looksLikeText(*c->after)) continue;
-            std::istringstream diff(utf8FromAnsi(unifiedDiff(*c->before, *c->after, c->name)));
-            std::string line;
-            while (std::getline(diff, line)) {
-                const std::string& colourOf = line.rfind("+++", 0) == 0 || line.rfind("---", 0) == 0 ? p.bold()
-                                              : line[0] == '+'                                        ? p.green()
-                                              : line[0] == '-'                                        ? p.red()
-                                              : line[0] == '@'                                        ? p.cyan()
-                                                                                                      : std::string();
-                out << "     " << colourOf << line << p.reset() << "\n";
-            }
-        }
-        for (const auto& box : r.messageBoxes)
-            out << "   ! message box " << quoted(box.caption) << ": " << utf8FromAnsi(box.text) << " (style " << box.style
-                << ")\n";
-        for (const auto& line : r.logMessages) out << "   ! installer log: " << utf8FromAnsi(line) << "\n";
-        for (const auto& target : r.openedTargets) out << "   ! shell opens " << quoted(target) << "\n";
-        if (r.leakedHandles) out << p.red() << "   ! " << r.leakedHandles << " handle(s) left open" << p.reset() << "\n";
+        out << indent << (last ? "└─ " : "├─ ");
+        if (n->change)
+            out << p.marker(kindOf(*n->change)) << utf8FromAnsi(label) << (n->change->folder ? "\\" : "")
+                << sizeNote(*n->change) << p.reset() << "\n";
+        else
+            out << utf8FromAnsi(label) << "\\\n";
+        printTree(out, *n, indent + (last ? "   " : "│  "), p);
     }
 }
 
-namespace {
-
-int countLines(const std::string& text, const std::string& line)
+void printFiles(std::ostream& out, const std::vector<FileChange>& changes, const Palette& p)
 {
-    int n = 0;
-    for (const auto& l : splitLines(text))
-        if (shown(l) == line) ++n;
-    return n;
-}
-
-// Every line of `original` is still in `now`, in its order.
-bool keepsLines(const std::string& original, const std::string& now)
-{
-    const auto a = splitLines(original), b = splitLines(now);
-    std::size_t j = 0;
-    for (const auto& line : a) {
-        while (j < b.size() && shown(b[j]) != shown(line)) ++j;
-        if (j == b.size()) return false;
-        ++j;
-    }
-    return true;
-}
-
-bool isFileChange(const Change& c)
-{
-    return c.what == Change::What::file || c.what == Change::What::folder;
-}
-
-std::map<std::string, std::vector<Change>> byFolder(const std::vector<Change>& changes, const std::vector<std::string>& folders)
-{
-    std::map<std::string, std::vector<Change>> out;
+    if (changes.empty()) return;
+    out << p.heading("files");
+    Node root;
     for (const auto& c : changes) {
-        if (!isFileChange(c)) continue;
-        for (const auto& f : folders)
-            if (c.name.rfind(f + "\\", 0) == 0) out[f].push_back(c);
+        Node* n = &root;
+        for (const auto& part : components(c.path)) n = &n->children[part];
+        n->change = &c;
     }
-    return out;
+    printTree(out, root, "     ", p);
+}
+
+void printRegistry(std::ostream& out, const Changes& changes, const Palette& p)
+{
+    if (!changes.keys.empty() || !changes.values.empty()) out << p.heading("registry");
+    for (const auto& c : changes.keys)
+        out << "     " << p.marker(c.kind) << utf8FromAnsi(c.key) << " (key)" << p.reset() << "\n";
+    for (const auto& c : changes.values)
+        out << "     " << p.marker(kindOf(c)) << utf8FromAnsi(c.key) << " : "
+            << utf8FromAnsi(c.name.empty() ? "(default)" : c.name) << beforeAndAfter(c, describeValue) << p.reset()
+            << "\n";
+}
+
+void printControls(std::ostream& out, const std::vector<ControlChange>& changes, const Palette& p)
+{
+    if (!changes.empty()) out << p.heading("Control rows");
+    for (const auto& c : changes) {
+        const sim::ControlRow& row = c.after ? *c.after : *c.before;
+        out << "     " << p.marker(kindOf(c)) << (row.temporary ? "temporary " : "");
+        for (std::size_t i = 0; i < row.fields.size(); ++i) out << (i ? "|" : "") << utf8FromAnsi(row.fields[i]);
+        out << p.reset() << "\n";
+    }
+}
+
+void printDiffs(std::ostream& out, const std::vector<FileChange>& changes, const Palette& p)
+{
+    for (const auto& c : changes) {
+        const auto diff = textDiff(c);
+        if (!diff) continue;
+        std::istringstream lines(utf8FromAnsi(*diff));
+        for (std::string line; std::getline(lines, line);) {
+            const bool header = line.rfind("+++", 0) == 0 || line.rfind("---", 0) == 0;
+            const std::string colour = header ? p.bold() : line[0] == '+' ? p.green() : line[0] == '-' ? p.red()
+                                                       : line[0] == '@' ? p.cyan() : std::string();
+            out << "     " << colour << line << p.reset() << "\n";
+        }
+    }
+}
+
+void printNotes(std::ostream& out, const ActionReport& r, const Palette& p)
+{
+    for (const auto& box : r.messageBoxes)
+        out << "   ! message box " << quoted(box.caption) << ": " << utf8FromAnsi(box.text) << " (style " << box.style
+            << ")\n";
+    for (const auto& line : r.logMessages) out << "   ! installer log: " << utf8FromAnsi(line) << "\n";
+    for (const auto& target : r.openedTargets) out << "   ! shell opens " << quoted(target) << "\n";
+    if (r.leakedHandles) out << p.red() << "   ! " << r.leakedHandles << " handle(s) left open" << p.reset() << "\n";
+}
+
+// "== session: action -> result  (condition)"; false when the step was skipped.
+bool printHeading(std::ostream& out, const ActionReport& r, const Palette& p)
+{
+    const std::string condition = utf8FromAnsi(r.condition);
+    out << p.bold() << "== " << (r.session == "run" ? "" : r.session + ": ") << r.action;
+    if (r.action == "set") out << " " << r.property << "=" << utf8FromAnsi(r.value);
+    if (r.skipped) {
+        out << p.reset() << p.dim() << "  skipped: " << condition << " does not hold";
+        if (!r.conditionValues.empty()) out << " (" << describeReferences(r.conditionValues) << ")";
+        out << p.reset() << "\n";
+        return false;
+    }
+    if (r.action != "set") out << " -> " << r.result;
+    out << p.reset();
+    if (!r.condition.empty()) out << p.dim() << "  (" << condition << ")" << p.reset();
+    out << "\n";
+    return true;
 }
 
 }  // namespace
 
-Summary summarize(const MachineState& start, const MachineState& installed, const MachineState& removed)
+void printText(std::ostream& out, const std::vector<ActionReport>& reports, bool colour)
 {
-    using K = Change::Kind;
-    // The folders to summarise: those directly below C:\PTC, and the staging area.
-    std::vector<std::string> folders;
-    for (const auto& [name, content] : start.files) {
-        const auto parts = components(name);
-        if (!content && parts.size() == 3 && parts[1] == "PTC") folders.push_back(name);
+    const Palette p{colour};
+    for (const auto& r : reports) {
+        if (!printHeading(out, r, p)) continue;
+        if (r.changes.empty() && r.messageBoxes.empty() && r.openedTargets.empty() && r.logMessages.empty())
+            out << "   (no change)\n";
+        printProperties(out, r.changes.properties, p);
+        printFiles(out, r.changes.files, p);
+        printRegistry(out, r.changes, p);
+        printControls(out, r.changes.controls, p);
+        printDiffs(out, r.changes.files, p);
+        printNotes(out, r, p);
     }
-    const std::string staging = "C:\\ProgramData";
-    folders.push_back(staging);
-    const auto installChanges = byFolder(diff(start, installed), folders);
-    const auto leftChanges = byFolder(diff(start, removed), folders);
-    Summary summary;
-    for (const auto& folder : folders) {
-        FolderSummary f;
-        f.folder = folder;
-        if (folder == staging) {
-            f.staging = true;
-            for (const auto& [name, content] : start.files)
-                if (content && name.rfind(folder + "\\", 0) == 0) ++f.stagedFiles;
-            for (const auto& [name, content] : installed.files)
-                if (content && name.rfind(folder + "\\", 0) == 0) f.stagedLeft.push_back(name.substr(folder.size() + 1));
-            f.touchedByRemoval = byFolder(diff(installed, removed), folders).count(folder) != 0;
-            summary.folders.push_back(std::move(f));
-            continue;
-        }
-        auto it = installChanges.find(folder);
-        if (it != installChanges.end())
-            for (const auto& c : it->second) {
-                if (c.kind == K::added && c.what == Change::What::file) ++f.added;
-                if (c.kind == K::removed && c.what == Change::What::file) ++f.deleted;
-                if (c.kind == K::changed) ++f.changed;
-            }
-        const std::string protk = folder + "\\text\\protk.dat";
-        auto was = start.files.find(protk), now = installed.files.find(protk), end = removed.files.find(protk);
-        if (was != start.files.end() && was->second && now != installed.files.end() && now->second) {
-            f.orvellaEntries = countLines(*now->second, "name Orvella");
-            f.otherLinesKept = keepsLines(*was->second, *now->second);
-        }
-        auto left = leftChanges.find(folder);
-        if (left != leftChanges.end()) {
-            f.asBefore = false;
-            for (const auto& c : left->second) {
-                const std::string rel = c.name.substr(folder.size() + 1);
-                const bool loss = c.kind == K::removed;
-                if (c.kind == K::added)
-                    f.differences.push_back("+ " + rel + (c.what == Change::What::folder ? "\\" : ""));
-                else if (loss)
-                    f.differences.push_back("- " + rel);
-                else if (c.name == protk && end != removed.files.end() && end->second && was->second &&
-                         countLines(*end->second, "name Orvella") == 0 && keepsLines(*was->second, *end->second))
-                    f.differences.push_back("~ " + rel + " (no Orvella entry, every other line kept, " +
-                                            std::to_string(static_cast<long>(splitLines(*end->second).size()) -
-                                                           static_cast<long>(splitLines(*was->second).size())) +
-                                            " more line(s))");
-                else
-                    f.differences.push_back("~ " + rel);
-                f.differenceIsLoss.push_back(loss);
-            }
-        }
-        summary.folders.push_back(std::move(f));
-    }
-    return summary;
 }
 
 void printSummary(std::ostream& out, const Summary& summary, bool colour)
 {
     const Palette p{colour};
     out << p.bold() << "== Summary" << p.reset() << "\n";
-    for (const auto& f : summary.folders) {
-        out << p.bold() << utf8FromAnsi(f.folder) << p.reset() << (f.staging ? " (the staging area)" : "") << "\n";
-        if (f.staging) {
-            out << "   after installation: " << f.stagedFiles - static_cast<int>(f.stagedLeft.size()) << " of "
-                << f.stagedFiles << " staged files deleted; left:\n";
-            for (const auto& name : f.stagedLeft) out << "      " << utf8FromAnsi(name) << "\n";
-            out << "   after removal:      "
-                << (f.touchedByRemoval ? "changed by the removal" : "as the installation left it") << "\n";
-            continue;
-        }
-        out << "   after installation: " << f.added << " file(s) added, " << f.deleted << " deleted, " << f.changed
+    for (const auto& h : summary.hosts) {
+        out << p.bold() << utf8FromAnsi(h.folder) << p.reset() << "\n";
+        out << "   after installation: " << h.added << " file(s) added, " << h.deleted << " deleted, " << h.changed
             << " changed";
-        if (f.orvellaEntries)
-            out << "; protk.dat holds " << *f.orvellaEntries << " Orvella entry, "
-                << (*f.otherLinesKept ? "every other line kept" : p.red() + "LINES LOST" + p.reset());
+        if (h.orvellaEntries)
+            out << "; protk.dat holds " << *h.orvellaEntries << " Orvella entry, "
+                << (*h.otherLinesKept ? "every other line kept" : p.red() + "LINES LOST" + p.reset());
         out << "\n   after removal:      ";
-        if (f.asBefore) {
+        if (h.differences.empty()) {
             out << "exactly as before the installation\n";
             continue;
         }
         out << "what differs from before the installation:\n";
-        for (std::size_t i = 0; i < f.differences.size(); ++i)
-            out << "      " << (f.differenceIsLoss[i] ? p.red() : "") << utf8FromAnsi(f.differences[i])
-                << (f.differenceIsLoss[i] ? p.reset() : "") << "\n";
+        for (const auto& d : h.differences)
+            out << "      " << (d.loss ? p.red() : "") << utf8FromAnsi(d.text) << (d.loss ? p.reset() : "") << "\n";
     }
+    const StagingSummary& s = summary.staging;
+    out << p.bold() << utf8FromAnsi(s.folder) << p.reset() << " (the staging area)\n";
+    out << "   after installation: " << s.stagedFiles - static_cast<int>(s.left.size()) << " of " << s.stagedFiles
+        << " staged files deleted; left:\n";
+    for (const auto& name : s.left) out << "      " << utf8FromAnsi(name) << "\n";
+    out << "   after removal:      " << (s.touchedByRemoval ? "changed by the removal" : "as the installation left it")
+        << "\n";
 }
 
 }  // namespace casim

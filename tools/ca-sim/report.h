@@ -24,26 +24,30 @@ struct ExpectationResult {
     bool passed() const { return expected == actual; }
 };
 
-// The demo's summary, per host folder below C:\PTC and for the staging area.
-struct FolderSummary {
+// The demo's summary (demo.cpp makes it): per host folder, what the
+// installation did and what the removal left, and the staging area.
+struct HostSummary {
     std::string folder;
-    bool staging = false;
-    // A host folder after the installation.
-    int added = 0, deleted = 0, changed = 0;
-    std::optional<int> orvellaEntries;   // in text\protk.dat, when it has one
-    std::optional<bool> otherLinesKept;  // every line protk.dat had before is still there
-    // The staging area after the installation.
-    int stagedFiles = 0;
-    std::vector<std::string> stagedLeft;
-    // After the removal, against the machine before the installation.
-    bool asBefore = true;                 // a host folder: nothing differs
-    bool touchedByRemoval = false;        // the staging area: the removal changed it
-    std::vector<std::string> differences;  // "+ path", "- path", "~ path (note)"
-    std::vector<bool> differenceIsLoss;    // per difference: something of the host's is gone
+    int added = 0, deleted = 0, changed = 0;  // files, after the installation
+    std::optional<int> orvellaEntries;        // in text\protk.dat, when it has one
+    std::optional<bool> otherLinesKept;       // every line protk.dat had before is still there
+    // After the removal, against the machine before the installation: "+ path",
+    // "- path", "~ path (note)"; `loss` when something of the host's is gone.
+    struct Difference {
+        std::string text;
+        bool loss = false;
+    };
+    std::vector<Difference> differences;  // none: exactly as before
 };
-
+struct StagingSummary {
+    std::string folder;
+    int stagedFiles = 0;
+    std::vector<std::string> left;  // after the installation
+    bool touchedByRemoval = false;
+};
 struct Summary {
-    std::vector<FolderSummary> folders;
+    std::vector<HostSummary> hosts;
+    StagingSummary staging;
 };
 
 // Everything one command reports.
@@ -57,8 +61,6 @@ struct Outcome {
     int status = 0;
 };
 
-Summary summarize(const MachineState& start, const MachineState& installed, const MachineState& removed);
-
 void printText(std::ostream& out, const std::vector<ActionReport>& reports, bool colour);
 void printSummary(std::ostream& out, const Summary& summary, bool colour);
 // The JSON report, format 1 (tools/ca-sim/report.schema.json).
@@ -70,11 +72,10 @@ void printJson(std::ostream& out, const Outcome& outcome);
 std::string unifiedDiff(const std::string& before, const std::string& after, const std::string& name);
 // True when the bytes look like text (no NUL, few control characters).
 bool looksLikeText(const std::string& bytes);
+// The diff of a changed file that looks like text both before and after, or nullopt.
+std::optional<std::string> textDiff(const FileChange& change);
 
 // How a condition's values read in a message: NAME="value", NAME unset.
 std::string describeReferences(const std::vector<ConditionReference>& references);
-// A registry value as regedit would write its data, and a Control row's fields.
-std::string describeValue(const sim::RegValue& value);
-std::string describeRow(const sim::ControlRow& row);
 
 }  // namespace casim

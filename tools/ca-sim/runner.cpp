@@ -4,11 +4,7 @@
 
 #include "actions/exports.h"
 
-#include "text.h"
-
-#include <algorithm>
 #include <fstream>
-#include <set>
 #include <iterator>
 #include <random>
 #include <sstream>
@@ -58,20 +54,6 @@ std::string randomName(const char* prefix)
 
 }  // namespace
 
-bool isKnownAction(const std::string& name)
-{
-    for (const auto& action : ca::kExportedActions)
-        if (name == action.name) return true;
-    return false;
-}
-
-std::vector<std::string> knownActions()
-{
-    std::vector<std::string> names;
-    for (const auto& action : ca::kExportedActions) names.emplace_back(action.name);
-    return names;
-}
-
 SimulatedRun::SimulatedRun(const Scenario& scenario, const Package& package) : scenario_(scenario), package_(package)
 {
     root_ = fs::temp_directory_path() / randomName("ca-sim-");
@@ -87,8 +69,8 @@ SimulatedRun::SimulatedRun(const Scenario& scenario, const Package& package) : s
             for (const auto& keep : keeps) fs::remove(keep);
         }
         machine_ = std::make_unique<sim::Machine>(root_ / "drive_c");
-        machine_->setCodePage(scenario.codePage);
-        useCodePage(scenario.codePage);
+        machine_->setCodePage(machineCodePage(scenario));
+        useCodePage(machineCodePage(scenario));
         machine_->registry().importFile(scenario.folder / "machine.reg");
         // As on a stock machine (Wine's too).
         machine_->setEnv("ALLUSERSPROFILE", "C:\\ProgramData");
@@ -132,41 +114,39 @@ ConditionInputs SimulatedRun::conditionInputs() const
     return inputs;
 }
 
+// A "set" step formats its value as a type 51 custom action does.
+ActionReport SimulatedRun::runStep(const SequencedAction& step, const ConditionInputs& inputs)
+{
+    if (step.action != "set") return run(step.action);
+    const std::string value =
+        formatText(step.value, [&](const std::string& n) { return inputs.property(n).value_or(""); },
+                   [&](const std::string& n) { return inputs.environment(n).value_or(""); });
+    const MachineState before = state();
+    if (value.empty())
+        machine_->properties().erase(step.property);
+    else
+        machine_->properties()[step.property] = value;
+    ActionReport report;
+    report.changes = diff(before, state());
+    return report;
+}
+
 std::vector<ActionReport> SimulatedRun::runSequence(const std::string& name, const std::vector<SequencedAction>& actions)
 {
     startSession(sequenceProperties(name));
     std::vector<ActionReport> reports;
     for (const auto& step : actions) {
         const ConditionInputs inputs = conditionInputs();
-        const Evaluation check = evaluate(step.condition, inputs);
-        ActionReport report;
-        if (step.action == "set") {
-            report.property = step.property;
-            report.value = step.value;
-        }
-        if (check.verdict != Verdict::falseResult) {
-            if (step.action == "set") {
-                const std::string value = formatText(
-                    step.value, [&](const std::string& n) { return inputs.property(n).value_or(""); },
-                    [&](const std::string& n) { return inputs.environment(n).value_or(""); });
-                const MachineState before = state();
-                if (value.empty())
-                    machine_->properties().erase(step.property);
-                else
-                    machine_->properties()[step.property] = value;
-                report.changes = diff(before, state());
-            } else {
-                ActionReport ran = run(step.action);
-                ran.property = report.property;
-                ran.value = report.value;
-                report = std::move(ran);
-            }
-        }
-        report.action = step.action;
-        report.skipped = check.verdict == Verdict::falseResult;
+        const Evaluation check = step.condition.evaluate(inputs);
+        const bool skipped = check.verdict == Verdict::falseResult;
+        ActionReport report = skipped ? ActionReport{} : runStep(step, inputs);
         report.session = name;
-        report.condition = step.condition;
+        report.action = step.action;
+        report.property = step.property;
+        report.value = step.value;
+        report.condition = step.condition.text();
         report.conditionValues = check.references;
+        report.skipped = skipped;
         reports.push_back(std::move(report));
     }
     return reports;
@@ -196,74 +176,6 @@ MachineState SimulatedRun::state() const
     return s;
 }
 
-std::vector<Change> diff(const MachineState& before, const MachineState& after)
-{
-    using K = Change::Kind;
-    using W = Change::What;
-    std::vector<Change> changes;
-    for (const auto& [name, value] : before.properties) {
-        auto it = after.properties.find(name);
-        if (it == after.properties.end())
-            changes.push_back({K::removed, W::property, name, {}, value, {}, {}, {}, {}, {}});
-        else if (it->second != value)
-            changes.push_back({K::changed, W::property, name, {}, value, it->second, {}, {}, {}, {}});
-    }
-    for (const auto& [name, value] : after.properties)
-        if (!before.properties.count(name)) changes.push_back({K::added, W::property, name, {}, {}, value, {}, {}, {}, {}});
-
-    for (const auto& [name, content] : before.files) {
-        auto it = after.files.find(name);
-        const W what = content ? W::file : W::folder;
-        if (it == after.files.end())
-            changes.push_back({K::removed, what, name, {}, content, {}, {}, {}, {}, {}});
-        else if (it->second != content)
-            changes.push_back({K::changed, what, name, {}, content, it->second, {}, {}, {}, {}});
-    }
-    for (const auto& [name, content] : after.files)
-        if (!before.files.count(name))
-            changes.push_back({K::added, content ? W::file : W::folder, name, {}, {}, content, {}, {}, {}, {}});
-
-    // Keys too: one can be created or deleted with no value in it.
-    for (const auto& [key, values] : before.registry)
-        if (!key.empty() && !after.registry.count(key))
-            changes.push_back({K::removed, W::registryKey, "HKLM\\" + key, {}, {}, {}, {}, {}, {}, {}});
-    for (const auto& [key, values] : after.registry)
-        if (!key.empty() && !before.registry.count(key))
-            changes.push_back({K::added, W::registryKey, "HKLM\\" + key, {}, {}, {}, {}, {}, {}, {}});
-    static const std::map<std::string, sim::RegValue> kNone;
-    const auto valuesOf = [](const sim::Registry::Flat& flat, const std::string& key) -> const auto& {
-        auto it = flat.find(key);
-        return it == flat.end() ? kNone : it->second;
-    };
-    std::set<std::string> keys;
-    for (const auto& [key, values] : before.registry) keys.insert(key);
-    for (const auto& [key, values] : after.registry) keys.insert(key);
-    for (const auto& key : keys) {
-        const auto& was = valuesOf(before.registry, key);
-        const auto& now = valuesOf(after.registry, key);
-        for (const auto& [name, value] : was) {
-            auto it = now.find(name);
-            if (it == now.end())
-                changes.push_back({K::removed, W::registryValue, "HKLM\\" + key, name, {}, {}, value, {}, {}, {}});
-            else if (!(it->second == value))
-                changes.push_back({K::changed, W::registryValue, "HKLM\\" + key, name, {}, {}, value, it->second, {}, {}});
-        }
-        for (const auto& [name, value] : now)
-            if (!was.count(name))
-                changes.push_back({K::added, W::registryValue, "HKLM\\" + key, name, {}, {}, {}, value, {}, {}});
-    }
-
-    if (before.controlRows != after.controlRows) {
-        for (const auto& row : before.controlRows)
-            if (std::find(after.controlRows.begin(), after.controlRows.end(), row) == after.controlRows.end())
-                changes.push_back({K::removed, W::control, row.fields[1], {}, {}, {}, {}, {}, row, {}});
-        for (const auto& row : after.controlRows)
-            if (std::find(before.controlRows.begin(), before.controlRows.end(), row) == before.controlRows.end())
-                changes.push_back({K::added, W::control, row.fields[1], {}, {}, {}, {}, {}, {}, row});
-    }
-    return changes;
-}
-
 ActionReport SimulatedRun::run(const std::string& action)
 {
     ActionReport report;
@@ -283,7 +195,7 @@ ActionReport SimulatedRun::run(const std::string& action)
     return report;
 }
 
-void SimulatedRun::save(const fs::path& folder, const std::vector<std::string>& steps) const
+void SimulatedRun::save(const fs::path& folder, const Scenario& ran) const
 {
     fs::create_directories(folder);
     const fs::path staging = folder / randomName(".ca-sim-save-");
@@ -309,20 +221,10 @@ void SimulatedRun::save(const fs::path& folder, const std::vector<std::string>& 
                 utf8FromAnsi(row.fields[1] + "\t" + row.fields[2] + "\t" + row.fields[8] + "\t" + row.fields[11]) +
                 "\n";
     writeFile(staging / "controls.txt", controls);
-
-    std::string text =
-        "# Saved by ca-sim: the machine (machine.reg, drive_c/) as the run left it, and\n"
-        "# what the run started with and ran. properties.txt holds the session's\n"
-        "# properties at its end.\n";
-    if (scenario_.codePage != sim::CodePage()) text += "codepage " + std::to_string(scenario_.codePage.number()) + "\n";
-    for (const auto& p : scenario_.properties) text += "property " + p.name + "=" + utf8FromAnsi(p.value) + "\n";
-    for (const auto& e : scenario_.environment) text += "env " + e.name + "=" + utf8FromAnsi(e.value) + "\n";
-    for (const auto& f : scenario_.features)
-        text += "feature " + f.name + "=" + std::to_string(f.action) + " installed=" + std::to_string(f.installed) + "\n";
-    for (const auto& c : scenario_.components)
-        text += "component " + c.name + "=" + std::to_string(c.action) + " installed=" + std::to_string(c.installed) + "\n";
-    for (const auto& step : steps) text += step + "\n";
-    writeFile(staging / "scenario.txt", text);
+    writeFile(staging / "scenario.txt",
+              scenarioText(ran, {"Saved by ca-sim: the machine (machine.reg, drive_c/) as the run left it, and",
+                                 "what the run started with and ran. properties.txt holds the session's",
+                                 "properties at its end."}));
 
     fs::copy(root_ / "drive_c", staging / "drive_c", fs::copy_options::recursive | fs::copy_options::copy_symlinks);
     addKeepFiles(staging / "drive_c");

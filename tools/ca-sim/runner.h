@@ -3,8 +3,9 @@
 #pragma once
 
 #include "conditions.h"
-#include "scenario.h"
+#include "machine_state.h"
 #include "package.h"
+#include "scenario.h"
 #include "sequences.h"
 
 #include "platform/sim/machine.h"
@@ -12,32 +13,10 @@
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
 namespace casim {
-
-// What a machine holds that an action can change.
-struct MachineState {
-    std::map<std::string, std::string> properties;
-    // "C:\\folder\\file" -> content; folders map to nullopt.
-    std::map<std::string, std::optional<std::string>> files;
-    sim::Registry::Flat registry;
-    std::vector<sim::ControlRow> controlRows;
-};
-
-// One difference between two machine states. Text is the machine's
-// bytes, in its code page.
-struct Change {
-    enum class Kind { added, changed, removed } kind;
-    enum class What { property, file, folder, registryKey, registryValue, control } what;
-    std::string name;       // property, Windows path, "HKLM\\KEY" or the Control row's control name
-    std::string valueName;  // a registry value's name ("" the default value)
-    std::optional<std::string> before, after;          // property values, file contents
-    std::optional<sim::RegValue> valueBefore, valueAfter;
-    std::optional<sim::ControlRow> rowBefore, rowAfter;
-};
 
 struct ActionReport {
     std::string session;     // "install", "remove", "ui+install", or "run" for named actions
@@ -48,16 +27,12 @@ struct ActionReport {
     std::vector<ConditionReference> conditionValues;  // what the condition read
     bool skipped = false;    // the condition did not hold
     unsigned result = 0;     // the action's return value
-    std::vector<Change> changes;
+    Changes changes;
     std::vector<sim::MessageBoxCall> messageBoxes;
     std::vector<std::string> openedTargets;
     std::vector<std::string> logMessages;
     int leakedHandles = 0;
 };
-
-// True when `name` is an exported action of the library.
-bool isKnownAction(const std::string& name);
-std::vector<std::string> knownActions();
 
 class SimulatedRun {
 public:
@@ -79,21 +54,21 @@ public:
     sim::Machine& machine() { return *machine_; }
 
     // Writes the machine as a scenario folder that runs as it is: machine.reg,
-    // drive_c/ (a ".keep" file in each empty folder), scenario.txt with
-    // `steps` (lines such as "sequence install") and the scenario's starting
-    // properties, environment and states, and the session's properties.txt
-    // and controls.txt (the destination dialog's rows). Everything is written
-    // beside the folder's old content first, so a failure leaves it as it was.
-    void save(const std::filesystem::path& folder, const std::vector<std::string>& steps) const;
+    // drive_c/ (a ".keep" file in each empty folder), scenario.txt saying
+    // `ran` (what the run started from and ran), and the session's
+    // properties.txt and controls.txt (the destination dialog's rows).
+    // Everything is written beside the folder's old content first, so a
+    // failure leaves it as it was.
+    void save(const std::filesystem::path& folder, const Scenario& ran) const;
 
 private:
+    ActionReport runStep(const SequencedAction& step, const ConditionInputs& inputs);
+
     Scenario scenario_;
     Package package_;
     std::filesystem::path root_;
     std::unique_ptr<sim::Machine> machine_;
 };
-
-std::vector<Change> diff(const MachineState& before, const MachineState& after);
 
 // The folder --save or --keep may write to: missing, or empty, or (with
 // `force`) anything that is not a file. Creates it and checks that it can be

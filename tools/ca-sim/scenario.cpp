@@ -9,6 +9,8 @@
 namespace casim {
 namespace {
 
+constexpr const char* kBlanks = " \t";
+
 std::string trim(const std::string& s)
 {
     const auto begin = s.find_first_not_of(" \t\r");
@@ -25,34 +27,6 @@ bool isPropertyName(const std::string& name)
     return !std::isdigit(static_cast<unsigned char>(name[0]));
 }
 
-Setting splitAssignment(const std::string& rest, const std::string& file, int line, const char* what)
-{
-    const auto eq = rest.find('=');
-    if (eq == std::string::npos) throw ScenarioError(file, line, std::string("expected ") + what + " NAME=VALUE");
-    Setting s{trim(rest.substr(0, eq)), rest.substr(eq + 1), line};
-    if (!isPropertyName(s.name)) throw ScenarioError(file, line, "invalid name \"" + s.name + "\"");
-    return s;
-}
-
-std::string codePageName(const sim::CodePage& codePage)
-{
-    return codePage.number() == sim::CodePage::kWestern ? "Windows-1252"
-                                                        : "code page " + std::to_string(codePage.number());
-}
-
-// Values reach the machine in its code page, as msiexec's command line
-// reaches an ANSI custom action; the code page may be named after them.
-void toCodePage(std::vector<Setting>& settings, const sim::CodePage& codePage, const std::string& file)
-{
-    for (Setting& s : settings) {
-        const auto ansi = codePage.fromUtf8Exactly(s.value);
-        if (!ansi)
-            throw ScenarioError(file, s.line,
-                                "the value is not UTF-8 text that " + codePageName(codePage) + " can hold");
-        s.value = *ansi;
-    }
-}
-
 std::optional<int> integer(const std::string& text)
 {
     int n = 0;
@@ -61,47 +35,181 @@ std::optional<int> integer(const std::string& text)
     return n;
 }
 
-// "NAME=ACTION [installed=STATE]"
-InstallState installState(const std::string& rest, const std::string& file, int line, const char* what)
+std::vector<std::string> words(const std::string& text)
 {
-    const std::string form = std::string(what) + " NAME=ACTION [installed=STATE], states as integers";
-    const Setting s = splitAssignment(rest, file, line, what);
-    std::istringstream words(s.value);
-    std::string action, installed;
-    words >> action >> installed;
-    InstallState state{s.name, 0, 2, line};
-    const auto a = integer(action);
-    if (!a || words >> action) throw ScenarioError(file, line, "expected " + form);
-    state.action = *a;
-    if (!installed.empty()) {
-        const auto i = installed.rfind("installed=", 0) == 0 ? integer(installed.substr(10)) : std::nullopt;
-        if (!i) throw ScenarioError(file, line, "expected " + form);
-        state.installed = *i;
+    std::istringstream in(text);
+    std::vector<std::string> out;
+    for (std::string word; in >> word;) out.push_back(word);
+    return out;
+}
+
+// One statement: its keyword's handler gets the text after the keyword, with
+// its trailing blanks (values keep them).
+struct Statement {
+    Scenario& scenario;
+    const std::string& file;
+    int line;
+    std::string rest;
+
+    [[noreturn]] void fail(const std::string& why) const { throw ScenarioError(file, line, why); }
+
+    // Values stay UTF-8 until the whole file is read: the code page may be named after them.
+    std::string machineText(const std::string& utf8, const char* what) const
+    {
+        if (!sim::isUtf8(utf8)) fail(std::string("the ") + what + " is not UTF-8 text");
+        return utf8;
     }
-    return state;
+
+    Setting assignment(const char* keyword) const
+    {
+        const auto eq = rest.find('=');
+        if (eq == std::string::npos) fail(std::string("expected ") + keyword + " NAME=VALUE");
+        Setting s{trim(rest.substr(0, eq)), machineText(rest.substr(eq + 1), "value"), line};
+        if (!isPropertyName(s.name)) fail("invalid name \"" + s.name + "\"");
+        return s;
+    }
+
+    // "NAME=ACTION [installed=STATE]"
+    InstallState installState(const char* keyword) const
+    {
+        const std::string form = std::string("expected ") + keyword + " NAME=ACTION [installed=STATE], states as integers";
+        const Setting s = assignment(keyword);
+        const auto parts = words(s.value);
+        const auto action = parts.empty() ? std::nullopt : integer(parts[0]);
+        if (!action || parts.size() > 2) fail(form);
+        InstallState state{s.name, *action, 2, line};
+        if (parts.size() == 2) {
+            const auto installed = parts[1].rfind("installed=", 0) == 0 ? integer(parts[1].substr(10)) : std::nullopt;
+            if (!installed) fail(form);
+            state.installed = *installed;
+        }
+        return state;
+    }
+
+    void names(std::vector<Named>& list, const char* keyword) const
+    {
+        const auto found = words(rest);
+        if (found.empty()) fail(std::string("\"") + keyword + "\" needs at least one " +
+                                (std::string(keyword) == "run" ? "action" : "sequence") + " name");
+        for (const auto& name : found) list.push_back({name, line});
+    }
+
+    // "hold PATH [SEQUENCE...]"; a path with blanks is written in double quotes.
+    Hold hold() const
+    {
+        std::string path = rest, after;
+        if (!rest.empty() && rest[0] == '"') {
+            const auto close = rest.find('"', 1);
+            if (close == std::string::npos) fail("unterminated quote in the path");
+            path = rest.substr(1, close - 1);
+            after = rest.substr(close + 1);
+            if (!after.empty() && after.find_first_of(kBlanks) != 0) fail("expected a blank after the quoted path");
+        } else {
+            const auto blank = rest.find_first_of(kBlanks);
+            path = rest.substr(0, blank);
+            after = blank == std::string::npos ? std::string() : rest.substr(blank);
+        }
+        if (trim(path).empty()) fail("expected hold PATH [SEQUENCE...]");
+        return Hold{machineText(path, "path"), words(after), line};
+    }
+
+    void codePage() const
+    {
+        const auto number = integer(trim(rest));
+        if (!number || *number <= 0 || !sim::CodePage::of(static_cast<unsigned>(*number)))
+            fail("expected codepage 1252 or codepage 932");
+        if (scenario.codePage) fail("a second codepage line (the first is line " + std::to_string(scenario.codePage->line) + ")");
+        scenario.codePage = CodePage{*number, line};
+    }
+
+    void restart() const
+    {
+        if (!trim(rest).empty()) fail("\"restart\" takes nothing after it");
+        if (scenario.sequences.empty()) fail("\"restart\" goes after a \"sequence\" line");
+        scenario.restarts.push_back({scenario.sequences.size(), line});
+    }
+};
+
+using Handler = void (*)(Statement&);
+const std::pair<const char*, Handler> kStatements[] = {
+    {"property", [](Statement& s) { s.scenario.properties.push_back(s.assignment("property")); }},
+    {"env", [](Statement& s) { s.scenario.environment.push_back(s.assignment("env")); }},
+    {"codepage", [](Statement& s) { s.codePage(); }},
+    {"feature", [](Statement& s) { s.scenario.features.push_back(s.installState("feature")); }},
+    {"component", [](Statement& s) { s.scenario.components.push_back(s.installState("component")); }},
+    {"hold", [](Statement& s) { s.scenario.holds.push_back(s.hold()); }},
+    {"run", [](Statement& s) { s.names(s.scenario.actions, "run"); }},
+    {"sequence", [](Statement& s) { s.names(s.scenario.sequences, "sequence"); }},
+    {"restart", [](Statement& s) { s.restart(); }},
+    {"expect", [](Statement& s) { s.scenario.expectations.push_back(s.assignment("expect")); }},
+};
+
+std::string keywordList()
+{
+    std::string list;
+    for (std::size_t i = 0; i < std::size(kStatements); ++i)
+        list += std::string(i == 0 ? "" : i + 1 == std::size(kStatements) ? " or " : ", ") + kStatements[i].first;
+    return list;
 }
 
-// "codepage NUMBER": one that the simulator models, named once.
-void setCodePage(Scenario& scenario, const std::string& rest, const std::string& file, int line)
+void parseLine(Scenario& scenario, const std::string& raw, const std::string& fileName, int lineNo)
 {
-    if (scenario.codePageLine != 0)
-        throw ScenarioError(
-            file, line, "a second \"codepage\" line (the first is line " + std::to_string(scenario.codePageLine) + ")");
-    const auto number = integer(trim(rest));
-    const auto codePage = number && *number > 0 ? sim::CodePage::of(static_cast<unsigned>(*number)) : std::nullopt;
-    if (!codePage) throw ScenarioError(file, line, "expected codepage 1252 or codepage 932");
-    scenario.codePage = *codePage;
-    scenario.codePageLine = line;
+    if (raw.find('\0') != std::string::npos) throw ScenarioError(fileName, lineNo, "NUL byte in line");
+    // A line ends in LF or CR LF; a CR anywhere else would not survive the writer.
+    if (raw.find('\r') != std::string::npos) throw ScenarioError(fileName, lineNo, "a carriage return inside the line");
+    const std::string line = trim(raw);
+    if (line.empty() || line[0] == '#') return;
+    const std::string keyword = line.substr(0, line.find_first_of(kBlanks));
+    // The rest keeps its trailing blanks: take it from the raw line.
+    std::string rest = raw.substr(raw.find_first_not_of(kBlanks) + keyword.size());
+    rest.erase(0, std::min(rest.size(), rest.find_first_not_of(kBlanks)));
+    for (const auto& [name, handler] : kStatements)
+        if (keyword == name) {
+            Statement statement{scenario, fileName, lineNo, rest};
+            return handler(statement);
+        }
+    throw ScenarioError(fileName, lineNo, "unknown keyword \"" + keyword + "\" (expected " + keywordList() + ")");
 }
 
-// The blank-separated names of a "run" or "sequence" line; at least one.
-void appendNames(const std::string& rest, std::vector<Named>& names, const std::string& file, int line,
-                 const char* whenNone)
+// Values reach the machine in its code page, as msiexec's command line
+// reaches an ANSI custom action.
+void toMachineText(Scenario& scenario)
 {
-    std::istringstream words(rest);
-    const std::size_t before = names.size();
-    for (std::string name; words >> name;) names.push_back({name, line});
-    if (names.size() == before) throw ScenarioError(file, line, whenNone);
+    const sim::CodePage codePage = machineCodePage(scenario);
+    const auto convert = [&](std::string& text, int line, const char* what) {
+        const auto ansi = codePage.fromUtf8Exactly(text);
+        if (!ansi)
+            throw ScenarioError(scenario.file, line,
+                                std::string("the ") + what + " is not text that code page " +
+                                    std::to_string(codePage.number()) + " can hold");
+        text = *ansi;
+    };
+    for (auto* settings : {&scenario.properties, &scenario.environment, &scenario.expectations})
+        for (Setting& s : *settings) convert(s.value, s.line, "value");
+    for (Hold& h : scenario.holds) convert(h.path, h.line, "path");
+}
+
+std::string quotedIfBlank(const std::string& path)
+{
+    return path.find_first_of(kBlanks) == std::string::npos ? path : "\"" + path + "\"";
+}
+
+void writeSteps(std::ostringstream& out, const Scenario& s)
+{
+    std::string names;
+    for (const auto& a : s.actions) names += " " + a.name;
+    if (!names.empty()) out << "run" << names << "\n";
+    std::size_t next = 0;
+    const auto sequencesUpTo = [&](std::size_t end) {
+        std::string line = "sequence";
+        for (; next < end; ++next) line += " " + s.sequences[next].name;
+        if (line != "sequence") out << line << "\n";
+    };
+    for (const auto& r : s.restarts) {
+        sequencesUpTo(r.afterSequences);
+        out << "restart\n";
+    }
+    sequencesUpTo(s.sequences.size());
 }
 
 }  // namespace
@@ -128,49 +236,10 @@ Scenario parseScenarioText(const std::string& text, const std::string& fileName)
 {
     Scenario scenario;
     scenario.file = fileName;
-    std::istringstream in(text);
-    std::string raw;
-    int lineNo = 0;
-    while (std::getline(in, raw)) {
-        ++lineNo;
-        if (raw.find('\0') != std::string::npos) throw ScenarioError(fileName, lineNo, "NUL byte in line");
-        const std::string line = trim(raw);
-        if (line.empty() || line[0] == '#') continue;
-        const auto space = line.find_first_of(" \t");
-        const std::string keyword = line.substr(0, space);
-        const std::string rest = space == std::string::npos ? std::string() : line.substr(space + 1);
-        // Values keep their trailing blanks: take them from the raw line.
-        std::string value = raw.substr(raw.find_first_not_of(" \t") + keyword.size());
-        value.erase(0, value.find_first_not_of(" \t") == std::string::npos ? value.size()
-                                                                           : value.find_first_not_of(" \t"));
-        if (!value.empty() && value.back() == '\r') value.pop_back();
-        if (keyword == "property") {
-            scenario.properties.push_back(splitAssignment(value, fileName, lineNo, "property"));
-        } else if (keyword == "env") {
-            scenario.environment.push_back(splitAssignment(value, fileName, lineNo, "env"));
-        } else if (keyword == "expect") {
-            scenario.expectations.push_back(splitAssignment(value, fileName, lineNo, "expect"));
-        } else if (keyword == "feature") {
-            scenario.features.push_back(installState(value, fileName, lineNo, "feature"));
-        } else if (keyword == "component") {
-            scenario.components.push_back(installState(value, fileName, lineNo, "component"));
-        } else if (keyword == "run") {
-            appendNames(rest, scenario.actions, fileName, lineNo, "\"run\" needs at least one action name");
-        } else if (keyword == "codepage") {
-            setCodePage(scenario, rest, fileName, lineNo);
-        } else if (keyword == "sequence") {
-            appendNames(rest, scenario.sequences, fileName, lineNo, "\"sequence\" needs at least one sequence name");
-        } else {
-            throw ScenarioError(
-                fileName, lineNo,
-                "unknown keyword \"" + keyword +
-                    "\" (expected property, env, feature, component, run, sequence, expect or codepage)");
-        }
-    }
+    forEachLine(text, [&](const std::string& line, int number) { parseLine(scenario, line, fileName, number); });
     if (!scenario.actions.empty() && !scenario.sequences.empty())
         throw ScenarioError(fileName, 0, "a scenario has \"run\" lines or \"sequence\" lines, not both");
-    for (auto* settings : {&scenario.properties, &scenario.environment, &scenario.expectations})
-        toCodePage(*settings, scenario.codePage, fileName);
+    toMachineText(scenario);
     return scenario;
 }
 
@@ -194,6 +263,34 @@ Scenario loadScenario(const std::filesystem::path& folder)
     const fs::path reg = folder / "machine.reg";
     if (!fs::exists(reg, ec)) throw ScenarioError(reg.string(), 0, "missing (every scenario has a machine.reg)");
     return scenario;
+}
+
+sim::CodePage machineCodePage(const Scenario& scenario)
+{
+    const auto named = scenario.codePage ? sim::CodePage::of(static_cast<unsigned>(scenario.codePage->number)) : std::nullopt;
+    return named.value_or(sim::CodePage());
+}
+
+std::string scenarioText(const Scenario& s, const std::vector<std::string>& comment)
+{
+    const sim::CodePage codePage = machineCodePage(s);
+    const auto utf8 = [&](const std::string& ansi) { return codePage.toUtf8(ansi); };
+    std::ostringstream out;
+    for (const auto& line : comment) out << "# " << line << "\n";
+    for (const auto& p : s.properties) out << "property " << p.name << "=" << utf8(p.value) << "\n";
+    for (const auto& e : s.environment) out << "env " << e.name << "=" << utf8(e.value) << "\n";
+    if (s.codePage) out << "codepage " << s.codePage->number << "\n";
+    for (const auto& [keyword, list] : {std::pair{"feature", &s.features}, std::pair{"component", &s.components}})
+        for (const auto& f : *list)
+            out << keyword << " " << f.name << "=" << f.action << " installed=" << f.installed << "\n";
+    for (const auto& h : s.holds) {
+        out << "hold " << quotedIfBlank(utf8(h.path));
+        for (const auto& name : h.sequences) out << " " << name;
+        out << "\n";
+    }
+    writeSteps(out, s);
+    for (const auto& e : s.expectations) out << "expect " << e.name << "=" << utf8(e.value) << "\n";
+    return out.str();
 }
 
 }  // namespace casim

@@ -1,15 +1,18 @@
 // A scenario: a simulated machine to run actions on, kept in a folder that
-// both ca-sim and the end-to-end harness read.
+// both ca-sim and the end-to-end harness use (the harness asks ca-sim for
+// what scenario.txt says: `ca-sim scenario DIR --json`).
 //   machine.reg    the registry (regedit text)
 //   drive_c/       files and folders of drive C:
-//   scenario.txt   starting properties, environment, feature and component
-//                  states, actions or sequences, expectations, the code page
+//   scenario.txt   starting properties, environment, code page, feature and
+//                  component states, files held open, actions or sequences
+//                  with restarts between them, expectations
 #pragma once
 
 #include "platform/sim/code_page.h"
 
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -49,18 +52,40 @@ struct InstallState {
     int line = 0;
 };
 
+// "hold PATH [SEQUENCE...]": a file (Windows form, machine text) held open
+// with share mode 0 while the named sequences run (all when none is named).
+struct Hold {
+    std::string path;
+    std::vector<std::string> sequences;
+    int line = 0;
+};
+
+// "restart" between sequence lines: the machine restarts after the first
+// `afterSequences` sequences.
+struct Restart {
+    std::size_t afterSequences = 0;
+    int line = 0;
+};
+
+// "codepage N": the machine's ANSI code page, one the simulator models (1252 or 932).
+struct CodePage {
+    int number = 0;
+    int line = 0;
+};
+
 struct Scenario {
     std::filesystem::path folder;
     std::string file;                      // scenario.txt as errors name it ("" when there is none)
     std::vector<Setting> properties;       // "property NAME=VALUE"
     std::vector<Setting> environment;      // "env NAME=VALUE"
+    std::optional<CodePage> codePage;      // "codepage N" (1252 when absent)
     std::vector<InstallState> features;    // "feature NAME=ACTION [installed=STATE]"
     std::vector<InstallState> components;  // "component NAME=ACTION [installed=STATE]"
+    std::vector<Hold> holds;               // "hold PATH [SEQUENCE...]"
     std::vector<Named> actions;            // "run ACTION ..."
     std::vector<Named> sequences;          // "sequence NAME ...": each in a new installer session
+    std::vector<Restart> restarts;         // "restart" between sequence lines
     std::vector<Setting> expectations;     // "expect NAME=VALUE" ("" = not set)
-    sim::CodePage codePage;                // "codepage NUMBER": the machine's ANSI code page, 1252 unless named
-    int codePageLine = 0;                  // where it was named (0: nowhere)
 };
 
 // Calls visit(line, number) for each line of `text`, numbered from 1, without its line end.
@@ -70,5 +95,12 @@ void forEachLine(const std::string& text, const std::function<void(const std::st
 Scenario parseScenarioText(const std::string& text, const std::string& fileName);
 // Reads a scenario folder; throws ScenarioError for anything missing or malformed.
 Scenario loadScenario(const std::filesystem::path& folder);
+
+// The code page that the scenario's machine runs in.
+sim::CodePage machineCodePage(const Scenario& scenario);
+
+// The one writer of scenario.txt: every statement of `scenario` (expectations
+// included), after `comment` (lines without their "# ").
+std::string scenarioText(const Scenario& scenario, const std::vector<std::string>& comment = {});
 
 }  // namespace casim

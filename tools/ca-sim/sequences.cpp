@@ -1,15 +1,30 @@
 #include "sequences.h"
 
 #include "conditions.h"
-#include "runner.h"
 #include "scenario.h"
 #include "text.h"
+
+#include "actions/exports.h"
 
 #include <fstream>
 #include <iterator>
 #include <sstream>
 
 namespace casim {
+
+bool isKnownAction(const std::string& name)
+{
+    for (const auto& action : ca::kExportedActions)
+        if (name == action.name) return true;
+    return false;
+}
+
+std::vector<std::string> knownActions()
+{
+    std::vector<std::string> names;
+    for (const auto& action : ca::kExportedActions) names.emplace_back(action.name);
+    return names;
+}
 
 Sequences parseSequences(const std::string& text, const std::string& fileName)
 {
@@ -19,7 +34,9 @@ Sequences parseSequences(const std::string& text, const std::string& fileName)
         std::string sequence, action;
         if (!(words >> sequence) || sequence[0] == '#') return;
         if (!(words >> action)) throw ScenarioError(fileName, lineNo, "expected SEQUENCE ACTION [CONDITION]");
-        SequencedAction step{action, {}, {}, {}, lineNo};
+        SequencedAction step;
+        step.action = action;
+        step.line = lineNo;
         if (action == "set") {
             std::string assignment;
             const auto eq = (words >> assignment) ? assignment.find('=') : std::string::npos;
@@ -27,7 +44,7 @@ Sequences parseSequences(const std::string& text, const std::string& fileName)
                 throw ScenarioError(fileName, lineNo, "expected SEQUENCE set NAME=VALUE [CONDITION]");
             step.property = assignment.substr(0, eq);
             const auto value = ansiFromUtf8(assignment.substr(eq + 1));
-            if (!value) throw ScenarioError(fileName, lineNo, "the value is not UTF-8 text that Windows-1252 can hold");
+            if (!value) throw ScenarioError(fileName, lineNo, "the value is not UTF-8 text that the machine's code page can hold");
             step.value = *value;
         } else if (!isKnownAction(action)) {
             throw ScenarioError(fileName, lineNo, "unknown action \"" + action + "\"");
@@ -38,11 +55,12 @@ Sequences parseSequences(const std::string& text, const std::string& fileName)
         condition = first == std::string::npos ? std::string() : condition.substr(first);
         while (!condition.empty() && (condition.back() == ' ' || condition.back() == '\t')) condition.pop_back();
         const auto ansi = ansiFromUtf8(condition);
-        if (!ansi) throw ScenarioError(fileName, lineNo, "the condition is not UTF-8 text that Windows-1252 can hold");
-        const Evaluation check = evaluate(*ansi, {});
-        if (check.verdict == Verdict::error)
-            throw ScenarioError(fileName, lineNo, "condition \"" + condition + "\": " + check.error);
-        step.condition = *ansi;
+        if (!ansi) throw ScenarioError(fileName, lineNo, "the condition is not UTF-8 text that the machine's code page can hold");
+        try {
+            step.condition = Condition::parse(*ansi);
+        } catch (const ConditionError& error) {
+            throw ScenarioError(fileName, lineNo, "condition \"" + condition + "\": " + error.what());
+        }
         sequences[sequence].push_back(step);
     });
     return sequences;

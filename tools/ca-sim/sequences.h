@@ -1,6 +1,8 @@
 // The package's execute sequences, as package/sequences.txt writes them down.
 #pragma once
 
+#include "conditions.h"
+
 #include <filesystem>
 #include <functional>
 #include <map>
@@ -14,7 +16,7 @@ namespace casim {
 // action does it.
 struct SequencedAction {
     std::string action;
-    std::string condition;  // empty: always; in the machine's code page, as the package's tables hold it
+    Condition condition;    // empty: always; in the machine's code page, as the package's tables hold it
     std::string property;   // for "set"
     std::string value;      // for "set", before formatting
     int line = 0;           // in sequences.txt
@@ -22,8 +24,12 @@ struct SequencedAction {
 
 using Sequences = std::map<std::string, std::vector<SequencedAction>>;
 
-// Parses the text; throws ScenarioError (file, line, reason) for bad lines,
-// unknown actions and conditions that do not parse.
+// True when `name` is an exported action of the library.
+bool isKnownAction(const std::string& name);
+std::vector<std::string> knownActions();
+
+// Parses the text, conditions included; throws ScenarioError (file, line,
+// reason) for bad lines, unknown actions and conditions that do not parse.
 Sequences parseSequences(const std::string& text, const std::string& fileName);
 Sequences loadSequences(const std::filesystem::path& file);
 

@@ -124,7 +124,7 @@ std::optional<std::string> japaneseBytes(char16_t c)
     return std::string{static_cast<char>(it->second >> 8), static_cast<char>(it->second & 0xFF)};
 }
 
-const CodePage kDefaultCodePage;
+CodePage codePageWithoutMachine;
 
 }  // namespace
 
@@ -203,8 +203,10 @@ std::optional<std::string> CodePage::fromUtf8Exactly(std::string_view utf8) cons
 const CodePage& activeCodePage()
 {
     const Machine* m = Machine::Internal::live();
-    return m != nullptr ? m->codePage() : kDefaultCodePage;
+    return m != nullptr ? m->codePage() : codePageWithoutMachine;
 }
+
+void useCodePageWithoutMachine(const CodePage& codePage) { codePageWithoutMachine = codePage; }
 
 namespace {
 

@@ -47,8 +47,10 @@ private:
     unsigned number_ = kWestern;
 };
 
-// The code page of the machine that runs; 1252 when none does.
+// The code page of the machine that runs; when none does, the one last set
+// below (1252 unless set), for registries and text read without a machine.
 const CodePage& activeCodePage();
+void useCodePageWithoutMachine(const CodePage& codePage);
 
 // UTF-8 and UTF-16. A byte that is not part of UTF-8 decodes as U+FFFD, and
 // so does a lone surrogate on the way back.

@@ -133,6 +133,24 @@ Status regEnumKey(const RegKey& key, std::uint32_t index, char* name, std::uint3
     return kSuccess;
 }
 
+Status regEnumValue(const RegKey& key, std::uint32_t index, char* name, std::uint32_t* nameLength)
+{
+    Machine& m = Machine::current();
+    auto* k = openKey(m, key);
+    if (k == nullptr) return kInvalidHandle;
+    if (sim::injected(m, Op::regEnum, k->path, kAccessDenied)) return kAccessDenied;
+    if (name == nullptr || nameLength == nullptr) return kInvalidParameter;
+    if ((k->access & kKeyQueryValue) == 0) return kAccessDenied;
+    const auto* node = m.registry().findKey(k->path);
+    if (node == nullptr) return kKeyDeleted;
+    if (index >= node->values.size()) return kNoMoreItems;
+    const std::string& found = std::next(node->values.begin(), index)->second.first;
+    if (found.size() >= *nameLength) return kMoreData;
+    std::memcpy(name, found.c_str(), found.size() + 1);
+    *nameLength = static_cast<std::uint32_t>(found.size());
+    return kSuccess;
+}
+
 Status regQueryValue(const RegKey& key, const char* name, std::uint32_t* type, void* data, std::uint32_t* size)
 {
     Machine& m = Machine::current();

@@ -59,6 +59,14 @@ Status regEnumKey(const RegKey& key, std::uint32_t index, char* name, std::uint3
     return static_cast<Status>(rc);
 }
 
+Status regEnumValue(const RegKey& key, std::uint32_t index, char* name, std::uint32_t* nameLength)
+{
+    DWORD length = nameLength != nullptr ? *nameLength : 0;
+    const LONG rc = RegEnumValueA(hkey(key.get()), index, name, &length, nullptr, nullptr, nullptr, nullptr);
+    if (nameLength != nullptr) *nameLength = length;
+    return static_cast<Status>(rc);
+}
+
 Status regQueryValue(const RegKey& key, const char* name, std::uint32_t* type, void* data, std::uint32_t* size)
 {
     DWORD valueType = 0;

@@ -3,7 +3,8 @@ the comparison of two such states."""
 import os
 from dataclasses import dataclass, field
 
-from . import regtext
+from . import registry
+from .wine import windows_error_texts
 
 # Every installer property that the library reads or publishes. Compared in
 # full between the engines, whatever a scenario expects.
@@ -16,7 +17,8 @@ LIBRARY_PROPERTIES = sorted(
     + [f"SHIPCODE{n}" for n in range(1, 6)] + [f"PROEWF{n}TEMP" for n in range(3, 6)]
     + [f"PROE_VER_{n}" for n in range(1, 9)]
     + [f"WFCUSTOM_{w}" for w in ("ONE", "TWO", "THREE", "FOUR", "FIVE", "SIX", "SEVEN", "EIGHT")]
-    + [f"WFCUSTOM_DIR_{w}" for w in ("ONE", "TWO", "THREE", "FOUR", "FIVE", "SIX", "SEVEN", "EIGHT")])
+    + [f"WFCUSTOM_DIR_{w}" for w in ("ONE", "TWO", "THREE", "FOUR", "FIVE", "SIX", "SEVEN", "EIGHT")]
+    + ["ORVELLA_INSTALL_ERROR", "ORVELLA_REMOVE_ERROR"])
 
 REGISTRY_KEYS = ["SOFTWARE\\PTC", "SOFTWARE\\Wow6432Node\\PTC", "SOFTWARE\\Kestrane"]
 
@@ -66,10 +68,9 @@ def registry_state(reg):
     return values, {k: reg.spelling(*k) for k in values}
 
 
-def read_properties_file(path, encoding="utf-8"):
-    """NAME=VALUE lines: ca-sim writes UTF-8, the probe the machine's code page."""
+def read_properties_file(path):
     props = {}
-    with open(path, encoding=encoding, errors="replace") as f:
+    with open(path, encoding="utf-8", errors="replace") as f:
         for line in f:
             line = line.rstrip("\r\n")
             name, sep, value = line.partition("=")
@@ -86,11 +87,12 @@ def _show_file(data):
     return repr(data)
 
 
-def diff(wine, sim, property_names, left="wine", right="ca-sim", codec=regtext.ANSI):
+def diff(wine, sim, property_names, left="wine", right="ca-sim"):
     """Readable differences between two states; empty when they agree."""
     lines = []
     for name in sorted(property_names):
-        a, b = wine.properties.get(name, ""), sim.properties.get(name, "")
+        # The failures they quote carry the system's text, which Wine words its own way.
+        a, b = windows_error_texts(wine.properties.get(name, "")), sim.properties.get(name, "")
         if a != b:
             lines.append(f"property {name}: {left} {a!r}, {right} {b!r}")
     for path in sorted(set(wine.files) | set(sim.files), key=str.lower):
@@ -102,6 +104,6 @@ def diff(wine, sim, property_names, left="wine", right="ca-sim", codec=regtext.A
         a, b = wine.registry.get(key), sim.registry.get(key)
         if a != b:
             k, v = wine.spelling.get(key) or sim.spelling.get(key) or key
-            show = lambda x: "missing" if x is None else regtext.show(x, codec)
+            show = lambda x: "missing" if x is None else registry.show(x)
             lines.append(f"registry {k} [{v or '(default)'}]: {left} {show(a)}, {right} {show(b)}")
     return lines

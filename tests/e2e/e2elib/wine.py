@@ -145,7 +145,8 @@ WINE_ERROR_TEXTS = {
     145: ("Directory not empty.", "The directory is not empty."),
     183: ("File already exists.", "Cannot create a file when that file already exists."),
 }
-# "error 3 (text)" in a failure line, "(error 3: text)" where a property quotes it.
+# "error 3 (text)" in a failed call's line, "(error 3: text)" in the text of
+# ORVELLA_INSTALL_ERROR and ORVELLA_REMOVE_ERROR.
 ERROR_TEXT = re.compile(r"error (\d+)( \(|: )([^)]*)\)")
 
 
