@@ -311,10 +311,6 @@ TEST_F(CaSimTest, MessagesNameTheFileLineAndValues)
         {"feature Main=local\n", file + ":1: expected feature NAME=ACTION [installed=STATE]"},
         {"component C=3 installed=\n", file + ":1: expected component NAME=ACTION [installed=STATE]"},
         {"property A=\xff\n", file + ":1: the value is not UTF-8 text"},
-        // The code page may come after the values it decides: 表 fits 932, not 1252.
-        {"property A=\xe8\xa1\xa8\nrun isProEInstalled\n", file + ":1: the value is not text that code page 1252 can hold"},
-        {"codepage 437\n", file + ":1: expected codepage 1252 or codepage 932"},
-        {"codepage 932\ncodepage 932\n", file + ":2: a second codepage line (the first is line 1)"},
     };
     for (const auto& [text, message] : cases) {
         write("scenario.txt", text);

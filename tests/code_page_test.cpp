@@ -239,16 +239,21 @@ TEST(CaSimScenario, TheCodePageStatementSetsHowValuesReachTheMachine)
     const casim::Scenario japanese = casim::parseScenarioText(
         "property PROEM1DIR=C:\\\xe8\xa8\xad\xe8\xa8\x88\xe5\x9b\xb3\xe8\xa1\xa8\ncodepage 932\nrun isProEInstalled\n",
         "scenario.txt");
-    EXPECT_EQ(japanese.codePage, kJapanese);
+    EXPECT_EQ(casim::machineCodePage(japanese), kJapanese);
     ASSERT_EQ(japanese.properties.size(), 1u);
     EXPECT_EQ(japanese.properties[0].value, "C:\\" + kDesign);
-    EXPECT_EQ(casim::parseScenarioText("run isProEInstalled\n", "s").codePage, kWestern);
+    EXPECT_EQ(casim::machineCodePage(casim::parseScenarioText("run isProEInstalled\n", "s")), kWestern);
+    // The one writer gives the value back in UTF-8, wherever the code page was named.
+    EXPECT_EQ(casim::scenarioText(japanese),
+              "property PROEM1DIR=C:\\\xe8\xa8\xad\xe8\xa8\x88\xe5\x9b\xb3\xe8\xa1\xa8\ncodepage 932\nrun isProEInstalled\n");
 
     const std::pair<std::string, std::string> refused[] = {
         {"codepage 850\nrun isProEInstalled\n", "s:1: expected codepage 1252 or codepage 932"},
         {"codepage\nrun isProEInstalled\n", "s:1: expected codepage 1252 or codepage 932"},
-        {"codepage 932\ncodepage 1252\n", "s:2: a second \"codepage\" line (the first is line 1)"},
-        {"codepage 932\nexpect A=M\xc3\xbcller\n", "s:2: the value is not UTF-8 text that code page 932 can hold"},
+        {"codepage 932\ncodepage 1252\n", "s:2: a second codepage line (the first is line 1)"},
+        {"codepage 932\nexpect A=M\xc3\xbcller\n", "s:2: the value is not text that code page 932 can hold"},
+        {"expect A=\xe8\xa1\xa8\n", "s:1: the value is not text that code page 1252 can hold"},
+        {"hold C:\\\xe8\xa1\xa8\\protk.dat\n", "s:1: the path is not text that code page 1252 can hold"},
     };
     for (const auto& [text, message] : refused) {
         try {
@@ -306,12 +311,13 @@ TEST(CaSimScenario, JapaneseHostsAreDeployedRegisteredRecordedAndLeftAsTheyWere)
     EXPECT_EQ(valueText(installed.registry, "Install_WF5_dir"), padded(design));
     EXPECT_EQ(valueText(installed.registry, "WFCUSTOM_DIR_THREE"), padded(wf4));
     EXPECT_EQ(valueText(installed.registry, "Install_CREO1_dir"), padded(creo));
-    // One record per host, named by the folder in lower case but for its
-    // characters' second bytes: ア keeps its A.
-    EXPECT_NE(valueText(installed.registry, "Before c:\\ptc\\\x94\x5c\x97\xcd" + kA + "\x83\x76\x83\x8a"),
-              "<none>");
-    EXPECT_NE(valueText(installed.registry, "Before c:\\" + kDesign), "<none>");
+    // One footprint per host, named by its folder without the separator at its end.
+    for (const std::string& host : {creo, design, wf4.substr(0, wf4.size() - 1)}) {
+        const std::string footprint = valueText(installed.registry, "Footprint " + host);
+        EXPECT_NE(footprint.find("x86e_win64\\obj\\orvbridge.dll"), std::string::npos) << host;
+    }
 
     run.runSequence("remove", package.sequences.at("remove"));
     EXPECT_EQ(hostFiles(run.state()), hostFiles(before));
+    EXPECT_EQ(valueText(run.state().registry, "Footprint " + design), "<none>");
 }

@@ -1,6 +1,7 @@
 #include "runner.h"
 
 #include "conditions.h"
+#include "text.h"
 
 #include "actions/exports.h"
 
@@ -70,7 +71,6 @@ SimulatedRun::SimulatedRun(const Scenario& scenario, const Package& package) : s
         }
         machine_ = std::make_unique<sim::Machine>(root_ / "drive_c");
         machine_->setCodePage(machineCodePage(scenario));
-        useCodePage(machineCodePage(scenario));
         machine_->registry().importFile(scenario.folder / "machine.reg");
         // As on a stock machine (Wine's too).
         machine_->setEnv("ALLUSERSPROFILE", "C:\\ProgramData");
