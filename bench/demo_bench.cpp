@@ -21,8 +21,8 @@ void DemoSequences(benchmark::State& state)
     for (auto _ : state) {
         const casim::Scenario scenario = casim::loadScenario(folder);
         casim::SimulatedRun run(scenario, package);
-        actions = run.runSequence("install", package.sequences.at("install")).size();
-        actions += run.runSequence("remove", package.sequences.at("remove")).size();
+        actions = run.runSequence("install", package.sequences.at("install"), 0).size();
+        actions += run.runSequence("remove", package.sequences.at("remove"), 1).size();
     }
     state.counters["steps"] = static_cast<double>(actions);
 }

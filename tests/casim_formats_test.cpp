@@ -81,7 +81,8 @@ TEST(CaSimScenario, EveryStatementReadsBackFromTheOneWriter)
         "hold C:\\PTC\\creo1\\text\\protk.dat\n"
         "sequence install\n"
         "restart\n"
-        "sequence remove\n"
+        "hold C:\\PTC\\wf5\\x86e_win64\\obj\\orvbridge.dll install\n"
+        "sequence install remove\n"
         "expect PROTK_WRITE=\n";
     const casim::Scenario s = casim::parseScenarioText(text, "s.txt");
     ASSERT_EQ(s.properties.size(), 1u);
@@ -90,14 +91,17 @@ TEST(CaSimScenario, EveryStatementReadsBackFromTheOneWriter)
     ASSERT_TRUE(s.codePage.has_value());
     EXPECT_EQ(s.codePage->number, 932);
     EXPECT_EQ(s.components.at(0).installed, 3);
-    ASSERT_EQ(s.holds.size(), 2u);
+    ASSERT_EQ(s.holds.size(), 3u);
     EXPECT_EQ(s.holds[0].path, "C:\\PTC\\wf 5\\x86e_win64\\obj\\msvcr90.dll");
     EXPECT_EQ(s.holds[0].sequences, std::vector<std::string>{"remove"});
     EXPECT_TRUE(s.holds[1].sequences.empty());
+    // A hold after a sequence line leaves the sequences before it alone (an upgrade's second installation).
+    EXPECT_EQ(s.holds[1].afterSequences, 0u);
+    EXPECT_EQ(s.holds[2].afterSequences, 1u);
     ASSERT_EQ(s.restarts.size(), 1u);
     EXPECT_EQ(s.restarts[0].afterSequences, 1u);
     EXPECT_EQ(s.restarts[0].line, 10);
-    ASSERT_EQ(s.sequences.size(), 2u);
+    ASSERT_EQ(s.sequences.size(), 3u);
     EXPECT_EQ(s.expectations.at(0).value, "");
 
     const std::string written = casim::scenarioText(s, {"saved"});
@@ -112,7 +116,8 @@ TEST(CaSimScenario, EveryStatementReadsBackFromTheOneWriter)
               "hold C:\\PTC\\creo1\\text\\protk.dat\n"
               "sequence install\n"
               "restart\n"
-              "sequence remove\n"
+              "hold C:\\PTC\\wf5\\x86e_win64\\obj\\orvbridge.dll install\n"
+              "sequence install remove\n"
               "expect PROTK_WRITE=\n");
     EXPECT_EQ(casim::scenarioText(casim::parseScenarioText(written, "again.txt")), casim::scenarioText(s));
 
@@ -137,7 +142,8 @@ TEST(CaSimListings, ScenarioAndSequencesAsTheHarnessesReadThem)
     ASSERT_EQ(listed.status, 0) << listed.out;
     const json s = json::parse(listed.out);
     EXPECT_EQ(s["properties"], json::parse(R"([{"name": "PROEMBROWSE", "value": "C:\\M\u00fcller", "line": 1}])"));
-    EXPECT_EQ(s["holds"], json::parse(R"([{"path": "C:\\x.dll", "sequences": ["install"], "line": 2}])"));
+    EXPECT_EQ(s["holds"],
+              json::parse(R"([{"path": "C:\\x.dll", "sequences": ["install"], "afterSequences": 0, "line": 2}])"));
     EXPECT_EQ(s["sequences"], json::parse(R"([{"name": "install", "line": 3}, {"name": "remove", "line": 5}])"));
     EXPECT_EQ(s["restarts"], json::parse(R"([{"afterSequences": 1, "line": 4}])"));
     EXPECT_EQ(s["codepage"], nullptr);

@@ -170,7 +170,10 @@ TEST_F(CaSimTest, SavesAFolderThatRunsAsItIsAndNeverOverwritesByAccident)
     EXPECT_NE(kept.err.find("--keep: the folder is not empty"), std::string::npos) << kept.err;
     EXPECT_FALSE(fs::exists(saved / "before"));
     EXPECT_EQ(runCaSim("demo --keep " + saved.string() + " --force").status, 0);
-    EXPECT_EQ(runCaSim("run " + (saved / "after").string()).status, 0) << "the demo's machine after it runs again";
+    // It runs again; the first installation emptied its staging area, which
+    // msiexec would fill again from the package and ca-sim does not, so the
+    // deployment now fails and the package's error 25004 ends it.
+    EXPECT_EQ(runCaSim("run " + (saved / "after").string()).status, 4) << "the demo's machine after it runs again";
 }
 
 TEST_F(CaSimTest, JsonIsVersionedStructuredUtf8)
@@ -209,7 +212,7 @@ TEST_F(CaSimTest, JsonIsVersionedStructuredUtf8)
     ASSERT_NE(skipped, nullptr);
     EXPECT_EQ((*skipped)["skipped"], true);
     EXPECT_TRUE((*skipped)["result"].is_null());
-    EXPECT_EQ((*skipped)["conditionValues"], json({{"ISCMDINSTALL", "1"}, {"PROTK_WRITE", nullptr}}));
+    EXPECT_EQ((*skipped)["conditionValues"], json({{"ISCMDINSTALL", "1"}}));
     // A set step: its name and value as the sequence writes them.
     const json& set = report["steps"].at(0);
     EXPECT_EQ(set["kind"], "set");
@@ -293,14 +296,15 @@ TEST_F(CaSimTest, CommandLineNamesWhatIsWrong)
 TEST_F(CaSimTest, MessagesNameTheFileLineAndValues)
 {
     // A skipped step names the values that made its condition false.
+    write("drive_c/PTC/wf4/text/protk.dat", "");
     write("scenario.txt", "property PROEM1=0\nsequence install\n");
     const Result r = runCaSim("run " + dir());
-    EXPECT_NE(r.out.find("copyProeDllToMoreInstall  skipped: PROEM1=\"1\" AND PROTK_WRITE<>\"NO\" does not hold "
-                         "(PROEM1=\"0\", PROTK_WRITE=\"NO\")"),
+    EXPECT_EQ(r.status, 4) << r.err;  // no staging area: nothing to deploy, error 25004
+    EXPECT_NE(r.out.find("copyProeDllToMoreInstall  skipped: PROEM1=\"1\" does not hold (PROEM1=\"0\")"),
               std::string::npos)
         << r.out;
-    EXPECT_NE(r.out.find("skipped: ISCMDINSTALL=\"1\" AND PROTK_WRITE<>\"NO\" does not hold (ISCMDINSTALL unset, "
-                         "PROTK_WRITE=\"NO\")"),
+    EXPECT_NE(r.out.find("error 25001  skipped: PROTK_WRITE=\"NO\" AND TEMPPROEDIR does not hold (PROTK_WRITE unset, "
+                         "TEMPPROEDIR unset)"),
               std::string::npos);
 
     const std::string file = (dir_ / "scenario.txt").string();
@@ -410,6 +414,65 @@ TEST_F(CaSimTest, FeatureAndComponentStatesDecideSteps)
     EXPECT_EQ(steps("feature Main=3\ncomponent Note=2 installed=3\n"), "++");
     EXPECT_EQ(steps("feature Main=3 installed=3\ncomponent Note=3\n"), "-+");
     EXPECT_EQ(steps("feature Main=2\ncomponent Note=-1\n"), "--");
+}
+
+TEST_F(CaSimTest, AnErrorStepStopsTheSequenceAsTheInstallerDoes)
+{
+    // The host has no text folder: the access check fails and the package's
+    // error stops the installation there, before anything is registered.
+    write("scenario.txt", "property PROEM1=0\nsequence install remove\n");
+    const Result text = runCaSim("run " + dir() + " --color never");
+    EXPECT_EQ(text.status, 4) << text.err;
+    EXPECT_NE(text.out.find("== install: error 25001 -> the installation stops here (msiexec ends with 1603)  "
+                            "(PROTK_WRITE=\"NO\" AND TEMPPROEDIR)\n   PROTK_WRITE=\"NO\", TEMPPROEDIR=\"C:\\PTC\\wf4\"\n"),
+              std::string::npos)
+        << text.out;
+    const json report = validReport(runCaSim("run " + dir() + " --json"));
+    EXPECT_EQ(report["status"], 4);
+    std::vector<std::string> ran;
+    for (const auto& step : report["steps"])
+        if (step["skipped"] == false) ran.push_back(step["session"].get<std::string>() + ":" + step["kind"].get<std::string>());
+    const auto error = std::find(ran.begin(), ran.end(), "install:error");
+    ASSERT_NE(error, ran.end());
+    // Nothing of the installation after it; the removal, a session of its own, still runs.
+    ASSERT_NE(error + 1, ran.end());
+    EXPECT_EQ(*(error + 1), "remove:set");
+    const json* stop = nullptr;
+    for (const auto& step : report["steps"])
+        if (step["kind"] == "error" && step["skipped"] == false) stop = &step;
+    ASSERT_NE(stop, nullptr);
+    EXPECT_EQ((*stop)["error"], 25001);
+    EXPECT_EQ((*stop)["result"], 1603);
+    EXPECT_EQ((*stop)["conditionValues"], json({{"PROTK_WRITE", "NO"}, {"TEMPPROEDIR", "C:\\PTC\\wf4"}}));
+    EXPECT_EQ(findStep(report, "addProEAuxAppInFile"), nullptr);
+    EXPECT_EQ(findStep(report, "clearTempCommon"), nullptr);
+
+    // The package's own lines: error and InstallFinalize only where msiexec has them.
+    const fs::path package = dir_ / "package";
+    fs::create_directories(package);
+    fs::copy_file(kSource / "package/Control.idt", package / "Control.idt", fs::copy_options::none);
+    const std::string file = (package / "sequences.txt").string();
+    const std::pair<std::string, std::string> bad[] = {
+        {"install error 2500\n", file + ":1: expected SEQUENCE error NUMBER [CONDITION] (25000-25999)"},
+        {"install error 26001 X\n", file + ":1: expected SEQUENCE error NUMBER [CONDITION] (25000-25999)"},
+        {"ui error 25001\n", file + ":1: error belongs to the install or remove sequence"},
+        {"install InstallFinalize NOT Installed\n", file + ":1: InstallFinalize stands on a line of its own"},
+    };
+    for (const auto& [lines, message] : bad) {
+        write("package/sequences.txt", lines);
+        const Result r = runCaSim("run " + dir() + " --package " + package.string());
+        EXPECT_EQ(r.status, 2) << lines;
+        EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+    }
+    // The boundary is no step of its own; an error whose condition fails is skipped.
+    write("package/sequences.txt", "install isProEInstalled\ninstall error 25006 NOT PROEWF4\ninstall InstallFinalize\n"
+                                   "install fillInsatlledProeCB\n");
+    write("scenario.txt", "sequence install\n");
+    const json passed = validReport(runCaSim("run " + dir() + " --package " + package.string() + " --json"));
+    ASSERT_EQ(passed["steps"].size(), 3u);
+    EXPECT_EQ(passed["steps"][1]["skipped"], true);
+    EXPECT_EQ(passed["steps"][2]["action"], "fillInsatlledProeCB");
+    EXPECT_EQ(passed["status"], 0);
 }
 
 TEST(CaSimConditions, AgreeWithTheEngineOnEveryRecordedCase)

@@ -59,11 +59,15 @@ unsigned throwsBadAlloc(const Session&) { throw std::bad_alloc(); }
 unsigned returnsSeven(const Session&) { return 7; }
 }  // namespace
 
-TEST_F(CoreTest, BoundaryStartsEveryActionFromLoadTimeStateAndLetsNothingEscape)
+TEST_F(CoreTest, BoundaryTellsTheLogOfAFailureAndEachActionStartsAfresh)
 {
-    EXPECT_EQ(runAction(session(), "test", throwsBadAlloc, 0), 0u);
+    // A failure nobody caught is said in the log, with the result returned.
     EXPECT_EQ(runAction(session(), "test", throwsBadAlloc, 1), 1u);
-    EXPECT_EQ(runAction(session(), "test", returnsSeven), 7u);
+    ASSERT_EQ(machine().logMessages().size(), 2u);
+    EXPECT_EQ(machine().logMessages()[1], "test: stopped by an unexpected failure (std::bad_alloc); returning 1");
+    EXPECT_EQ(runAction(session(), "next", returnsSeven), 7u);
+    ASSERT_EQ(machine().logMessages().size(), 3u);
+    EXPECT_EQ(machine().logMessages()[2].rfind("next: Entering next in CustomActions.dll, version ", 0), 0u);
 
     // What one action learnt of a release descriptor does not reach the next:
     // each reads the descriptor of the folder it is given.

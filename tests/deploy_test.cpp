@@ -14,7 +14,7 @@ namespace {
 using Files = std::map<std::string, std::string>;
 using Names = std::set<std::string>;
 
-// What the deployment table puts into a host, by target path, from which staged file.
+// What the manifest puts into a host, by target path, from which staged file.
 Files expectedDeployment(const char* module, const char* ribbon)
 {
     Files files;
@@ -69,7 +69,7 @@ protected:
     }
 };
 
-TEST_F(DeployTest, DeploymentFollowsTheStepTableFileByFile)
+TEST_F(DeployTest, DeploymentFollowsTheManifestFileByFile)
 {
     makeFullHost("PTC\\creo2", true);
     deployAndRegister("C:\\PTC\\creo2", kCreo2);

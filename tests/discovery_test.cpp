@@ -131,6 +131,9 @@ TEST_F(DiscoveryTest, CheckBoxesGetLabelsFoldersAndTooltipsInKeyOrder)
     addHost(kWildfire + "Wildfire 4.0", "b", "wf4\\m040", "M040");
     addHost(kWildfire + "Wildfire 4.0", "c", "wf4\\twin", "M040");  // same label: only the first
     setProperties({{"SHIPCODE5", "(Datecode: OLD)"}, {"PROEWF5", "kept"}});
+    // A list left by an earlier run is no reason to skip a slot or a label.
+    setProperties({{"WFCUSTOM_ONE", "Creo Parametric 1.0 [(Datecode: M030)]"}, {"WFCUSTOM_DIR_ONE", "C:\\old"},
+                   {"WFCUSTOM_DIR_TWO", "C:\\wf4\\m040"}, {"WFCUSTOM_DIR_EIGHT", "C:\\eight"}});
     machine().standardUser = true;
 
     for (int run = 0; run < 2; ++run) {  // a second run starts from a fresh list and fills the same slots
@@ -154,6 +157,20 @@ TEST_F(DiscoveryTest, CheckBoxesGetLabelsFoldersAndTooltipsInKeyOrder)
         }
         EXPECT_EQ(rowFor("OtherDialog", "PROE_VER_1")->fields[11], "");
     }
+}
+
+TEST_F(DiscoveryTest, NothingFoundLeavesNoReleaseFromAnEarlierRun)
+{
+    const char* released[] = {"CREO1", "CREO1DIR", "CREO2", "CREO2DIR", "PROEWF5", "PROEWF5DIR", "PROEWF4",
+                              "PROEWF4DIR", "PROEWF3", "PROEWF3DIR", "PROEWF2", "PROEWF2DIR", "PROEWF1", "PROEWF1DIR",
+                              "SHIPCODE1", "SHIPCODE2", "SHIPCODE3", "SHIPCODE4", "SHIPCODE5", "SHIPCODECREO1",
+                              "SHIPCODECREO2"};
+    for (const char* name : released) setProperty(name, "stale");
+    setProperty("PROEM1DIR", "C:\\browsed");
+    isProEInstalled(session());
+    for (const char* name : released) EXPECT_FALSE(hasProperty(name)) << name;
+    EXPECT_FALSE(hasProperty("PROEM1DIR"));
+    EXPECT_EQ(property("PROEDUMPDEPENDANCIES"), "1");
 }
 
 TEST_F(DiscoveryTest, AtMostEightBoxesAcrossReleases)

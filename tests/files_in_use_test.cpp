@@ -60,14 +60,14 @@ TEST_F(FilesInUse, AReplacementWaitsBesideItsTargetForTheRestart)
     const std::string module = "\\??\\" + kModule;
     EXPECT_EQ(pendingOperations(machine()),
               module + ".~new1" + '\0' + '!' + module + '\0' + module + ".~new2" + '\0' + '!' + module + '\0' + '\0');
-    EXPECT_EQ(linesWith(machine(), "in use"),
+    // The second finds the first waiting and goes after it.
+    EXPECT_EQ(linesWith(machine(), "waits as"),
               (std::vector<std::string>{
                   "test: " + kModule + " is in use (host C:\\PTC\\wf5): error 32 (The process cannot access the file "
                   "because it is being used by another process.); the new file waits as " + kModule +
                   ".~new1 and replaces it at the next restart",
-                  "test: " + kModule + " is in use (host C:\\PTC\\wf5): error 32 (The process cannot access the file "
-                  "because it is being used by another process.); the new file waits as " + kModule +
-                  ".~new2 and replaces it at the next restart"}));
+                  "test: " + kModule + " has an operation waiting for the next restart already (host C:\\PTC\\wf5); "
+                  "the new file waits as " + kModule + ".~new2 and replaces it at the next restart, after that one"}));
     EXPECT_EQ(linesWith(machine(), "deployed"),
               std::vector<std::string>{"test: deployed: 1 file copied, 1 file replaced at the next restart"});
     EXPECT_EQ(linesWith(machine(), "ORVELLA_RESTART set").size(), 2u);
@@ -196,4 +196,86 @@ TEST_F(FilesInUse, TheChecksNameEachChosenHostWhoseFilesAreInUse)
     run("checkProTKAccess");
     EXPECT_FALSE(hasProperty("FILESINUSE"));
     EXPECT_EQ(property("PROTK_WRITE"), "");
+}
+
+TEST_F(FilesInUse, AnInstallationAndARemovalWithTheHostRunningFinishAtTheRestart)
+{
+    makeHost("PTC\\wf4", true);
+    makeFolder("PTC\\wf4\\text\\usascii");
+    writeLog("PTC\\wf4", "RELEASE=\"Wildfire 4.0\"\r\n");
+    writeFile("PTC\\wf4\\text\\protk.dat", "name Other\r\nend\r\n");
+    const auto before = filesBelow("PTC\\wf4", true);
+    const std::string module = "C:\\PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll";
+    const std::string language = "C:\\PTC\\wf4\\x86e_win64\\obj\\Lang\\orvbridgeResEng.dll";
+    const auto install = [this] {
+        stageAddIn();
+        setProperties({{"WFCUSTOM_DIR_ONE", "C:\\PTC\\wf4"}, {"PROE_VER_1", "1"}});
+        EXPECT_EQ(run("clearTempCommon"), 0u);
+    };
+    install();
+    writeFile("PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll", "the module the host runs");
+    const auto installed = filesBelow("PTC\\wf4", true);
+
+    // Installed again while the host runs: the new module waits, nothing fails.
+    machine().holdFile(module);
+    machine().holdFile(language);
+    install();
+    EXPECT_EQ(property("ORVELLA_INSTALL_ERROR"), "");
+    EXPECT_EQ(property("ORVELLA_RESTART"), "C:\\PTC\\wf4: " + module);
+    EXPECT_EQ(readFile("PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll"), "the module the host runs");
+    machine().restart();
+    auto replaced = installed;
+    replaced["x86e_win64\\obj\\orvbridge.dll"] = "proeWF4\\orvbridge.dll";
+    EXPECT_EQ(filesBelow("PTC\\wf4", true), replaced);
+
+    // Removed while the host runs: the host counts as clean, its record goes,
+    // and what is in use goes at the restart, the language folder after it.
+    machine().properties().clear();
+    machine().holdFile(module);
+    machine().holdFile(language);
+    EXPECT_EQ(run("cleanupProEAuxAppInFile"), 0u);
+    EXPECT_EQ(property("ORVELLA_REMOVE_ERROR"), "");
+    EXPECT_EQ(property("ORVELLA_RESTART"), "C:\\PTC\\wf4: " + module);
+    EXPECT_TRUE(machine().restartRequested());
+    EXPECT_FALSE(machine().registry().value(ca::kProductKey, "WFCUSTOM_DIR_ONE"));
+    EXPECT_TRUE(exists("PTC\\wf4\\x86e_win64\\obj\\Lang\\orvbridgeResEng.dll"));
+    machine().restart();
+    EXPECT_EQ(filesBelow("PTC\\wf4", true), before);
+}
+
+TEST_F(FilesInUse, WhatWaitsForTheRestartIsNeverUndoneByIt)
+{
+    const std::string lang = "C:\\" + kObjFolder + "Lang";
+    writeFile(kObjFolder + "orvbridge.dll", "old");
+    writeFile(kObjFolder + "Lang\\res.dll", "old res");
+    writeFile("ProgramData\\v2.dll", "v2");
+    writeFile("ProgramData\\res.dll", "new res");
+    const ca::Session s = caSession();
+
+    // Removed while the host ran; installed again once it was closed, before the restart.
+    machine().holdFile(kModule);
+    EXPECT_TRUE(ca::FileWork(s).deleteFile(kModule.c_str()).atRestart());
+    machine().releaseFiles();
+    {
+        ca::FileWork work(s, "C:\\PTC\\wf5");
+        const ca::FileResult copied = work.copy("C:\\ProgramData\\v2.dll", kModule.c_str());
+        EXPECT_TRUE(copied.atRestart()) << "copied now, the deletion at the restart would take it";
+        EXPECT_EQ(copied.waiting, kModule + ".~new1");
+    }
+    EXPECT_EQ(linesWith(machine(), "already").back(),
+              "test: " + kModule + " has an operation waiting for the next restart already (host C:\\PTC\\wf5); the new "
+              "file waits as " + kModule + ".~new1 and replaces it at the next restart, after that one");
+
+    // Installed while the host ran; removed once it was closed, before the restart.
+    machine().holdFile("C:\\" + kObjFolder + "Lang\\res.dll");
+    EXPECT_TRUE(ca::FileWork(s).copy("C:\\ProgramData\\res.dll", (lang + "\\res.dll").c_str()).atRestart());
+    machine().releaseFiles();
+    {
+        ca::FileWork work(s);
+        EXPECT_TRUE(work.deleteFile((lang + "\\res.dll").c_str()).atRestart());
+        EXPECT_FALSE(exists(kObjFolder + "Lang\\res.dll")) << "deleted now, and again after the restart's move";
+        EXPECT_TRUE(work.removeFolder(lang.c_str())) << "what is left in it moves away at the restart";
+    }
+    machine().restart();
+    EXPECT_EQ(filesBelow(kObjFolder, true), (std::map<std::string, std::string>{{"orvbridge.dll", "v2"}}));
 }

@@ -65,6 +65,9 @@ unsigned clearTempCommon(const Session& session, Manifest manifest)
         stageRuntimeFor(session, kCrtRuntime, digests);
         deployListedInstallations(session, manifest, digests);
     }
+    // The installer's ALLUSERSPROFILE property starts as the environment variable
+    // the deployment reads; a command line may point the property elsewhere, and
+    // the cleanup then clears only that folder.
     PathBuffer staging;
     session.read("ALLUSERSPROFILE", staging);
     stripTrailingSeparator(staging);

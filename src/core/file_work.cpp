@@ -41,6 +41,7 @@ void FileWork::failed(unsigned code, std::string_view call, std::string_view pat
 
 FileResult FileWork::copy(const char* from, const char* to)
 {
+    if (waitsForRestart(to)) return copyAtRestart(from, to, 0);
     if (platform::copyFile(from, to, false)) return ++copied_, FileResult{FileOutcome::done, {}};
     const platform::Status code = platform::lastError();
     if (heldElsewhere(code, to)) return copyAtRestart(from, to, code);
@@ -61,9 +62,11 @@ bool FileWork::makeFolder(const char* path)
 
 FileResult FileWork::deleteFile(const char* path)
 {
-    if (platform::deleteFile(path)) return ++deleted_, FileResult{FileOutcome::done, {}};
+    // What the restart would put there is deleted after it.
+    const bool waiting = waitsForRestart(path);
+    if (platform::deleteFile(path)) return waiting ? deleteAtRestart(path, 0) : (++deleted_, FileResult{FileOutcome::done, {}});
     const platform::Status code = platform::lastError();
-    if (isMissing(code)) return {FileOutcome::done, {}};
+    if (isMissing(code)) return waiting ? deleteAtRestart(path, 0) : FileResult{FileOutcome::done, {}};
     if (heldElsewhere(code, path)) return deleteAtRestart(path, code);
     failed(code, "delete", path);
     return {};

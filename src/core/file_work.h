@@ -8,7 +8,9 @@
 // nor forced: as Windows Installer does with its own files, its replacement
 // or deletion waits for the next restart (MoveFileEx), the installation asks
 // for that restart, ORVELLA_RESTART names the first such file, and the log
-// names the file and the walk's host.
+// names the file and the walk's host. A file that an earlier operation
+// waiting for the restart names goes the same way, after that operation:
+// done now, it would be undone by the restart.
 #pragma once
 
 #include "core/session.h"
@@ -85,13 +87,18 @@ private:
     FileResult copyAtRestart(const char* from, const char* to, unsigned code);
     FileResult deleteAtRestart(const char* path, unsigned code);
     bool removeFolderAtRestart(const char* path);
-    // Logs what waits for the restart, asks the installer for it and names
-    // the first such file in ORVELLA_RESTART.
+    // An operation waiting for the next restart names the path.
+    bool waitsForRestart(const char* path);
+    // Logs what waits for the restart (`code`: why the file could not be
+    // changed now; 0: an earlier operation waits for it), asks the installer
+    // for the restart and names the first such file in ORVELLA_RESTART.
     void leftForRestart(std::string_view file, std::string_view what, unsigned code);
 
     const Session& session_;
     std::string host_;
-    std::vector<std::string> doomed_;  // deleted at the next restart, folded for comparison
+    std::vector<std::string> doomed_;   // deleted at the next restart, folded for comparison
+    std::vector<std::string> pending_;  // named by an operation that waits for the restart, folded
+    bool pendingRead_ = false;
     bool restartAsked_ = false;
     int copied_ = 0;
     int created_ = 0;

@@ -4,7 +4,7 @@
 
 #include "core/fixed_string.h"
 #include "core/log.h"
-#include "core/text.h"
+#include "core/pending_restart.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 
@@ -18,27 +18,18 @@ namespace {
 // folder is taken to be full of someone else's.
 constexpr int kWaitingNames = 99;
 
-// Upper case, one separator of one kind: paths as the file system compares
-// them, by characters, so that a trail byte neither folds nor separates.
-std::string folded(std::string_view path)
-{
-    std::string out;
-    bool separated = false;  // the last character was a separator
-    for (std::size_t i = 0; i < path.size(); i += charLength(path, i)) {
-        const char c = path[i];
-        const bool separator = charLength(path, i) == 1 && (c == '\\' || c == '/');
-        if (charLength(path, i) == 2)
-            out += path.substr(i, 2);
-        else if (!separator)
-            out += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-        else if (!separated)
-            out += '\\';
-        separated = separator;
-    }
-    return out;
-}
+std::string folded(std::string_view path) { return foldedPath(path); }
 
 }  // namespace
+
+bool FileWork::waitsForRestart(const char* path)
+{
+    if (!pendingRead_) {
+        pending_ = pendingRestartPaths(session_);
+        pendingRead_ = true;
+    }
+    return !pending_.empty() && std::find(pending_.begin(), pending_.end(), folded(path)) != pending_.end();
+}
 
 FileResult FileWork::copyAtRestart(const char* from, const char* to, unsigned code)
 {
@@ -63,6 +54,8 @@ FileResult FileWork::copyAtRestart(const char* from, const char* to, unsigned co
         return {};
     }
     ++replacedLater_;
+    pending_.push_back(folded(to));
+    pending_.push_back(folded(waiting.view()));
     leftForRestart(to, concat("the new file waits as ", escaped(waiting.view()), " and replaces it at the next restart"),
                    code);
     return {FileOutcome::atRestart, waiting.str()};
@@ -76,12 +69,13 @@ FileResult FileWork::deleteAtRestart(const char* path, unsigned code)
     }
     ++deletedLater_;
     doomed_.push_back(folded(path));
+    pending_.push_back(folded(path));
     leftForRestart(path, "deleted at the next restart", code);
     return {FileOutcome::atRestart, {}};
 }
 
 // A folder that holds nothing but files (and folders) that the restart
-// deletes goes after them: the system runs its list in order.
+// deletes or moves goes after them: the system runs its list in order.
 bool FileWork::removeFolderAtRestart(const char* path)
 {
     const std::string folder = folded(path);
@@ -92,8 +86,11 @@ bool FileWork::removeFolderAtRestart(const char* path)
     if (!listing) return failed(platform::lastError(), "list", pattern.view()), false;
     for (;;) {
         const std::string inside = folded(concat(folder, "\\", entry.name));
-        if (entry.name != "." && entry.name != ".." && std::find(doomed_.begin(), doomed_.end(), inside) == doomed_.end())
-            return false;  // something stays in it
+        const auto goes = [&inside](const std::vector<std::string>& list) {
+            return std::find(list.begin(), list.end(), inside) != list.end();
+        };
+        // A file that the restart moves away goes too: the new files wait under other names.
+        if (entry.name != "." && entry.name != ".." && !goes(doomed_) && !goes(pending_)) return false;
         const platform::Status status = listing.next(entry);
         if (status == platform::kNoMoreFiles) break;
         if (status != platform::kSuccess) return failed(status, "list", pattern.view()), false;
@@ -112,7 +109,11 @@ bool FileWork::removeFolderAtRestart(const char* path)
 void FileWork::leftForRestart(std::string_view file, std::string_view what, unsigned code)
 {
     const std::string where = host_.empty() ? std::string() : concat(" (host ", escaped(host_), ")");
-    session_.log(concat(escaped(file), " is in use", where, ": ", errorDescription(code), "; ", what));
+    if (code != 0)
+        session_.log(concat(escaped(file), " is in use", where, ": ", errorDescription(code), "; ", what));
+    else
+        session_.log(concat(escaped(file), " has an operation waiting for the next restart already", where, "; ", what,
+                            ", after that one"));
     if (restartAsked_) return;
     restartAsked_ = true;
     const platform::Status status = platform::msiRequestRestart(session_.handle());

@@ -131,17 +131,21 @@ Json step(const ActionReport& r)
 {
     Json s;
     s["session"] = r.session;
-    s["kind"] = r.action == "set" ? "set" : "action";
+    s["kind"] = r.action == "set" || r.action == "error" || r.action == "restart" ? r.action : "action";
     if (r.action == "set")
         s["set"] = {{"name", r.property}, {"value", utf8FromAnsi(r.value)}};
-    else
+    else if (r.action == "error")
+        s["error"] = r.error;
+    else if (r.action != "restart")
         s["action"] = r.action;
     s["condition"] = r.condition.empty() ? Json(nullptr) : Json(utf8FromAnsi(r.condition));
     Json values = Json::object();
     for (const auto& ref : r.conditionValues) values[utf8FromAnsi(ref.symbol)] = text(ref.value);
     s["conditionValues"] = std::move(values);
     s["skipped"] = r.skipped;
-    s["result"] = r.skipped || r.action == "set" ? Json(nullptr) : Json(r.result);
+    // An error step's result is what msiexec then ends with.
+    s["result"] = r.skipped || r.action == "set" || r.action == "restart" ? Json(nullptr) : Json(r.result);
+    s["restartRequested"] = r.restartRequested;
     s["changes"] = changes(r.changes);
     Json boxes = Json::array();
     for (const auto& box : r.messageBoxes)
@@ -200,6 +204,9 @@ void printJson(std::ostream& out, const Outcome& outcome)
     Json steps = Json::array();
     for (const auto& r : outcome.steps) steps.push_back(step(r));
     report["steps"] = std::move(steps);
+    Json sessions = Json::array();
+    for (const auto& s : outcome.sessions) sessions.push_back({{"session", s.name}, {"restartRequested", s.restartRequested}});
+    report["sessions"] = std::move(sessions);
     Json properties = Json::object();
     for (const auto& [name, value] : outcome.properties) properties[utf8FromAnsi(name)] = utf8FromAnsi(value);
     report["properties"] = std::move(properties);

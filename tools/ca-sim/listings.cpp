@@ -43,7 +43,10 @@ Json states(const std::vector<InstallState>& list)
 Json scenarioJson(const Scenario& s)
 {
     Json holds = Json::array(), restarts = Json::array();
-    for (const auto& h : s.holds) holds.push_back({{"path", utf8FromAnsi(h.path)}, {"sequences", h.sequences}, {"line", h.line}});
+    for (const auto& h : s.holds) holds.push_back({{"path", utf8FromAnsi(h.path)},
+                                                  {"sequences", h.sequences},
+                                                  {"afterSequences", h.afterSequences},
+                                                  {"line", h.line}});
     for (const auto& r : s.restarts) restarts.push_back({{"afterSequences", r.afterSequences}, {"line", r.line}});
     return Json{{"format", 1},
                 {"folder", s.folder.string()},
@@ -71,6 +74,7 @@ Json sequencesJson(const Sequences& sequences, const std::string& file)
     for (const auto& [name, step] : steps) {
         Json s{{"sequence", *name}, {"action", step->action}};
         if (step->action == "set") s.update({{"property", step->property}, {"value", utf8FromAnsi(step->value)}});
+        if (step->action == "error") s["error"] = step->error;
         s.update({{"condition", utf8FromAnsi(step->condition.text())}, {"line", step->line}});
         out.push_back(std::move(s));
     }
@@ -106,6 +110,7 @@ void printSequences(std::ostream& out, const Sequences& sequences, const std::st
         for (const auto& step : steps)
             out << "  " << step.action
                 << (step.action == "set" ? " " + step.property + "=" + utf8FromAnsi(step.value) : std::string())
+                << (step.action == "error" ? " " + std::to_string(step.error) : std::string())
                 << (step.condition.empty() ? "" : "  if " + utf8FromAnsi(step.condition.text())) << "\n";
     }
 }

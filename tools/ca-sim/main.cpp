@@ -28,10 +28,12 @@ namespace fs = std::filesystem;
 
 constexpr int kBadInput = 2;
 constexpr int kSaveFailed = 3;
+constexpr int kInstallationFailed = 4;
 
 const char* kExitStatus =
     "Exit status: 0 done; 1 an expectation failed or an action left a handle open;\n"
-    "2 bad input (nothing ran); 3 the run's result could not be saved.";
+    "2 bad input (nothing ran); 3 the run's result could not be saved; 4 an error step\n"
+    "of the package stopped a sequence (msiexec would end with 1603).";
 
 struct UsageError : std::runtime_error {
     using std::runtime_error::runtime_error;
@@ -179,6 +181,8 @@ int finish(casim::Outcome& outcome, const Options& o, const casim::SimulatedRun&
         if (r.leakedHandles) outcome.status = 1;
     for (const auto& e : outcome.expectations)
         if (!e.passed()) outcome.status = 1;
+    for (const auto& r : outcome.steps)
+        if (r.action == "error" && !r.skipped && outcome.status == 0) outcome.status = kInstallationFailed;
     std::vector<std::string> problems;
     if (!folder.empty()) {
         try {
@@ -203,14 +207,24 @@ int runScenario(const Options& o)
     for (const auto& p : o.properties) scenario.properties.push_back(commandLineProperty(p));
     const casim::Package package = casim::loadPackage(o.package);
     const Plan p = plan(scenario, package, o);
+    // Sequences named on the command line replace the scenario's: a hold then holds from the first.
+    if (!o.actions.empty() || !o.sequences.empty())
+        for (auto& hold : scenario.holds) hold.afterSequences = 0;
     casim::SimulatedRun run(scenario, package);  // refuses a bad machine.reg
     if (!o.save.empty()) casim::prepareOutputFolder(o.save, o.force, "--save");
     casim::Outcome outcome;
     outcome.command = "run";
     outcome.scenario = o.folder;
-    for (const auto& action : p.ran.actions) outcome.steps.push_back(run.run(action.name));
-    for (std::size_t i = 0; i < p.ran.sequences.size(); ++i)
-        append(outcome.steps, run.runSequence(p.ran.sequences[i].name, p.sessions[i]));
+    if (!p.ran.actions.empty()) {
+        append(outcome.steps, run.runActions(p.ran.actions));
+        outcome.sessions.push_back(run.sessionResult("run"));
+    }
+    for (std::size_t i = 0; i < p.ran.sequences.size(); ++i) {
+        append(outcome.steps, run.runSequence(p.ran.sequences[i].name, p.sessions[i], i));
+        outcome.sessions.push_back(run.sessionResult(p.ran.sequences[i].name));
+        for (const auto& restart : p.ran.restarts)
+            if (restart.afterSequences == i + 1) outcome.steps.push_back(run.restart());
+    }
     outcome.properties = run.machine().properties();
     outcome.expectations = checkExpectations(scenario, outcome.properties);
     return finish(outcome, o, run, "--save " + o.save, o.save, p.ran);
@@ -246,9 +260,11 @@ int runDemo(const Options& o)
     const casim::MachineState start = run.state();
     casim::Outcome outcome;
     outcome.command = "demo";
-    outcome.steps = run.runSequence("install", package.sequences.at("install"));
+    outcome.steps = run.runSequence("install", package.sequences.at("install"), 0);
+    outcome.sessions.push_back(run.sessionResult("install"));
     const casim::MachineState installed = run.state();
-    append(outcome.steps, run.runSequence("remove", package.sequences.at("remove")));
+    append(outcome.steps, run.runSequence("remove", package.sequences.at("remove"), 1));
+    outcome.sessions.push_back(run.sessionResult("remove"));
     outcome.properties = run.machine().properties();
     outcome.summary = casim::summarize(start, installed, run.state());
     const fs::path after = folder.temporary ? fs::path() : folder.path / "after";

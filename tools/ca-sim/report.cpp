@@ -319,24 +319,36 @@ void printNotes(std::ostream& out, const ActionReport& r, const Palette& p)
     for (const auto& line : r.logMessages) out << "   ! installer log: " << utf8FromAnsi(line) << "\n";
     for (const auto& target : r.openedTargets) out << "   ! shell opens " << quoted(target) << "\n";
     if (r.leakedHandles) out << p.red() << "   ! " << r.leakedHandles << " handle(s) left open" << p.reset() << "\n";
+    if (r.restartRequested) out << "   ! asks the installer for a restart at the end (msiexec exits 3010)\n";
 }
 
 // "== session: action -> result  (condition)"; false when the step was skipped.
 bool printHeading(std::ostream& out, const ActionReport& r, const Palette& p)
 {
     const std::string condition = utf8FromAnsi(r.condition);
+    if (r.action == "restart") {
+        out << p.bold() << "== restart: held files let go, pending file operations carried out" << p.reset() << "\n";
+        return true;
+    }
     out << p.bold() << "== " << (r.session == "run" ? "" : r.session + ": ") << r.action;
     if (r.action == "set") out << " " << r.property << "=" << utf8FromAnsi(r.value);
+    if (r.action == "error") out << " " << r.error;
     if (r.skipped) {
         out << p.reset() << p.dim() << "  skipped: " << condition << " does not hold";
         if (!r.conditionValues.empty()) out << " (" << describeReferences(r.conditionValues) << ")";
         out << p.reset() << "\n";
         return false;
     }
-    if (r.action != "set") out << " -> " << r.result;
+    if (r.action == "error")
+        out << " -> the installation stops here (msiexec ends with " << r.result << ")";
+    else if (r.action != "set")
+        out << " -> " << r.result;
     out << p.reset();
     if (!r.condition.empty()) out << p.dim() << "  (" << condition << ")" << p.reset();
     out << "\n";
+    // Why it stopped: what the error's condition read.
+    if (r.action == "error" && !r.conditionValues.empty())
+        out << p.red() << "   " << describeReferences(r.conditionValues) << p.reset() << "\n";
     return true;
 }
 

@@ -55,6 +55,7 @@ struct Outcome {
     std::string command;   // "run" or "demo"
     std::string scenario;  // the scenario folder ("" for the demo)
     std::vector<ActionReport> steps;
+    std::vector<SessionResult> sessions;            // each installer session, in order
     std::map<std::string, std::string> properties;  // the last session's, at its end
     std::vector<ExpectationResult> expectations;
     std::optional<Summary> summary;

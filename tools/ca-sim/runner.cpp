@@ -94,6 +94,49 @@ void SimulatedRun::startSession(const std::map<std::string, std::string>& extra)
     for (auto it = properties.begin(); it != properties.end();)
         it = it->second.empty() ? properties.erase(it) : std::next(it);
     machine_->controlRows() = package_.controlRows;
+    machine_->setRestartRequested(false);
+}
+
+// "hold PATH SEQUENCE...": held while a session runs that follows the line and
+// is one of those sequences or joins one with others ("ui+install"); with none
+// named, every session after the line.
+void SimulatedRun::holdFor(const std::string& name, std::size_t index)
+{
+    for (const Hold& hold : scenario_.holds) {
+        if (index < hold.afterSequences) continue;
+        bool during = hold.sequences.empty();
+        for (const std::string& sequence : hold.sequences) {
+            std::stringstream parts(name);
+            for (std::string part; std::getline(parts, part, '+');) during = during || part == sequence;
+            during = during || sequence == name;
+        }
+        if (during) machine_->holdFile(hold.path);
+    }
+}
+
+std::vector<ActionReport> SimulatedRun::runActions(const std::vector<Named>& actions)
+{
+    holdFor("install", 0);
+    std::vector<ActionReport> reports;
+    for (const Named& action : actions) reports.push_back(run(action.name));
+    machine_->releaseFiles();
+    return reports;
+}
+
+ActionReport SimulatedRun::restart()
+{
+    ActionReport report;
+    report.session = "restart";
+    report.action = "restart";
+    const MachineState before = state();
+    machine_->restart();
+    report.changes = diff(before, state());
+    return report;
+}
+
+SessionResult SimulatedRun::sessionResult(const std::string& name) const
+{
+    return {name, machine_->restartRequested()};
 }
 
 ConditionInputs SimulatedRun::conditionInputs() const
@@ -117,6 +160,11 @@ ConditionInputs SimulatedRun::conditionInputs() const
 // A "set" step formats its value as a type 51 custom action does.
 ActionReport SimulatedRun::runStep(const SequencedAction& step, const ConditionInputs& inputs)
 {
+    if (step.action == "error") {
+        ActionReport stopped;
+        stopped.result = kInstallFailure;
+        return stopped;
+    }
     if (step.action != "set") return run(step.action);
     const std::string value =
         formatText(step.value, [&](const std::string& n) { return inputs.property(n).value_or(""); },
@@ -131,11 +179,14 @@ ActionReport SimulatedRun::runStep(const SequencedAction& step, const ConditionI
     return report;
 }
 
-std::vector<ActionReport> SimulatedRun::runSequence(const std::string& name, const std::vector<SequencedAction>& actions)
+std::vector<ActionReport> SimulatedRun::runSequence(const std::string& name, const std::vector<SequencedAction>& actions,
+                                                    std::size_t index)
 {
     startSession(sequenceProperties(name));
+    holdFor(name, index);
     std::vector<ActionReport> reports;
     for (const auto& step : actions) {
+        if (step.action == kInstallFinalize) continue;  // the scenario's staging area stands for the package's files
         const ConditionInputs inputs = conditionInputs();
         const Evaluation check = step.condition.evaluate(inputs);
         const bool skipped = check.verdict == Verdict::falseResult;
@@ -144,11 +195,14 @@ std::vector<ActionReport> SimulatedRun::runSequence(const std::string& name, con
         report.action = step.action;
         report.property = step.property;
         report.value = step.value;
+        report.error = step.error;
         report.condition = step.condition.text();
         report.conditionValues = check.references;
         report.skipped = skipped;
         reports.push_back(std::move(report));
+        if (step.action == "error" && !reports.back().skipped) break;
     }
+    machine_->releaseFiles();
     return reports;
 }
 
@@ -185,8 +239,13 @@ ActionReport SimulatedRun::run(const std::string& action)
     machine_->messageBoxes().clear();
     machine_->openedTargets().clear();
     machine_->logMessages().clear();
+    // Whether this action asks, whatever the ones before it in the session did.
+    const bool asked = machine_->restartRequested();
+    machine_->setRestartRequested(false);
     for (const auto& entry : ca::kExportedActions)
         if (action == entry.name) report.result = entry.entry(machine_->session());
+    report.restartRequested = machine_->restartRequested();
+    machine_->setRestartRequested(asked || report.restartRequested);
     report.changes = diff(before, state());
     report.messageBoxes = machine_->messageBoxes();
     report.openedTargets = machine_->openedTargets();

@@ -23,6 +23,7 @@ struct ActionReport {
     std::string action;      // the exported action, or "set"
     std::string property;    // for "set": the property and its value as the sequence writes it
     std::string value;
+    int error = 0;           // for "error": the package's message number
     std::string condition;   // the sequence's condition, if any (the machine's code page)
     std::vector<ConditionReference> conditionValues;  // what the condition read
     bool skipped = false;    // the condition did not hold
@@ -32,6 +33,13 @@ struct ActionReport {
     std::vector<std::string> openedTargets;
     std::vector<std::string> logMessages;
     int leakedHandles = 0;
+    bool restartRequested = false;  // the action asked the installer for a restart at the end
+};
+
+// What one installer session (an msiexec run) ended with.
+struct SessionResult {
+    std::string name;               // "install", "ui+install", or "run" for named actions
+    bool restartRequested = false;  // msiexec exits 3010
 };
 
 class SimulatedRun {
@@ -46,8 +54,21 @@ public:
     // own, and `extra`. Files and registry carry over; properties do not.
     void startSession(const std::map<std::string, std::string>& extra = {});
     ActionReport run(const std::string& action);
-    // Runs a sequence in a new session; actions whose condition fails are reported as skipped.
-    std::vector<ActionReport> runSequence(const std::string& name, const std::vector<SequencedAction>& actions);
+    // Runs a sequence in a new session; actions whose condition fails are
+    // reported as skipped. An error step whose condition holds is the last
+    // one reported: the installation stops there. The scenario's files held
+    // during that sequence, the `index`th (from 0) of the scenario's, are held
+    // while it runs.
+    std::vector<ActionReport> runSequence(const std::string& name, const std::vector<SequencedAction>& actions,
+                                          std::size_t index);
+    // Runs named actions in the current session, as the install sequence's
+    // msiexec runs them, with the files held during it held.
+    std::vector<ActionReport> runActions(const std::vector<Named>& actions);
+    // The machine restarts: held files are let go and the pending file
+    // operations run. Reported as a step of its own ("restart").
+    ActionReport restart();
+    // The session that ran last and whether it asked for a restart.
+    SessionResult sessionResult(const std::string& name) const;
     MachineState state() const;
     // What a condition reads in the current session.
     ConditionInputs conditionInputs() const;
@@ -63,6 +84,9 @@ public:
 
 private:
     ActionReport runStep(const SequencedAction& step, const ConditionInputs& inputs);
+    // Holds the files that the scenario holds while the session `name` runs,
+    // the `index`th (from 0) of the scenario's sequences.
+    void holdFor(const std::string& name, std::size_t index);
 
     Scenario scenario_;
     Package package_;

@@ -110,7 +110,7 @@ struct Statement {
             after = blank == std::string::npos ? std::string() : rest.substr(blank);
         }
         if (trim(path).empty()) fail("expected hold PATH [SEQUENCE...]");
-        return Hold{machineText(path, "path"), words(after), line};
+        return Hold{machineText(path, "path"), words(after), scenario.sequences.size(), line};
     }
 
     void codePage() const
@@ -194,20 +194,35 @@ std::string quotedIfBlank(const std::string& path)
     return path.find_first_of(kBlanks) == std::string::npos ? path : "\"" + path + "\"";
 }
 
-void writeSteps(std::ostringstream& out, const Scenario& s)
+void writeHold(std::ostringstream& out, const Hold& h, const sim::CodePage& codePage)
+{
+    out << "hold " << quotedIfBlank(codePage.toUtf8(h.path));
+    for (const auto& name : h.sequences) out << " " << name;
+    out << "\n";
+}
+
+// Holds and restarts stand where they stood among the sequences.
+void writeSteps(std::ostringstream& out, const Scenario& s, const sim::CodePage& codePage)
 {
     std::string names;
     for (const auto& a : s.actions) names += " " + a.name;
     if (!names.empty()) out << "run" << names << "\n";
-    std::size_t next = 0;
+    std::size_t next = 0, hold = 0, restart = 0;
     const auto sequencesUpTo = [&](std::size_t end) {
         std::string line = "sequence";
         for (; next < end; ++next) line += " " + s.sequences[next].name;
         if (line != "sequence") out << line << "\n";
     };
-    for (const auto& r : s.restarts) {
-        sequencesUpTo(r.afterSequences);
-        out << "restart\n";
+    while (hold < s.holds.size() || restart < s.restarts.size()) {
+        const bool holdFirst = restart == s.restarts.size() ||
+                               (hold < s.holds.size() && s.holds[hold].afterSequences < s.restarts[restart].afterSequences);
+        if (holdFirst) {
+            sequencesUpTo(s.holds[hold].afterSequences);
+            writeHold(out, s.holds[hold++], codePage);
+        } else {
+            sequencesUpTo(s.restarts[restart++].afterSequences);
+            out << "restart\n";
+        }
     }
     sequencesUpTo(s.sequences.size());
 }
@@ -283,12 +298,7 @@ std::string scenarioText(const Scenario& s, const std::vector<std::string>& comm
     for (const auto& [keyword, list] : {std::pair{"feature", &s.features}, std::pair{"component", &s.components}})
         for (const auto& f : *list)
             out << keyword << " " << f.name << "=" << f.action << " installed=" << f.installed << "\n";
-    for (const auto& h : s.holds) {
-        out << "hold " << quotedIfBlank(utf8(h.path));
-        for (const auto& name : h.sequences) out << " " << name;
-        out << "\n";
-    }
-    writeSteps(out, s);
+    writeSteps(out, s, codePage);
     for (const auto& e : s.expectations) out << "expect " << e.name << "=" << utf8(e.value) << "\n";
     return out.str();
 }

@@ -53,10 +53,13 @@ struct InstallState {
 };
 
 // "hold PATH [SEQUENCE...]": a file (Windows form, machine text) held open
-// with share mode 0 while the named sequences run (all when none is named).
+// with share mode 0 while the named sequences that follow the line run (all
+// of them when none is named): a hold after "sequence install" can hold a
+// file only during a second installation (an upgrade).
 struct Hold {
     std::string path;
     std::vector<std::string> sequences;
+    std::size_t afterSequences = 0;  // the sequences before the line, which it leaves alone
     int line = 0;
 };
 

@@ -46,6 +46,14 @@ Sequences parseSequences(const std::string& text, const std::string& fileName)
             const auto value = ansiFromUtf8(assignment.substr(eq + 1));
             if (!value) throw ScenarioError(fileName, lineNo, "the value is not UTF-8 text that the machine's code page can hold");
             step.value = *value;
+        } else if (action == "error" || action == kInstallFinalize) {
+            if (sequence != "install" && sequence != "remove")
+                throw ScenarioError(fileName, lineNo, action + " belongs to the install or remove sequence");
+            std::string number;
+            if (action == "error" && (!(words >> number) || number.size() != 5 || number.rfind("25", 0) != 0 ||
+                                      number.find_first_not_of("0123456789") != std::string::npos))
+                throw ScenarioError(fileName, lineNo, "expected SEQUENCE error NUMBER [CONDITION] (25000-25999)");
+            if (action == "error") step.error = std::stoi(number);
         } else if (!isKnownAction(action)) {
             throw ScenarioError(fileName, lineNo, "unknown action \"" + action + "\"");
         }
@@ -54,6 +62,8 @@ Sequences parseSequences(const std::string& text, const std::string& fileName)
         const auto first = condition.find_first_not_of(" \t");
         condition = first == std::string::npos ? std::string() : condition.substr(first);
         while (!condition.empty() && (condition.back() == ' ' || condition.back() == '\t')) condition.pop_back();
+        if (action == kInstallFinalize && !condition.empty())
+            throw ScenarioError(fileName, lineNo, std::string(kInstallFinalize) + " stands on a line of its own");
         const auto ansi = ansiFromUtf8(condition);
         if (!ansi) throw ScenarioError(fileName, lineNo, "the condition is not UTF-8 text that the machine's code page can hold");
         try {

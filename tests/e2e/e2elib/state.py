@@ -11,7 +11,7 @@ from .wine import windows_error_texts
 LIBRARY_PROPERTIES = sorted(
     ["BrowseToURL", "ISCMDINSTALL", "PROEMBROWSE", "WF5MSI", "PROECANAME", "PROEM1VER", "USASCIIM1",
      "PROEDUMPDEPENDANCIES", "ISBROWSEPATHVALID", "PROEVER", "INVALIDSEL", "DUPLICATEDIR",
-     "PROTK_WRITE", "TEMPPROEDIR", "PROEM1", "PROEM1DIR",
+     "PROTK_WRITE", "TEMPPROEDIR", "PROEM1", "PROEM1DIR", "FILESINUSE", "ORVELLA_RESTART",
      "CREO1", "CREO1DIR", "SHIPCODECREO1", "CREO1TEMP", "CREO2", "CREO2DIR", "SHIPCODECREO2", "CREO2TEMP"]
     + [f"PROEWF{n}" for n in range(1, 6)] + [f"PROEWF{n}DIR" for n in range(1, 6)]
     + [f"SHIPCODE{n}" for n in range(1, 6)] + [f"PROEWF{n}TEMP" for n in range(3, 6)]
@@ -21,6 +21,11 @@ LIBRARY_PROPERTIES = sorted(
     + ["ORVELLA_INSTALL_ERROR", "ORVELLA_REMOVE_ERROR"])
 
 REGISTRY_KEYS = ["SOFTWARE\\PTC", "SOFTWARE\\Wow6432Node\\PTC", "SOFTWARE\\Kestrane"]
+# The replacements and deletions that wait for the next restart, as the
+# system keeps them: of this key, only this value is compared.
+PENDING_KEY = "SYSTEM\\CurrentControlSet\\Control\\Session Manager"
+PENDING_VALUE = "PendingFileRenameOperations"
+READ_KEYS = REGISTRY_KEYS + [PENDING_KEY]
 
 
 @dataclass
@@ -31,6 +36,8 @@ class State:
     spelling: dict = field(default_factory=dict)    # (key, value name) -> spelled names
     controls: list = None                           # "Control\tType\tProperty\tHelp" rows, sorted
     log_lines: list = field(default_factory=list)   # our actions' lines of the installer log, in order
+    restarts: list = field(default_factory=list)    # per installer session: it asked for a restart (3010)
+    outcomes: list = field(default_factory=list)    # (sequence, stopped by an error) per sequence run
 
 
 def tree(root, tops):
@@ -63,8 +70,15 @@ def without_prefix_own(found, pristine, given):
             if not (path in pristine and path not in given and pristine[path] == data)}
 
 
+# The package's own value in the vendor's key (package/Package.wxs.in): the
+# installer writes it, not the actions, so ca-sim has no such value.
+PACKAGE_OWN_VALUE = ("software\\kestrane", "orvella add-in")
+
+
 def registry_state(reg):
-    values = reg.under(*REGISTRY_KEYS)
+    values = {k: v for k, v in reg.under(*REGISTRY_KEYS).items() if k != PACKAGE_OWN_VALUE}
+    pending = (PENDING_KEY.lower(), PENDING_VALUE.lower())
+    values.update({k: v for k, v in reg.under(PENDING_KEY).items() if k == pending})
     return values, {k: reg.spelling(*k) for k in values}
 
 

@@ -142,6 +142,9 @@ WINE_ERROR_TEXTS = {
     2: ("File not found.", "The system cannot find the file specified."),
     3: ("Path not found.", "The system cannot find the path specified."),
     5: ("Access denied.", "Access is denied."),
+    32: ("Sharing violation.", "The process cannot access the file because it is being used by another process."),
+    33: ("Lock violation.", "The process cannot access the file because another process has locked a portion "
+                            "of the file."),
     145: ("Directory not empty.", "The directory is not empty."),
     183: ("File already exists.", "Cannot create a file when that file already exists."),
 }

@@ -1,0 +1,119 @@
+// ca-sim runs a scenario's files in use and restarts: a file is held only
+// while the sequences its line names run, the session that met it asks for
+// a restart, and a restart is a step of its own that carries out what waited.
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+namespace {
+
+class CaSimHoldRestart : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        std::random_device rd;
+        dir_ = fs::temp_directory_path() / ("ca-sim-hold-" + std::to_string(rd()) + std::to_string(rd()));
+        write("machine.reg", "Windows Registry Editor Version 5.00\r\n\r\n"
+                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\PTC\\Pro/ENGINEER\\Wildfire 4.0\\M040]\r\n"
+                             "\"InstallDir\"=\"C:\\\\PTC\\\\wf4\"\r\n\"DateCode\"=\"2008040\"\r\n\"Shipcode\"=\"M040\"\r\n");
+        write("drive_c/PTC/wf4/x86e_win64/obj/xtop.exe", "MZ");
+        write("drive_c/PTC/wf4/x86e_win64/obj/orvbridge.dll", "old module");
+        write("drive_c/PTC/wf4/text/protk.dat", "name Other\r\nend\r\n");
+        write("drive_c/PTC/wf4/text/usascii/host_messages.txt", "host");
+        write("drive_c/PTC/wf4/uninstall/instlog.txt", "RELEASE=\"Wildfire 4.0\"\r\n");
+        // The whole staging area, as the package places it, so that the installation succeeds.
+        std::istringstream staged(output(std::string(CA_SIM_BINARY) + " manifest"));
+        for (std::string line; std::getline(staged, line);) {
+            std::replace(line.begin(), line.end(), '\\', '/');
+            std::transform(line.begin(), line.end(), line.begin(), [](unsigned char c) { return std::tolower(c); });
+            if (line.ends_with('/')) line += "stand-in.txt";
+            write("drive_c/ProgramData/" + line, "staged " + line);
+        }
+        write("drive_c/ProgramData/proewf4/orvbridge.dll", "new module");
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    void write(const std::string& name, const std::string& text)
+    {
+        fs::create_directories((dir_ / name).parent_path());
+        std::ofstream(dir_ / name, std::ios::binary) << text;
+    }
+    std::string run(const std::string& options)
+    {
+        return output(std::string(CA_SIM_BINARY) + " run " + dir_.string() + " " + options);
+    }
+    std::string output(const std::string& command)
+    {
+        FILE* pipe = popen(command.c_str(), "r");
+        std::string out;
+        std::array<char, 4096> buffer{};
+        while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe)) out.append(buffer.data(), n);
+        status_ = WEXITSTATUS(pclose(pipe));
+        return out;
+    }
+
+    fs::path dir_;
+    int status_ = -1;
+};
+
+}  // namespace
+
+TEST_F(CaSimHoldRestart, HoldsOnlyAfterItsLineAndRestartsBetweenSequences)
+{
+    // The host runs only after the installation: the removal meets its module
+    // in use and puts the host's own module (backed up by the installation)
+    // back at the restart.
+    write("scenario.txt", "sequence install\nhold C:\\PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll\nsequence remove\n"
+                          "restart\n");
+    const fs::path saved = dir_ / "saved";
+    const json report = json::parse(run("--json --save " + saved.string()), nullptr, false);
+    ASSERT_EQ(status_, 0);
+    ASSERT_TRUE(report.is_object());
+    EXPECT_EQ(report["sessions"], json::parse(R"([{"session": "install", "restartRequested": false},
+                                                  {"session": "remove", "restartRequested": true}])"));
+    std::vector<std::string> asked;
+    const json* restart = nullptr;
+    for (const json& step : report["steps"]) {
+        if (step["restartRequested"] == true) asked.push_back(step["session"].get<std::string>() + " " +
+                                                              step.value("action", ""));
+        if (step["kind"] == "restart") restart = &step;
+    }
+    EXPECT_EQ(asked, std::vector<std::string>{"remove cleanupProEAuxAppInFile"});
+    ASSERT_NE(restart, nullptr);
+    EXPECT_EQ((*restart)["session"], "restart");
+    EXPECT_EQ((*restart)["result"], nullptr);
+    // The restart moved the host's module over the add-in's and cleared the list.
+    std::vector<std::string> files;
+    for (const json& change : (*restart)["changes"]["files"])
+        files.push_back(change["change"].get<std::string>() + " " + change["path"].get<std::string>());
+    EXPECT_EQ(files, (std::vector<std::string>{"changed C:\\PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll",
+                                               "removed C:\\PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll.~new1"}));
+    ASSERT_EQ((*restart)["changes"]["registry"].size(), 1u);
+    EXPECT_EQ((*restart)["changes"]["registry"][0]["name"], "PendingFileRenameOperations");
+    EXPECT_EQ((*restart)["changes"]["registry"][0]["change"], "removed");
+    std::ifstream module(saved / "drive_c/PTC/wf4/x86e_win64/obj/orvbridge.dll", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(module), {}), "old module");
+
+    // Held from the start, the installation meets the host's module in use:
+    // it cannot be backed up, which is a failure that stops the installation,
+    // not a wait for the restart.
+    write("scenario.txt", "hold C:\\PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll install\nsequence install\nrestart\n");
+    const std::string text = run("--color never");
+    EXPECT_EQ(status_, 4);  // the package's error step stops it: msiexec ends with 1603
+    EXPECT_NE(text.find("== restart: held files let go, pending file operations carried out"), std::string::npos);
+    EXPECT_NE(text.find("to C:\\ProgramData\\Kestrane\\Orvella\\Backup\\fe30189652689458\\1-orvbridge.dll failed: "
+                        "error 32"),
+              std::string::npos);
+    EXPECT_EQ(text.find("asks the installer for a restart"), std::string::npos);
+}
