@@ -297,7 +297,7 @@ TEST(CaSimScenario, JapaneseHostsAreDeployedRegisteredRecordedAndLeftAsTheyWere)
     const casim::MachineState before = run.state();
     ASSERT_TRUE(before.files.count(design + "\\text\\protk.dat"));
 
-    run.runSequence("install", package.sequences.at("install"));
+    run.runSequence("install", package.sequences.at("install"), 0);
     const casim::MachineState installed = run.state();
     for (const std::string& host : {design + "\\", wf4, creo + "\\"}) {
         EXPECT_TRUE(installed.files.count(host + "x86e_win64\\obj\\orvbridge.dll")) << host;
@@ -317,7 +317,7 @@ TEST(CaSimScenario, JapaneseHostsAreDeployedRegisteredRecordedAndLeftAsTheyWere)
         EXPECT_NE(footprint.find("x86e_win64\\obj\\orvbridge.dll"), std::string::npos) << host;
     }
 
-    run.runSequence("remove", package.sequences.at("remove"));
+    run.runSequence("remove", package.sequences.at("remove"), 1);
     EXPECT_EQ(hostFiles(run.state()), hostFiles(before));
     EXPECT_EQ(valueText(run.state().registry, "Footprint " + design), "<none>");
 }
