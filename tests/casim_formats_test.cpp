@@ -15,6 +15,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -96,8 +97,11 @@ TEST(CaSimScenario, EveryStatementReadsBackFromTheOneWriter)
     EXPECT_EQ(s.holds[0].sequences, std::vector<std::string>{"remove"});
     EXPECT_TRUE(s.holds[1].sequences.empty());
     // A hold after a sequence line leaves the sequences before it alone (an upgrade's second installation).
+    // A restart ends the holds before it.
     EXPECT_EQ(s.holds[1].afterSequences, 0u);
+    EXPECT_EQ(s.holds[1].untilSequences, std::optional<std::size_t>(1));
     EXPECT_EQ(s.holds[2].afterSequences, 1u);
+    EXPECT_EQ(s.holds[2].untilSequences, std::nullopt);
     ASSERT_EQ(s.restarts.size(), 1u);
     EXPECT_EQ(s.restarts[0].afterSequences, 1u);
     EXPECT_EQ(s.restarts[0].line, 10);
@@ -143,7 +147,8 @@ TEST(CaSimListings, ScenarioAndSequencesAsTheHarnessesReadThem)
     const json s = json::parse(listed.out);
     EXPECT_EQ(s["properties"], json::parse(R"([{"name": "PROEMBROWSE", "value": "C:\\M\u00fcller", "line": 1}])"));
     EXPECT_EQ(s["holds"],
-              json::parse(R"([{"path": "C:\\x.dll", "sequences": ["install"], "afterSequences": 0, "line": 2}])"));
+              json::parse(R"([{"path": "C:\\x.dll", "sequences": ["install"], "afterSequences": 0,
+                                "untilSequences": 1, "line": 2}])"));
     EXPECT_EQ(s["sequences"], json::parse(R"([{"name": "install", "line": 3}, {"name": "remove", "line": 5}])"));
     EXPECT_EQ(s["restarts"], json::parse(R"([{"afterSequences": 1, "line": 4}])"));
     EXPECT_EQ(s["codepage"], nullptr);

@@ -279,3 +279,47 @@ TEST_F(FilesInUse, WhatWaitsForTheRestartIsNeverUndoneByIt)
     machine().restart();
     EXPECT_EQ(filesBelow(kObjFolder, true), (std::map<std::string, std::string>{{"orvbridge.dll", "v2"}}));
 }
+
+TEST_F(FilesInUse, AnInstallationAfterARemovalThatWaitsKeepsNoBackupOfTheAddInsModule)
+{
+    makeHost("PTC\\wf4", true);
+    makeFolder("PTC\\wf4\\text\\usascii");
+    writeLog("PTC\\wf4", "RELEASE=\"Wildfire 4.0\"\r\n");
+    writeFile("PTC\\wf4\\text\\protk.dat", "name Other\r\nend\r\n");
+    const auto before = filesBelow("PTC\\wf4", true);
+    const std::string module = "C:\\PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll";
+    const auto install = [this] {
+        stageAddIn();
+        machine().properties().clear();
+        setProperties({{"WFCUSTOM_DIR_ONE", "C:\\PTC\\wf4"}, {"PROE_VER_1", "1"}});
+        EXPECT_EQ(run("clearTempCommon"), 0u);
+    };
+    const auto remove = [this] {
+        machine().properties().clear();
+        EXPECT_EQ(run("cleanupProEAuxAppInFile"), 0u);
+        EXPECT_EQ(property("ORVELLA_REMOVE_ERROR"), "");
+    };
+
+    // Removed with the host running, installed again (the host still running,
+    // then closed) before the restart: the module that the restart deletes is
+    // no host file to back up, so nothing fails and the new one waits.
+    for (const bool held : {true, false}) {
+        SCOPED_TRACE(held ? "installed again with the host running" : "installed again with the host closed");
+        install();
+        machine().holdFile(module);
+        remove();
+        if (!held) machine().releaseFiles();
+        install();
+        EXPECT_EQ(property("ORVELLA_INSTALL_ERROR"), "");
+        EXPECT_EQ(property("ORVELLA_RESTART"), "C:\\PTC\\wf4: " + module);
+        EXPECT_EQ(linesWith(machine(), "is deleted at the next restart").size(), 1u);
+        EXPECT_TRUE(linesWith(machine(), "backed up").empty());
+        machine().restart();
+        EXPECT_EQ(readFile("PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll"), "proeWF4\\orvbridge.dll");
+        // The final removal leaves no module of the add-in behind as the host's.
+        remove();
+        machine().restart();
+        EXPECT_EQ(filesBelow("PTC\\wf4", true), before);
+        machine().logMessages().clear();
+    }
+}

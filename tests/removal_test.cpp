@@ -66,7 +66,11 @@ TEST_F(RemovalTest, FoldersAreEmptiedButOnlyRemovedWhenNothingIsLeft)
     EXPECT_EQ(emptyAndRemoveFolder(caSession(), "C:\\missing"), 3);
     // An empty text names no folder: the current one stays untouched.
     writeFile("mixed\\d.txt");
+    const std::size_t logged = machine().logMessages().size();
     EXPECT_EQ(emptyAndRemoveFolder(caSession(), ""), 3);
+    // Nothing was tried, so no call failed.
+    for (std::size_t n = logged; n < machine().logMessages().size(); ++n)
+        EXPECT_EQ(machine().logMessages()[n].find("error"), std::string::npos) << machine().logMessages()[n];
     EXPECT_TRUE(exists("mixed\\d.txt"));
     EXPECT_EQ(machine().currentDirectory(), "C:\\mixed");
 }

@@ -25,7 +25,10 @@ std::string foldedPath(std::string_view path)
     return out;
 }
 
-std::vector<std::string> pendingRestartPaths(const Session& session)
+namespace {
+
+// The list's strings in order, each folded; a deletion's target is empty.
+std::vector<std::string> pendingRestartList(const Session& session)
 {
     std::vector<std::string> paths;
     platform::RegKey key;
@@ -46,9 +49,31 @@ std::vector<std::string> pendingRestartPaths(const Session& session)
         at += path.size() + 1;
         if (!path.empty() && path.front() == '!') path.remove_prefix(1);
         if (path.substr(0, 4) == "\\??\\") path.remove_prefix(4);
-        if (!path.empty()) paths.push_back(foldedPath(path));
+        paths.push_back(foldedPath(path));
     }
+    if (paths.size() % 2 != 0) paths.pop_back();  // a source without its target is no operation
     return paths;
+}
+
+}  // namespace
+
+std::vector<std::string> pendingRestartPaths(const Session& session)
+{
+    std::vector<std::string> paths = pendingRestartList(session);
+    std::erase(paths, std::string());
+    return paths;
+}
+
+bool deletedAtRestart(const Session& session, std::string_view path)
+{
+    const std::string folded = foldedPath(path);
+    const std::vector<std::string> list = pendingRestartList(session);
+    bool deleted = false;
+    for (std::size_t i = 0; i + 1 < list.size(); i += 2) {
+        if (list[i] == folded) deleted = list[i + 1].empty();
+        else if (list[i + 1] == folded) deleted = false;  // moved into place
+    }
+    return deleted;
 }
 
 }  // namespace ca

@@ -22,4 +22,9 @@ std::string foldedPath(std::string_view path);
 // list that cannot be read counts as empty (logged).
 std::vector<std::string> pendingRestartPaths(const Session& session);
 
+// Whether the restart deletes the file at `path`: the list's last operation
+// on it deletes it (an earlier removal met it in use). Such a file is gone
+// for whatever is written now, which then waits until after the deletion.
+bool deletedAtRestart(const Session& session, std::string_view path);
+
 }  // namespace ca

@@ -4,6 +4,7 @@
 #include "core/log.h"
 #include "core/outcome.h"
 #include "core/paths.h"
+#include "core/pending_restart.h"
 #include "core/text.h"
 #include "deployment/deploy.h"
 #include "model/footprint_store.h"
@@ -124,7 +125,7 @@ void HostWrite::plan(Footprint& footprint, Step& step)
     PathBuffer target;
     if (step.skip || !host_.path(step.place, target)) return void(step.skip = true);
     const std::uint32_t attributes = platform::getFileAttributes(target.c_str());
-    const bool missing = attributes == platform::kInvalidFileAttributes;
+    bool missing = attributes == platform::kInvalidFileAttributes;
     if (step.kind == Step::Kind::entry) {
         if (!footprint.find(Mark::entry, "")) footprint.items().push_back({Mark::entry, Domain::registration, "", {}, {}});
         if (missing && !footprint.find(Mark::registration, step.place))
@@ -138,6 +139,11 @@ void HostWrite::plan(Footprint& footprint, Step& step)
     }
     if (isFolder(attributes)) return;  // the copy fails, and says so
     const FootprintItem* known = footprint.findFile(step.place);
+    if (!missing && known == nullptr && deletedAtRestart(session_, target.view())) {
+        // An earlier removal met the add-in's file in use: nothing of the host's to back up.
+        session_.log(concat(escaped(target.view()), " is deleted at the next restart: nothing there to keep"));
+        missing = true;
+    }
     ContentDigest current;
     bool ours = false;
     if (!missing && known != nullptr) {

@@ -32,7 +32,7 @@ import re
 import shutil
 import subprocess
 
-from e2elib import casim, state, wine
+from e2elib import casim, holder, state, wine
 
 HOSTS = {"creo1": "creo1", "creo2": "creo2", "wf4-m040": "proeWF4", "wf4-m070": "proeWF4", "wf5": "proeWF5"}
 # What the package keeps in the staging area after the deployment: the build
@@ -238,7 +238,6 @@ def check(root, work, results, build_dir):
 
 
 def hold(m, build_dir, path, name):
-    from e2elib import holder
     return holder.Holder(holder.build(os.path.join(build_dir, "e2e")), m.prefix, os.path.join(m.drive, "e2e"),
                          "C:\\e2e", [path], os.path.join(m.results, f"holder-{name}.txt"))
 
@@ -255,11 +254,6 @@ def held_upgrade(m, root, build_dir, problems):
     is replaced at the restart) or 1603 naming the host and the file, never
     0; after the restart (and, after a 1603, a repair) every host has the
     newer module and one entry."""
-    try:
-        from e2elib import holder  # noqa: F401
-    except ImportError:
-        print("      held module: skipped (no holder program yet)", flush=True)
-        return
     newer = os.path.join(m.drive, "e2e", "Orvella-1.0.2.msi")
     out = subprocess.run([os.path.join(root, "package", "build"), "--sequences",
                           os.path.join(root, "package", "sequences.txt"), "--payload", "sample", "--ca-sim",

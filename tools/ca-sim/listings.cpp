@@ -46,6 +46,7 @@ Json scenarioJson(const Scenario& s)
     for (const auto& h : s.holds) holds.push_back({{"path", utf8FromAnsi(h.path)},
                                                   {"sequences", h.sequences},
                                                   {"afterSequences", h.afterSequences},
+                                                  {"untilSequences", h.untilSequences ? Json(*h.untilSequences) : Json(nullptr)},
                                                   {"line", h.line}});
     for (const auto& r : s.restarts) restarts.push_back({{"afterSequences", r.afterSequences}, {"line", r.line}});
     return Json{{"format", 1},

@@ -209,7 +209,10 @@ int runScenario(const Options& o)
     const Plan p = plan(scenario, package, o);
     // Sequences named on the command line replace the scenario's: a hold then holds from the first.
     if (!o.actions.empty() || !o.sequences.empty())
-        for (auto& hold : scenario.holds) hold.afterSequences = 0;
+        for (auto& hold : scenario.holds) {
+            hold.afterSequences = 0;
+            hold.untilSequences.reset();
+        }
     casim::SimulatedRun run(scenario, package);  // refuses a bad machine.reg
     if (!o.save.empty()) casim::prepareOutputFolder(o.save, o.force, "--save");
     casim::Outcome outcome;

@@ -97,13 +97,13 @@ void SimulatedRun::startSession(const std::map<std::string, std::string>& extra)
     machine_->setRestartRequested(false);
 }
 
-// "hold PATH SEQUENCE...": held while a session runs that follows the line and
-// is one of those sequences or joins one with others ("ui+install"); with none
-// named, every session after the line.
+// "hold PATH SEQUENCE...": held while a session runs that follows the line
+// (and precedes the restart after it) and is one of those sequences or joins
+// one with others ("ui+install"); with none named, every such session.
 void SimulatedRun::holdFor(const std::string& name, std::size_t index)
 {
     for (const Hold& hold : scenario_.holds) {
-        if (index < hold.afterSequences) continue;
+        if (index < hold.afterSequences || (hold.untilSequences && index >= *hold.untilSequences)) continue;
         bool during = hold.sequences.empty();
         for (const std::string& sequence : hold.sequences) {
             std::stringstream parts(name);

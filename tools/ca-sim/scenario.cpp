@@ -110,7 +110,7 @@ struct Statement {
             after = blank == std::string::npos ? std::string() : rest.substr(blank);
         }
         if (trim(path).empty()) fail("expected hold PATH [SEQUENCE...]");
-        return Hold{machineText(path, "path"), words(after), scenario.sequences.size(), line};
+        return Hold{machineText(path, "path"), words(after), scenario.sequences.size(), std::nullopt, line};
     }
 
     void codePage() const
@@ -127,6 +127,8 @@ struct Statement {
         if (!trim(rest).empty()) fail("\"restart\" takes nothing after it");
         if (scenario.sequences.empty()) fail("\"restart\" goes after a \"sequence\" line");
         scenario.restarts.push_back({scenario.sequences.size(), line});
+        for (Hold& hold : scenario.holds)
+            if (!hold.untilSequences) hold.untilSequences = scenario.sequences.size();
     }
 };
 
@@ -214,8 +216,11 @@ void writeSteps(std::ostringstream& out, const Scenario& s, const sim::CodePage&
         if (line != "sequence") out << line << "\n";
     };
     while (hold < s.holds.size() || restart < s.restarts.size()) {
-        const bool holdFirst = restart == s.restarts.size() ||
-                               (hold < s.holds.size() && s.holds[hold].afterSequences < s.restarts[restart].afterSequences);
+        // A hold stands before the first restart that ends it.
+        const bool holdFirst =
+            restart == s.restarts.size() ||
+            (hold < s.holds.size() && (s.holds[hold].afterSequences < s.restarts[restart].afterSequences ||
+                                       s.holds[hold].untilSequences == s.restarts[restart].afterSequences));
         if (holdFirst) {
             sequencesUpTo(s.holds[hold].afterSequences);
             writeHold(out, s.holds[hold++], codePage);

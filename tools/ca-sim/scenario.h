@@ -53,13 +53,16 @@ struct InstallState {
 };
 
 // "hold PATH [SEQUENCE...]": a file (Windows form, machine text) held open
-// with share mode 0 while the named sequences that follow the line run (all
-// of them when none is named): a hold after "sequence install" can hold a
-// file only during a second installation (an upgrade).
+// with share mode 0 while the named sequences (all of them when none is
+// named) run that follow the line and come before the next "restart" line,
+// which ends the hold: a hold after "sequence install" can hold a file only
+// during a second installation (an upgrade), one before a restart only
+// until then.
 struct Hold {
     std::string path;
     std::vector<std::string> sequences;
-    std::size_t afterSequences = 0;  // the sequences before the line, which it leaves alone
+    std::size_t afterSequences = 0;                // the sequences before the line, which it leaves alone
+    std::optional<std::size_t> untilSequences;     // the restart's: the sequences before it
     int line = 0;
 };
 
