@@ -4,6 +4,7 @@
 // or as a successful run leaves it) and change nothing a successful run leaves
 // alone. CA_SWEEP_STRIDE=n tries every n-th call only (the sanitizer build uses it).
 #include "demo.h"
+#include "machine_state.h"
 #include "model/footprint_store.h"
 #include "records/product_records.h"
 #include "sim_fixture.h"
@@ -27,14 +28,9 @@ struct Snapshot {
 std::set<std::string> changedNames(const Snapshot& a, const Snapshot& b)
 {
     std::set<std::string> names;
-    auto collect = [&names](const auto& x, const auto& y) {
-        for (const auto& [name, value] : x)
-            if (auto it = y.find(name); it == y.end() || !(it->second == value)) names.insert(name);
-        for (const auto& [name, value] : y)
-            if (!x.count(name)) names.insert(name);
-    };
-    collect(a.files, b.files);
-    collect(a.registry, b.registry);
+    const auto collect = [&names](const std::string& name, const auto*, const auto*) { names.insert(name); };
+    casim::diffMaps(a.files, b.files, collect);
+    casim::diffMaps(a.registry, b.registry, collect);
     return names;
 }
 

@@ -57,14 +57,7 @@ Json registryValue(const std::optional<sim::RegValue>& value)
             start = nul + 1;
         }
     } else {
-        std::string hex;
-        for (std::size_t i = 0; i < d.size(); ++i) {
-            static const char* digits = "0123456789abcdef";
-            if (i) hex += ',';
-            hex += digits[d[i] >> 4];
-            hex += digits[d[i] & 15];
-        }
-        data = hex;
+        data = hexBytes(d, ",");
     }
     Json out;
     out["type"] = typeName(value->type);

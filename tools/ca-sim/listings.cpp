@@ -1,6 +1,7 @@
 #include "listings.h"
 
 #include "names.h"
+#include "report.h"
 #include "staging.h"
 #include "text.h"
 
@@ -40,6 +41,14 @@ Json states(const std::vector<InstallState>& list)
     return out;
 }
 
+// Relative to the scenario folder, in the order they are imported.
+Json registryFiles(const Scenario& s)
+{
+    Json out = Json::array();
+    for (const auto& file : s.registryFiles) out.push_back(file.lexically_relative(s.folder).generic_string());
+    return out;
+}
+
 Json scenarioJson(const Scenario& s)
 {
     Json holds = Json::array(), restarts = Json::array();
@@ -52,6 +61,7 @@ Json scenarioJson(const Scenario& s)
     return Json{{"format", 1},
                 {"folder", s.folder.string()},
                 {"file", s.file},
+                {"registry", registryFiles(s)},
                 {"properties", settings(s.properties)},
                 {"environment", settings(s.environment)},
                 {"codepage", s.codePage ? Json(s.codePage->number) : Json(nullptr)},
@@ -80,14 +90,6 @@ Json sequencesJson(const Sequences& sequences, const std::string& file)
         out.push_back(std::move(s));
     }
     return Json{{"format", 1}, {"file", file}, {"steps", std::move(out)}};
-}
-
-std::string hex(const std::vector<std::uint8_t>& bytes)
-{
-    static const char* digits = "0123456789abcdef";
-    std::string out;
-    for (const auto b : bytes) out += {digits[b >> 4], digits[b & 15]};
-    return out;
 }
 
 bool isUnder(const std::string& key, const std::vector<std::string>& under)
@@ -140,7 +142,7 @@ void printRegistry(std::ostream& out, const sim::Registry& registry, const std::
         Json list = Json::array();
         for (const auto& [name, value] : values) {
             chosen.setValue(key, name, value);
-            list.push_back({{"name", utf8FromAnsi(name)}, {"type", value.type}, {"data", hex(value.data)}});
+            list.push_back({{"name", utf8FromAnsi(name)}, {"type", value.type}, {"data", hexBytes(value.data, "")}});
         }
         keys.push_back({{"key", utf8FromAnsi(key)}, {"values", std::move(list)}});
     }

@@ -69,15 +69,16 @@ struct Changes {
 template <class Map, class Emit>
 void diffMaps(const Map& before, const Map& after, Emit emit)
 {
+    const typename Map::mapped_type* none = nullptr;
     for (const auto& [key, value] : before) {
         const auto it = after.find(key);
         if (it == after.end())
-            emit(key, &value, nullptr);
+            emit(key, &value, none);
         else if (!(it->second == value))
             emit(key, &value, &it->second);
     }
     for (const auto& [key, value] : after)
-        if (before.find(key) == before.end()) emit(key, nullptr, &value);
+        if (before.find(key) == before.end()) emit(key, none, &value);
 }
 
 Changes diff(const MachineState& before, const MachineState& after);

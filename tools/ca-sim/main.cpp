@@ -50,6 +50,7 @@ struct Options {
     bool json = false;
     bool forWine = false;
     unsigned codePage = sim::CodePage::kWestern;
+    bool payload = false;
     std::string save;
     std::string keep;
     bool force = false;
@@ -215,6 +216,7 @@ int runScenario(const Options& o)
         }
     casim::SimulatedRun run(scenario, package);  // refuses a bad machine.reg
     if (!o.save.empty()) casim::prepareOutputFolder(o.save, o.force, "--save");
+    if (o.payload) run.stagePayload();
     casim::Outcome outcome;
     outcome.command = "run";
     outcome.scenario = o.folder;
@@ -388,6 +390,8 @@ void CommandLine::addRun()
         ->type_name("NAME=VALUE")
         ->type_size(1)
         ->allow_extra_args(false);
+    run->add_flag("--payload", o_.payload,
+                  "first places the package's files (ca-sim manifest, as stand-ins) that the all-users folder lacks");
     run->add_option("--save", o_.save, "writes the machine after the run as a scenario folder that runs as it is")
         ->type_name("DIR");
     run->add_flag("--force", o_.force, "lets --save write into a folder that is not empty");

@@ -156,6 +156,17 @@ std::optional<std::string> textDiff(const FileChange& c)
     return unifiedDiff(*c.before, *c.after, c.path);
 }
 
+std::string hexBytes(const std::vector<std::uint8_t>& bytes, const char* separator)
+{
+    static const char* digits = "0123456789abcdef";
+    std::string out;
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        if (i > 0) out += separator;
+        out += {digits[bytes[i] >> 4], digits[bytes[i] & 15]};
+    }
+    return out;
+}
+
 std::string describeReferences(const std::vector<ConditionReference>& references)
 {
     std::string text;
@@ -180,13 +191,7 @@ std::string describeValue(const sim::RegValue& v)
         const unsigned n = v.data[0] | v.data[1] << 8 | v.data[2] << 16 | static_cast<unsigned>(v.data[3]) << 24;
         return "dword:" + std::to_string(n);
     }
-    std::ostringstream out;
-    out << "hex(" << v.type << "):";
-    for (std::size_t i = 0; i < v.data.size(); ++i) {
-        static const char* digits = "0123456789abcdef";
-        out << (i ? "," : "") << digits[v.data[i] >> 4] << digits[v.data[i] & 15];
-    }
-    return out.str();
+    return "hex(" + std::to_string(v.type) + "):" + hexBytes(v.data, ",");
 }
 
 // "NAME = new", "NAME: old -> new" or "NAME (was old)", each side described by `describe`.

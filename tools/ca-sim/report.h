@@ -76,6 +76,9 @@ bool looksLikeText(const std::string& bytes);
 // The diff of a changed file that looks like text both before and after, or nullopt.
 std::optional<std::string> textDiff(const FileChange& change);
 
+// Bytes as lower-case hex pairs, `separator` between them.
+std::string hexBytes(const std::vector<std::uint8_t>& bytes, const char* separator);
+
 // How a condition's values read in a message: NAME="value", NAME unset.
 std::string describeReferences(const std::vector<ConditionReference>& references);
 

@@ -2,6 +2,7 @@
 
 #include "conditions.h"
 #include "text.h"
+#include "staging.h"
 
 #include "actions/exports.h"
 
@@ -71,7 +72,7 @@ SimulatedRun::SimulatedRun(const Scenario& scenario, const Package& package) : s
         }
         machine_ = std::make_unique<sim::Machine>(root_ / "drive_c");
         machine_->setCodePage(machineCodePage(scenario));
-        machine_->registry().importFile(scenario.folder / "machine.reg");
+        for (const auto& file : scenario.registryFiles) machine_->registry().importFile(file);
         // As on a stock machine (Wine's too).
         machine_->setEnv("ALLUSERSPROFILE", "C:\\ProgramData");
         for (const auto& e : scenario.environment) machine_->setEnv(e.name, e.value);
@@ -213,6 +214,20 @@ SimulatedRun::~SimulatedRun()
     fs::remove_all(root_, ec);
 }
 
+int SimulatedRun::stagePayload()
+{
+    int placed = 0;
+    for (const auto& [path, content] : payloadStandIns(machine_->env("ALLUSERSPROFILE").value_or(""))) {
+        const auto file = machine_->hostPath(path);
+        std::error_code ec;
+        if (!file || fs::exists(*file, ec)) continue;
+        fs::create_directories(file->parent_path());
+        writeFile(*file, content);
+        ++placed;
+    }
+    return placed;
+}
+
 MachineState SimulatedRun::state() const
 {
     MachineState s;
@@ -292,6 +307,8 @@ void SimulatedRun::save(const fs::path& folder, const Scenario& ran) const
         fs::remove_all(folder / name);
         fs::rename(staging / name, folder / name);
     }
+    // machine.reg holds the whole registry now.
+    fs::remove_all(folder / "registry");
 }
 
 void prepareOutputFolder(const fs::path& folder, bool force, const char* option)

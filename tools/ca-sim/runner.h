@@ -69,12 +69,17 @@ public:
     ActionReport restart();
     // The session that ran last and whether it asked for a restart.
     SessionResult sessionResult(const std::string& name) const;
+    // Places a stand-in for each file of the package's payload that the
+    // all-users folder lacks, as msiexec places the package's own files;
+    // returns how many it placed.
+    int stagePayload();
     MachineState state() const;
     // What a condition reads in the current session.
     ConditionInputs conditionInputs() const;
     sim::Machine& machine() { return *machine_; }
 
-    // Writes the machine as a scenario folder that runs as it is: machine.reg,
+    // Writes the machine as a scenario folder that runs as it is: machine.reg
+    // (the whole registry: a registry/ folder there goes),
     // drive_c/ (a ".keep" file in each empty folder), scenario.txt saying
     // `ran` (what the run started from and ran), and the session's
     // properties.txt and controls.txt (the destination dialog's rows).

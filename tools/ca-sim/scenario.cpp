@@ -1,5 +1,8 @@
 #include "scenario.h"
 
+#include "text.h"
+
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <fstream>
@@ -282,6 +285,13 @@ Scenario loadScenario(const std::filesystem::path& folder)
     if (scenario.file.empty()) scenario.file = file.string();
     const fs::path reg = folder / "machine.reg";
     if (!fs::exists(reg, ec)) throw ScenarioError(reg.string(), 0, "missing (every scenario has a machine.reg)");
+    scenario.registryFiles = {reg};
+    std::vector<fs::path> more;
+    if (fs::is_directory(folder / "registry", ec))
+        for (const auto& entry : fs::directory_iterator(folder / "registry"))
+            if (entry.path().extension() == ".reg") more.push_back(entry.path());
+    std::sort(more.begin(), more.end());
+    scenario.registryFiles.insert(scenario.registryFiles.end(), more.begin(), more.end());
     return scenario;
 }
 

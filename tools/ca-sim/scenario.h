@@ -2,6 +2,8 @@
 // both ca-sim and the end-to-end harness use (the harness asks ca-sim for
 // what scenario.txt says: `ca-sim scenario DIR --json`).
 //   machine.reg    the registry (regedit text)
+//   registry/      more of it, imported after machine.reg in name order, as
+//                  `reg export` writes one key a file (optional)
 //   drive_c/       files and folders of drive C:
 //   scenario.txt   starting properties, environment, code page, feature and
 //                  component states, files held open, actions or sequences
@@ -82,6 +84,7 @@ struct CodePage {
 struct Scenario {
     std::filesystem::path folder;
     std::string file;                      // scenario.txt as errors name it ("" when there is none)
+    std::vector<std::filesystem::path> registryFiles;  // machine.reg, then registry/*.reg in name order
     std::vector<Setting> properties;       // "property NAME=VALUE"
     std::vector<Setting> environment;      // "env NAME=VALUE"
     std::optional<CodePage> codePage;      // "codepage N" (1252 when absent)

@@ -74,4 +74,14 @@ std::vector<StagedEntry> stagedPayload()
     return std::move(payload).entries();
 }
 
+std::vector<std::pair<std::string, std::string>> payloadStandIns(const std::string& folder)
+{
+    std::vector<std::pair<std::string, std::string>> files;
+    for (const StagedEntry& e : stagedPayload()) {
+        const std::string path = joined(folder, e.path + (e.folder ? "orvella.res" : ""));
+        files.emplace_back(path, "staged " + e.path + (e.folder ? "orvella.res" : "") + "\r\n");
+    }
+    return files;
+}
+
 }  // namespace casim

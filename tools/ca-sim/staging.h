@@ -5,6 +5,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace casim {
@@ -19,5 +20,10 @@ struct StagedEntry {
 // runtime folders under the Wildfire 5.0 build's) and the staged folders, in
 // the manifest's order, each path once.
 std::vector<StagedEntry> stagedPayload();
+
+// The payload as stand-in files below `folder` (the all-users folder, as
+// Windows names it): (path, content) for each staged file, and one file in
+// each staged folder.
+std::vector<std::pair<std::string, std::string>> payloadStandIns(const std::string& folder);
 
 }  // namespace casim

@@ -47,7 +47,7 @@ def scenario(folder):
     holds, restarts and code page as ca-sim lists them."""
     s = listing("scenario", folder)
     pairs = lambda items: [(item["name"], item["value"]) for item in items]
-    return SimpleNamespace(file=s["file"], properties=pairs(s["properties"]), env=pairs(s["environment"]),
+    return SimpleNamespace(file=s["file"], registry=s["registry"], properties=pairs(s["properties"]), env=pairs(s["environment"]),
                            actions=[n["name"] for n in s["run"]], sequences=[n["name"] for n in s["sequences"]],
                            expect=pairs(s["expect"]), holds=s["holds"], restarts=s["restarts"],
                            codepage=s["codepage"] or 1252, features=s["features"], components=s["components"])

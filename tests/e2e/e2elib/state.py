@@ -38,6 +38,7 @@ class State:
     log_lines: list = field(default_factory=list)   # our actions' lines of the installer log, in order
     restarts: list = field(default_factory=list)    # per installer session: it asked for a restart (3010)
     outcomes: list = field(default_factory=list)    # (sequence, stopped by an error) per sequence run
+    snapshot: str = None                            # what the collector took of the machine before the run
 
 
 def tree(root, tops):
