@@ -69,7 +69,9 @@ unsigned clearTempCommon(const Session& session, Manifest manifest)
     const ReleaseSlot& wildfire5 = releaseSlot(Slot::proeWf5);
     logProperties(session, {"ISCMDINSTALL", wildfire5.name, wildfire5.folderProperty, "ALLUSERSPROFILE"});
     const auto registered = [&session](std::string_view folder) { return holdsAuxAppEntry(session, folder); };
-    if (adoptEarlierVersion(session, manifest, Moment::installing, registered)) {
+    // The earlier version wrote this build's files, whatever build deploys now:
+    // a file a later build drops must still be taken into the footprint.
+    if (adoptEarlierVersion(session, addInManifest(), Moment::installing, registered)) {
         SourceDigests digests;
         stageRuntimeFor(session, kMfcRuntime, digests);
         logReleaseFolders(session, kRecordOrder);
