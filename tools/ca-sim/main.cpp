@@ -2,8 +2,10 @@
 // and shows what each one did to it; and the one reader of the formats that
 // describe a machine and a package, for the scripts around it.
 #include "demo.h"
+#include "fleet.h"
 #include "listings.h"
 #include "package.h"
+#include "preflight.h"
 #include "registry_files.h"
 #include "report.h"
 #include "runner.h"
@@ -20,6 +22,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -41,6 +44,10 @@ struct UsageError : std::runtime_error {
 
 struct Options {
     std::string folder;
+    std::vector<std::string> folders;  // preflight's snapshots
+    int jobs = 0;                      // preflight's workers; 0: one per processor
+    int count = 100;                   // fleet's machines
+    std::uint32_t seed = 1;            // fleet's
     std::vector<std::string> actions;
     std::vector<std::string> sequences;
     std::vector<std::string> properties;  // NAME=VALUE, as msiexec's command line gives them
@@ -234,6 +241,25 @@ int runScenario(const Options& o)
     return finish(outcome, o, run, "--save " + o.save, o.save, p.ran);
 }
 
+// Every snapshot through the silent installation and the removal; the
+// command line's properties reach each as msiexec's would.
+int runPreflight(const Options& o)
+{
+    std::vector<casim::Setting> properties;
+    for (const auto& p : o.properties) properties.push_back(commandLineProperty(p));
+    const casim::Package package = casim::loadPackage(o.package);
+    const int jobs = o.jobs > 0 ? o.jobs : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    const auto machines = casim::checkFleet(o.folders, package, properties, jobs);
+    const bool fit = std::all_of(machines.begin(), machines.end(), [](const casim::MachineCheck& m) {
+        return m.readiness() == casim::Readiness::ready || m.readiness() == casim::Readiness::restart;
+    });
+    if (o.json)
+        casim::printFleetJson(std::cout, machines, fit ? 0 : 1);
+    else
+        casim::printFleet(std::cout, machines, useColour(o.color));
+    return fit ? 0 : 1;
+}
+
 // The demo's folder: a temporary one, or --keep's, which outlives the run.
 struct DemoFolder {
     fs::path path;
@@ -398,6 +424,32 @@ void CommandLine::addRun()
         ->type_name("DIR");
     demo->add_flag("--force", o_.force, "lets --keep write into a folder that is not empty");
     outputOptions(demo);
+
+    CLI::App* preflight = command("preflight", "installs and removes the add-in silently on every snapshot, in "
+                                               "parallel: one line per machine and a count by outcome", runPreflight);
+    preflight->add_option("SNAPSHOT_DIR", o_.folders, "scenario folders, as collect.cmd writes them")
+        ->type_name("")
+        ->required();
+    preflight->add_option("--property", o_.properties, "a property for every machine, as on msiexec's command line (repeatable)")
+        ->type_name("NAME=VALUE")
+        ->type_size(1)
+        ->allow_extra_args(false);
+    preflight->add_option("--jobs", o_.jobs, "machines checked at once")->type_name("N")->default_str("one per processor");
+    outputOptions(preflight);
+    preflight->footer("Exit status: 0 every machine takes the add-in (ready, or after a restart); 1 one would stop, be left\n"
+                      "unrestored by the removal, or could not be read; 2 bad input (nothing ran).");
+
+    CLI::App* fleet = command("fleet", "writes random machine snapshots, as the collector writes them, to try preflight on",
+                              [](const Options& o) {
+                                  casim::prepareOutputFolder(o.folder, o.force, "fleet");
+                                  casim::writeFleet(o.folder, o.count, o.seed);
+                                  std::cout << o.count << " snapshots in " << o.folder << " (seed " << o.seed << ")\n";
+                                  return 0;
+                              });
+    fleet->add_option("DIR", o_.folder, "the folder for the snapshots (seat-0001, ...)")->type_name("")->required();
+    fleet->add_option("--count", o_.count, "how many")->type_name("N")->check(CLI::Range(1, 100000))->default_str("100");
+    fleet->add_option("--seed", o_.seed, "the same seed writes the same fleet")->type_name("N")->default_str("1");
+    fleet->add_flag("--force", o_.force, "lets it write into a folder that is not empty");
 
     CLI::App* condition = command("condition", "evaluates installer conditions in a scenario's first session, as "
                                                "MsiEvaluateCondition does", evaluateConditions);
