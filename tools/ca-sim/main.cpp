@@ -355,6 +355,7 @@ private:
     void packageOption(CLI::App* c);
     void outputOptions(CLI::App* c);
     void addRun();
+    void addFleet();
     void addListings();
     int parseFailure(const CLI::ParseError& e);
     std::string chosenName() const;
@@ -425,6 +426,16 @@ void CommandLine::addRun()
     demo->add_flag("--force", o_.force, "lets --keep write into a folder that is not empty");
     outputOptions(demo);
 
+    CLI::App* condition = command("condition", "evaluates installer conditions in a scenario's first session, as "
+                                               "MsiEvaluateCondition does", evaluateConditions);
+    scenarioFolder(condition, "the scenario folder whose properties, environment and states to use");
+    condition->add_option("CONDITION", o_.conditions, "conditions to evaluate")->type_name("");
+    condition->add_option("--file", o_.file, "a file of conditions, one a line")->type_name("FILE");
+    packageOption(condition);
+}
+
+void CommandLine::addFleet()
+{
     CLI::App* preflight = command("preflight", "installs and removes the add-in silently on every snapshot, in "
                                                "parallel: one line per machine and a count by outcome", runPreflight);
     preflight->add_option("SNAPSHOT_DIR", o_.folders, "scenario folders, as collect.cmd writes them")
@@ -450,13 +461,6 @@ void CommandLine::addRun()
     fleet->add_option("--count", o_.count, "how many")->type_name("N")->check(CLI::Range(1, 100000))->default_str("100");
     fleet->add_option("--seed", o_.seed, "the same seed writes the same fleet")->type_name("N")->default_str("1");
     fleet->add_flag("--force", o_.force, "lets it write into a folder that is not empty");
-
-    CLI::App* condition = command("condition", "evaluates installer conditions in a scenario's first session, as "
-                                               "MsiEvaluateCondition does", evaluateConditions);
-    scenarioFolder(condition, "the scenario folder whose properties, environment and states to use");
-    condition->add_option("CONDITION", o_.conditions, "conditions to evaluate")->type_name("");
-    condition->add_option("--file", o_.file, "a file of conditions, one a line")->type_name("FILE");
-    packageOption(condition);
 }
 
 void CommandLine::addListings()
@@ -500,6 +504,7 @@ CommandLine::CommandLine()
     app_.set_version_flag("--version", "ca-sim " CA_SIM_VERSION " (JSON report format 1)");
     app_.footer(kExitStatus);
     addRun();
+    addFleet();
     addListings();
 }
 
