@@ -237,6 +237,11 @@ TEST_F(CaSimTest, JsonIsVersionedStructuredUtf8)
     ASSERT_TRUE(d["summary"].is_array());
     EXPECT_EQ(d["summary"].size(), 6u);  // five host folders and the staging area
     EXPECT_EQ(d["summary"][0]["afterInstallation"]["orvellaEntries"], 1);
+    // Every host comes back exactly as it was, C:\PTC\wf5 too, whose own C runtime the add-in overwrote.
+    for (const auto& host : d["summary"])
+        if (host["kind"] == "host") EXPECT_EQ(host["afterRemoval"]["asBefore"], true) << host["folder"];
+    EXPECT_EQ(d["summary"][4]["folder"], "C:\\PTC\\wf5");
+    EXPECT_EQ(d["summary"][4]["afterInstallation"]["changed"], 2);  // protk.dat and the host's msvcr90.dll
 }
 
 TEST_F(CaSimTest, CommandLineNamesWhatIsWrong)

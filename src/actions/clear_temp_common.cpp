@@ -58,7 +58,9 @@ unsigned clearTempCommon(const Session& session, Manifest manifest)
 {
     logProperties(session, {"ISCMDINSTALL", "PROEWF5", "PROEWF5DIR", "ALLUSERSPROFILE"});
     const auto registered = [&session](std::string_view folder) { return holdsAuxAppEntry(session, folder); };
-    if (adoptEarlierVersion(session, manifest, Moment::installing, registered)) {
+    // The earlier version wrote this build's files, whatever build deploys now:
+    // a file a later build drops must still be taken into the footprint.
+    if (adoptEarlierVersion(session, addInManifest(), Moment::installing, registered)) {
         SourceDigests digests;
         stageRuntimeFor(session, kMfcRuntime, digests);
         writeReleaseFolderRecords(session);

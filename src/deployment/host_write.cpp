@@ -160,6 +160,7 @@ void HostWrite::plan(Footprint& footprint, Step& step)
             return void(step.skip = true);
         }
     }
+    if (!missing && !ours && known != nullptr) step.was = *known;
     FootprintItem& item = fileItem(footprint, domain_, step.place);
     if (!missing && !ours) {
         // The host's file, or one that changed since the add-in wrote it: its
@@ -180,8 +181,22 @@ bool HostWrite::prepareBackups(Footprint& footprint)
     return true;
 }
 
-void HostWrite::takeBackups(const Footprint& footprint)
+// A host file that is not backed up is not the add-in's to write: the
+// footprint says of its place what it said before.
+void HostWrite::unplan(Footprint& footprint, const Step& step)
 {
+    auto& items = footprint.items();
+    FootprintItem* item = footprint.findFile(step.place);
+    if (item != nullptr && step.was) *item = *step.was;
+    else if (item != nullptr) items.erase(items.begin() + (item - items.data()));
+}
+
+// True when a backup failed: its host file stays, and the footprint goes
+// back to what it said of that place, so that no later write takes the host's
+// file for the add-in's.
+bool HostWrite::takeBackups(Footprint& footprint)
+{
+    bool reverted = false;
     FileWork work(session_, host_.text());
     bool folderMade = true;
     for (const std::string& level : backupFolderLevels(footprint.backups()))
@@ -191,10 +206,13 @@ void HostWrite::takeBackups(const Footprint& footprint)
         if (step.backup.empty() || step.skip || !host_.path(step.place, target)) continue;
         const std::string backup = concat(footprint.backups(), "\\", step.backup);
         // Without its backup the host's file is not overwritten.
-        if (!folderMade || !work.copy(target.c_str(), backup.c_str())) step.skip = true;
+        if (folderMade && work.copy(target.c_str(), backup.c_str())) continue;
+        step.skip = reverted = true;
+        unplan(footprint, step);
     }
     work.summary(concat("backed up the host's files in ", escaped(host_.text()), " into ", escaped(footprint.backups())));
     if (const auto& f = work.firstFailure()) failed(f->path, "could not be backed up", f->code);
+    return reverted;
 }
 
 bool HostWrite::carryOut(std::string_view what)
@@ -212,7 +230,8 @@ bool HostWrite::carryOut(std::string_view what)
     bool backups = false;
     for (Step& step : steps_) plan(footprint, step), backups = backups || !step.backup.empty();
     if (backups && !prepareBackups(footprint)) {
-        for (Step& step : steps_) step.skip = step.skip || !step.backup.empty();
+        for (Step& step : steps_)
+            if (!step.backup.empty()) step.skip = true, unplan(footprint, step);
         failed(host_.text(), "has files that cannot be backed up without ALLUSERSPROFILE", platform::kEnvironmentNotFound);
     }
     if (!writeFootprint(session_, footprint, &code)) {
@@ -220,7 +239,7 @@ bool HostWrite::carryOut(std::string_view what)
         reportHostFailure(session_, kInstallErrorProperty, host_.text(), record, "could not be written", code);
         return false;
     }
-    if (backups && !footprint.backups().empty()) takeBackups(footprint);
+    const bool reverted = backups && !footprint.backups().empty() && takeBackups(footprint);
     FileWork work(session_, host_.text());
     std::size_t waiting = 0;
     for (const Step& step : steps_) {
@@ -240,7 +259,7 @@ bool HostWrite::carryOut(std::string_view what)
         }
     }
     if (!what.empty()) work.summary(what);
-    if (waiting > 0 && !writeFootprint(session_, footprint, &code))
+    if ((waiting > 0 || reverted) && !writeFootprint(session_, footprint, &code))
         failed(record, "could not be written", code);
     if (const auto& f = work.firstFailure())
         failed(f->path, f->call == "copy" ? "could not be written" : "could not be created", f->code);

@@ -56,11 +56,13 @@ private:
         std::string place;    // below the host folder
         ContentDigest digest;  // what a copy writes
         std::string backup;   // the host's file goes here first ("": none)
+        std::optional<FootprintItem> was;  // the place's item before a backup was planned (none: no item)
         bool skip = false;
     };
     void plan(Footprint& footprint, Step& step);
     bool prepareBackups(Footprint& footprint);
-    void takeBackups(const Footprint& footprint);
+    bool takeBackups(Footprint& footprint);
+    static void unplan(Footprint& footprint, const Step& step);
     void failed(std::string_view path, std::string_view reason, platform::Status code);
 
     const Session& session_;

@@ -102,7 +102,10 @@ public:
         footprint_.setBackups("");
         for (int level = 0; level < 3 && folder.rfind('\\') != std::string::npos; ++level) {
             folder.erase(folder.rfind('\\'));
-            if (work_.removeFolderIfEmpty(folder.c_str()) != FileWork::Removal::removed) break;
+            const FileWork::Removal above = work_.removeFolderIfEmpty(folder.c_str());
+            // The footprint keeps naming a folder that could not go, so that the next removal takes it.
+            if (above == FileWork::Removal::failed) footprint_.setBackups(folder);
+            if (above != FileWork::Removal::removed) break;
         }
     }
 

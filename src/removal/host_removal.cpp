@@ -80,7 +80,9 @@ RemovalOutcome removeFromFootprints(const Session& session, const std::vector<Do
             outcome.unfinished.push_back(folder);
             continue;
         }
-        if (found == Found::no || !holdsAny(footprint, domains)) continue;
+        // A footprint that names nothing but a backup folder that could not go is any removal's.
+        const bool onlyBackups = footprint.items().empty() && !footprint.backups().empty();
+        if (found == Found::no || (!holdsAny(footprint, domains) && !onlyBackups)) continue;
         if (!removeFromHost(session, footprint, domains, takeEntryOut, outcome)) outcome.unfinished.push_back(folder);
     }
     return outcome;
