@@ -56,6 +56,7 @@ struct Options {
     std::vector<std::string> under;
     bool json = false;
     bool forWine = false;
+    unsigned codePage = sim::CodePage::kWestern;
     bool payload = false;
     std::string save;
     std::string keep;
@@ -321,7 +322,7 @@ int evaluateConditions(const Options& o)
     for (const auto& condition : conditions) {
         const auto ansi = casim::ansiFromUtf8(condition);
         const casim::Evaluation e = ansi ? casim::evaluate(*ansi, run.conditionInputs())
-                                         : casim::Evaluation{casim::Verdict::error, "not UTF-8 text that Windows-1252 can hold", {}};
+                                         : casim::Evaluation{casim::Verdict::error, "not UTF-8 text that the machine's code page can hold", {}};
         std::cout << casim::verdictName(e.verdict) << "\t" << condition << "\t"
                   << (e.verdict == casim::Verdict::error ? e.error : casim::describeReferences(e.references)) << "\n";
     }
@@ -334,6 +335,9 @@ int listRegistry(const Options& o)
         std::cout << casim::forWineRegedit(o.file);
         return 0;
     }
+    const auto codePage = sim::CodePage::of(o.codePage);
+    if (!codePage) throw UsageError("--codepage takes 1252 or 932");
+    casim::useCodePage(*codePage);
     sim::Registry registry;
     casim::readRegistryFile(o.file, registry);
     casim::printRegistry(std::cout, registry, o.under, o.file, o.json);
@@ -480,7 +484,9 @@ void CommandLine::addListings()
     sequences->add_flag("--json", o_.json, "every step as JSON, in the file's order");
 
     CLI::App* scenario = command("scenario", "shows what a scenario folder says, as ca-sim reads it", [](const Options& o) {
-        casim::printScenario(std::cout, casim::loadScenario(o.folder), o.json);
+        const casim::Scenario loaded = casim::loadScenario(o.folder);
+        casim::useCodePage(casim::machineCodePage(loaded));
+        casim::printScenario(std::cout, loaded, o.json);
         return 0;
     });
     scenarioFolder(scenario, "the scenario folder");
@@ -497,6 +503,8 @@ void CommandLine::addListings()
     registry->add_option("--under", o_.under, "only the keys at or below KEY (repeatable)")->type_name("KEY");
     registry->add_flag("--json", o_.json, "as JSON: each key's values with their type and data bytes");
     registry->add_flag("--for-wine", o_.forWine, "the regedit file as Wine's regedit imports it (UTF-16)");
+    registry->add_option("--codepage", o_.codePage, "the machine's code page that names and strings are read in")
+        ->type_name("1252|932");
 }
 
 CommandLine::CommandLine()

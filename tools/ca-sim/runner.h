@@ -24,7 +24,7 @@ struct ActionReport {
     std::string property;    // for "set": the property and its value as the sequence writes it
     std::string value;
     int error = 0;           // for "error": the package's message number
-    std::string condition;   // the sequence's condition, if any (Windows-1252)
+    std::string condition;   // the sequence's condition, if any (the machine's code page)
     std::vector<ConditionReference> conditionValues;  // what the condition read
     bool skipped = false;    // the condition did not hold
     unsigned result = 0;     // the action's return value

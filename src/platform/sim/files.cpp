@@ -173,7 +173,7 @@ bool changeDirectory(const char* path)
     if (path == nullptr || *path == '\0') return sim::fail(kPathNotFound);
     const auto r = Machine::Internal::resolve(m, path);
     if (!r || !isFolder(r->host)) return sim::fail(kPathNotFound);
-    m.setCurrentDirectory(r->windowsForm());
+    m.setCurrentDirectory(r->windowsForm(m.codePage()));
     return true;
 }
 

@@ -4,6 +4,7 @@
 // message boxes, opened addresses, log messages and temporary Control rows.
 #pragma once
 
+#include "platform/sim/code_page.h"
 #include "platform/types.h"
 
 #include <array>
@@ -18,7 +19,7 @@
 
 namespace sim {
 
-// Case-insensitive ordering of ASCII names, as the registry and NTFS compare them.
+// Case-insensitive ordering of names in the machine's code page, as the registry and NTFS compare them.
 struct NoCaseLess {
     bool operator()(const std::string& a, const std::string& b) const;
 };
@@ -44,7 +45,8 @@ public:
     struct Key {
         std::string name;  // as created
         std::map<std::string, Key, NoCaseLess> subkeys;
-        std::map<std::string, std::pair<std::string, RegValue>, NoCaseLess> values;  // lower-case key -> (name, value)
+        // name -> (the name as first written, the value)
+        std::map<std::string, std::pair<std::string, RegValue>, NoCaseLess> values;
     };
 
     void createKey(const std::string& path);
@@ -59,7 +61,8 @@ public:
     const Key& root() const { return root_; }
 
     // regedit text: "Windows Registry Editor Version 5.00" (UTF-16LE with BOM, or UTF-8)
-    // or "REGEDIT4". Only HKEY_LOCAL_MACHINE is accepted. All or nothing.
+    // or "REGEDIT4" (the code page). Only HKEY_LOCAL_MACHINE is accepted. All or nothing.
+    // Names and strings are kept in the running machine's code page.
     void importText(std::string_view bytes, const std::string& fileName);
     void importFile(const std::filesystem::path& file);
     // "Windows Registry Editor Version 5.00" text (UTF-8, CR LF) of every key below HKLM.
@@ -139,6 +142,11 @@ public:
     Registry& registry() { return registry_; }
     Faults& faults() { return faults_; }
 
+    // The ANSI code page, in which every narrow string of the machine is
+    // written: set it before anything is put on the machine.
+    const CodePage& codePage() const { return codePage_; }
+    void setCodePage(CodePage codePage) { codePage_ = codePage; }
+
     // Drives and paths.
     void mapDrive(char letter, std::filesystem::path hostFolder);
     // The host path for a Windows path (drive, separators, current directory,
@@ -202,6 +210,7 @@ public:
     Internal& internal() { return *internal_; }
 
 private:
+    CodePage codePage_;
     Registry registry_;
     Faults faults_;
     std::map<char, std::filesystem::path> drives_;

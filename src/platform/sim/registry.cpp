@@ -54,14 +54,6 @@ Machine::Internal::OpenKey* openKey(Machine& m, const RegKey& key)
     return it == keys.end() ? nullptr : &it->second;
 }
 
-std::string lowerName(const char* name)
-{
-    std::string s = name != nullptr ? name : "";
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
 RegKey issue(Machine& m, std::string path, std::uint32_t access)
 {
     const auto id = m.internal().newId();
@@ -169,7 +161,7 @@ Status regQueryValue(const RegKey& key, const char* name, std::uint32_t* type, v
     if ((k->access & kKeyQueryValue) == 0) return kAccessDenied;
     const auto* node = m.registry().findKey(k->path);
     if (node == nullptr) return kKeyDeleted;
-    auto it = node->values.find(lowerName(name));
+    auto it = node->values.find(name != nullptr ? name : "");
     if (it == node->values.end()) return kFileNotFound;
     const sim::RegValue& v = it->second.second;
     const auto needed = static_cast<std::uint32_t>(v.data.size());

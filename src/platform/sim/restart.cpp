@@ -19,7 +19,7 @@ namespace {
 // "\??\", its drive letter as given.
 std::string ntPath(const Machine& m, const char* path)
 {
-    std::string full = Machine::Internal::lexical(m, path).windowsForm();
+    std::string full = Machine::Internal::lexical(m, path).windowsForm(m.codePage());
     if (path[0] != '\0' && path[1] == ':') full[0] = path[0];
     return "\\??\\" + full;
 }
