@@ -259,7 +259,7 @@ TEST_F(CaSimTest, CommandLineNamesWhatIsWrong)
     const std::pair<std::string, std::string> errors[] = {
         {"run", "ca-sim run: SCENARIO_DIR is required"},
         {"run " + dir() + " --keep k", "ca-sim run: --keep does not apply to run (it is an option of demo)"},
-        {"actions --json", "ca-sim actions: --json does not apply to actions (it is an option of run, demo, sequences"},
+        {"actions --json", "ca-sim actions: --json does not apply to actions (it is an option of run, demo, preflight, sequences"},
         {"demo --sequence install", "ca-sim demo: --sequence does not apply to demo (it is an option of run)"},
         {"demo foo", "ca-sim demo: unexpected argument \"foo\""},
         {"run " + dir() + " --frobnicate", "ca-sim run: unknown option --frobnicate"},

@@ -2,8 +2,10 @@
 // and shows what each one did to it; and the one reader of the formats that
 // describe a machine and a package, for the scripts around it.
 #include "demo.h"
+#include "fleet.h"
 #include "listings.h"
 #include "package.h"
+#include "preflight.h"
 #include "registry_files.h"
 #include "report.h"
 #include "runner.h"
@@ -20,6 +22,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -41,6 +44,10 @@ struct UsageError : std::runtime_error {
 
 struct Options {
     std::string folder;
+    std::vector<std::string> folders;  // preflight's snapshots
+    int jobs = 0;                      // preflight's workers; 0: one per processor
+    int count = 100;                   // fleet's machines
+    std::uint32_t seed = 1;            // fleet's
     std::vector<std::string> actions;
     std::vector<std::string> sequences;
     std::vector<std::string> properties;  // NAME=VALUE, as msiexec's command line gives them
@@ -235,6 +242,25 @@ int runScenario(const Options& o)
     return finish(outcome, o, run, "--save " + o.save, o.save, p.ran);
 }
 
+// Every snapshot through the silent installation and the removal; the
+// command line's properties reach each as msiexec's would.
+int runPreflight(const Options& o)
+{
+    std::vector<casim::Setting> properties;
+    for (const auto& p : o.properties) properties.push_back(commandLineProperty(p));
+    const casim::Package package = casim::loadPackage(o.package);
+    const int jobs = o.jobs > 0 ? o.jobs : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    const auto machines = casim::checkFleet(o.folders, package, properties, jobs);
+    const bool fit = std::all_of(machines.begin(), machines.end(), [](const casim::MachineCheck& m) {
+        return m.readiness() == casim::Readiness::ready || m.readiness() == casim::Readiness::restart;
+    });
+    if (o.json)
+        casim::printFleetJson(std::cout, machines, fit ? 0 : 1);
+    else
+        casim::printFleet(std::cout, machines, useColour(o.color));
+    return fit ? 0 : 1;
+}
+
 // The demo's folder: a temporary one, or --keep's, which outlives the run.
 struct DemoFolder {
     fs::path path;
@@ -333,6 +359,7 @@ private:
     void packageOption(CLI::App* c);
     void outputOptions(CLI::App* c);
     void addRun();
+    void addFleet();
     void addListings();
     int parseFailure(const CLI::ParseError& e);
     std::string chosenName() const;
@@ -411,6 +438,35 @@ void CommandLine::addRun()
     packageOption(condition);
 }
 
+void CommandLine::addFleet()
+{
+    CLI::App* preflight = command("preflight", "installs and removes the add-in silently on every snapshot, in "
+                                               "parallel: one line per machine and a count by outcome", runPreflight);
+    preflight->add_option("SNAPSHOT_DIR", o_.folders, "scenario folders, as collect.cmd writes them")
+        ->type_name("")
+        ->required();
+    preflight->add_option("--property", o_.properties, "a property for every machine, as on msiexec's command line (repeatable)")
+        ->type_name("NAME=VALUE")
+        ->type_size(1)
+        ->allow_extra_args(false);
+    preflight->add_option("--jobs", o_.jobs, "machines checked at once")->type_name("N")->default_str("one per processor");
+    outputOptions(preflight);
+    preflight->footer("Exit status: 0 every machine takes the add-in (ready, or after a restart); 1 one would stop, be left\n"
+                      "unrestored by the removal, or could not be read; 2 bad input (nothing ran).");
+
+    CLI::App* fleet = command("fleet", "writes random machine snapshots, as the collector writes them, to try preflight on",
+                              [](const Options& o) {
+                                  casim::prepareOutputFolder(o.folder, o.force, "fleet");
+                                  casim::writeFleet(o.folder, o.count, o.seed);
+                                  std::cout << o.count << " snapshots in " << o.folder << " (seed " << o.seed << ")\n";
+                                  return 0;
+                              });
+    fleet->add_option("DIR", o_.folder, "the folder for the snapshots (seat-0001, ...)")->type_name("")->required();
+    fleet->add_option("--count", o_.count, "how many")->type_name("N")->check(CLI::Range(1, 100000))->default_str("100");
+    fleet->add_option("--seed", o_.seed, "the same seed writes the same fleet")->type_name("N")->default_str("1");
+    fleet->add_flag("--force", o_.force, "lets it write into a folder that is not empty");
+}
+
 void CommandLine::addListings()
 {
     command("actions", "lists the actions the library exports, one a line", [](const Options&) {
@@ -456,6 +512,7 @@ CommandLine::CommandLine()
     app_.set_version_flag("--version", "ca-sim " CA_SIM_VERSION " (JSON report format 1)");
     app_.footer(kExitStatus);
     addRun();
+    addFleet();
     addListings();
 }
 

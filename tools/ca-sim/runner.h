@@ -74,6 +74,9 @@ public:
     // returns how many it placed.
     int stagePayload();
     MachineState state() const;
+    // Whether each step's report tells what it changed (the default); a run
+    // that wants only the end states is several times faster without.
+    void tellChanges(bool tell) { tellChanges_ = tell; }
     // What a condition reads in the current session.
     ConditionInputs conditionInputs() const;
     sim::Machine& machine() { return *machine_; }
@@ -97,6 +100,7 @@ private:
     Package package_;
     std::filesystem::path root_;
     std::unique_ptr<sim::Machine> machine_;
+    bool tellChanges_ = true;
 };
 
 // The folder --save or --keep may write to: missing, or empty, or (with
