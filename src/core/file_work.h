@@ -50,6 +50,8 @@ public:
     // `host`: the host folder the walk works in, named with each file in
     // use; "" for a walk outside any host (the staging area).
     explicit FileWork(const Session& session, std::string_view host = {}) : session_(session), host_(host) {}
+    // It keeps the session by reference: a temporary one would dangle.
+    FileWork(const Session&& session, std::string_view host = {}) = delete;
     const Session& session() const { return session_; }
 
     // CopyFileA, overwriting; a target in use is replaced at the next restart.
