@@ -56,10 +56,12 @@ TEST(Preflight, TellsEachMachineWhatTheInstallerWould)
     EXPECT_NE(locked.stop.find("error 25001"), std::string::npos) << locked.stop;
     EXPECT_NE(locked.stop.find("C:\\PTC\\wf4-locked"), std::string::npos) << locked.stop;
 
-    // Blanks in the folder, and a host whose 250-character folder leaves no room for its files.
+    // Blanks and Windows-1252 letters in folders, and a host whose 250-character
+    // folder leaves no room for its files.
     const casim::MachineCheck& odd = machines[2];
     EXPECT_EQ(odd.readiness(), casim::Readiness::ready);
-    EXPECT_EQ(odd.registered, std::vector<std::string>{"C:\\PTC\\Creo 2.0 M030"});
+    EXPECT_EQ(odd.registered,
+              (std::vector<std::string>{"C:\\PTC\\M\xFCller Fr\xE8res\\Wildfire 4.0", "C:\\PTC\\Creo 2.0 M030"}));
 
     EXPECT_EQ(machines[3].readiness(), casim::Readiness::unreadable);
     EXPECT_EQ(casim::fleetSummary(machines), "4 machines: 2 ready, 0 restart, 0 not restored, 1 stopped, 1 unreadable");
