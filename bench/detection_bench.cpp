@@ -12,6 +12,7 @@
 
 #include <cstdio>
 #include <map>
+#include <set>
 
 namespace bench {
 namespace {
@@ -26,8 +27,12 @@ struct ReleaseKey {
 std::vector<ReleaseKey> releaseKeys()
 {
     std::vector<ReleaseKey> keys;
-    for (const ca::ReleaseSlot& slot : ca::kReleaseSlots)
-        keys.push_back({std::string(slot.registryKey) + "\\" + slot.releaseSubkey, slot.folderValue, slot.name});
+    std::set<ca::Slot> seen;  // a release in its first registry location only
+    for (const ca::ReleaseLocation& location : ca::kReleaseLocations) {
+        const ca::ReleaseSlot& slot = ca::releaseSlot(location.slot);
+        if (seen.insert(location.slot).second)
+            keys.push_back({std::string(location.parentKey) + "\\" + slot.releaseSubkey, slot.folderValue, slot.name});
+    }
     return keys;
 }
 

@@ -203,6 +203,14 @@ int main(int argc, char** argv)
     rows.push_back({"demo install + removal sequence (ca-sim, with its snapshots)",
                     duration(collector.median("DemoSequences")), "-", "-", "-", "-"});
 
+    // 5. Preflight over a fleet, once: 1000 generated snapshots on two workers.
+    {
+        const double seconds = bench::preflightFleet(1000, 2);
+        rows.push_back({"preflight: 1000 generated snapshots, install + removal each, 2 workers",
+                        seconds < 0 ? "n/a" : duration(seconds) + " (" + duration(seconds / 1000) + " per machine)", "-",
+                        "-", "< 60 s", verdict(seconds > 0 && seconds < 60)});
+    }
+
     std::size_t widths[6] = {8, 8, 8, 5, 6, 3};
     const Row header{"workload", "measured (median)", "baseline", "ratio", "target", "met"};
     auto widen = [&](const Row& r) {

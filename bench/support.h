@@ -52,4 +52,9 @@ const ProtkFixture& protkFixture(std::uintmax_t size);
 // machine and prints the growth of the peak RSS in KiB. Returns the exit status.
 int rssProbe(const std::string& kind, const std::string& driveC, const std::string& folder);
 
+// Seconds that ca-sim preflight takes over `machines` generated snapshots
+// (written first, outside the time) with `jobs` workers; -1 when a machine
+// could not be read.
+double preflightFleet(int machines, int jobs);
+
 }  // namespace bench

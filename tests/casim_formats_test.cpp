@@ -69,10 +69,11 @@ std::string errorOf(const std::string& text)
 
 TEST(CaSimScenario, EveryStatementReadsBackFromTheOneWriter)
 {
-    // Values keep their trailing blanks; UTF-8 reaches the machine as Windows-1252.
+    // Values keep their trailing blanks; UTF-8 reaches the machine in its code
+    // page, named after the value or before it (表 is 0x95 0x5C in 932).
     const std::string text =
         "# a comment\n"
-        "property OWNER=J\xc3\xbcrgen \n"
+        "property OWNER=\xe8\xa1\xa8 \n"
         "env ALLUSERSPROFILE=C:\\Daten\n"
         "codepage 932\n"
         "feature Main=3\n"
@@ -86,7 +87,7 @@ TEST(CaSimScenario, EveryStatementReadsBackFromTheOneWriter)
         "expect PROTK_WRITE=\n";
     const casim::Scenario s = casim::parseScenarioText(text, "s.txt");
     ASSERT_EQ(s.properties.size(), 1u);
-    EXPECT_EQ(s.properties[0].value, "J\xfcrgen ");
+    EXPECT_EQ(s.properties[0].value, "\x95\x5c ");
     EXPECT_EQ(s.properties[0].line, 2);
     ASSERT_TRUE(s.codePage.has_value());
     EXPECT_EQ(s.codePage->number, 932);
@@ -110,7 +111,7 @@ TEST(CaSimScenario, EveryStatementReadsBackFromTheOneWriter)
     const std::string written = casim::scenarioText(s, {"saved"});
     EXPECT_EQ(written,
               "# saved\n"
-              "property OWNER=J\xc3\xbcrgen \n"
+              "property OWNER=\xe8\xa1\xa8 \n"
               "env ALLUSERSPROFILE=C:\\Daten\n"
               "codepage 932\n"
               "feature Main=3 installed=2\n"
@@ -127,10 +128,10 @@ TEST(CaSimScenario, EveryStatementReadsBackFromTheOneWriter)
     EXPECT_EQ(errorOf("restart\nsequence install\n"), "s.txt:1: \"restart\" goes after a \"sequence\" line");
     EXPECT_EQ(errorOf("sequence install\nrestart now\n"), "s.txt:2: \"restart\" takes nothing after it");
     EXPECT_EQ(errorOf("codepage 1252\ncodepage 932\n"), "s.txt:2: a second codepage line (the first is line 1)");
-    EXPECT_EQ(errorOf("codepage ansi\n"), "s.txt:1: expected codepage NUMBER (such as 1252 or 932)");
+    EXPECT_EQ(errorOf("codepage ansi\n"), "s.txt:1: expected codepage 1252 or codepage 932");
     EXPECT_EQ(errorOf("hold \"C:\\a b.dll install\n"), "s.txt:1: unterminated quote in the path");
     EXPECT_EQ(errorOf("hold\n"), "s.txt:1: expected hold PATH [SEQUENCE...]");
-    EXPECT_EQ(errorOf("hold C:\\\xce\xb1.dll\n"), "s.txt:1: the path is not UTF-8 text that Windows-1252 can hold");
+    EXPECT_EQ(errorOf("hold C:\\\xce\xb1.dll\n"), "s.txt:1: the path is not text that code page 1252 can hold");
     EXPECT_EQ(errorOf("run isProEInstalled\nsequence install\n"),
               "s.txt: a scenario has \"run\" lines or \"sequence\" lines, not both");
 }

@@ -1,4 +1,5 @@
 #include "core/boundary.h"
+#include "core/log.h"
 #include "core/paths.h"
 #include "core/session.h"
 #include "model/host_folder.h"
@@ -24,6 +25,17 @@ TEST(CoreFixedString, NeverWritesPastItsBuffer)
 }
 
 using CoreTest = SimTest;
+
+// A logged value is printable ASCII inside its quotes, whatever it holds, and
+// a long one is cut with its length said, so that no value can forge a line.
+TEST(CoreLogText, ValuesAreShownPrintableQuotedAndCut)
+{
+    EXPECT_EQ(ca::shown("C:\\PTC"), "\"C:\\PTC\"");
+    EXPECT_EQ(ca::shown(std::string("a\x7F" "b\"c\t\0", 7)), "\"a\\x7Fb\\x22c\\x09\\x00\"");
+    EXPECT_EQ(ca::escaped("\x01\xE9\x1A"), "\\x01\\xE9\\x1A");
+    EXPECT_EQ(ca::shown(std::string(160, 'x')), "\"" + std::string(160, 'x') + "\"");
+    EXPECT_EQ(ca::shown(std::string(161, 'x') + "tail"), "\"" + std::string(160, 'x') + "\"... (165 characters)");
+}
 
 TEST_F(CoreTest, HostExecutableTest)
 {

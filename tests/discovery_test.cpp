@@ -3,6 +3,7 @@
 #include "model/listed_installations.h"
 #include "platform/installer.h"
 #include "platform/registry.h"
+#include "platform/sim/machine_internal.h"
 #include "sim_fixture.h"
 
 namespace {
@@ -30,8 +31,8 @@ protected:
         platform::RegKey key;
         EXPECT_EQ(platform::regOpenKey(nullptr, releaseKey.c_str(), platform::kKeyRead, key), platform::kSuccess);
         const bool creo = releaseKey.find("Creo") != std::string::npos;
-        return ca::scanReleaseKey(caSession(), key, creo ? ca::Family::creoParametric : ca::Family::proEngineer,
-                                  {"test", releaseKey}, folder, label, map);
+        const char* folderValue = ca::releaseSlot(creo ? ca::Slot::creo1 : ca::Slot::proeWf4).folderValue;
+        return ca::scanReleaseKey(caSession(), key, folderValue, {"test", releaseKey}, folder, label, map);
     }
     const sim::ControlRow* rowFor(const std::string& dialog, const std::string& property)
     {
@@ -215,6 +216,61 @@ TEST_F(DiscoveryTest, NoHostFillsNothingAndForeignNamesChangeNoRow)
     fillInsatlledProeCB(session());
     EXPECT_EQ(property("WFCUSTOM_ONE"), "Pro/ENGINEER WildFire 2.0 [(Datecode: M010)]");
     EXPECT_EQ(machine().controlRows(), rows);
+}
+
+// What an earlier run found is gone when nothing is found again: each of the
+// 21 release properties, removed in this order.
+TEST_F(DiscoveryTest, DetectionRemovesEveryReleasePropertyOfAnEarlierRun)
+{
+    const std::vector<std::string> released = {
+        "CREO1",      "CREO1DIR",  "CREO2",     "CREO2DIR",  "PROEWF5",   "PROEWF5DIR",    "PROEWF4",
+        "PROEWF4DIR", "PROEWF3",   "PROEWF3DIR", "PROEWF2",  "PROEWF2DIR", "PROEWF1",      "PROEWF1DIR",
+        "SHIPCODE1",  "SHIPCODE2", "SHIPCODE3", "SHIPCODE4", "SHIPCODE5",  "SHIPCODECREO1", "SHIPCODECREO2"};
+    for (const std::string& name : released) setProperty(name, "stale");
+    const std::size_t from = machine().internal().propertyChanges.size();
+    isProEInstalled(session());
+    std::vector<std::string> removed;
+    const auto& changes = machine().internal().propertyChanges;
+    for (std::size_t i = from; i < changes.size(); ++i)
+        if (!changes[i].after && changes[i].before) removed.push_back(changes[i].name);
+    EXPECT_EQ(removed, released);
+    for (const std::string& name : released) EXPECT_FALSE(hasProperty(name)) << name;
+}
+
+// Lists stay bounded: 40 installations of one release give 16 lines one by
+// one, one counted line for the rest (a failed registry call among them is
+// counted too, not logged apart) and one counted line for those without a
+// check box.
+TEST_F(DiscoveryTest, ManyInstallationsGiveCountedLines)
+{
+    seedCheckBoxes();
+    for (int n = 0; n < 40; ++n) {
+        const std::string number = std::to_string(100 + n);
+        addHost(kWildfire + "Wildfire 4.0", "M" + number, "wf4\\" + number, "M" + number);
+    }
+    // The registry calls of a clean run, then the same run with the last
+    // installation key's open failing.
+    fillInsatlledProeCB(session());
+    const int opens = machine().faults().calls(sim::Op::regOpen);
+    machine().logMessages().clear();
+    machine().faults().resetCounts();
+    // After the 40th installation key, Wildfire 3.0, 2.0 and 1.0 are opened.
+    machine().faults().failAt(sim::Op::regOpen, opens - 3);
+    fillInsatlledProeCB(session());
+    machine().faults().clear();
+    ASSERT_TRUE(machine().faults().injected());
+    EXPECT_EQ(machine().faults().injectedSubject(), kWildfire + "Wildfire 4.0\\M139");
+    const auto& log = machine().logMessages();
+    const auto count = [&](const std::string& text) {
+        return std::count_if(log.begin(), log.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; });
+    };
+    EXPECT_EQ(count("fillInsatlledProeCB: Wildfire 4.0 M"), 16);
+    EXPECT_EQ(count("Wildfire 4.0: 24 more installation keys under HKLM\\SOFTWARE\\PTC\\Pro/ENGINEER\\Wildfire 4.0, "
+                    "not logged one by one"),
+              1);
+    EXPECT_EQ(count("failed"), 0);
+    EXPECT_EQ(count("no check box for "), 1);
+    EXPECT_EQ(count("no check box for 31 more installations (the first C:\\wf4\\108): all eight are in use"), 1);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 // or as a successful run leaves it) and change nothing a successful run leaves
 // alone. CA_SWEEP_STRIDE=n tries every n-th call only (the sanitizer build uses it).
 #include "demo.h"
+#include "log_truth.h"
 #include "machine_state.h"
 #include "model/footprint_store.h"
 #include "records/product_records.h"
@@ -124,6 +125,8 @@ public:
         std::map<std::string, int> handleKinds;
         std::array<int, static_cast<int>(sim::Op::count_)> calls{};
         Snapshot after;
+        std::vector<std::string> untrue;  // what the log says that the machine did not see, or leaves out
+        int claimLines = 0;               // log lines held against the machine
     };
 
     // The case's action on a fresh copy of the machine, with call k of `op` failing (k 0: none).
@@ -133,6 +136,7 @@ public:
         fs::copy(root_ / "template" / "drive_c", drive(), fs::copy_options::recursive);
         Outcome out;
         sim::Machine m(drive());
+        logtruth::Checker truth(m);
         m.registry() = c.earlier ? earlier_ : registry_;
         m.setEnv("ALLUSERSPROFILE", "C:\\ProgramData");
         m.properties() = kBaseProperties;
@@ -147,6 +151,8 @@ public:
             out.threw = true;
         }
         out.log = m.logMessages();
+        out.untrue = truth.finish();
+        out.claimLines = truth.claimLines();
         out.injected = m.faults().injected();
         out.subject = m.faults().injectedSubject();
         out.code = m.faults().injectedCode();
@@ -301,6 +307,7 @@ TEST(FaultSweep, EveryActionSurvivesEveryFailingCall)
     const int stride = sweepStride();
     std::map<std::string, int> perAction;
     int total = 0, reported = 0, changing = 0;
+    long claimLines = 0;
     auto fail = [&reported](const std::string& what) {
         if (++reported <= 40) ADD_FAILURE() << what;
     };
@@ -314,6 +321,7 @@ TEST(FaultSweep, EveryActionSurvivesEveryFailingCall)
         ASSERT_EQ(good.result, cleanup ? 1u : 0u) << c.action;
         if (!c.held.empty())
             ASSERT_GT(good.calls[static_cast<int>(sim::Op::moveAtRestart)], 0) << c.action << " scheduled nothing";
+        for (const std::string& untrue : good.untrue) ADD_FAILURE() << c.action << " " << c.variant << ": " << untrue;
         // Every case must do real work on this machine, or it would prove nothing.
         ASSERT_TRUE(!goodChanges.empty() || good.after.properties != kBaseProperties ||
                     good.after.controlRows != sweep.before(c).controlRows || good.after.openedTargets > 0)
@@ -327,6 +335,8 @@ TEST(FaultSweep, EveryActionSurvivesEveryFailingCall)
                 const std::string what = std::string(c.action) + " " + c.variant + ": " + sim::opName(op) + " call " +
                                          std::to_string(k) + " fails";
                 if (bad.threw) fail(what + ": an exception escaped");
+                claimLines += bad.claimLines;
+                for (const std::string& untrue : bad.untrue) fail(what + ": " + untrue);
                 // A failure that changes what the action does must say so, with its path and code.
                 if (bad.injected && !sameOutcome(good, bad)) {
                     ++changing;
@@ -370,6 +380,7 @@ TEST(FaultSweep, EveryActionSurvivesEveryFailingCall)
     std::printf("[ fault sweep ] %d injected failures (every %d%s call of each kind), %d of them changed what the "
                 "action did and were each found in the log with their path and error code\n",
                 total, stride, stride == 1 ? "st" : "th", changing);
+    std::printf("[ fault sweep ] %ld claiming log lines held against what the machine saw\n", claimLines);
     for (const auto& [action, n] : perAction) std::printf("[ fault sweep ]   %-28s %5d\n", action.c_str(), n);
     EXPECT_EQ(perAction.size(), std::size(ca::kExportedActions));
 }

@@ -150,7 +150,8 @@ TEST_F(FilesInUse, AFailedRestartRequestIsLoggedAndTheFileStillWaits)
     writeFile(kObjFolder + "orvbridge.dll", "old");
     machine().holdFile(kModule);
     machine().faults().failAt(sim::Op::requestRestart, 1);
-    ca::FileWork work(caSession());
+    const ca::Session s = caSession();
+    ca::FileWork work(s);
     EXPECT_TRUE(work.deleteFile(kModule.c_str()).atRestart());
     EXPECT_FALSE(machine().restartRequested());
     EXPECT_EQ(property("ORVELLA_RESTART"), kModule);

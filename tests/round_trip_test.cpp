@@ -10,6 +10,7 @@
 // CA_ROUNDTRIP_SEED (fixed unless given) and CA_ROUNDTRIP_MACHINES choose the
 // machines; a failure is shrunk to a small machine and saved as a scenario
 // that ca-sim replays.
+#include "log_truth.h"
 #include "random_machine.h"
 #include "scenario.h"
 
@@ -41,6 +42,7 @@ public:
         const Files before = hostFiles(driveC);
         {
             sim::Machine machine(driveC);
+            logtruth::Checker truth(machine);
             machine.registry().importFile(dir_ / "machine.reg");
             machine.setEnv("ALLUSERSPROFILE", "C:\\ProgramData");
             runSequence(machine, package_, "install", startingProperties(m));
@@ -48,6 +50,9 @@ public:
             installed_ += fs::exists(driveC / "ProgramData" / "OvConnector.dll") ? 0 : 1;
             runSequence(machine, package_, "remove", {});
             if (machine.openHandles() != 0) return "a handle was left open";
+            if (const auto untrue = truth.finish(); !untrue.empty()) return "the log is not true: " + untrue.front();
+            claimLines_ += truth.claimLines();
+            effects_ += truth.effects();
         }
         return unexplained(before, hostFiles(driveC));
     }
@@ -84,6 +89,8 @@ private:
     }
 public:
     int installed_ = 0;
+    long claimLines_ = 0;  // log lines held against the machine
+    long effects_ = 0;     // changes the machine saw
 
 private:
     casim::Package package_;
@@ -108,6 +115,8 @@ TEST(RoundTrip, InstallThenRemoveLeavesEveryHostAsItWas)
         writeScenario(small, saved);
         FAIL() << "seed " << seed << ", machine " << n << ": " << why << "\n  replay: ca-sim run " << saved.string();
     }
-    std::printf("[ round trip ] %u random machines (%d installed), seed %u\n", machines, roundTrip.installed_, seed);
+    std::printf("[ round trip ] %u random machines (%d installed), seed %u; %ld claiming log lines and %ld changes "
+                "held against each other\n",
+                machines, roundTrip.installed_, seed, roundTrip.claimLines_, roundTrip.effects_);
     EXPECT_GT(roundTrip.installed_, static_cast<int>(machines / 2)) << "too few machines were installed to";
 }

@@ -2,6 +2,7 @@
 // registration file of every chosen release slot. The browsed slot and the
 // listed installations are not registered here.
 #include "core/boundary.h"
+#include "core/log.h"
 #include "core/outcome.h"
 #include "deployment/deploy.h"
 #include "model/chosen_releases.h"
@@ -14,12 +15,14 @@ namespace {
 
 unsigned addCMDEntriesInProtFile(const Session& session)
 {
+    logChosenReleaseFolders(session, kOldestFirst);
     const auto registered = [&session](std::string_view folder) { return holdsAuxAppEntry(session, folder); };
     if (!adoptEarlierVersion(session, addInManifest(), Moment::installing, registered)) return 0;
-    forEachChosenRelease(session, kOldestFirst, [&session](const ReleaseSlot&, const PathBuffer& folder) {
+    forEachChosenRelease(session, kOldestFirst, [&session](const ReleaseSlot& slot, const FolderProperty& folder) {
+        if (folder.tooLong()) return reportFolderTooLong(session, folder, slot.release), true;
         // The entry goes into the host's footprint before it goes into protk.dat.
-        if (recordEntryAhead(session, folder.view()) && !addCmdAuxAppEntry(session, folder.view()))
-            reportRegistrationFailure(session, kInstallErrorProperty, folder.view());
+        if (recordEntryAhead(session, folder.folder.view()) && !addCmdAuxAppEntry(session, folder.folder.view()))
+            reportRegistrationFailure(session, kInstallErrorProperty, folder.folder.view());
         return true;
     });
     return 0;

@@ -14,24 +14,27 @@ namespace ca {
 namespace {
 
 // The entry goes into the host's footprint before it goes into protk.dat.
-void registerIn(const Session& session, std::string_view folder)
+// A folder too long to take cannot be registered: that is the verdict.
+void registerIn(const Session& session, const FolderProperty& folder, std::string_view what)
 {
-    if (recordEntryAhead(session, folder) && !addAuxAppEntry(session, folder))
-        reportRegistrationFailure(session, kInstallErrorProperty, folder);
+    if (folder.tooLong()) return reportFolderTooLong(session, folder, what);
+    if (recordEntryAhead(session, folder.folder.view()) && !addAuxAppEntry(session, folder.folder.view()))
+        reportRegistrationFailure(session, kInstallErrorProperty, folder.folder.view());
 }
 
 unsigned addProEAuxAppInFile(const Session& session)
 {
     logProperties(session, {kBrowsedSlot, kBrowsedFolderProperty});
+    logChosenReleaseFolders(session, kRecordOrder);
     const auto registered = [&session](std::string_view folder) { return holdsAuxAppEntry(session, folder); };
     if (!adoptEarlierVersion(session, addInManifest(), Moment::installing, registered)) return 0;
-    forEachChosenRelease(session, kRecordOrder, [&session](const ReleaseSlot&, const PathBuffer& folder) {
-        registerIn(session, folder.view());
+    forEachChosenRelease(session, kRecordOrder, [&session](const ReleaseSlot& slot, const FolderProperty& folder) {
+        registerIn(session, folder, slot.release);
         return true;
     });
-    PathBuffer browsed;
-    session.read(kBrowsedFolderProperty, browsed);
-    if (!browsed.empty() && session.equals(kBrowsedSlot, "1")) registerIn(session, browsed.view());
+    const FolderProperty browsed = readFolderProperty(session, kBrowsedFolderProperty);
+    if (!session.equals(kBrowsedSlot, "1")) return 0;
+    if (browsed.tooLong() || !browsed.folder.empty()) registerIn(session, browsed, "the browsed folder");
     return 0;
 }
 

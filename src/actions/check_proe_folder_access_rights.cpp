@@ -1,7 +1,7 @@
 // checkProEFolderAccessRights: reports a chosen listed installation whose
-// registration file cannot be opened for appending. A "NO" that an earlier
-// check left stays. Adds to FILESINUSE the chosen ones whose add-in files
-// are in use.
+// registration file cannot be opened for appending, or whose folder is too
+// long to take. A "NO" that an earlier check left stays. Adds to FILESINUSE
+// the chosen ones whose add-in files are in use.
 #include "core/boundary.h"
 #include "core/log.h"
 #include "model/listed_installations.h"
@@ -15,13 +15,15 @@ unsigned checkProEFolderAccessRights(const Session& session)
 {
     const ListedInstallations listed = ListedInstallations::read(session);
     addListedFilesInUse(session, listed);
-    if (const ListedSlot* slot = firstUnwritableListedFolder(session, listed)) {
-        session.log(concat("PROTK_WRITE set to NO: the protk.dat of ", escaped(slot->folder.view()), " (",
-                           slot->names->checkProperty, ") cannot be written"));
+    std::string checked;
+    if (const auto unwritable = firstUnwritableListedFolder(session, listed, checked)) {
+        session.log(concat("PROTK_WRITE set to NO: ", unwritable->property, "=", shown(unwritable->folder), ": ",
+                           unwritable->reason));
         session.set("PROTK_WRITE", "NO");
         return 0;
     }
-    session.log("every chosen listed installation's protk.dat can be written");
+    session.log(checked.empty() ? std::string("no chosen listed installation: nothing to check")
+                                : concat("every chosen listed installation's protk.dat can be written: ", checked));
     return 0;
 }
 

@@ -8,6 +8,7 @@
 #include "core/outcome.h"
 #include "core/paths.h"
 #include "core/text.h"
+#include "model/chosen_releases.h"
 #include "model/footprint_store.h"
 #include "model/host_failure.h"
 #include "model/release_table.h"
@@ -76,6 +77,8 @@ void deleteListedRecords(const Session& session, const RemovalOutcome& outcome)
 
 unsigned cleanupProEAuxAppInFile(const Session& session)
 {
+    logProperties(session, {kBrowsedFolderProperty});
+    logReleaseFolders(session, kRecordOrder);
     const auto registered = [&session](std::string_view folder) { return holdsAuxAppEntry(session, folder); };
     const bool adopted = adoptEarlierVersion(session, addInManifest(), Moment::removing, registered);
     const RemovalOutcome outcome =
@@ -84,13 +87,15 @@ unsigned cleanupProEAuxAppInFile(const Session& session)
         });
     Unregistration unregistration(session, outcome.visited);
     PathBuffer folder;
-    // Every release slot whose folder is known is cleaned, chosen or not.
-    for (const Slot slot : kRecordOrder) {
-        session.read(releaseSlot(slot).folderProperty, folder);
-        unregistration.folder(folder);
-    }
-    session.read(kBrowsedFolderProperty, folder);
-    unregistration.folder(folder);
+    // Every release slot whose folder is known is cleaned, chosen or not. A
+    // folder too long to take was never registered.
+    const auto byProperty = [&](const char* name) {
+        const FolderProperty property = readFolderProperty(session, name);
+        if (property.tooLong()) session.log(concat(property.tooLongText(), ": no entry taken out there"));
+        unregistration.folder(property.folder);
+    };
+    for (const Slot slot : kRecordOrder) byProperty(releaseSlot(slot).folderProperty);
+    byProperty(kBrowsedFolderProperty);
     // A folder that the installation was given but detection no longer finds
     // is still recorded; removal only ever takes out our entry.
     for (const Slot slot : kRecordOrder)

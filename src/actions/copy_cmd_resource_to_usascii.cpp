@@ -5,6 +5,7 @@
 #include "core/log.h"
 #include "core/text.h"
 #include "deployment/deploy.h"
+#include "model/chosen_releases.h"
 #include "model/host_folder.h"
 #include "model/release_table.h"
 #include "records/earlier_version.h"
@@ -27,17 +28,23 @@ unsigned copyCMDresourcetoUSASCII(const Session& session)
     // USASCIIM1 ends in a separator; without it the source would be
     // "resource" in the current folder.
     PathBuffer source;
-    session.read("USASCIIM1", value);
-    const bool haveSource = !value.empty() && source.appendAll(value.view(), "resource");
-    if (!haveSource) session.log("USASCIIM1 names no staged resource folder: no resources copied");
+    const FolderProperty staged = readFolderProperty(session, "USASCIIM1");
+    const bool haveSource = !staged.folder.empty() && source.appendAll(staged.folder.view(), "resource");
+    if (staged.tooLong())
+        session.log(concat(staged.tooLongText(), ": no resources copied"));
+    else if (!haveSource)
+        session.log("USASCIIM1 names no staged resource folder: no resources copied");
 
+    logReleaseFolders(session, kRecordOrder);
     const auto registered = [&session](std::string_view folder) { return holdsAuxAppEntry(session, folder); };
     if (!adoptEarlierVersion(session, addInManifest(), Moment::installing, registered)) return 0;
     SourceDigests digests;
     for (const Slot slot : kRecordOrder) {
-        PathBuffer folder;
-        session.read(releaseSlot(slot).folderProperty, folder);
-        if (!folder.empty() && haveSource) copyResources(session, source.view(), HostFolder::stripped(folder.view()), digests);
+        const FolderProperty folder = readFolderProperty(session, releaseSlot(slot).folderProperty);
+        if (!haveSource) continue;
+        if (folder.tooLong()) session.log(concat(folder.tooLongText(), ": no resources copied there"));
+        if (!folder.folder.empty())
+            copyResources(session, source.view(), HostFolder::stripped(folder.folder.view()), digests);
     }
     writeReleaseFolderRecords(session);
     return 0;

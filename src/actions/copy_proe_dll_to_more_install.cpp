@@ -40,10 +40,14 @@ ReleaseCode browsedRelease(const Session& session, std::string_view folder)
 unsigned copyProeDllToMoreInstall(const Session& session)
 {
     logProperties(session, {"ISCMDINSTALL", kBrowsedSlot, kBrowsedFolderProperty});
-    PathBuffer folder;
-    session.read(kBrowsedFolderProperty, folder);
-    if (folder.empty() || !session.equals(kBrowsedSlot, "1")) {
+    const FolderProperty browsed = readFolderProperty(session, kBrowsedFolderProperty);
+    const PathBuffer& folder = browsed.folder;
+    if (!session.equals(kBrowsedSlot, "1") || (folder.empty() && !browsed.tooLong())) {
         session.log("the browsed slot is not chosen: no module copied");
+        return 0;
+    }
+    if (browsed.tooLong()) {
+        session.log(concat(browsed.tooLongText(), ": no module copied"));
         return 0;
     }
 
@@ -52,16 +56,18 @@ unsigned copyProeDllToMoreInstall(const Session& session)
         session.log("the browsed folder's release is not known: no module copied");
         return 0;
     }
-    PathBuffer build;
-    session.read(buildProperty(code), build);
-    if (build.empty()) {
-        session.log(concat(buildProperty(code), " names no staged build: no module copied"));
+    const FolderProperty build = readFolderProperty(session, buildProperty(code));
+    if (build.tooLong() || build.folder.empty()) {
+        session.log(concat(build.tooLong() ? build.tooLongText() : concat(build.name, " names no staged build"),
+                           ": no module copied"));
         return 0;
     }
+    session.log(concat("the module's build for release ", std::to_string(code), ": ", build.name, "=",
+                       shown(build.folder.view())));
     const auto registered = [&session](std::string_view f) { return holdsAuxAppEntry(session, f); };
     if (!adoptEarlierVersion(session, addInManifest(), Moment::installing, registered)) return 0;
     SourceDigests digests;
-    copyModule(session, build.view(), HostFolder::stripped(folder.view()), digests);
+    copyModule(session, build.folder.view(), HostFolder::stripped(folder.view()), digests);
     return 0;
 }
 

@@ -9,14 +9,31 @@
 namespace ca {
 namespace {
 
-// A release that is not found again must not keep what an earlier run found.
+// A release that is not found again must not keep what an earlier run found:
+// each slot's selection and folder, newest family first as the records go,
+// then the datecode labels, oldest first.
 void removeReleaseProperties(const Session& session)
 {
-    for (const char* name : {"CREO1", "CREO1DIR", "CREO2", "CREO2DIR", "PROEWF5", "PROEWF5DIR", "PROEWF4",
-                             "PROEWF4DIR", "PROEWF3", "PROEWF3DIR", "PROEWF2", "PROEWF2DIR", "PROEWF1", "PROEWF1DIR",
-                             "SHIPCODE1", "SHIPCODE2", "SHIPCODE3", "SHIPCODE4", "SHIPCODE5", "SHIPCODECREO1",
-                             "SHIPCODECREO2"})
-        session.remove(name);
+    for (const Slot slot : kRecordOrder) {
+        session.remove(releaseSlot(slot).name);
+        session.remove(releaseSlot(slot).folderProperty);
+    }
+    for (const Slot slot : kOldestFirst) session.remove(releaseSlot(slot).datecodeProperty);
+}
+
+// PROEDUMPDEPENDANCIES: "0" when the browsed folder holds the host.
+void publishBrowsedHost(const Session& session)
+{
+    const FolderProperty browsed = readFolderProperty(session, kBrowsedFolderProperty);
+    const bool host = hasHostExecutable(browsed.folder.view());
+    const std::string folder = concat(kBrowsedFolderProperty, "=", shown(browsed.folder.view()));
+    if (host)
+        session.log(concat("PROEDUMPDEPENDANCIES set to 0: ", folder, " holds the host"));
+    else if (browsed.tooLong())
+        session.log(concat("PROEDUMPDEPENDANCIES set to 1: ", browsed.tooLongText(), ", so it holds no usable host"));
+    else
+        session.log(concat("PROEDUMPDEPENDANCIES set to 1: ", folder, " ", noHostReason(browsed.folder.view())));
+    session.set("PROEDUMPDEPENDANCIES", host ? "0" : "1");
 }
 
 unsigned isProEInstalled(const Session& session)
@@ -33,19 +50,15 @@ unsigned isProEInstalled(const Session& session)
     removeReleaseProperties(session);
     if (!commandLine) session.remove(kBrowsedFolderProperty);
 
-    forEachInstalledRelease(session, [&session](const ReleaseSlot& slot, std::string_view folder, std::string_view label) {
-        session.log(concat(slot.name, " set: ", slot.release, " in ", escaped(folder), ", ", escaped(label)));
-        session.set(slot.name, "1");
-        session.set(slot.folderProperty, folder);
-        session.set(slot.datecodeProperty, label);
-    });
+    forEachInstalledRelease(
+        session, [&session](const ReleaseSlot& slot, std::string_view folder, std::string_view label) {
+            session.log(concat(slot.name, " set: ", slot.release, " in ", escaped(folder), ", ", escaped(label)));
+            session.set(slot.name, "1");
+            session.set(slot.folderProperty, folder);
+            session.set(slot.datecodeProperty, label);
+        });
 
-    PathBuffer browsed;
-    session.read(kBrowsedFolderProperty, browsed);
-    const bool host = hasHostExecutable(browsed.view());
-    session.log(host ? concat("PROEDUMPDEPENDANCIES set to 0: the browsed folder ", escaped(browsed.view()), " holds the host")
-                     : std::string("PROEDUMPDEPENDANCIES set to 1: no browsed folder that holds the host"));
-    session.set("PROEDUMPDEPENDANCIES", host ? "0" : "1");
+    publishBrowsedHost(session);
     return 0;
 }
 

@@ -21,24 +21,27 @@ bool takenByPackage(const Session& session, ReleaseCode code)
 unsigned validateProEBrwPath(const Session& session)
 {
     logProperties(session, {"PROEMBROWSE", "WF5MSI", "PROECANAME"});
-    PathBuffer browsed;
-    session.read("PROEMBROWSE", browsed);
+    const FolderProperty read = readFolderProperty(session, "PROEMBROWSE");
+    const PathBuffer& browsed = read.folder;
     session.set("ISBROWSEPATHVALID", "0");
+    const std::string named =
+        concat("browsed folder PROEMBROWSE=", shown(read.tooLong() ? session.readWhole("PROEMBROWSE") : browsed.str()));
+    const auto reject = [&](std::string_view reason) {
+        session.log(concat(named, " rejected: ", reason));
+        return 0u;
+    };
+    // A folder too long to take is no installation the library can use.
+    if (read.tooLong()) return reject(read.tooLongText());
 
     ReleaseIdentifier identifier(session);
     const ReleaseCode code = identifier.identify(browsed.view());
-    const auto reject = [&](std::string_view reason) {
-        session.log(concat("browsed folder ", shown(browsed.view()), " rejected: ", reason));
-        return 0u;
-    };
     if (!takenByPackage(session, code))
-        return reject(concat("this package (WF5MSI=1) takes only Wildfire 5.0 and Creo Parametric 2.0, not ",
-                             releaseName(code)));
-    if (!hasHostExecutable(browsed.view()))
-        return reject(concat("it holds no ", kObjectFolder, "\\", kHostExecutable));
+        return reject(
+            concat("this package (WF5MSI=1) takes only Wildfire 5.0 and Creo Parametric 2.0, not ", releaseName(code)));
+    if (!hasHostExecutable(browsed.view())) return reject(concat("it ", noHostReason(browsed.view())));
     if (code == kNotRecognised) return reject("its release is not recognised");
 
-    session.log(concat("browsed folder ", shown(browsed.view()), " accepted: ", releaseName(code)));
+    session.log(concat(named, " accepted: ", releaseName(code)));
     session.set("ISBROWSEPATHVALID", "1");
     addBrowsedInstallation(session, identifier, familyOf(code), browsed.view());
 

@@ -102,6 +102,9 @@ void FileWork::summary(std::string_view what) const
     add(replacedLater_, "file", "replaced at the next restart");
     add(deletedLater_, "file", "deleted at the next restart");
     add(removedLater_, "folder", "removed at the next restart");
+    if (tooLong_ > 0)
+        line += (line.empty() ? "" : ", ") + std::to_string(tooLong_) + (tooLong_ == 1 ? " path" : " paths") +
+                " longer than 259 characters passed over";
     if (failed_ > 0) line += (line.empty() ? "" : ", ") + std::to_string(failed_) + (failed_ == 1 ? " failure" : " failures");
     if (failed_ > kFailuresShown) line += " (the first " + std::to_string(kFailuresShown) + " logged)";
     session_.log(concat(what, ": ", line.empty() ? "nothing to do" : line));

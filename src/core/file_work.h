@@ -50,6 +50,8 @@ public:
     // `host`: the host folder the walk works in, named with each file in
     // use; "" for a walk outside any host (the staging area).
     explicit FileWork(const Session& session, std::string_view host = {}) : session_(session), host_(host) {}
+    // It keeps the session by reference: a temporary one would dangle.
+    FileWork(const Session&& session, std::string_view host = {}) = delete;
     const Session& session() const { return session_; }
 
     // CopyFileA, overwriting; a target in use is replaced at the next restart.
@@ -65,6 +67,8 @@ public:
     // The same, telling what became of the folder.
     enum class Removal { removed, atRestart, missing, notEmpty, failed };
     Removal removeFolderIfEmpty(const char* path);
+    // A file or folder passed over because its path would not fit 260 bytes.
+    void pathTooLong() { ++tooLong_; }
 
     int changes() const { return copied_ + created_ + deleted_ + removed_ + atRestart(); }
     int failures() const { return failed_; }
@@ -78,7 +82,8 @@ public:
     };
     const std::optional<Failure>& firstFailure() const { return first_; }
     // "<what>: 3 files copied, 1 folder created, 1 file replaced at the next
-    // restart, 1 failure", or "<what>: nothing to do".
+    // restart, 1 failure", or "<what>: nothing to do". `what` names the
+    // walk, not what it did.
     void summary(std::string_view what) const;
 
 private:
@@ -108,6 +113,7 @@ private:
     int deletedLater_ = 0;
     int removedLater_ = 0;
     int failed_ = 0;
+    int tooLong_ = 0;
     std::optional<Failure> first_;
 };
 

@@ -1,6 +1,7 @@
 #include "core/log.h"
 
 #include "core/fixed_string.h"
+#include "core/text.h"
 #include "platform/errors.h"
 
 #include <cstdio>
@@ -10,18 +11,33 @@ namespace {
 
 constexpr std::size_t kShownLength = 160;
 
+// A character of two bytes is shown whole, so that its second byte never
+// reads as a backslash or a letter.
 void appendEscaped(std::string& out, std::string_view text)
 {
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte < 0x7F) {
-            out += c;
-            continue;
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = charLength(text, i);
+        for (const char c : text.substr(i, length)) {
+            const auto byte = static_cast<unsigned char>(c);
+            // A quotation mark inside a value would let the value end its quotes early.
+            if (length == 1 && byte >= 0x20 && byte < 0x7F && c != '"') {
+                out += c;
+                continue;
+            }
+            char code[5];
+            std::snprintf(code, sizeof code, "\\x%02X", byte);
+            out += code;
         }
-        char code[5];
-        std::snprintf(code, sizeof code, "\\x%02X", byte);
-        out += code;
+        i += length;
     }
+}
+
+// Where a value is cut: after its last whole character within the limit.
+std::size_t cutAt(std::string_view value)
+{
+    std::size_t cut = 0;
+    while (cut < value.size() && cut + charLength(value, cut) <= kShownLength) cut += charLength(value, cut);
+    return cut;
 }
 
 }  // namespace
@@ -29,7 +45,7 @@ void appendEscaped(std::string& out, std::string_view text)
 std::string shown(std::string_view value)
 {
     std::string out = "\"";
-    appendEscaped(out, value.substr(0, kShownLength));
+    appendEscaped(out, value.substr(0, cutAt(value)));
     out += '"';
     if (value.size() > kShownLength) out += "... (" + std::to_string(value.size()) + " characters)";
     return out;
@@ -67,6 +83,11 @@ std::string registryKeyName(std::string_view below, std::string_view subKey)
     std::string name = "HKLM\\" + std::string(below);
     if (!subKey.empty()) name += "\\" + std::string(subKey);
     return escaped(name);
+}
+
+std::string registryValueName(std::string_view key, std::string_view value)
+{
+    return escaped(value) + " of " + registryKeyName(key);
 }
 
 }  // namespace ca

@@ -19,12 +19,13 @@ std::string concat(const Pieces&... pieces)
     return text;
 }
 
-// A value in quotes, each character outside printable ASCII as \xNN, and
-// cut after 160 characters with its length said, so that a hostile value
-// cannot flood the log or break its lines.
+// A value in quotes, each character outside printable ASCII, and the
+// quotation mark, as \xNN, and cut after 160 characters with its length
+// said, so that a hostile value can neither flood the log, break its lines
+// nor end its quotes and pass for another value.
 std::string shown(std::string_view value);
-// Text whose every character outside printable ASCII is shown as \xNN;
-// paths keep their length, since the path is the point of their line.
+// Text whose every character outside printable ASCII (and '"') is shown as
+// \xNN; paths keep their length, since the path is the point of their line.
 std::string escaped(std::string_view text);
 
 // "error 5 (Access is denied.)"; an HRESULT in hexadecimal.
@@ -44,5 +45,7 @@ void logProperties(const Session& session, std::initializer_list<const char*> na
 
 // HKLM\ and the key below it, as the log names a registry key.
 std::string registryKeyName(std::string_view below, std::string_view subKey = {});
+// "NAME of HKLM\KEY", as the log names a registry value.
+std::string registryValueName(std::string_view key, std::string_view value);
 
 }  // namespace ca

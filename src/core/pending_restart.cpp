@@ -1,17 +1,26 @@
 #include "core/pending_restart.h"
 
 #include "core/log.h"
+#include "core/paths.h"
 #include "platform/registry.h"
 
 namespace ca {
 
 std::string foldedPath(std::string_view path)
 {
+    // By characters: a trail byte neither folds nor separates.
     std::string out;
-    for (char c : path) {
-        if (c == '/') c = '\\';
-        if (c == '\\' && !out.empty() && out.back() == '\\') continue;
-        out += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+    bool separated = false;  // the last character was a separator
+    for (std::size_t i = 0; i < path.size(); i += charLength(path, i)) {
+        const char c = path[i];
+        const bool separator = charLength(path, i) == 1 && isSeparator(c);
+        if (charLength(path, i) == 2)
+            out += path.substr(i, 2);
+        else if (!separator)
+            out += (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+        else if (!separated)
+            out += '\\';
+        separated = separator;
     }
     return out;
 }

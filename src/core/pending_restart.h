@@ -14,7 +14,8 @@ namespace ca {
 inline constexpr const char* kSessionManagerKey = "SYSTEM\\CurrentControlSet\\Control\\Session Manager";
 inline constexpr const char* kPendingRenamesValue = "PendingFileRenameOperations";
 
-// Upper case, one separator of one kind: a path as the file system compares it.
+// Upper case, one separator of one kind: a path as the file system compares
+// it, walked by characters of the code page.
 std::string foldedPath(std::string_view path);
 
 // Every source and target in the list, each as foldedPath() gives it. A

@@ -33,14 +33,51 @@ int Session::uiLevel() const
     return uiLevel_;
 }
 
-void Session::readFailed(const char* name, platform::Status status, std::uint32_t length, std::size_t capacity) const
+std::size_t Session::wholeLength(const char* name, std::uint32_t offered) const
+{
+    const std::string whole = readWhole(name);
+    return whole.empty() ? offered : whole.size();
+}
+
+void Session::readFailed(const char* name, platform::Status status, std::size_t length, std::size_t capacity) const
 {
     if (status == platform::kMoreData) {
         log(concat("property ", name, " holds ", std::to_string(length), " characters, more than ",
-                   std::to_string(capacity - 1), ": read as empty"));
+                   std::to_string(capacity - 1), ": it does not fit, and none of it is taken"));
         return;
     }
     logFailed(*this, status, "read property ", name);
+}
+
+std::string Session::readWhole(const char* name) const
+{
+    std::uint32_t count = 0;
+    char none[1] = {};
+    platform::Status status = platform::msiGetProperty(handle_, name, none, &count);
+    if (status == platform::kSuccess) return {};
+    std::string value(count + 1, '\0');
+    count = static_cast<std::uint32_t>(value.size());
+    if (status == platform::kMoreData) status = platform::msiGetProperty(handle_, name, value.data(), &count);
+    if (status != platform::kSuccess) {
+        logFailed(*this, status, "read property ", name);
+        return {};
+    }
+    value.resize(count);
+    return value;
+}
+
+std::string FolderProperty::tooLongText() const
+{
+    return concat(name, " holds ", std::to_string(length), " characters, more than ",
+                  std::to_string(PathBuffer::capacity - 1));
+}
+
+FolderProperty readFolderProperty(const Session& session, const char* name)
+{
+    FolderProperty property;
+    property.name = name;
+    session.read(name, property.folder, &property.length);
+    return property;
 }
 
 bool Session::equals(const char* name, std::string_view expected) const

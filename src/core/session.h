@@ -6,6 +6,7 @@
 #include "core/fixed_string.h"
 #include "platform/installer.h"
 
+#include <string>
 #include <string_view>
 
 namespace ca {
@@ -23,22 +24,32 @@ public:
 
     // Reads a property into `value`, offering the buffer's whole capacity (the
     // count is reset before every read because the installer overwrites it).
-    // `value` is cleared first; a value that does not fit reads as empty, so a
-    // truncated folder is never taken for a real one.
+    // `value` is cleared first. A value that does not fit is never taken in
+    // part: `value` stays empty, the log names the property and its length,
+    // and the result (kMoreData) tells the caller, whose verdict it is.
+    // `length`, when given, receives the length of the whole value.
     template <std::size_t N>
-    platform::Status read(const char* name, FixedString<N>& value) const
+    platform::Status read(const char* name, FixedString<N>& value, std::size_t* length = nullptr) const
     {
         value.clear();
         std::uint32_t count = static_cast<std::uint32_t>(N);
         const platform::Status status = platform::msiGetProperty(handle_, name, value.data(), &count);
+        std::size_t whole = count;
         if (status != platform::kSuccess) {
             value.clear();
-            readFailed(name, status, count, N);
+            // The count then is only the room to offer (Wine gives twice the
+            // length, what the text could take in a double-byte code page).
+            if (status == platform::kMoreData) whole = wholeLength(name, count);
+            readFailed(name, status, whole, N);
         } else {
             value.terminate();
+            whole = value.size();
         }
+        if (length != nullptr) *length = whole;
         return status;
     }
+    // The whole value, however long: for a value that must be passed on as it is.
+    std::string readWhole(const char* name) const;
     // True when the property holds exactly `expected` (byte for byte).
     bool equals(const char* name, std::string_view expected) const;
     // The empty text removes the property.
@@ -53,12 +64,26 @@ public:
     void tellUser(const char* text, const char* caption, unsigned style) const;
 
 private:
-    void readFailed(const char* name, platform::Status status, std::uint32_t length, std::size_t capacity) const;
+    void readFailed(const char* name, platform::Status status, std::size_t length, std::size_t capacity) const;
+    // The length of a value that did not fit: read whole, or (should that
+    // fail) the count the installer offered, which is never less.
+    std::size_t wholeLength(const char* name, std::uint32_t offered) const;
 
     platform::MsiHandle handle_;
     const char* action_;
     mutable int uiLevel_ = -1;
     mutable bool uiLevelRead_ = false;
 };
+
+// A property that names a folder, as an action takes it: whole or not at all.
+struct FolderProperty {
+    const char* name = "";
+    PathBuffer folder;       // empty when the value does not fit
+    std::size_t length = 0;  // the whole value's characters
+    bool tooLong() const { return length >= PathBuffer::capacity; }
+    // "PROEM1DIR holds 297 characters, more than 259"
+    std::string tooLongText() const;
+};
+FolderProperty readFolderProperty(const Session& session, const char* name);
 
 }  // namespace ca

@@ -91,7 +91,11 @@ bool deployToInstallation(const Session& session, const HostFolder& host, Releas
         return false;
     }
     if (!stagingFolder(session, roots.staging)) return false;
-    if (!roots.stagedObjects.appendAll(roots.staging.view(), kObjectFolder, "\\")) return false;
+    if (!roots.stagedObjects.appendAll(roots.staging.view(), kObjectFolder, "\\")) {
+        session.log(concat("no deployment into ", shown(host.text()), ": the staged ", kObjectFolder,
+                           " folder's path in ", shown(roots.staging.view()), " does not fit"));
+        return false;
+    }
     const ReleaseSlot* slot = buildSlotOf(code);
     if (slot != nullptr) {
         const std::string_view sub = slot->stagingSubfolder;
@@ -101,7 +105,7 @@ bool deployToInstallation(const Session& session, const HostFolder& host, Releas
     for (const ManifestEntry& entry : manifest) deployEntry(session, write, entry, roots, code);
     const std::string build = slot != nullptr ? concat("the ", slot->release, " build") : "no build of the module";
     // What failed is in ORVELLA_INSTALL_ERROR; the deployment was tried.
-    write.carryOut(concat("deployed into ", escaped(host.text()), " from ", escaped(roots.staging.view()), " with ", build));
+    write.carryOut(concat("deployment into ", escaped(host.text()), " from ", escaped(roots.staging.view()), " with ", build));
     return true;
 }
 
@@ -110,7 +114,7 @@ bool copyResources(const Session& session, std::string_view source, const HostFo
     if (source.empty() || !host) return false;
     HostWrite write(session, host, Domain::resources, digests);
     write.copyFiles(source, kMessageResources);
-    return write.carryOut(concat("copied ", escaped(source), " into ", escaped(host.base().view()), kMessageResources));
+    return write.carryOut(concat("copy into ", escaped(host.base().view()), kMessageResources, " from ", escaped(source)));
 }
 
 bool stageRuntime(const Session& session, const RuntimeFolder& runtime, std::string_view wildfire5Folder,
@@ -119,8 +123,11 @@ bool stageRuntime(const Session& session, const RuntimeFolder& runtime, std::str
     PathBuffer source;
     const HostFolder host = HostFolder::stripped(wildfire5Folder);
     if (!stagingFolder(session, source) ||
-        !source.appendAll(releaseSlot(Slot::proeWf5).stagingSubfolder, "\\", runtime.name, "\\"))
+        !source.appendAll(releaseSlot(Slot::proeWf5).stagingSubfolder, "\\", runtime.name, "\\")) {
+        session.log(concat("no ", runtime.name, " staged: its staged folder's path in ", shown(source.view()),
+                           " does not fit 259 characters"));
         return false;
+    }
     if (hasHostExecutable(wildfire5Folder)) {
         session.log(concat("no ", runtime.name, " for ", escaped(wildfire5Folder), ": it holds the host executable"));
         return true;
@@ -129,16 +136,21 @@ bool stageRuntime(const Session& session, const RuntimeFolder& runtime, std::str
     const std::string folder = concat(kObjectFolder, "\\", runtime.name);
     write.folder(folder);
     for (const std::string_view file : runtime.files) write.copy(concat(source.view(), file), concat(folder, "\\", file));
-    return write.carryOut(concat("runtime ", runtime.name, " staged into ", escaped(host.base().view()), folder));
+    return write.carryOut(concat("runtime ", runtime.name, " into ", escaped(host.base().view()), folder));
 }
 
 bool copyModule(const Session& session, std::string_view buildFolder, const HostFolder& host, SourceDigests& digests)
 {
     PathBuffer source;
-    if (!HostFolder::stripped(buildFolder).path(kModuleName, source) || !host) return false;
+    if (!host) return false;
+    if (!HostFolder::stripped(buildFolder).path(kModuleName, source)) {
+        session.log(concat("no module copied: the path of ", kModuleName, " in ", shown(buildFolder),
+                           " does not fit 259 characters"));
+        return false;
+    }
     HostWrite write(session, host, Domain::deployment, digests);
     write.copy(source.view(), concat(kObjectFolder, "\\", kModuleName));
-    return write.carryOut(concat("module copied from ", escaped(source.view()), " into ", escaped(host.base().view()),
+    return write.carryOut(concat("copy of the module from ", escaped(source.view()), " into ", escaped(host.base().view()),
                                  kObjectFolder));
 }
 
@@ -146,7 +158,9 @@ bool recordEntryAhead(const Session& session, std::string_view folder)
 {
     SourceDigests none;
     const HostFolder host = HostFolder::stripped(folder);
-    if (!host) return false;
+    // A folder whose paths do not fit takes nothing to record: the
+    // registration that follows tells why it cannot take the entry either.
+    if (!host) return !folder.empty();
     HostWrite write(session, host, Domain::registration, none);
     write.entry();
     return write.carryOut("");

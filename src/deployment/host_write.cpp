@@ -123,7 +123,8 @@ void HostWrite::failed(std::string_view path, std::string_view reason, platform:
 void HostWrite::plan(Footprint& footprint, Step& step)
 {
     PathBuffer target;
-    if (step.skip || !host_.path(step.place, target)) return void(step.skip = true);
+    if (step.skip) return;
+    if (!host_.path(step.place, target)) return void(step.skip = step.tooLong = true);
     const std::uint32_t attributes = platform::getFileAttributes(target.c_str());
     bool missing = attributes == platform::kInvalidFileAttributes;
     if (step.kind == Step::Kind::entry) {
@@ -210,7 +211,7 @@ bool HostWrite::takeBackups(Footprint& footprint)
         step.skip = reverted = true;
         unplan(footprint, step);
     }
-    work.summary(concat("backed up the host's files in ", escaped(host_.text()), " into ", escaped(footprint.backups())));
+    work.summary(concat("backup of the host's files in ", escaped(host_.text()), " into ", escaped(footprint.backups())));
     if (const auto& f = work.firstFailure()) failed(f->path, "could not be backed up", f->code);
     return reverted;
 }
@@ -244,6 +245,7 @@ bool HostWrite::carryOut(std::string_view what)
     std::size_t waiting = 0;
     for (const Step& step : steps_) {
         PathBuffer target;
+        if (step.tooLong) work.pathTooLong();
         if (step.skip || step.kind == Step::Kind::entry || !host_.path(step.place, target)) continue;
         if (step.kind == Step::Kind::folder) {
             work.makeFolder(target.c_str());

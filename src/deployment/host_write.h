@@ -58,6 +58,7 @@ private:
         std::string backup;   // the host's file goes here first ("": none)
         std::optional<FootprintItem> was;  // the place's item before a backup was planned (none: no item)
         bool skip = false;
+        bool tooLong = false;  // its path does not fit: passed over, and counted
     };
     void plan(Footprint& footprint, Step& step);
     bool prepareBackups(Footprint& footprint);

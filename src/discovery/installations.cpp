@@ -18,7 +18,7 @@ void forEachInstalledRelease(
     forEachReleaseKey(session, [&](const ReleaseSlot& slot, const platform::RegKey& releaseKey, const ReleaseKeyName& name) {
         ScanBuffers& found = buffers[static_cast<std::size_t>(slot.slot)];
         InstallationMap notListed;
-        if (scanReleaseKey(session, releaseKey, slot.family, name, found.folder, found.label, notListed))
+        if (scanReleaseKey(session, releaseKey, slot.folderValue, name, found.folder, found.label, notListed))
             visit(slot, found.folder.view(), found.label.view());
     });
 }
@@ -31,7 +31,7 @@ void forEachInstallation(
     PathBuffer label;
     forEachReleaseKey(session, [&](const ReleaseSlot& slot, const platform::RegKey& releaseKey, const ReleaseKeyName& name) {
         InstallationMap installations;
-        scanReleaseKey(session, releaseKey, slot.family, name, folder, label, installations);
+        scanReleaseKey(session, releaseKey, slot.folderValue, name, folder, label, installations);
         for (const auto& [datecodeLabel, installFolder] : installations) visit(slot, datecodeLabel, installFolder);
     });
 }

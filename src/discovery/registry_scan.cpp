@@ -14,26 +14,34 @@ constexpr int kInstallationsLogged = 16;
 // Why an installation subkey is passed over, or "" when it is usable.
 class SubkeyScan {
 public:
-    SubkeyScan(const Session& session, const ReleaseKeyName& name, const char* subkey)
-        : session_(session), key_(registryKeyName(name.key, subkey)), prefix_(concat(name.release, " ", escaped(subkey), ": "))
+    SubkeyScan(const ReleaseKeyName& name, const char* subkey)
+        : below_(concat(name.key, "\\", subkey)), key_(registryKeyName(below_)),
+          prefix_(concat(name.release, " ", escaped(subkey), ": "))
     {
     }
 
-    // A text value; a failure of the query is logged, a missing one is the caller's reason.
+    // A text value. A failed query is told in the verdict (its code is
+    // kept), a missing one is the caller's reason.
     bool text(const platform::RegKey& key, const char* value, PathBuffer& out)
     {
         platform::Status status = platform::kSuccess;
         if (queryStringValue(key, value, out, &status)) return true;
-        if (queryFailed(status)) logFailed(session_, status, "read ", value, " of ", key_);
+        if (queryFailed(status) && failure_.empty())
+            failure_ = concat("read ", registryValueName(below_, value), " failed: ", errorDescription(status));
         return false;
     }
     const std::string& key() const { return key_; }
-    std::string line(std::string_view verdict) const { return prefix_ + std::string(verdict); }
+    // The verdict's line; a failed query, which the verdict follows from, is told with it.
+    std::string line(std::string_view verdict) const
+    {
+        return prefix_ + std::string(verdict) + (failure_.empty() ? "" : " (" + failure_ + ")");
+    }
 
 private:
-    const Session& session_;
+    std::string below_;
     std::string key_;
     std::string prefix_;
+    std::string failure_;
 };
 
 // "Shipcode", or "DateCode" when there is none.
@@ -44,19 +52,17 @@ bool readShipcode(SubkeyScan& scan, const platform::RegKey& installation, PathBu
     return scan.text(installation, "DateCode", shipcode);
 }
 
-// One installation subkey: its verdict for the log, and the outputs.
-std::string scanInstallation(const Session& session, const platform::RegKey& releaseKey, Family family,
-                             const ReleaseKeyName& name, const char* subkey, PathBuffer& folder, PathBuffer& label,
-                             InstallationMap& map)
+// One installation subkey: its verdict for the log, and the outputs. Every
+// subkey gets a verdict, a failure to read it too, so that the walk's count
+// bounds them all.
+std::string scanInstallation(const platform::RegKey& releaseKey, const char* folderValue, const ReleaseKeyName& name,
+                             const char* subkey, PathBuffer& folder, PathBuffer& label, InstallationMap& map)
 {
-    SubkeyScan scan(session, name, subkey);
+    SubkeyScan scan(name, subkey);
     platform::RegKey installation;
     const platform::Status opened = platform::regOpenKey(&releaseKey, subkey, platform::kKeyRead, installation);
-    if (opened != platform::kSuccess) {
-        logFailed(session, opened, "open registry key ", scan.key());
-        return {};
-    }
-    const char* folderValue = family == Family::creoParametric ? "CommonFilesLocation" : "InstallDir";
+    if (opened != platform::kSuccess)
+        return scan.line(concat("skipped: open registry key ", scan.key(), " failed: ", errorDescription(opened)));
     PathBuffer workFolder;
     PathBuffer datecode;
     if (!scan.text(installation, folderValue, workFolder))
@@ -66,13 +72,16 @@ std::string scanInstallation(const Session& session, const platform::RegKey& rel
     if (std::strtoll(datecode.c_str(), nullptr, 10) <= 0)
         return scan.line(concat("skipped: DateCode ", shown(datecode.view()), " is not a positive number"));
     if (!hasHostExecutable(workFolder.view()))
-        return scan.line(concat("skipped: ", escaped(workFolder.view()), " holds no ", kObjectFolder, "\\", kHostExecutable));
+        return scan.line(concat("skipped: ", escaped(workFolder.view()), " ", noHostReason(workFolder.view())));
     folder.assign(workFolder.view());
 
     PathBuffer shipcode;
     PathBuffer datecodeLabel;
-    if (!readShipcode(scan, installation, shipcode) || !buildDatecodeLabel(shipcode.view(), datecodeLabel))
+    if (!readShipcode(scan, installation, shipcode))
         return scan.line(concat("found in ", escaped(workFolder.view()), ", without a Shipcode or DateCode label: not listed"));
+    if (!buildDatecodeLabel(shipcode.view(), datecodeLabel))
+        return scan.line(concat("found in ", escaped(workFolder.view()), ", its label from ", shown(shipcode.view()),
+                                " longer than 259 characters: not listed"));
     map.emplace(datecodeLabel.str(), workFolder.str());
     label.assign(datecodeLabel.view());
     return scan.line(concat("found in ", escaped(workFolder.view()), ", ", escaped(datecodeLabel.view())));
@@ -94,7 +103,7 @@ void logUnopenedKey(const Session& session, platform::Status status, std::string
         logFailed(session, status, "open registry key ", registryKeyName(key));
 }
 
-bool scanReleaseKey(const Session& session, const platform::RegKey& releaseKey, Family family,
+bool scanReleaseKey(const Session& session, const platform::RegKey& releaseKey, const char* folderValue,
                     const ReleaseKeyName& name, PathBuffer& folder, PathBuffer& label, InstallationMap& map)
 {
     int logged = 0;
@@ -111,8 +120,7 @@ bool scanReleaseKey(const Session& session, const platform::RegKey& releaseKey, 
                 logFailed(session, status, "list the subkeys of ", registryKeyName(name.key));
             break;
         }
-        const std::string verdict = scanInstallation(session, releaseKey, family, name, subkey, folder, label, map);
-        if (verdict.empty()) continue;
+        const std::string verdict = scanInstallation(releaseKey, folderValue, name, subkey, folder, label, map);
         if (logged < kInstallationsLogged)
             session.log(verdict), ++logged;
         else

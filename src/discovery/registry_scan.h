@@ -30,12 +30,13 @@ struct ReleaseKeyName {
 template <typename Visit>
 void forEachReleaseKey(const Session& session, Visit visit);
 
-// Walks the installation subkeys of an open release key of `family` (which
-// names the folder value). Every usable installation goes into `map`;
-// `folder` and `label` end with the last one found. True when `folder` holds
-// a folder afterwards. Each installation found, and each one passed over
-// with the reason, is logged.
-bool scanReleaseKey(const Session& session, const platform::RegKey& releaseKey, Family family,
+// Walks the installation subkeys of an open release key, reading each one's
+// folder from `folderValue` (the release slot's). Every usable installation
+// goes into `map`; `folder` and `label` end with the last one found. True
+// when `folder` holds a folder afterwards. Each installation found, and each
+// one passed over with the reason (a failed registry call too), is logged,
+// the first 16 of a key one by one and the rest counted.
+bool scanReleaseKey(const Session& session, const platform::RegKey& releaseKey, const char* folderValue,
                     const ReleaseKeyName& name, PathBuffer& folder, PathBuffer& label, InstallationMap& map);
 
 // "(Datecode: " + shipcode + ")", or false when it would not fit.

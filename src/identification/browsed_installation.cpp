@@ -13,7 +13,10 @@ void addBrowsedInstallation(const Session& session, const ReleaseIdentifier& ide
 {
     PathBuffer stripped(folder);
     stripTrailingSeparator(stripped);
-    if (stripped.empty()) return;
+    if (stripped.empty()) {
+        session.log("no browsed folder: no check box for it");
+        return;
+    }
 
     ListedInstallations listed = ListedInstallations::read(session);
     if (listed.holds(stripped.view())) {  // browsing to it again adds nothing
@@ -27,7 +30,8 @@ void addBrowsedInstallation(const Session& session, const ReleaseIdentifier& ide
     identifier.readInstallLog(stripped.view(), release, shipcode, datecode);
     // No release selection property: the browsed folder's release has its
     // own slot folder elsewhere, and ticking it would register the add-in there.
-    listed.add(session, browsedInstallationLabel(family, release, shipcode, datecode), stripped.view());
+    if (!listed.add(session, browsedInstallationLabel(family, release, shipcode, datecode), stripped.view()))
+        session.log(concat("no check box for ", escaped(stripped.view()), ": all eight are in use"));
 }
 
 }  // namespace ca

@@ -44,7 +44,9 @@ bool readReleaseDescriptor(const Session& session, const char* path, DescriptorV
             return false;
         }
         // Every element of the document, in document order: the wanted
-        // attributes may sit on any of them.
+        // attributes may sit on any of them. "*" is the DOM's name for every
+        // element; a blank names none (no element can be called so), which
+        // would leave the values unread.
         const platform::XmlNodeList nodes = document.elementsByTagName("*");
         for (long index = 0; index < nodes.length(); ++index) {
             const platform::XmlNode node = nodes.item(index);

@@ -144,6 +144,10 @@ ReleaseCode ReleaseIdentifier::identify(std::string_view folder, std::string& ho
     const HostFolder host = HostFolder::stripped(folder);
     PathBuffer logPath;
     PathBuffer descriptorPath;
+    if (!host) {
+        how = folder.empty() ? "no folder is named" : "it names no folder of at most 259 characters";
+        return kNotRecognised;
+    }
     if (!host.path(kInstallLog, logPath) || !host.path(kDescriptor, descriptorPath)) {
         how = "its paths do not fit 259 characters";
         return kNotRecognised;

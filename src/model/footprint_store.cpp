@@ -9,7 +9,7 @@ namespace {
 
 constexpr const char* kEraValue = "Footprints";
 
-std::string where(std::string_view name) { return concat(escaped(name), " of ", registryKeyName(kProductKey)); }
+std::string where(std::string_view name) { return registryValueName(kProductKey, name); }
 
 // The product key for `access`; `absent` when it does not exist, and any
 // other failure logged.

@@ -52,6 +52,16 @@ bool hasHostExecutable(std::string_view folder)
            platform::getFileAttributes(executable.c_str()) != platform::kInvalidFileAttributes;
 }
 
+std::string noHostReason(std::string_view folder)
+{
+    PathBuffer executable;
+    if (folder.empty()) return "names no folder";
+    if (!HostFolder::stripped(folder).objectPath(kHostExecutable, executable))
+        return concat("cannot hold a usable host: the path of its ", kObjectFolder, "\\", kHostExecutable,
+                      " would not fit 259 characters");
+    return concat("holds no ", kObjectFolder, "\\", kHostExecutable);
+}
+
 bool isRegistrationFileWritable(const Session& session, std::string_view folder)
 {
     PathBuffer file;

@@ -59,6 +59,9 @@ private:
 // The folder holds the host's 64-bit executable, the one test that it is a
 // usable host installation. Any attributes count, a folder of that name too.
 bool hasHostExecutable(std::string_view folder);
+// Why a folder holds no usable host, for the log: "holds no
+// x86e_win64\obj\xtop.exe", or that the path to it would not fit.
+std::string noHostReason(std::string_view folder);
 
 // The folder's text\protk.dat can be opened for reading and appending as
 // bytes, and is not UTF-16 text (or can be created, when only the file is

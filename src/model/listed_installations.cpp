@@ -35,11 +35,22 @@ ListedInstallations ListedInstallations::read(const Session& session)
 {
     ListedInstallations list = allFree();
     for (ListedSlot& slot : list.slots_) {
-        session.read(slot.names->dirProperty, slot.folder);
+        session.read(slot.names->dirProperty, slot.folder, &slot.folderLength);
         slot.chosen = session.equals(slot.names->checkProperty, "1");
-        slot.inUse = !slot.folder.empty();
+        slot.inUse = !slot.folder.empty() || slot.tooLong();
     }
     return list;
+}
+
+void ListedInstallations::logChosen(const Session& session) const
+{
+    std::string line;
+    for (const ListedSlot& slot : slots_) {
+        if (!slot.chosen || !slot.inUse) continue;
+        const std::string folder = slot.tooLong() ? session.readWhole(slot.names->dirProperty) : slot.folder.str();
+        line += concat(line.empty() ? "" : ", ", slot.names->dirProperty, "=", shown(folder));
+    }
+    session.log(concat("chosen listed installations: ", line.empty() ? "none" : line));
 }
 
 bool ListedInstallations::holds(std::string_view folder) const
@@ -72,7 +83,6 @@ bool ListedInstallations::add(const Session& session, std::string_view label, st
         setCheckBoxTooltip(session, slot.names->checkProperty, folder);
         return true;
     }
-    session.log(concat("no check box for ", escaped(folder), ": all eight are in use"));
     return false;
 }
 

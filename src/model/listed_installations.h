@@ -15,9 +15,11 @@ namespace ca {
 
 struct ListedSlot {
     const CustomSlotNames* names;
-    PathBuffer folder;    // the folder property as read
-    bool chosen = false;  // the check box holds exactly "1"
-    bool inUse = false;   // holds a folder
+    PathBuffer folder;             // the folder property as read; empty when it does not fit
+    std::size_t folderLength = 0;  // the folder property's characters
+    bool chosen = false;           // the check box holds exactly "1"
+    bool inUse = false;            // holds a folder (one too long to take too)
+    bool tooLong() const { return folderLength >= PathBuffer::capacity; }
 };
 
 class ListedInstallations {
@@ -30,6 +32,8 @@ public:
     static ListedInstallations read(const Session& session);
 
     const std::array<ListedSlot, 8>& slots() const { return slots_; }
+    // One line naming every chosen slot's folder property and folder.
+    void logChosen(const Session& session) const;
     // Some slot in use holds exactly this folder (case and separators count).
     bool holds(std::string_view folder) const;
     int usedCount() const;
@@ -37,7 +41,8 @@ public:
     // Gives the first free slot an installation: ticks its box, sets its
     // label and folder and shows the folder as the box's tooltip. With
     // `releaseProperty`, that release slot's selection is set too (after the
-    // label). False, and nothing changed, when every slot is in use.
+    // label). False, and nothing changed (nor logged: the caller tells), when
+    // every slot is in use.
     bool add(const Session& session, std::string_view label, std::string_view folder,
              const char* releaseProperty = nullptr);
 

@@ -36,9 +36,8 @@ struct ReleaseSlot {
     ReleaseCode code;
     const char* folderProperty;
     const char* datecodeProperty;
-    const char* registryKey;
-    const char* releaseSubkey;
-    const char* folderValue;  // "InstallDir" or "CommonFilesLocation", by family
+    const char* releaseSubkey;  // below each of the release's registry keys (kReleaseLocations)
+    const char* folderValue;    // the value of an installation's subkey that names its folder
     const char* checkBoxLabel;
     const char* productRecordValue;
     const char* stagingSubfolder;  // "" for the staging area itself
@@ -47,24 +46,19 @@ struct ReleaseSlot {
 
 inline constexpr std::array<ReleaseSlot, 7> kReleaseSlots{{
     {Slot::proeWf1, "PROEWF1", "Wildfire 1.0", Family::proEngineer, kWildfire1, "PROEWF1DIR", "SHIPCODE1",
-     kProEngineerKey, "Wildfire", "InstallDir", "Pro/ENGINEER WildFire 1.0 ", "Install_WF1_dir", "",
-     "ALLUSERSPROFILE"},
+     "Wildfire", "InstallDir", "Pro/ENGINEER WildFire 1.0 ", "Install_WF1_dir", "", "ALLUSERSPROFILE"},
     {Slot::proeWf2, "PROEWF2", "Wildfire 2.0", Family::proEngineer, kWildfire2, "PROEWF2DIR", "SHIPCODE2",
-     kProEngineerKey, "Wildfire 2.0", "InstallDir", "Pro/ENGINEER WildFire 2.0 ", "Install_WF2_dir", "",
-     "ALLUSERSPROFILE"},
+     "Wildfire 2.0", "InstallDir", "Pro/ENGINEER WildFire 2.0 ", "Install_WF2_dir", "", "ALLUSERSPROFILE"},
     {Slot::proeWf3, "PROEWF3", "Wildfire 3.0", Family::proEngineer, kWildfire3, "PROEWF3DIR", "SHIPCODE3",
-     kProEngineerKey, "Wildfire 3.0", "InstallDir", "Pro/ENGINEER WildFire 3.0 ", "Install_WF3_dir", "proeWF3",
-     "PROEWF3TEMP"},
+     "Wildfire 3.0", "InstallDir", "Pro/ENGINEER WildFire 3.0 ", "Install_WF3_dir", "proeWF3", "PROEWF3TEMP"},
     {Slot::proeWf4, "PROEWF4", "Wildfire 4.0", Family::proEngineer, kWildfire4, "PROEWF4DIR", "SHIPCODE4",
-     kProEngineerKey, "Wildfire 4.0", "InstallDir", "Pro/ENGINEER WildFire 4.0 ", "Install_WF4_dir", "proeWF4",
-     "PROEWF4TEMP"},
+     "Wildfire 4.0", "InstallDir", "Pro/ENGINEER WildFire 4.0 ", "Install_WF4_dir", "proeWF4", "PROEWF4TEMP"},
     {Slot::proeWf5, "PROEWF5", "Wildfire 5.0", Family::proEngineer, kWildfire5, "PROEWF5DIR", "SHIPCODE5",
-     kProEngineerKey, "Wildfire 5.0", "InstallDir", "Pro/ENGINEER WildFire 5.0 ", "Install_WF5_dir", "proeWF5",
-     "PROEWF5TEMP"},
+     "Wildfire 5.0", "InstallDir", "Pro/ENGINEER WildFire 5.0 ", "Install_WF5_dir", "proeWF5", "PROEWF5TEMP"},
     {Slot::creo1, "CREO1", "Creo Parametric 1.0", Family::creoParametric, kCreo1, "CREO1DIR", "SHIPCODECREO1",
-     kCreoKey, "1.0", "CommonFilesLocation", "Creo Parametric 1.0 ", "Install_CREO1_dir", "creo1", "CREO1TEMP"},
+     "1.0", "CommonFilesLocation", "Creo Parametric 1.0 ", "Install_CREO1_dir", "creo1", "CREO1TEMP"},
     {Slot::creo2, "CREO2", "Creo Parametric 2.0", Family::creoParametric, kCreo2, "CREO2DIR", "SHIPCODECREO2",
-     kCreoKey, "2.0", "CommonFilesLocation", "Creo Parametric 2.0 ", "Install_CREO2_dir", "creo2", "CREO2TEMP"},
+     "2.0", "CommonFilesLocation", "Creo Parametric 2.0 ", "Install_CREO2_dir", "creo2", "CREO2TEMP"},
 }};
 
 constexpr const ReleaseSlot& releaseSlot(Slot slot) { return kReleaseSlots[static_cast<std::size_t>(slot)]; }
@@ -99,6 +93,10 @@ inline constexpr std::array<Slot, 7> kOldestFirst{Slot::proeWf1, Slot::proeWf2, 
 // The write-access check reports the first unwritable folder in this order.
 inline constexpr std::array<Slot, 7> kAccessCheckOrder{Slot::creo2,   Slot::creo1,   Slot::proeWf5, Slot::proeWf4,
                                                       Slot::proeWf3, Slot::proeWf2, Slot::proeWf1};
+// The staging cleanup deletes each release build's staged files, then the
+// build's staging folder. No build lies in another's folder, so any order
+// would leave the same; oldest first.
+inline constexpr std::array<Slot, 7> kStagingCleanupOrder = kOldestFirst;
 // The browsed folder's duplicate check stops at the first chosen slot with
 // the same folder.
 inline constexpr std::array<Slot, 7> kDuplicateCheckOrder{Slot::proeWf1, Slot::proeWf2, Slot::proeWf3, Slot::proeWf4,

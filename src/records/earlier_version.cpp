@@ -65,7 +65,7 @@ bool gatherRecords(const Session& session, Hosts& hosts)
         PathBuffer folder;
         if (queryStringValue(key, name, folder, &status) && !folder.empty()) hosts.at(folder.view()).*kind = true;
         if (!queryFailed(status)) return true;
-        return logFailed(session, status, "read ", name, " of ", registryKeyName(kProductKey)), false;
+        return logFailed(session, status, "read ", registryValueName(kProductKey, name)), false;
     };
     for (const CustomSlotNames& slot : kCustomSlots)
         if (!read(slot.dirProperty, &EarlierHost::listed)) return false;

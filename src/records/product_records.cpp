@@ -16,7 +16,7 @@ void setRecord(const Session& session, const platform::RegKey& key, const char* 
     const platform::Status status = platform::regSetValue(key, name, platform::kRegSz, folder.c_str(),
                                                           static_cast<std::uint32_t>(PathBuffer::capacity));
     if (status != platform::kSuccess)
-        logFailed(session, status, "write ", name, " under ", registryKeyName(kProductKey));
+        logFailed(session, status, "write ", registryValueName(kProductKey, name));
     else
         session.log(concat("record ", name, "=", shown(folder.view()), " written"));
 }
@@ -66,7 +66,7 @@ bool readProductRecord(const Session& session, const char* name, PathBuffer& fol
     if (!openProductKey(session, platform::kKeyQueryValue, key)) return false;
     platform::Status status = platform::kSuccess;
     if (queryStringValue(key, name, folder, &status)) return true;
-    if (queryFailed(status)) logFailed(session, status, "read ", name, " of ", registryKeyName(kProductKey));
+    if (queryFailed(status)) logFailed(session, status, "read ", registryValueName(kProductKey, name));
     return false;
 }
 
@@ -78,7 +78,7 @@ bool productRecordExists(const Session& session, std::string name)
     std::uint32_t type = platform::kRegSz;
     std::uint32_t size = static_cast<std::uint32_t>(decltype(data)::capacity);
     const platform::Status status = platform::regQueryValue(key, name.c_str(), &type, data.data(), &size);
-    if (queryFailed(status)) logFailed(session, status, "read ", name, " of ", registryKeyName(kProductKey));
+    if (queryFailed(status)) logFailed(session, status, "read ", registryValueName(kProductKey, name));
     return status == platform::kSuccess;
 }
 
@@ -89,7 +89,7 @@ bool deleteProductRecord(const Session& session, std::string name)
     const platform::Status status = platform::regDeleteValue(key, name.c_str());
     if (status == platform::kSuccess) session.log(concat("record ", name, " deleted"));
     if (status != platform::kSuccess && status != platform::kFileNotFound)
-        logFailed(session, status, "delete ", name, " of ", registryKeyName(kProductKey));
+        logFailed(session, status, "delete ", registryValueName(kProductKey, name));
     return status == platform::kSuccess || status == platform::kFileNotFound;
 }
 

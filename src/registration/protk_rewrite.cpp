@@ -1,6 +1,7 @@
 #include "registration/protk_rewrite.h"
 
 #include "core/log.h"
+#include "core/paths.h"
 #include "platform/errors.h"
 #include "registration/protk_lines.h"
 
@@ -24,7 +25,7 @@ bool editPlace(const Session& session, const HostFolder& host, PathBuffer& file,
     std::string target;
     if (!platform::finalPath(file.c_str(), target))
         return logFailed(session, platform::lastError(), "follow the link ", link), false;
-    const std::size_t cut = target.find_last_of("\\/");
+    const std::size_t cut = lastSeparator(target);
     if (cut == std::string::npos || !folder.assign(std::string_view(target).substr(0, cut + 1)) || !file.assign(target))
         return session.log(concat(link, " is a link to ", escaped(target), ", whose path does not fit 259 characters")), false;
     session.log(concat(link, " is a link to ", escaped(target), ": the edit goes there"));

@@ -277,7 +277,7 @@ bool removeAuxAppEntry(const Session& session, std::string_view folder, FileOwne
         return session.log(concat(name, " holds no Orvella entry: left alone")), true;
     }
     int entries = 0;
-    bool read = true;
+    bool read = false;  // only a file read to its end is known to hold no entry
     bool nothingElse = false;
     const bool removed = rewrite(session, host, [&](platform::File& original, BlockWriter& out) {
         EntryRemover remover(&out);

@@ -164,7 +164,7 @@ std::optional<UndoFailure> undoFootprint(const Session& session, Footprint& foot
         items.erase(items.begin() + (item - items.data()));
     }
     undo.backupFolder();
-    return undo.finish(concat("removed the add-in from ", escaped(footprint.host())));
+    return undo.finish(concat("removal of the add-in from ", escaped(footprint.host())));
 }
 
 }  // namespace ca

@@ -15,7 +15,10 @@ void clearStagingArea(const Session& session, std::string_view staging, Manifest
 {
     const HostFolder area = HostFolder::given(staging);
     PathBuffer objects;
-    if (!area || !area.objectPath("", objects)) return;
+    if (!area || !area.objectPath("", objects)) {
+        session.log(concat("no staging area to clear: the paths in ", shown(staging), " do not fit 259 characters"));
+        return;
+    }
     const auto resolve = [&](const Place& place, PathBuffer& path) {
         path.clear();
         const bool made = place.root == Root::stagedObjects ? path.appendAll(objects.view(), place.path)
@@ -28,28 +31,42 @@ void clearStagingArea(const Session& session, std::string_view staging, Manifest
     for (const ManifestEntry& entry : manifest) {
         if (entry.staging == Staging::kept || entry.item == Item::folder || entry.item == Item::folderFiles) continue;
         if (entry.staged.root != Root::releaseBuild) {
-            if (resolve(entry.staged, path)) work.deleteFile(path.c_str());
+            if (resolve(entry.staged, path))
+                work.deleteFile(path.c_str());
+            else
+                work.pathTooLong();
             continue;
         }
         // A file of the release builds, in the staging folder of each release it is for.
-        for (const ReleaseSlot& slot : kReleaseSlots) {
+        for (const Slot each : kStagingCleanupOrder) {
+            const ReleaseSlot& slot = releaseSlot(each);
             if (!includes(entry.releases, slot.code) || includes(kKeptBuilds, slot.code)) continue;
             const std::string_view sub = slot.stagingSubfolder;
             if (area.path(std::string(sub) + (sub.empty() ? "" : "\\") + std::string(entry.staged.path), path))
                 work.deleteFile(path.c_str());
+            else
+                work.pathTooLong();
         }
     }
     for (const StagedFolder& folder : stagedFolders()) {
-        if (!resolve(folder.place, path)) continue;
+        if (!resolve(folder.place, path)) {
+            work.pathTooLong();
+            continue;
+        }
         if (folder.cleanup == FolderCleanup::emptied)
             emptyAndRemoveFolder(work, path.view());
         else
             work.removeFolder(path.c_str());
     }
-    for (const ReleaseSlot& slot : kReleaseSlots)
-        if (*slot.stagingSubfolder != '\0' && !includes(kKeptBuilds, slot.code) && area.path(slot.stagingSubfolder, path))
+    for (const Slot each : kStagingCleanupOrder) {
+        const ReleaseSlot& slot = releaseSlot(each);
+        if (*slot.stagingSubfolder == '\0' || includes(kKeptBuilds, slot.code)) continue;
+        if (area.path(slot.stagingSubfolder, path))
             work.removeFolder(path.c_str());
-    work.summary(concat("cleared the staging area ", escaped(staging)));
+        else
+            work.pathTooLong();
+    }
+    work.summary(concat("clearing of the staging area ", escaped(staging)));
 }
 
 }  // namespace ca

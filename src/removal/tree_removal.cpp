@@ -67,7 +67,7 @@ int emptyAndRemoveFolder(const Session& session, std::string_view folder)
 {
     FileWork work(session);
     const int result = emptyAndRemoveFolder(work, folder);
-    work.summary(concat("emptied ", escaped(folder)));
+    work.summary(concat("emptying ", escaped(folder)));
     return result;
 }
 

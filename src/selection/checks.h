@@ -8,6 +8,7 @@
 #include "model/listed_installations.h"
 
 #include <optional>
+#include <string>
 #include <string_view>
 
 namespace ca {
@@ -16,13 +17,21 @@ namespace ca {
 // separators count), looked for in the duplicate-check order.
 bool isChosenReleaseFolder(const Session& session, std::string_view folder);
 
-// The folder, as its property holds it, of the first chosen release slot in
-// the access-check order whose registration file cannot be opened for
-// appending; none when every one can. Each failed open is logged.
-std::optional<PathBuffer> firstUnwritableReleaseFolder(const Session& session);
+// A chosen folder whose registration file cannot be opened for appending.
+struct Unwritable {
+    const char* property;  // the folder property
+    std::string folder;    // its whole value, as the property holds it
+    std::string reason;    // why not, for the log
+};
 
-// The first chosen listed installation whose registration file cannot be
-// opened for appending; none when every one can. The check stops there.
-const ListedSlot* firstUnwritableListedFolder(const Session& session, const ListedInstallations& listed);
+// The first chosen release slot in the access-check order, then the browsed
+// slot (chosen or not), whose registration file cannot be opened for
+// appending, or whose folder is too long to take; none when every one can.
+// `checked` gathers NAME="folder" of each folder found writable.
+std::optional<Unwritable> firstUnwritableReleaseFolder(const Session& session, std::string& checked);
+
+// The same for the chosen listed installations, in slot order.
+std::optional<Unwritable> firstUnwritableListedFolder(const Session& session, const ListedInstallations& listed,
+                                                      std::string& checked);
 
 }  // namespace ca

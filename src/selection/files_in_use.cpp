@@ -2,6 +2,8 @@
 
 #include "core/fixed_string.h"
 #include "core/log.h"
+#include "core/paths.h"
+#include "core/text.h"
 #include "model/chosen_releases.h"
 #include "model/host_folder.h"
 #include "model/manifest.h"
@@ -56,11 +58,9 @@ bool place(const HostFolder& host, const Place& at, PathBuffer& path)
 bool named(std::string_view list, std::string_view folder)
 {
     const auto key = [](std::string_view text) {
-        if (!text.empty() && (text.back() == '\\' || text.back() == '/')) text.remove_suffix(1);
         std::string out(text);
-        for (char& c : out)
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        return out;
+        stripTrailingSeparator(out);
+        return lowerCased(out);
     };
     const std::string wanted = key(folder);
     for (std::size_t start = 0; start <= list.size();) {
@@ -109,8 +109,9 @@ bool hasFilesInUse(const Session& session, std::string_view folder)
 void publishReleaseFilesInUse(const Session& session)
 {
     session.set(kFilesInUseProperty, "");
-    forEachChosenRelease(session, kAccessCheckOrder, [&](const ReleaseSlot&, const PathBuffer& folder) {
-        consider(session, folder.view());
+    // A folder too long to take holds nothing the add-in could replace.
+    forEachChosenRelease(session, kAccessCheckOrder, [&](const ReleaseSlot&, const FolderProperty& folder) {
+        if (!folder.folder.empty()) consider(session, folder.folder.view());
         return true;
     });
     PathBuffer browsed;

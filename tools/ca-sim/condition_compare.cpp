@@ -46,22 +46,19 @@ std::optional<std::int32_t> propertyInteger(const std::optional<std::string>& te
 // is wcstol's, which stops at the first non-ASCII digit and saturates.
 bool allDigits(const std::string& text)
 {
-    return !text.empty() && std::all_of(text.begin(), text.end(), [](char c) {
-        const auto b = static_cast<unsigned char>(c);
-        return (b >= '0' && b <= '9') || b == 0xB2 || b == 0xB3 || b == 0xB9;
+    const std::u16string wide = wideFromAnsi(text);
+    return !wide.empty() && std::all_of(wide.begin(), wide.end(), [](char16_t c) {
+        return (c >= u'0' && c <= u'9') || c == 0xB2 || c == 0xB3 || c == 0xB9;
     });
 }
 
 // Only ASCII letters fold, as the engine's wcsicmp does.
 std::u16string wide(const std::string& text, bool fold)
 {
-    std::u16string out;
-    out.reserve(text.size());
-    for (unsigned char c : text) {
-        char16_t w = wideFromAnsi(c);
-        if (fold && w >= u'A' && w <= u'Z') w = static_cast<char16_t>(w + 32);
-        out += w;
-    }
+    std::u16string out = wideFromAnsi(text);
+    if (fold)
+        for (char16_t& w : out)
+            if (w >= u'A' && w <= u'Z') w = static_cast<char16_t>(w + 32);
     return out;
 }
 

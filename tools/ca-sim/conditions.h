@@ -24,7 +24,7 @@ struct ConditionError : std::runtime_error {
 
 using Lookup = std::function<std::optional<std::string>(const std::string& name)>;
 
-// What a condition can read. Values are the machine's (Windows-1252) bytes.
+// What a condition can read. Values are the machine's bytes, in its code page.
 struct ConditionInputs {
     Lookup property;
     Lookup environment;
@@ -54,7 +54,7 @@ struct ConditionNode;
 class Condition {
 public:
     Condition() = default;  // empty: MSICONDITION_NONE, which a sequence step takes as true
-    // `text` is Windows-1252, as the installer's tables hold it; bad syntax throws ConditionError.
+    // `text` is in the machine's code page, as the installer's tables hold it; bad syntax throws ConditionError.
     static Condition parse(const std::string& text);
 
     // Every operand is read, whatever the others give, so that a skipped

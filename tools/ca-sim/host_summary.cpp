@@ -14,11 +14,6 @@ std::vector<std::string> linesOf(const std::string& text)
     return lines;
 }
 
-int entriesOf(const std::string& protk)
-{
-    const auto lines = linesOf(protk);
-    return static_cast<int>(std::count(lines.begin(), lines.end(), "name Orvella"));
-}
 
 // Every line of `original` is still in `now`, in its order.
 bool keepsLines(const std::string& original, const std::string& now)
@@ -65,7 +60,7 @@ std::vector<HostSummary::Difference> leftOver(const std::string& folder, const M
         case ChangeKind::added: left.push_back({"+ " + rel + (c.folder ? "\\" : ""), false}); break;
         case ChangeKind::removed: left.push_back({"- " + rel, true}); break;
         case ChangeKind::changed:
-            if (c.path == protk && was && end && entriesOf(*end) == 0 && keepsLines(*was, *end))
+            if (c.path == protk && was && end && orvellaEntries(*end) == 0 && keepsLines(*was, *end))
                 left.push_back({"~ " + rel + " (no Orvella entry, every other line kept, " +
                                     std::to_string(static_cast<long>(linesOf(*end).size()) -
                                                    static_cast<long>(linesOf(*was).size())) +
@@ -81,6 +76,12 @@ std::vector<HostSummary::Difference> leftOver(const std::string& folder, const M
 
 }  // namespace
 
+int orvellaEntries(const std::string& protk)
+{
+    const auto lines = linesOf(protk);
+    return static_cast<int>(std::count(lines.begin(), lines.end(), "name Orvella"));
+}
+
 HostSummary summarizeHost(const std::string& folder, const MachineState& start, const MachineState& installed,
                           const MachineState& removed)
 {
@@ -93,7 +94,7 @@ HostSummary summarizeHost(const std::string& folder, const MachineState& start, 
     }
     const std::string protk = folder + "\\text\\protk.dat";
     if (const std::string* was = fileIn(start, protk), *now = fileIn(installed, protk); was && now) {
-        h.orvellaEntries = entriesOf(*now);
+        h.orvellaEntries = orvellaEntries(*now);
         h.otherLinesKept = keepsLines(*was, *now);
     }
     h.differences = leftOver(folder, start, removed);

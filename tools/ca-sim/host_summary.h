@@ -12,6 +12,9 @@ namespace casim {
 
 // `folder` as the machine states name it ("C:\\PTC\\wf5"): before the
 // installation, after it, and after the removal.
+// The add-in's entries ("name Orvella" lines) in a protk.dat's bytes.
+int orvellaEntries(const std::string& protk);
+
 HostSummary summarizeHost(const std::string& folder, const MachineState& start, const MachineState& installed,
                           const MachineState& removed);
 

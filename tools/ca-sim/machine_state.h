@@ -21,7 +21,7 @@ struct MachineState {
 
 enum class ChangeKind { added, changed, removed };
 
-// Text is the machine's (Windows-1252) bytes. A missing side is nullopt.
+// Text is the machine's bytes, in its code page. A missing side is nullopt.
 struct PropertyChange {
     std::string name;
     std::optional<std::string> before, after;

@@ -2,8 +2,10 @@
 // and shows what each one did to it; and the one reader of the formats that
 // describe a machine and a package, for the scripts around it.
 #include "demo.h"
+#include "fleet.h"
 #include "listings.h"
 #include "package.h"
+#include "preflight.h"
 #include "registry_files.h"
 #include "report.h"
 #include "runner.h"
@@ -20,6 +22,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -41,6 +44,10 @@ struct UsageError : std::runtime_error {
 
 struct Options {
     std::string folder;
+    std::vector<std::string> folders;  // preflight's snapshots
+    int jobs = 0;                      // preflight's workers; 0: one per processor
+    int count = 100;                   // fleet's machines
+    std::uint32_t seed = 1;            // fleet's
     std::vector<std::string> actions;
     std::vector<std::string> sequences;
     std::vector<std::string> properties;  // NAME=VALUE, as msiexec's command line gives them
@@ -49,6 +56,7 @@ struct Options {
     std::vector<std::string> under;
     bool json = false;
     bool forWine = false;
+    unsigned codePage = sim::CodePage::kWestern;
     bool payload = false;
     std::string save;
     std::string keep;
@@ -234,6 +242,25 @@ int runScenario(const Options& o)
     return finish(outcome, o, run, "--save " + o.save, o.save, p.ran);
 }
 
+// Every snapshot through the silent installation and the removal; the
+// command line's properties reach each as msiexec's would.
+int runPreflight(const Options& o)
+{
+    std::vector<casim::Setting> properties;
+    for (const auto& p : o.properties) properties.push_back(commandLineProperty(p));
+    const casim::Package package = casim::loadPackage(o.package);
+    const int jobs = o.jobs > 0 ? o.jobs : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
+    const auto machines = casim::checkFleet(o.folders, package, properties, jobs);
+    const bool fit = std::all_of(machines.begin(), machines.end(), [](const casim::MachineCheck& m) {
+        return m.readiness() == casim::Readiness::ready || m.readiness() == casim::Readiness::restart;
+    });
+    if (o.json)
+        casim::printFleetJson(std::cout, machines, fit ? 0 : 1);
+    else
+        casim::printFleet(std::cout, machines, useColour(o.color));
+    return fit ? 0 : 1;
+}
+
 // The demo's folder: a temporary one, or --keep's, which outlives the run.
 struct DemoFolder {
     fs::path path;
@@ -295,7 +322,7 @@ int evaluateConditions(const Options& o)
     for (const auto& condition : conditions) {
         const auto ansi = casim::ansiFromUtf8(condition);
         const casim::Evaluation e = ansi ? casim::evaluate(*ansi, run.conditionInputs())
-                                         : casim::Evaluation{casim::Verdict::error, "not UTF-8 text that Windows-1252 can hold", {}};
+                                         : casim::Evaluation{casim::Verdict::error, "not UTF-8 text that the machine's code page can hold", {}};
         std::cout << casim::verdictName(e.verdict) << "\t" << condition << "\t"
                   << (e.verdict == casim::Verdict::error ? e.error : casim::describeReferences(e.references)) << "\n";
     }
@@ -308,6 +335,9 @@ int listRegistry(const Options& o)
         std::cout << casim::forWineRegedit(o.file);
         return 0;
     }
+    const auto codePage = sim::CodePage::of(o.codePage);
+    if (!codePage) throw UsageError("--codepage takes 1252 or 932");
+    casim::useCodePage(*codePage);
     sim::Registry registry;
     casim::readRegistryFile(o.file, registry);
     casim::printRegistry(std::cout, registry, o.under, o.file, o.json);
@@ -329,6 +359,7 @@ private:
     void packageOption(CLI::App* c);
     void outputOptions(CLI::App* c);
     void addRun();
+    void addFleet();
     void addListings();
     int parseFailure(const CLI::ParseError& e);
     std::string chosenName() const;
@@ -407,6 +438,35 @@ void CommandLine::addRun()
     packageOption(condition);
 }
 
+void CommandLine::addFleet()
+{
+    CLI::App* preflight = command("preflight", "installs and removes the add-in silently on every snapshot, in "
+                                               "parallel: one line per machine and a count by outcome", runPreflight);
+    preflight->add_option("SNAPSHOT_DIR", o_.folders, "scenario folders, as collect.cmd writes them")
+        ->type_name("")
+        ->required();
+    preflight->add_option("--property", o_.properties, "a property for every machine, as on msiexec's command line (repeatable)")
+        ->type_name("NAME=VALUE")
+        ->type_size(1)
+        ->allow_extra_args(false);
+    preflight->add_option("--jobs", o_.jobs, "machines checked at once")->type_name("N")->default_str("one per processor");
+    outputOptions(preflight);
+    preflight->footer("Exit status: 0 every machine takes the add-in (ready, or after a restart); 1 one would stop, be left\n"
+                      "unrestored by the removal, or could not be read; 2 bad input (nothing ran).");
+
+    CLI::App* fleet = command("fleet", "writes random machine snapshots, as the collector writes them, to try preflight on",
+                              [](const Options& o) {
+                                  casim::prepareOutputFolder(o.folder, o.force, "fleet");
+                                  casim::writeFleet(o.folder, o.count, o.seed);
+                                  std::cout << o.count << " snapshots in " << o.folder << " (seed " << o.seed << ")\n";
+                                  return 0;
+                              });
+    fleet->add_option("DIR", o_.folder, "the folder for the snapshots (seat-0001, ...)")->type_name("")->required();
+    fleet->add_option("--count", o_.count, "how many")->type_name("N")->check(CLI::Range(1, 100000))->default_str("100");
+    fleet->add_option("--seed", o_.seed, "the same seed writes the same fleet")->type_name("N")->default_str("1");
+    fleet->add_flag("--force", o_.force, "lets it write into a folder that is not empty");
+}
+
 void CommandLine::addListings()
 {
     command("actions", "lists the actions the library exports, one a line", [](const Options&) {
@@ -424,7 +484,9 @@ void CommandLine::addListings()
     sequences->add_flag("--json", o_.json, "every step as JSON, in the file's order");
 
     CLI::App* scenario = command("scenario", "shows what a scenario folder says, as ca-sim reads it", [](const Options& o) {
-        casim::printScenario(std::cout, casim::loadScenario(o.folder), o.json);
+        const casim::Scenario loaded = casim::loadScenario(o.folder);
+        casim::useCodePage(casim::machineCodePage(loaded));
+        casim::printScenario(std::cout, loaded, o.json);
         return 0;
     });
     scenarioFolder(scenario, "the scenario folder");
@@ -441,6 +503,8 @@ void CommandLine::addListings()
     registry->add_option("--under", o_.under, "only the keys at or below KEY (repeatable)")->type_name("KEY");
     registry->add_flag("--json", o_.json, "as JSON: each key's values with their type and data bytes");
     registry->add_flag("--for-wine", o_.forWine, "the regedit file as Wine's regedit imports it (UTF-16)");
+    registry->add_option("--codepage", o_.codePage, "the machine's code page that names and strings are read in")
+        ->type_name("1252|932");
 }
 
 CommandLine::CommandLine()
@@ -448,6 +512,7 @@ CommandLine::CommandLine()
     app_.set_version_flag("--version", "ca-sim " CA_SIM_VERSION " (JSON report format 1)");
     app_.footer(kExitStatus);
     addRun();
+    addFleet();
     addListings();
 }
 

@@ -218,12 +218,20 @@ struct Node {
     const FileChange* change = nullptr;
 };
 
+// A Windows path's names, taken apart by characters of the machine's code
+// page: the second byte of a character may have the code of a backslash.
 std::vector<std::string> components(const std::string& path)
 {
-    std::vector<std::string> parts;
-    std::stringstream in(path);
-    for (std::string part; std::getline(in, part, '\\');)
-        if (!part.empty()) parts.push_back(part);
+    std::vector<std::string> parts(1);
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (path[i] == '\\') {
+            if (!parts.back().empty()) parts.emplace_back();
+            continue;
+        }
+        parts.back() += path[i];
+        if (codePage().isLeadByte(path[i]) && i + 1 < path.size()) parts.back() += path[++i];
+    }
+    if (parts.back().empty()) parts.pop_back();
     return parts;
 }
 

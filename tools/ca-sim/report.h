@@ -1,7 +1,7 @@
 // Renders what the actions did: text for people (a file tree with markers,
 // unified diffs of edited text files, colour on a terminal) or JSON for
-// scripts. Both show the machine's bytes as the installer would, decoded as
-// Windows-1252.
+// scripts. Both show the machine's bytes as the installer would, decoded
+// from its code page.
 #pragma once
 
 #include "runner.h"

@@ -1,6 +1,7 @@
 #include "runner.h"
 
 #include "conditions.h"
+#include "text.h"
 #include "staging.h"
 
 #include "actions/exports.h"
@@ -21,10 +22,11 @@ std::string readAll(const fs::path& file)
     return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
+// The host names files in UTF-8; the machine in its code page.
 std::string windowsName(const fs::path& relative)
 {
     std::string name = "C:";
-    for (const auto& part : relative) name += "\\" + part.string();
+    for (const auto& part : relative) name += "\\" + codePage().fromUtf8(part.string());
     return name;
 }
 
@@ -69,6 +71,7 @@ SimulatedRun::SimulatedRun(const Scenario& scenario, const Package& package) : s
             for (const auto& keep : keeps) fs::remove(keep);
         }
         machine_ = std::make_unique<sim::Machine>(root_ / "drive_c");
+        machine_->setCodePage(machineCodePage(scenario));
         for (const auto& file : scenario.registryFiles) machine_->registry().importFile(file);
         // As on a stock machine (Wine's too).
         machine_->setEnv("ALLUSERSPROFILE", "C:\\ProgramData");
@@ -167,13 +170,13 @@ ActionReport SimulatedRun::runStep(const SequencedAction& step, const ConditionI
     const std::string value =
         formatText(step.value, [&](const std::string& n) { return inputs.property(n).value_or(""); },
                    [&](const std::string& n) { return inputs.environment(n).value_or(""); });
-    const MachineState before = state();
+    const MachineState before = tellChanges_ ? state() : MachineState{};
     if (value.empty())
         machine_->properties().erase(step.property);
     else
         machine_->properties()[step.property] = value;
     ActionReport report;
-    report.changes = diff(before, state());
+    if (tellChanges_) report.changes = diff(before, state());
     return report;
 }
 
@@ -247,7 +250,7 @@ ActionReport SimulatedRun::run(const std::string& action)
     ActionReport report;
     report.session = "run";
     report.action = action;
-    const MachineState before = state();
+    const MachineState before = tellChanges_ ? state() : MachineState{};
     machine_->messageBoxes().clear();
     machine_->openedTargets().clear();
     machine_->logMessages().clear();
@@ -258,7 +261,7 @@ ActionReport SimulatedRun::run(const std::string& action)
         if (action == entry.name) report.result = entry.entry(machine_->session());
     report.restartRequested = machine_->restartRequested();
     machine_->setRestartRequested(asked || report.restartRequested);
-    report.changes = diff(before, state());
+    if (tellChanges_) report.changes = diff(before, state());
     report.messageBoxes = machine_->messageBoxes();
     report.openedTargets = machine_->openedTargets();
     report.logMessages = machine_->logMessages();
@@ -282,13 +285,15 @@ void SimulatedRun::save(const fs::path& folder, const Scenario& ran) const
 
     writeFile(staging / "machine.reg", machine_->registry().exportText());
     std::string properties;
-    for (const auto& [name, value] : machine_->properties()) properties += name + "=" + value + "\n";
+    for (const auto& [name, value] : machine_->properties()) properties += name + "=" + utf8FromAnsi(value) + "\n";
     writeFile(staging / "properties.txt", properties);
     // The destination dialog's rows, one "Control<TAB>Type<TAB>Property<TAB>Help" line each.
     std::string controls;
     for (const auto& row : machine_->controlRows())
         if (row.fields[0] == "RunTimeDestinationFolder")
-            controls += row.fields[1] + "\t" + row.fields[2] + "\t" + row.fields[8] + "\t" + row.fields[11] + "\n";
+            controls +=
+                utf8FromAnsi(row.fields[1] + "\t" + row.fields[2] + "\t" + row.fields[8] + "\t" + row.fields[11]) +
+                "\n";
     writeFile(staging / "controls.txt", controls);
     writeFile(staging / "scenario.txt",
               scenarioText(ran, {"Saved by ca-sim: the machine (machine.reg, drive_c/) as the run left it, and",

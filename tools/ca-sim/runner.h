@@ -24,7 +24,7 @@ struct ActionReport {
     std::string property;    // for "set": the property and its value as the sequence writes it
     std::string value;
     int error = 0;           // for "error": the package's message number
-    std::string condition;   // the sequence's condition, if any (Windows-1252)
+    std::string condition;   // the sequence's condition, if any (the machine's code page)
     std::vector<ConditionReference> conditionValues;  // what the condition read
     bool skipped = false;    // the condition did not hold
     unsigned result = 0;     // the action's return value
@@ -74,6 +74,9 @@ public:
     // returns how many it placed.
     int stagePayload();
     MachineState state() const;
+    // Whether each step's report tells what it changed (the default); a run
+    // that wants only the end states is several times faster without.
+    void tellChanges(bool tell) { tellChanges_ = tell; }
     // What a condition reads in the current session.
     ConditionInputs conditionInputs() const;
     sim::Machine& machine() { return *machine_; }
@@ -97,6 +100,7 @@ private:
     Package package_;
     std::filesystem::path root_;
     std::unique_ptr<sim::Machine> machine_;
+    bool tellChanges_ = true;
 };
 
 // The folder --save or --keep may write to: missing, or empty, or (with

@@ -56,11 +56,11 @@ struct Statement {
 
     [[noreturn]] void fail(const std::string& why) const { throw ScenarioError(file, line, why); }
 
+    // Values stay UTF-8 until the whole file is read: the code page may be named after them.
     std::string machineText(const std::string& utf8, const char* what) const
     {
-        const auto ansi = ansiFromUtf8(utf8);
-        if (!ansi) fail(std::string("the ") + what + " is not UTF-8 text that Windows-1252 can hold");
-        return *ansi;
+        if (!sim::isUtf8(utf8)) fail(std::string("the ") + what + " is not UTF-8 text");
+        return utf8;
     }
 
     Setting assignment(const char* keyword) const
@@ -119,7 +119,8 @@ struct Statement {
     void codePage() const
     {
         const auto number = integer(trim(rest));
-        if (!number || *number <= 0) fail("expected codepage NUMBER (such as 1252 or 932)");
+        if (!number || *number <= 0 || !sim::CodePage::of(static_cast<unsigned>(*number)))
+            fail("expected codepage 1252 or codepage 932");
         if (scenario.codePage) fail("a second codepage line (the first is line " + std::to_string(scenario.codePage->line) + ")");
         scenario.codePage = CodePage{*number, line};
     }
@@ -175,20 +176,38 @@ void parseLine(Scenario& scenario, const std::string& raw, const std::string& fi
     throw ScenarioError(fileName, lineNo, "unknown keyword \"" + keyword + "\" (expected " + keywordList() + ")");
 }
 
+// Values reach the machine in its code page, as msiexec's command line
+// reaches an ANSI custom action.
+void toMachineText(Scenario& scenario)
+{
+    const sim::CodePage codePage = machineCodePage(scenario);
+    const auto convert = [&](std::string& text, int line, const char* what) {
+        const auto ansi = codePage.fromUtf8Exactly(text);
+        if (!ansi)
+            throw ScenarioError(scenario.file, line,
+                                std::string("the ") + what + " is not text that code page " +
+                                    std::to_string(codePage.number()) + " can hold");
+        text = *ansi;
+    };
+    for (auto* settings : {&scenario.properties, &scenario.environment, &scenario.expectations})
+        for (Setting& s : *settings) convert(s.value, s.line, "value");
+    for (Hold& h : scenario.holds) convert(h.path, h.line, "path");
+}
+
 std::string quotedIfBlank(const std::string& path)
 {
     return path.find_first_of(kBlanks) == std::string::npos ? path : "\"" + path + "\"";
 }
 
-void writeHold(std::ostringstream& out, const Hold& h)
+void writeHold(std::ostringstream& out, const Hold& h, const sim::CodePage& codePage)
 {
-    out << "hold " << quotedIfBlank(utf8FromAnsi(h.path));
+    out << "hold " << quotedIfBlank(codePage.toUtf8(h.path));
     for (const auto& name : h.sequences) out << " " << name;
     out << "\n";
 }
 
 // Holds and restarts stand where they stood among the sequences.
-void writeSteps(std::ostringstream& out, const Scenario& s)
+void writeSteps(std::ostringstream& out, const Scenario& s, const sim::CodePage& codePage)
 {
     std::string names;
     for (const auto& a : s.actions) names += " " + a.name;
@@ -207,7 +226,7 @@ void writeSteps(std::ostringstream& out, const Scenario& s)
                                        s.holds[hold].untilSequences == s.restarts[restart].afterSequences));
         if (holdFirst) {
             sequencesUpTo(s.holds[hold].afterSequences);
-            writeHold(out, s.holds[hold++]);
+            writeHold(out, s.holds[hold++], codePage);
         } else {
             sequencesUpTo(s.restarts[restart++].afterSequences);
             out << "restart\n";
@@ -243,6 +262,7 @@ Scenario parseScenarioText(const std::string& text, const std::string& fileName)
     forEachLine(text, [&](const std::string& line, int number) { parseLine(scenario, line, fileName, number); });
     if (!scenario.actions.empty() && !scenario.sequences.empty())
         throw ScenarioError(fileName, 0, "a scenario has \"run\" lines or \"sequence\" lines, not both");
+    toMachineText(scenario);
     return scenario;
 }
 
@@ -275,18 +295,26 @@ Scenario loadScenario(const std::filesystem::path& folder)
     return scenario;
 }
 
+sim::CodePage machineCodePage(const Scenario& scenario)
+{
+    const auto named = scenario.codePage ? sim::CodePage::of(static_cast<unsigned>(scenario.codePage->number)) : std::nullopt;
+    return named.value_or(sim::CodePage());
+}
+
 std::string scenarioText(const Scenario& s, const std::vector<std::string>& comment)
 {
+    const sim::CodePage codePage = machineCodePage(s);
+    const auto utf8 = [&](const std::string& ansi) { return codePage.toUtf8(ansi); };
     std::ostringstream out;
     for (const auto& line : comment) out << "# " << line << "\n";
-    for (const auto& p : s.properties) out << "property " << p.name << "=" << utf8FromAnsi(p.value) << "\n";
-    for (const auto& e : s.environment) out << "env " << e.name << "=" << utf8FromAnsi(e.value) << "\n";
+    for (const auto& p : s.properties) out << "property " << p.name << "=" << utf8(p.value) << "\n";
+    for (const auto& e : s.environment) out << "env " << e.name << "=" << utf8(e.value) << "\n";
     if (s.codePage) out << "codepage " << s.codePage->number << "\n";
     for (const auto& [keyword, list] : {std::pair{"feature", &s.features}, std::pair{"component", &s.components}})
         for (const auto& f : *list)
             out << keyword << " " << f.name << "=" << f.action << " installed=" << f.installed << "\n";
-    writeSteps(out, s);
-    for (const auto& e : s.expectations) out << "expect " << e.name << "=" << utf8FromAnsi(e.value) << "\n";
+    writeSteps(out, s, codePage);
+    for (const auto& e : s.expectations) out << "expect " << e.name << "=" << utf8(e.value) << "\n";
     return out.str();
 }
 

@@ -10,6 +10,8 @@
 //                  with restarts between them, expectations
 #pragma once
 
+#include "platform/sim/code_page.h"
+
 #include <filesystem>
 #include <functional>
 #include <optional>
@@ -28,8 +30,8 @@ struct ScenarioError : std::runtime_error {
 };
 
 // "NAME=VALUE" of a line. scenario.txt is UTF-8; values hold what the
-// machine receives (Windows-1252), as msiexec's command line reaches an ANSI
-// custom action.
+// machine receives (in its code page), as msiexec's command line reaches an
+// ANSI custom action.
 struct Setting {
     std::string name;
     std::string value;
@@ -73,7 +75,7 @@ struct Restart {
     int line = 0;
 };
 
-// "codepage N": the machine's ANSI code page.
+// "codepage N": the machine's ANSI code page, one the simulator models (1252 or 932).
 struct CodePage {
     int number = 0;
     int line = 0;
@@ -102,6 +104,9 @@ void forEachLine(const std::string& text, const std::function<void(const std::st
 Scenario parseScenarioText(const std::string& text, const std::string& fileName);
 // Reads a scenario folder; throws ScenarioError for anything missing or malformed.
 Scenario loadScenario(const std::filesystem::path& folder);
+
+// The code page that the scenario's machine runs in.
+sim::CodePage machineCodePage(const Scenario& scenario);
 
 // The one writer of scenario.txt: every statement of `scenario` (expectations
 // included), after `comment` (lines without their "# ").

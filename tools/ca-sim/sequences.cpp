@@ -44,7 +44,7 @@ Sequences parseSequences(const std::string& text, const std::string& fileName)
                 throw ScenarioError(fileName, lineNo, "expected SEQUENCE set NAME=VALUE [CONDITION]");
             step.property = assignment.substr(0, eq);
             const auto value = ansiFromUtf8(assignment.substr(eq + 1));
-            if (!value) throw ScenarioError(fileName, lineNo, "the value is not UTF-8 text that Windows-1252 can hold");
+            if (!value) throw ScenarioError(fileName, lineNo, "the value is not UTF-8 text that the machine's code page can hold");
             step.value = *value;
         } else if (action == "error" || action == kInstallFinalize) {
             if (sequence != "install" && sequence != "remove")
@@ -65,7 +65,7 @@ Sequences parseSequences(const std::string& text, const std::string& fileName)
         if (action == kInstallFinalize && !condition.empty())
             throw ScenarioError(fileName, lineNo, std::string(kInstallFinalize) + " stands on a line of its own");
         const auto ansi = ansiFromUtf8(condition);
-        if (!ansi) throw ScenarioError(fileName, lineNo, "the condition is not UTF-8 text that Windows-1252 can hold");
+        if (!ansi) throw ScenarioError(fileName, lineNo, "the condition is not UTF-8 text that the machine's code page can hold");
         try {
             step.condition = Condition::parse(*ansi);
         } catch (const ConditionError& error) {

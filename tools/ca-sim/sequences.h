@@ -18,7 +18,7 @@ namespace casim {
 // package's own files, which the scenario's machine holds already.
 struct SequencedAction {
     std::string action;
-    Condition condition;    // empty: always; Windows-1252, as the package's tables hold it
+    Condition condition;    // empty: always; in the machine's code page, as the package's tables hold it
     std::string property;   // for "set"
     std::string value;      // for "set", before formatting
     int error = 0;          // for "error": the package's message number; the installation stops there (1603)

@@ -86,7 +86,9 @@ bool copyFile(const char* from, const char* to, bool failIfExists)
     if (inUse(m, *src) || inUse(m, *dst)) return sim::fail(kSharingViolation);
     std::error_code ec;
     fs::copy_file(*src, *dst, fs::copy_options::overwrite_existing, ec);
-    return !ec || sim::fail(kAccessDenied);
+    if (ec) return sim::fail(kAccessDenied);
+    m.noteEffect(sim::Effect::Kind::fileCopied, to, from);
+    return true;
 }
 
 bool deleteFile(const char* path)
@@ -101,7 +103,9 @@ bool deleteFile(const char* path)
     if (!link && !fs::exists(statusOf(*p))) return sim::fail(missing(*p));
     if ((!link && !isFile(*p)) || (link && isFolder(*p))) return sim::fail(kAccessDenied);
     if (!link && inUse(m, *p)) return sim::fail(kSharingViolation);
-    return (fs::remove(*p, ec) && !ec) || sim::fail(kAccessDenied);
+    if (!fs::remove(*p, ec) || ec) return sim::fail(kAccessDenied);
+    m.noteEffect(sim::Effect::Kind::fileDeleted, path);
+    return true;
 }
 
 bool removeDirectory(const char* path)
@@ -116,7 +120,9 @@ bool removeDirectory(const char* path)
     std::error_code ec;
     if (cwd && fs::equivalent(*cwd, *p, ec)) return sim::fail(kSharingViolation);
     if (!fs::is_empty(*p, ec) || ec) return sim::fail(kDirectoryNotEmpty);
-    return (fs::remove(*p, ec) && !ec) || sim::fail(kAccessDenied);
+    if (!fs::remove(*p, ec) || ec) return sim::fail(kAccessDenied);
+    m.noteEffect(sim::Effect::Kind::folderRemoved, path);
+    return true;
 }
 
 int makeDirectory(const char* path)
@@ -130,7 +136,9 @@ int makeDirectory(const char* path)
     if (!isFolder(p->parent_path())) return sim::fail(kPathNotFound), kErrnoNoEntry;
     std::error_code ec;
     fs::create_directory(*p, ec);
-    return ec ? (sim::fail(kAccessDenied), kErrnoAccess) : 0;
+    if (ec) return sim::fail(kAccessDenied), kErrnoAccess;
+    m.noteEffect(sim::Effect::Kind::folderCreated, path);
+    return 0;
 }
 
 // The runtime's remove() and DeleteFileA do the same to a file, and fail alike
@@ -163,7 +171,9 @@ bool replaceFile(const char* from, const char* to)
         fs::copy_file(*src, *dst, fs::copy_options::overwrite_existing, ec);
         if (!ec) fs::remove(*src, ec);
     }
-    return !ec || sim::fail(kAccessDenied);
+    if (ec) return sim::fail(kAccessDenied);
+    m.noteEffect(sim::Effect::Kind::fileMoved, to, from);
+    return true;
 }
 
 bool changeDirectory(const char* path)
@@ -173,7 +183,7 @@ bool changeDirectory(const char* path)
     if (path == nullptr || *path == '\0') return sim::fail(kPathNotFound);
     const auto r = Machine::Internal::resolve(m, path);
     if (!r || !isFolder(r->host)) return sim::fail(kPathNotFound);
-    m.setCurrentDirectory(r->windowsForm());
+    m.setCurrentDirectory(r->windowsForm(m.codePage()));
     return true;
 }
 

@@ -28,6 +28,7 @@ struct SimFile {
     std::uint64_t machine = 0;
     std::string path;     // as opened, for the failures it reports
     std::string pending;  // written, not yet on the host
+    bool written = false;  // noted as an effect on the machine
 
     bool flush()
     {
@@ -85,6 +86,7 @@ File File::open(const char* path, FileOpen how)
     int flags = O_RDONLY;
     if (how == FileOpen::readAppend) flags = O_RDWR | O_CREAT | O_APPEND;
     if (how == FileOpen::createNew || how == FileOpen::probe) flags = O_WRONLY | O_CREAT | O_EXCL;  // a link fails too
+    const bool existed = fs::exists(fs::symlink_status(*p, ec));
     const int fd = ::open(p->c_str(), flags | O_CLOEXEC, 0644);
     if (fd < 0) {
         sim::fail(errno == ENOENT ? kFileNotFound : errno == EEXIST ? kFileExists : kAccessDenied);
@@ -94,7 +96,9 @@ File File::open(const char* path, FileOpen how)
     f->fd = fd;
     f->path = path;
     f->machine = m.internal().serial;
+    // A probe is gone again when it is closed: it changes nothing.
     if (how == FileOpen::probe) f->deleteOnClose = p->string();
+    if (!existed && how != FileOpen::probe && how != FileOpen::read) m.noteEffect(sim::Effect::Kind::fileCreated, path);
     m.internal().files += 1;
     File file;
     file.file_.reset(reinterpret_cast<std::uintptr_t>(f));
@@ -118,6 +122,11 @@ bool File::write(const char* data, std::size_t size)
     SimFile* f = asFile(file_.get());
     if (f == nullptr || data == nullptr) return sim::fail(kInvalidHandle);
     if (faultFor(f, Op::fileWrite, kDiskFull)) return false;
+    Machine* m = Machine::Internal::live();
+    if (!f->written && size > 0 && m != nullptr && m->internal().serial == f->machine) {
+        f->written = true;
+        m->noteEffect(sim::Effect::Kind::fileWritten, f->path);
+    }
     f->pending.append(data, size);
     return f->pending.size() < kBlock || f->flush() || sim::fail(kDiskFull);
 }

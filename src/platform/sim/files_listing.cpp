@@ -16,27 +16,57 @@ using sim::Op;
 
 bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
-// Wildcards as FindFirstFile has them: '*' and '?', without case; "*.*" is everything.
-bool matches(std::string_view pattern, std::string_view name)
+// Where the name part of a pattern starts: after its last separator, walked
+// by characters, as a trail byte with the code of a backslash is none.
+std::size_t nameStart(const sim::CodePage& codePage, std::string_view pattern)
 {
-    if (pattern == "*" || pattern == "*.*") return true;
-    std::size_t p = 0, n = 0, starP = std::string_view::npos, starN = 0;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < pattern.size(); i += codePage.isLeadByte(pattern[i]) ? 2 : 1)
+        if (isSeparator(pattern[i])) start = i + 1;
+    return start;
+}
+
+// Wildcards as FindFirstFile has them: '*' and '?', without case; "*.*" is
+// everything. Both texts are upper-cased UTF-16.
+bool matches(std::u16string_view pattern, std::u16string_view name)
+{
+    if (pattern == u"*" || pattern == u"*.*") return true;
+    std::size_t p = 0, n = 0, starP = std::u16string_view::npos, starN = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == '?' || sim::foldCase(pattern[p]) == sim::foldCase(name[n]))) {
+        if (p < pattern.size() && (pattern[p] == u'?' || pattern[p] == name[n])) {
             ++p;
             ++n;
-        } else if (p < pattern.size() && pattern[p] == '*') {
+        } else if (p < pattern.size() && pattern[p] == u'*') {
             starP = p++;
             starN = n;
-        } else if (starP != std::string_view::npos) {
+        } else if (starP != std::u16string_view::npos) {
             p = starP + 1;
             n = ++starN;
         } else {
             return false;
         }
     }
-    while (p < pattern.size() && pattern[p] == '*') ++p;
+    while (p < pattern.size() && pattern[p] == u'*') ++p;
     return p == pattern.size();
+}
+
+std::u16string folded(std::string_view utf8) { return sim::upperCase(sim::wideFromUtf8(utf8)); }
+
+// The folder's entries that match, in NTFS order, named in the machine's code page.
+std::vector<DirEntry> matchingEntries(const Machine& m, const fs::path& dir, std::u16string_view pattern,
+                                      std::error_code& ec)
+{
+    std::vector<std::pair<std::string, bool>> found;  // the host's name, a folder
+    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
+        std::string name = it->path().filename().string();
+        if (matches(pattern, folded(name))) found.emplace_back(std::move(name), it->is_directory(ec));
+    }
+    std::sort(found.begin(), found.end(), [](const auto& a, const auto& b) {
+        return sim::hostNameLess(a.first, b.first) || (!sim::hostNameLess(b.first, a.first) && a.first < b.first);
+    });
+    std::vector<DirEntry> entries;
+    for (const auto& [name, isDirectory] : found) entries.push_back({m.codePage().fromUtf8(name), isDirectory});
+    return entries;
 }
 }  // namespace
 
@@ -45,12 +75,12 @@ Listing Listing::first(const char* pattern, DirEntry& entry)
     Machine& m = Machine::current();
     // A pattern in the current folder is named as the folder's own path.
     std::string subject = pattern != nullptr ? pattern : "";
-    if (subject.find_first_of("\\/:") == std::string::npos) subject = m.currentDirectory() + "\\" + subject;
+    if (nameStart(m.codePage(), subject) == 0 && subject.find(':') == std::string::npos)
+        subject = m.currentDirectory() + "\\" + subject;
     if (sim::injected(m, Op::listing, subject, kAccessDenied)) return {};
     if (pattern == nullptr || *pattern == '\0') return sim::fail(kFileNotFound), Listing();
     const std::string_view text(pattern);
-    std::size_t cut = text.size();
-    while (cut > 0 && !isSeparator(text[cut - 1])) --cut;
+    const std::size_t cut = nameStart(m.codePage(), text);
     std::string folder(text.substr(0, cut));
     std::string_view name = text.substr(cut);
     if (folder.empty() && name.size() >= 2 && name[1] == ':') {
@@ -64,17 +94,11 @@ Listing Listing::first(const char* pattern, DirEntry& entry)
 
     Machine::Internal::ListingState state;
     state.folder = subject;
+    const std::u16string wanted = sim::upperCase(m.codePage().toWide(name));
     for (const char* dots : {".", ".."})
-        if (matches(name, dots)) state.entries.push_back({dots, true});
-    std::vector<DirEntry> found;
-    for (fs::directory_iterator it(*dir, ec), end; !ec && it != end; it.increment(ec)) {
-        DirEntry e{it->path().filename().string(), it->is_directory(ec)};
-        if (matches(name, e.name)) found.push_back(std::move(e));
-    }
+        if (matches(wanted, folded(dots))) state.entries.push_back({dots, true});
+    const std::vector<DirEntry> found = matchingEntries(m, *dir, wanted, ec);
     if (ec) return sim::fail(kAccessDenied), Listing();
-    std::sort(found.begin(), found.end(), [](const DirEntry& a, const DirEntry& b) {
-        return sim::NoCaseLess{}(a.name, b.name) || (!sim::NoCaseLess{}(b.name, a.name) && a.name < b.name);
-    });
     state.entries.insert(state.entries.end(), found.begin(), found.end());
     if (state.entries.empty()) return sim::fail(kFileNotFound), Listing();
 

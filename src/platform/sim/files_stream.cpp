@@ -99,6 +99,7 @@ struct Stream {
     bool canWrite = false;
     bool error = false;
     bool atCtrlZ = false;  // msvcrt stops reading a text stream at Ctrl-Z
+    bool written = false;  // noted as an effect on the machine
     enum class Last { none, read, write } last = Last::none;
 
     // Reading goes through a block of the file at a time, scanned in bulk:
@@ -226,18 +227,21 @@ void countStream(std::uint64_t serial, int delta)
     if (m != nullptr && m->internal().serial == serial) m->internal().streams += delta;
 }
 
-// "a+" in text mode drops a Ctrl-Z that ends the file, so appended text is readable.
-void dropTrailingCtrlZ(const fs::path& p)
+// "a+" in text mode drops a Ctrl-Z that ends the file, so appended text is
+// readable; true when it did.
+bool dropTrailingCtrlZ(const fs::path& p)
 {
     std::error_code ec;
     const auto size = fs::file_size(p, ec);
-    if (ec || size == 0) return;
+    if (ec || size == 0) return false;
     std::FILE* f = std::fopen(p.c_str(), "rb");
-    if (f == nullptr) return;
+    if (f == nullptr) return false;
     int last = EOF;
     if (std::fseek(f, -1, SEEK_END) == 0) last = std::fgetc(f);
     std::fclose(f);
-    if (last == kCtrlZ) fs::resize_file(p, size - 1, ec);
+    if (last != kCtrlZ) return false;
+    fs::resize_file(p, size - 1, ec);
+    return !ec;
 }
 }  // namespace
 
@@ -267,7 +271,8 @@ TextStream TextStream::open(const char* path, const char* mode)
     if (!fs::is_directory(fs::status(p->parent_path(), ec))) return sim::fail(kFileNotFound), TextStream();
     // EACCES, with the system's code kept beside it.
     if (Machine::Internal::holds(m, *p)) return sim::fail(kSharingViolation), TextStream();
-    if (kind == 'a' && plus && !binary) dropTrailingCtrlZ(*p);
+    const bool existed = fs::exists(fs::status(*p, ec));
+    if (kind == 'a' && plus && !binary && dropTrailingCtrlZ(*p)) m.noteEffect(sim::Effect::Kind::fileWritten, path);
 
     std::string hostMode(1, kind);
     hostMode += 'b';
@@ -285,6 +290,8 @@ TextStream TextStream::open(const char* path, const char* mode)
     s->canRead = kind == 'r' || plus;
     s->canWrite = kind != 'r' || plus;
     m.internal().streams += 1;
+    if (!existed) m.noteEffect(sim::Effect::Kind::fileCreated, path);
+    if (existed && kind == 'w') m.noteEffect(sim::Effect::Kind::fileWritten, path);
     TextStream t;
     t.stream_.reset(s);
     return t;
@@ -353,6 +360,10 @@ bool TextStream::putBytes(const char* data, std::size_t size)
     if (ferror_unlocked(s->file) != 0) {
         s->error = true;
         return sim::fail(kDiskFull);
+    }
+    if (Machine* m = Machine::Internal::live(); m != nullptr && !s->written && size > 0) {
+        s->written = true;
+        m->noteEffect(sim::Effect::Kind::fileWritten, s->path);
     }
     return true;
 }

@@ -70,7 +70,9 @@ Status msiGetProperty(MsiHandle session, const char* name, char* buffer, std::ui
             std::memcpy(buffer, value.data(), *count - 1);
             buffer[*count - 1] = '\0';
         }
-        *count = length;
+        // As Wine does: twice the length, the room the text could take in a
+        // double-byte code page. A caller must not take it for the length.
+        *count = 2 * length;
         return kMoreData;
     }
     std::memcpy(buffer, value.c_str(), length + 1);
@@ -103,6 +105,7 @@ Status msiLogInfo(MsiHandle session, const char* text)
     Machine& m = Machine::current();
     if (session != m.session()) return kInvalidHandle;
     m.logMessages().emplace_back(text != nullptr ? text : "");
+    if (m.logObserver) m.logObserver(m.logMessages().back());
     return kSuccess;
 }
 

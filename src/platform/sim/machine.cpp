@@ -18,18 +18,56 @@ bool isSeparator(char c) { return c == '\\' || c == '/'; }
 
 char foldCase(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
-bool equalNoCase(std::string_view a, std::string_view b)
+namespace {
+
+bool isAscii(std::string_view s)
+{
+    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+bool equalAscii(std::string_view a, std::string_view b)
 {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return foldCase(x) == foldCase(y); });
 }
 
 // Upper-case folding, as Windows compares: '_' sorts after the letters.
-bool NoCaseLess::operator()(const std::string& a, const std::string& b) const
+bool lessAscii(std::string_view a, std::string_view b)
 {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
         return static_cast<unsigned char>(foldCase(x)) < static_cast<unsigned char>(foldCase(y));
     });
+}
+
+// Names compare in Unicode, so that a trail byte never folds; ASCII names,
+// nearly all of them, take the short way to the same result.
+std::u16string foldedName(std::string_view ansi) { return upperCase(activeCodePage().toWide(ansi)); }
+std::u16string foldedHostName(std::string_view utf8) { return upperCase(wideFromUtf8(utf8)); }
+
+}  // namespace
+
+bool equalNoCase(std::string_view a, std::string_view b)
+{
+    if (isAscii(a) && isAscii(b)) return equalAscii(a, b);
+    return foldedName(a) == foldedName(b);
+}
+
+bool sameHostName(std::string_view a, std::string_view b)
+{
+    if (isAscii(a) && isAscii(b)) return equalAscii(a, b);
+    return foldedHostName(a) == foldedHostName(b);
+}
+
+bool hostNameLess(std::string_view a, std::string_view b)
+{
+    if (isAscii(a) && isAscii(b)) return lessAscii(a, b);
+    return foldedHostName(a) < foldedHostName(b);
+}
+
+bool NoCaseLess::operator()(const std::string& a, const std::string& b) const
+{
+    if (isAscii(a) && isAscii(b)) return lessAscii(a, b);
+    return foldedName(a) < foldedName(b);
 }
 
 const char* opName(Op op)
@@ -68,12 +106,12 @@ bool injected(Machine& m, Op op, std::string_view subject, platform::Status code
     return true;
 }
 
-std::string ResolvedPath::windowsForm() const
+std::string ResolvedPath::windowsForm(const CodePage& codePage) const
 {
     std::string s{drive, ':', '\\'};
     for (std::size_t i = 0; i < parts.size(); ++i) {
         if (i > 0) s += '\\';
-        s += parts[i];
+        s += codePage.fromUtf8(parts[i]);
     }
     return s;
 }
@@ -138,7 +176,7 @@ void locateOnHost(std::vector<std::string>& parts, fs::path& host)
             for (fs::directory_iterator it(host, ec), end; !ec && it != end; it.increment(ec)) {
                 const std::string name = it->path().filename().string();
                 // Several names that differ only in case: take one deterministically.
-                if (equalNoCase(name, part) && (!found || name < *found)) found = name;
+                if (sameHostName(name, part) && (!found || name < *found)) found = name;
             }
             if (found)
                 part = *found;
@@ -152,14 +190,18 @@ void locateOnHost(std::vector<std::string>& parts, fs::path& host)
 }  // namespace
 
 // The drive and the components, as GetFullPathName makes them: case as given.
-ResolvedPath Machine::Internal::lexical(const Machine& m, std::string_view path)
+ResolvedPath Machine::Internal::lexical(const Machine& m, std::string_view windowsPath)
 {
+    // Windows takes a path apart in Unicode, where a trail byte that has the
+    // code of a backslash is part of its character and separates nothing.
+    const std::string path = m.codePage_.toUtf8(windowsPath);
+    const std::string cwd = m.codePage_.toUtf8(m.cwd_);
     ResolvedPath r;
     std::string_view rest = path;
     std::vector<std::string> raw;
-    const char cwdDrive = m.cwd_.size() >= 2 && m.cwd_[1] == ':' ? foldCase(m.cwd_[0]) : 'C';
+    const char cwdDrive = cwd.size() >= 2 && cwd[1] == ':' ? foldCase(cwd[0]) : 'C';
     const auto startFromCwd = [&] {
-        splitComponents(std::string_view(m.cwd_).substr(std::min<std::size_t>(2, m.cwd_.size())), raw);
+        splitComponents(std::string_view(cwd).substr(std::min<std::size_t>(2, cwd.size())), raw);
     };
     if (rest.size() >= 2 && rest[1] == ':') {
         r.drive = foldCase(rest[0]);
@@ -192,10 +234,32 @@ std::optional<ResolvedPath> Machine::Internal::resolve(const Machine& m, std::st
     locateOnHost(r.parts, r.host);
     // "file\" names no file on Windows; the host agrees once the separator stays.
     std::error_code ec;
-    if (!path.empty() && isSeparator(path.back()) && !r.parts.empty() && fs::exists(fs::status(r.host, ec)) &&
+    const std::string utf8 = m.codePage_.toUtf8(path);
+    if (!utf8.empty() && isSeparator(utf8.back()) && !r.parts.empty() && fs::exists(fs::status(r.host, ec)) &&
         !fs::is_directory(fs::status(r.host, ec)))
         r.host += "/";
     return r;
+}
+
+const char* effectName(Effect::Kind kind)
+{
+    static constexpr const char* kNames[] = {"file created", "file written", "file copied", "file moved",
+                                             "file deleted", "folder created", "folder removed", "registry key created",
+                                             "registry value set", "registry value deleted",
+                                             "file replaced at the next restart", "file deleted at the next restart",
+                                             "folder removed at the next restart"};
+    return kNames[static_cast<int>(kind)];
+}
+
+void Machine::noteEffect(Effect::Kind kind, std::string_view path, std::string_view detail)
+{
+    std::string where(path);
+    // A relative path is the current folder's.
+    const bool registry = kind == Effect::Kind::keyCreated || kind == Effect::Kind::valueSet ||
+                          kind == Effect::Kind::valueDeleted;
+    if (!registry && !(where.size() >= 2 && where[1] == ':'))
+        where = (!where.empty() && isSeparator(where[0]) ? cwd_.substr(0, 2) : cwd_ + "\\") + where;
+    effects_.push_back({kind, std::move(where), std::string(detail), log_.size()});
 }
 
 std::optional<std::string> Machine::windowsPath(const fs::path& hostPath) const

@@ -4,11 +4,13 @@
 // message boxes, opened addresses, log messages and temporary Control rows.
 #pragma once
 
+#include "platform/sim/code_page.h"
 #include "platform/types.h"
 
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -18,7 +20,7 @@
 
 namespace sim {
 
-// Case-insensitive ordering of ASCII names, as the registry and NTFS compare them.
+// Case-insensitive ordering of names in the machine's code page, as the registry and NTFS compare them.
 struct NoCaseLess {
     bool operator()(const std::string& a, const std::string& b) const;
 };
@@ -44,7 +46,8 @@ public:
     struct Key {
         std::string name;  // as created
         std::map<std::string, Key, NoCaseLess> subkeys;
-        std::map<std::string, std::pair<std::string, RegValue>, NoCaseLess> values;  // lower-case key -> (name, value)
+        // name -> (the name as first written, the value)
+        std::map<std::string, std::pair<std::string, RegValue>, NoCaseLess> values;
     };
 
     void createKey(const std::string& path);
@@ -59,7 +62,8 @@ public:
     const Key& root() const { return root_; }
 
     // regedit text: "Windows Registry Editor Version 5.00" (UTF-16LE with BOM, or UTF-8)
-    // or "REGEDIT4". Only HKEY_LOCAL_MACHINE is accepted. All or nothing.
+    // or "REGEDIT4" (the code page). Only HKEY_LOCAL_MACHINE is accepted. All or nothing.
+    // Names and strings are kept in the running machine's code page.
     void importText(std::string_view bytes, const std::string& fileName);
     void importFile(const std::filesystem::path& file);
     // "Windows Registry Editor Version 5.00" text (UTF-8, CR LF) of every key below HKLM.
@@ -125,6 +129,23 @@ private:
     platform::Status injectedCode_ = 0;
 };
 
+// A change that a call of the library made to the machine, noted when the
+// call succeeded, in the order made. Tests hold the log against them.
+struct Effect {
+    enum class Kind {
+        fileCreated, fileWritten, fileCopied, fileMoved, fileDeleted, folderCreated, folderRemoved,
+        keyCreated, valueSet, valueDeleted,
+        // Left for the next restart (MoveFileEx's delayed moves): a file
+        // replaced by another, a file deleted, a folder removed.
+        replacedAtRestart, deletedAtRestart, removedAtRestart
+    };
+    Kind kind;
+    std::string path;      // a file's Windows path as the library named it (made absolute), or "HKLM\\KEY"
+    std::string detail;    // what a copy, move or replacement came from; a registry value's name
+    std::size_t logLines;  // lines in the log when it was made
+};
+const char* effectName(Effect::Kind kind);
+
 class Machine {
 public:
     // C: is `driveC` on the host, Z: is "/". The current directory starts at "C:\".
@@ -138,6 +159,11 @@ public:
 
     Registry& registry() { return registry_; }
     Faults& faults() { return faults_; }
+
+    // The ANSI code page, in which every narrow string of the machine is
+    // written: set it before anything is put on the machine.
+    const CodePage& codePage() const { return codePage_; }
+    void setCodePage(CodePage codePage) { codePage_ = codePage; }
 
     // Drives and paths.
     void mapDrive(char letter, std::filesystem::path hostFolder);
@@ -163,6 +189,11 @@ public:
     // A session without an active database (as in a deferred action).
     void setDatabaseAvailable(bool available) { databaseAvailable_ = available; }
     std::vector<std::string>& logMessages() { return log_; }
+    // Called with each line as the library logs it (after it is stored).
+    std::function<void(const std::string& line)> logObserver;
+    // What the library changed on the machine; see Effect.
+    std::vector<Effect>& effects() { return effects_; }
+    void noteEffect(Effect::Kind kind, std::string_view path, std::string_view detail = {});
 
     // Standard user: opening or creating an HKLM key with any write right fails with access denied.
     bool standardUser = false;
@@ -202,6 +233,7 @@ public:
     Internal& internal() { return *internal_; }
 
 private:
+    CodePage codePage_;
     Registry registry_;
     Faults faults_;
     std::map<char, std::filesystem::path> drives_;
@@ -212,6 +244,7 @@ private:
     std::vector<ControlRow> controlRows_;
     bool databaseAvailable_ = true;
     std::vector<std::string> log_;
+    std::vector<Effect> effects_;
     std::vector<MessageBoxCall> messageBoxes_;
     std::vector<std::string> opened_;
     std::vector<std::string> held_;

@@ -18,16 +18,21 @@
 
 namespace sim {
 
-// ASCII case folding the way the registry and NTFS compare names (upper case).
+// ASCII case folding of one byte (a drive letter), as Windows compares names (upper case).
 char foldCase(char c);
+// Names of the machine (registry keys and values, environment variables), in
+// its code page, compared as Windows compares them.
 bool equalNoCase(std::string_view a, std::string_view b);
+// The host's file names (UTF-8) compared the same way.
+bool sameHostName(std::string_view a, std::string_view b);
+bool hostNameLess(std::string_view a, std::string_view b);
 
 // A Windows path taken apart and located on the host.
 struct ResolvedPath {
     char drive = 'C';
-    std::vector<std::string> parts;  // on-disk case where the component exists
+    std::vector<std::string> parts;  // UTF-8, in on-disk case where the component exists
     std::filesystem::path host;
-    std::string windowsForm() const;  // "C:\\a\\b"
+    std::string windowsForm(const CodePage& codePage) const;  // "C:\\a\\b"
 };
 
 // A change of an installer property, in the order the library made it.

@@ -23,86 +23,48 @@ namespace {
 constexpr std::string_view kHeader5 = "Windows Registry Editor Version 5.00";
 constexpr std::string_view kHeader4 = "REGEDIT4";
 
-// --- narrow text <-> UTF-16 -------------------------------------------------
-// Narrow strings hold UTF-8. Bytes that are not UTF-8 travel as the lone
-// surrogates U+DC80..U+DCFF, so that any narrow string survives a round trip.
+// --- text -------------------------------------------------------------------
+// A .reg file is Unicode text (UTF-16 with its mark, or UTF-8); REGEDIT4
+// files, and version 5 files that are not UTF-8, are in the machine's code
+// page, as regedit reads them. The file is parsed in Unicode, so that a trail
+// byte with the code of a backslash escapes nothing, and every name and
+// string is kept in the code page, as an ANSI caller reads it.
 
-void appendUtf8(std::string& out, char32_t cp)
+std::string_view firstLine(std::string_view bytes)
 {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
+    const std::size_t start = bytes.find_first_not_of(" \t\r\n");
+    if (start == std::string_view::npos) return {};
+    const std::size_t end = bytes.find_first_of("\r\n", start);
+    return bytes.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
 }
 
-// `bytes` has an even length.
-std::string utf16ToNarrow(std::string_view bytes)
+std::string utf8Text(std::string_view bytes, const CodePage& codePage)
 {
-    std::string out;
-    const std::size_t n = bytes.size() / 2;
-    auto unit = [&](std::size_t i) {
-        return static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                     (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
-    };
-    for (std::size_t i = 0; i < n; ++i) {
-        const char16_t u = unit(i);
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < n && unit(i + 1) >= 0xDC00 && unit(i + 1) <= 0xDFFF) {
-            appendUtf8(out, 0x10000 + ((char32_t(u) - 0xD800) << 10) + (unit(i + 1) - 0xDC00));
-            ++i;
-        } else if (u >= 0xDC80 && u <= 0xDCFF) {
-            out += static_cast<char>(u - 0xDC00);
-        } else if (u >= 0xD800 && u <= 0xDFFF) {
-            appendUtf8(out, 0xFFFD);
-        } else {
-            appendUtf8(out, u);
-        }
+    bool marked = false;
+    if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+        bytes.remove_prefix(3);
+        marked = true;
     }
+    const bool regedit4 = firstLine(bytes) == "REGEDIT4";
+    if ((marked || !regedit4) && isUtf8(bytes)) return std::string(bytes);
+    return codePage.toUtf8(bytes);
+}
+
+std::u16string wideFromBytes(std::string_view bytes)  // UTF-16LE of an even length
+{
+    std::u16string out(bytes.size() / 2, u'\0');
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                       (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
     return out;
 }
 
-std::vector<std::uint8_t> narrowToUtf16(std::string_view s)
+std::vector<std::uint8_t> bytesFromWide(std::u16string_view wide)  // UTF-16LE
 {
     std::vector<std::uint8_t> out;
-    auto put = [&](char32_t u) {
+    for (const char16_t u : wide) {
         out.push_back(static_cast<std::uint8_t>(u & 0xFF));
         out.push_back(static_cast<std::uint8_t>(u >> 8));
-    };
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const auto b = static_cast<unsigned char>(s[i]);
-        int len = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
-        char32_t cp = len == 1 ? b : len == 2 ? (b & 0x1F) : len == 3 ? (b & 0x0F) : (b & 0x07);
-        bool ok = len > 0 && i + len <= s.size();
-        for (int k = 1; ok && k < len; ++k) {
-            const auto c = static_cast<unsigned char>(s[i + k]);
-            ok = (c & 0xC0) == 0x80;
-            cp = (cp << 6) | (c & 0x3F);
-        }
-        static constexpr char32_t kMin[] = {0, 0, 0x80, 0x800, 0x10000};
-        ok = ok && cp >= kMin[len] && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF);
-        if (!ok) {
-            put(0xDC00 + b);
-            ++i;
-            continue;
-        }
-        if (cp >= 0x10000) {
-            put(0xD800 + ((cp - 0x10000) >> 10));
-            put(0xDC00 + ((cp - 0x10000) & 0x3FF));
-        } else {
-            put(cp);
-        }
-        i += len;
     }
     return out;
 }
@@ -114,8 +76,11 @@ bool isStringType(std::uint32_t type) { return type == 1 || type == 2 || type ==
 struct Parser {
     std::string file;
     Registry& tree;
-    std::vector<std::string> lines;
+    const CodePage& codePage;
+    std::vector<std::string> lines;  // UTF-8
     bool unicode = true;  // version 5.00: string data in hex form is UTF-16LE
+
+    std::string narrow(std::string_view utf8) const { return codePage.fromUtf8(utf8); }
 
     [[noreturn]] void fail(int line, std::string reason) const { throw RegParseError(file, line, std::move(reason)); }
 
@@ -170,14 +135,13 @@ struct Parser {
         if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
             static_cast<unsigned char>(bytes[1]) == 0xFE) {
             bytes.remove_prefix(2);
-            text = utf16ToNarrow(bytes.substr(0, bytes.size() & ~std::size_t{1}));
+            text = utf8FromWide(wideFromBytes(bytes.substr(0, bytes.size() & ~std::size_t{1})));
             if (bytes.size() % 2 != 0) {
                 const auto newlines = std::count(text.begin(), text.end(), '\n');
                 fail(static_cast<int>(newlines) + 1, "odd UTF-16 length");
             }
         } else {
-            if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") bytes.remove_prefix(3);
-            text.assign(bytes);
+            text = utf8Text(bytes, codePage);
         }
         std::size_t i = 0;
         while (i <= text.size()) {
@@ -233,7 +197,7 @@ struct Parser {
         if (text[0] == '@') {
             pos = 1;
         } else {
-            name = quoted(text, pos, line);
+            name = narrow(quoted(text, pos, line));
         }
         while (pos < text.size() && (text[pos] == ' ' || text[pos] == '\t')) ++pos;
         if (pos >= text.size() || text[pos] != '=') fail(line, "expected '=' after the value name");
@@ -245,7 +209,7 @@ struct Parser {
         if (trim(data) == "-") {
         } else if (!data.empty() && data[0] == '"') {
             std::size_t p = 0;
-            std::string s = quoted(data, p, line);
+            const std::string s = narrow(quoted(data, p, line));
             if (!trim(data.substr(p)).empty()) fail(line, "text after the closing quote");
             v.emplace();
             v->type = 1;
@@ -279,9 +243,9 @@ struct Parser {
             v->data = hexBytes(data.substr(p + 1), index);
             if (unicode && isStringType(type)) {
                 if (v->data.size() % 2 != 0) fail(static_cast<int>(index) + 1, "odd UTF-16 length");
-                const std::string narrow =
-                    utf16ToNarrow(std::string_view(reinterpret_cast<const char*>(v->data.data()), v->data.size()));
-                v->data.assign(narrow.begin(), narrow.end());
+                const std::string ansi = codePage.fromWide(
+                    wideFromBytes(std::string_view(reinterpret_cast<const char*>(v->data.data()), v->data.size())));
+                v->data.assign(ansi.begin(), ansi.end());
             }
         } else {
             fail(line, "unknown value type");
@@ -304,7 +268,7 @@ struct Parser {
         const std::string_view root = inner.substr(0, sep);
         if (!equalNoCase(root, "HKEY_LOCAL_MACHINE") && !equalNoCase(root, "HKLM"))
             fail(line, "only HKEY_LOCAL_MACHINE is simulated");
-        const std::string path(sep == std::string_view::npos ? std::string_view() : inner.substr(sep + 1));
+        const std::string path = narrow(sep == std::string_view::npos ? std::string_view() : inner.substr(sep + 1));
         if (remove) {
             if (path.find_first_not_of('\\') == std::string::npos) fail(line, "HKEY_LOCAL_MACHINE cannot be deleted");
             tree.deleteKey(path);
@@ -368,12 +332,13 @@ bool fitsStringForm(const RegValue& v)
     return true;
 }
 
-void exportValue(std::string& out, const std::string& name, const RegValue& v)
+void exportValue(std::string& out, const std::string& name, const RegValue& v, const CodePage& codePage)
 {
-    std::string line = name.empty() ? "@" : quote(name);
+    const std::string_view data(reinterpret_cast<const char*>(v.data.data()), v.data.size());
+    std::string line = name.empty() ? "@" : quote(codePage.toUtf8(name));
     line += '=';
     if (fitsStringForm(v)) {
-        line += quote(std::string_view(reinterpret_cast<const char*>(v.data.data()), v.data.size() - 1));
+        line += quote(codePage.toUtf8(data.substr(0, data.size() - 1)));
         out += line + "\r\n";
         return;
     }
@@ -390,9 +355,7 @@ void exportValue(std::string& out, const std::string& name, const RegValue& v)
         std::snprintf(buf, sizeof buf, "hex(%x):", v.type);
         line += buf;
     }
-    const std::vector<std::uint8_t> bytes =
-        isStringType(v.type) ? narrowToUtf16(std::string_view(reinterpret_cast<const char*>(v.data.data()), v.data.size()))
-                             : v.data;
+    const std::vector<std::uint8_t> bytes = isStringType(v.type) ? bytesFromWide(codePage.toWide(data)) : v.data;
     for (std::size_t i = 0; i < bytes.size(); ++i) {
         std::snprintf(buf, sizeof buf, "%02x", bytes[i]);
         line += buf;
@@ -407,13 +370,16 @@ void exportValue(std::string& out, const std::string& name, const RegValue& v)
     out += line + "\r\n";
 }
 
-void exportKey(std::string& out, const Registry::Key& key, const std::string& path, bool isRoot)
+// `path` is UTF-8 text; the key's names are in the code page.
+void exportKey(std::string& out, const Registry::Key& key, const std::string& path, bool isRoot,
+               const CodePage& codePage)
 {
     if (!isRoot || !key.values.empty()) {
         out += "\r\n[" + path + "]\r\n";
-        for (const auto& [lowered, entry] : key.values) exportValue(out, entry.first, entry.second);
+        for (const auto& [name, entry] : key.values) exportValue(out, entry.first, entry.second, codePage);
     }
-    for (const auto& [name, sub] : key.subkeys) exportKey(out, sub, path + "\\" + sub.name, false);
+    for (const auto& [name, sub] : key.subkeys)
+        exportKey(out, sub, path + "\\" + codePage.toUtf8(sub.name), false, codePage);
 }
 
 }  // namespace
@@ -421,7 +387,7 @@ void exportKey(std::string& out, const Registry::Key& key, const std::string& pa
 void Registry::importText(std::string_view bytes, const std::string& fileName)
 {
     Registry scratch = *this;
-    Parser parser{fileName, scratch, {}};
+    Parser parser{fileName, scratch, activeCodePage(), {}};
     parser.run(bytes);
     root_ = std::move(scratch.root_);
 }
@@ -441,7 +407,7 @@ std::string Registry::exportText() const
 {
     std::string out(kHeader5);
     out += "\r\n";
-    exportKey(out, root_, "HKEY_LOCAL_MACHINE", true);
+    exportKey(out, root_, "HKEY_LOCAL_MACHINE", true, activeCodePage());
     out += "\r\n";
     return out;
 }

@@ -54,14 +54,6 @@ Machine::Internal::OpenKey* openKey(Machine& m, const RegKey& key)
     return it == keys.end() ? nullptr : &it->second;
 }
 
-std::string lowerName(const char* name)
-{
-    std::string s = name != nullptr ? name : "";
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
-}
-
 RegKey issue(Machine& m, std::string path, std::uint32_t access)
 {
     const auto id = m.internal().newId();
@@ -104,6 +96,7 @@ Status regCreateKey(const char* subKey, std::uint32_t access, RegKey& key)
     access = effectiveAccess(access, m.standardUser);
     // A standard user may neither create a key under HKLM nor open one for writing.
     if (m.standardUser && (wantsWrite(access) || !m.registry().hasKey(path))) return kAccessDenied;
+    if (!m.registry().hasKey(path)) m.noteEffect(sim::Effect::Kind::keyCreated, "HKLM\\" + path);
     m.registry().createKey(path);
     key = issue(m, path, access);
     return kSuccess;
@@ -169,7 +162,7 @@ Status regQueryValue(const RegKey& key, const char* name, std::uint32_t* type, v
     if ((k->access & kKeyQueryValue) == 0) return kAccessDenied;
     const auto* node = m.registry().findKey(k->path);
     if (node == nullptr) return kKeyDeleted;
-    auto it = node->values.find(lowerName(name));
+    auto it = node->values.find(name != nullptr ? name : "");
     if (it == node->values.end()) return kFileNotFound;
     const sim::RegValue& v = it->second.second;
     const auto needed = static_cast<std::uint32_t>(v.data.size());
@@ -203,6 +196,7 @@ Status regSetValue(const RegKey& key, const char* name, std::uint32_t type, cons
         v.data.assign(bytes, bytes + size);
     }
     m.registry().setValue(k->path, name != nullptr ? name : "", std::move(v));
+    m.noteEffect(sim::Effect::Kind::valueSet, "HKLM\\" + k->path, name != nullptr ? name : "");
     return kSuccess;
 }
 
@@ -214,7 +208,9 @@ Status regDeleteValue(const RegKey& key, const char* name)
     if (sim::injected(m, Op::regDelete, k->path, kAccessDenied)) return kAccessDenied;
     if ((k->access & kKeySetValue) == 0) return kAccessDenied;
     if (m.registry().findKey(k->path) == nullptr) return kKeyDeleted;
-    return m.registry().deleteValue(k->path, name != nullptr ? name : "") ? kSuccess : kFileNotFound;
+    if (!m.registry().deleteValue(k->path, name != nullptr ? name : "")) return kFileNotFound;
+    m.noteEffect(sim::Effect::Kind::valueDeleted, "HKLM\\" + k->path, name != nullptr ? name : "");
+    return kSuccess;
 }
 
 }  // namespace platform

@@ -4,30 +4,29 @@
 namespace sim {
 
 namespace {
+// Key names in the machine's code page, taken apart by characters: a trail
+// byte with the code of a backslash separates nothing.
 std::vector<std::string> splitKeyPath(const std::string& path)
 {
+    const CodePage& codePage = activeCodePage();
     std::vector<std::string> parts;
-    std::size_t i = 0;
-    while (i <= path.size()) {
-        std::size_t j = path.find('\\', i);
-        if (j == std::string::npos) j = path.size();
-        if (j > i) parts.push_back(path.substr(i, j - i));
-        i = j + 1;
+    std::size_t start = 0;
+    for (std::size_t i = 0;;) {
+        if (i < path.size() && path[i] != '\\') {
+            i += codePage.isLeadByte(path[i]) && i + 1 < path.size() ? 2 : 1;
+            continue;
+        }
+        if (i > start) parts.push_back(path.substr(start, i - start));
+        if (i >= path.size()) break;
+        start = ++i;
     }
     return parts;
-}
-
-std::string lower(std::string s)
-{
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    return s;
 }
 
 void flattenInto(const Registry::Key& key, const std::string& path, Registry::Flat& out)
 {
     auto& values = out[path];
-    for (const auto& [lowered, entry] : key.values) values[entry.first] = entry.second;
+    for (const auto& [name, entry] : key.values) values[entry.first] = entry.second;
     for (const auto& [name, sub] : key.subkeys) flattenInto(sub, path.empty() ? sub.name : path + "\\" + sub.name, out);
 }
 }  // namespace
@@ -82,7 +81,7 @@ void Registry::setValue(const std::string& path, const std::string& name, RegVal
 {
     createKey(path);
     // Windows keeps the name's case from when the value was first written.
-    auto it = findKey(path)->values.try_emplace(lower(name), name, RegValue{}).first;
+    auto it = findKey(path)->values.try_emplace(name, name, RegValue{}).first;
     it->second.second = std::move(value);
 }
 
@@ -99,7 +98,7 @@ std::optional<RegValue> Registry::value(const std::string& path, const std::stri
 {
     const Key* key = findKey(path);
     if (key == nullptr) return std::nullopt;
-    auto it = key->values.find(lower(name));
+    auto it = key->values.find(name);
     if (it == key->values.end()) return std::nullopt;
     return it->second.second;
 }
@@ -107,7 +106,7 @@ std::optional<RegValue> Registry::value(const std::string& path, const std::stri
 bool Registry::deleteValue(const std::string& path, const std::string& name)
 {
     Key* key = findKey(path);
-    return key != nullptr && key->values.erase(lower(name)) > 0;
+    return key != nullptr && key->values.erase(name) > 0;
 }
 
 Registry::Flat Registry::flatten() const

@@ -19,7 +19,7 @@ namespace {
 // "\??\", its drive letter as given.
 std::string ntPath(const Machine& m, const char* path)
 {
-    std::string full = Machine::Internal::lexical(m, path).windowsForm();
+    std::string full = Machine::Internal::lexical(m, path).windowsForm(m.codePage());
     if (path[0] != '\0' && path[1] == ':') full[0] = path[0];
     return "\\??\\" + full;
 }
@@ -140,6 +140,13 @@ bool moveFileAtRestart(const char* from, const char* to)
     value.data.insert(value.data.end(), entry.begin(), entry.end());
     value.data.push_back(0);
     registry.setValue(sim::Machine::kSessionManagerKey, sim::Machine::kPendingRenames, std::move(value));
+    using Kind = sim::Effect::Kind;
+    const auto p = m.hostPath(from);
+    std::error_code ec;
+    if (to != nullptr)
+        m.noteEffect(Kind::replacedAtRestart, to, from);
+    else
+        m.noteEffect(p && fs::is_directory(*p, ec) ? Kind::removedAtRestart : Kind::deletedAtRestart, from);
     return true;
 }
 

@@ -59,9 +59,11 @@ def sequences(file):
     return listing("sequences", "--file", file)["steps"]
 
 
-def registry(path, under=()):
-    """A regedit file or a Wine hive file as an e2elib.registry.Registry."""
-    return registry_module.from_listing(listing("registry", path, *[arg for key in under for arg in ("--under", key)]))
+def registry(path, under=(), codepage=1252):
+    """A regedit file or a Wine hive file as an e2elib.registry.Registry, its
+    text as a program in that code page reads it."""
+    return registry_module.from_listing(listing("registry", path, "--codepage", str(codepage),
+                                                *[arg for key in under for arg in ("--under", key)]))
 
 
 def for_wine(path):

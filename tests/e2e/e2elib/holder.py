@@ -30,7 +30,7 @@ class Holder:
     the prefix's folder for the harness's own files, `stage_windows` its
     Windows name."""
 
-    def __init__(self, exe, prefix, stage, stage_windows, paths, output, timeout=120):
+    def __init__(self, exe, prefix, stage, stage_windows, paths, output, timeout=120, env_extra=()):
         self.stage = stage
         for name in (READY, STOP):
             if os.path.exists(os.path.join(stage, name)):
@@ -39,7 +39,7 @@ class Holder:
         # A file, not a pipe, for its output: see wine.run.
         self.process = subprocess.Popen(
             ["wine", exe, f"{stage_windows}\\{READY}", f"{stage_windows}\\{STOP}", *paths],
-            env=wine.base_env(prefix), cwd=os.path.join(prefix, "drive_c"),
+            env={**wine.base_env(prefix), **dict(env_extra)}, cwd=os.path.join(prefix, "drive_c"),
             stdout=self.output, stderr=subprocess.STDOUT)
         deadline = time.monotonic() + timeout
         ready = os.path.join(stage, READY)

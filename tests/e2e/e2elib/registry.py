@@ -56,14 +56,14 @@ def from_listing(listing):
     return reg
 
 
-def show(value):
+def show(value, codec=ANSI):
     """A value for a reader: strings as their text with the byte count, so that
     padding after the terminator is visible without hundreds of \\x00."""
     kind, data = value
     name = TYPE_NAMES.get(kind, f"type {kind}")
     if kind in STRING_TYPES:
         text, nul, tail = data.partition(b"\0")
-        shown = repr(text.decode(ANSI, errors="backslashreplace"))
+        shown = repr(text.decode(codec, errors="backslashreplace"))
         if not nul:
             return f"{name} {shown} ({len(data)} bytes, no terminating zero)"
         if tail.strip(b"\0"):

@@ -83,9 +83,10 @@ def registry_state(reg):
     return values, {k: reg.spelling(*k) for k in values}
 
 
-def read_properties_file(path):
+def read_properties_file(path, encoding="utf-8"):
+    """NAME=VALUE lines: ca-sim writes UTF-8, the probe the machine's code page."""
     props = {}
-    with open(path, encoding="utf-8", errors="replace") as f:
+    with open(path, encoding=encoding, errors="replace") as f:
         for line in f:
             line = line.rstrip("\r\n")
             name, sep, value = line.partition("=")
@@ -102,7 +103,7 @@ def _show_file(data):
     return repr(data)
 
 
-def diff(wine, sim, property_names, left="wine", right="ca-sim"):
+def diff(wine, sim, property_names, left="wine", right="ca-sim", codec=registry.ANSI):
     """Readable differences between two states; empty when they agree."""
     lines = []
     for name in sorted(property_names):
@@ -119,6 +120,6 @@ def diff(wine, sim, property_names, left="wine", right="ca-sim"):
         a, b = wine.registry.get(key), sim.registry.get(key)
         if a != b:
             k, v = wine.spelling.get(key) or sim.spelling.get(key) or key
-            show = lambda x: "missing" if x is None else registry.show(x)
+            show = lambda x: "missing" if x is None else registry.show(x, codec)
             lines.append(f"registry {k} [{v or '(default)'}]: {left} {show(a)}, {right} {show(b)}")
     return lines
