@@ -48,7 +48,7 @@ bool backupFolderFor(const Session& session, std::string_view host, std::string&
     if (!stagingFolder(session, profile)) return false;
     std::string name(host);
     stripTrailingSeparator(name);
-    for (char& c : name) c = lowerAscii(c);
+    name = lowerCased(name);
     const std::string digest = formatDigest(digestText(name));
     folder = concat(profile.view(), "Kestrane\\Orvella\\Backup\\", digest.substr(digest.find(':') + 1));
     return folder.size() < kMaxPath;
