@@ -9,6 +9,10 @@ host file outside the places it lists is not there; the staging area is the
 package's, not the machine's (the harness gives ca-sim the scenario's, as
 msiexec places the package's files); and `reg export` writes a string value
 up to its first zero (the library pads its records).
+
+The collector runs in the scenario's locale, and the prefix's registry names
+the code page as Windows' would: it writes collected.txt and scenario.txt in
+that code page.
 """
 import os
 import re
@@ -33,12 +37,13 @@ def folders_given(case):
             and value[1:3] == ":\\"]
 
 
-def collect(prefix, case, work):
-    """Runs the collector in the prefix; returns (the collection's folder, problems)."""
+def collect(prefix, case, work, locale_env):
+    """Runs the collector in the prefix, in the machine's locale; returns (the
+    collection's folder, problems)."""
     drive = os.path.join(prefix, "drive_c")
     shutil.copy(COLLECTOR, os.path.join(drive, "e2e", "collect.cmd"))
     rc, out = wine.run(prefix, ["cmd", "/c", "C:\\e2e\\collect.cmd", WINE_FOLDER, *folders_given(case)],
-                       env_extra=case.env)
+                       env_extra=case.env + list(locale_env))
     written = os.path.join(drive, WINE_FOLDER[3:])
     if rc != 0 or not os.path.exists(os.path.join(written, "machine.reg")):
         return None, [f"collector: exit status {rc}: {out.strip()[-400:]}"]
@@ -48,11 +53,12 @@ def collect(prefix, case, work):
     return snapshot, []
 
 
-def hosts_taken(snapshot):
-    """The host folders that collected.txt says the collector took, and the
-    files it says it could not copy (drive-relative, with "/")."""
+def hosts_taken(snapshot, encoding):
+    """The host folders that collected.txt (in the machine's code page,
+    ENCODING) says the collector took, and the files it says it could not
+    copy (drive-relative, with "/")."""
     hosts, refused = [], set()
-    with open(os.path.join(snapshot, "collected.txt"), encoding="cp1252") as f:
+    with open(os.path.join(snapshot, "collected.txt"), encoding=encoding) as f:
         for line in f:
             words = line.rstrip("\r\n").split('"')
             if len(words) == 3 and words[1][:3].upper() == "C:\\":
@@ -64,12 +70,12 @@ def hosts_taken(snapshot):
     return hosts, refused
 
 
-def copied_files(snapshot, original):
+def copied_files(snapshot, original, encoding):
     """Problems with what the collector copied: exactly the three files of a
     host it reads that the host has, each as the host has it; every other
     file empty."""
     problems = []
-    hosts, refused = hosts_taken(snapshot)
+    hosts, refused = hosts_taken(snapshot, encoding)
     copied = os.path.join(snapshot, "drive_c")
     for path, data in original.items():
         host = any(path.lower().startswith(h.lower() + "/") for h in hosts)
