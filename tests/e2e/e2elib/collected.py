@@ -92,8 +92,23 @@ def copied_files(snapshot, original, encoding):
     return problems
 
 
-def give_payload(sdir, snapshot, tops):
-    """The scenario's drive_c entries of which the collector took nothing (the staging area)."""
+def give_payload(sdir, snapshot, tops, files=None):
+    """The scenario's drive_c entries of which the collector took nothing (the
+    staging area): as the scenario has them, or as FILES (the drive's entries
+    when it collected) have them."""
+    if files is not None:
+        given = [top for top in tops if not os.path.exists(os.path.join(snapshot, "drive_c", top))]
+        for path, data in sorted(files.items()):
+            if path.split("/")[0] not in given:
+                continue
+            target = os.path.join(snapshot, "drive_c", *path.split("/"))
+            if data is None:
+                os.makedirs(target, exist_ok=True)
+            else:
+                os.makedirs(os.path.dirname(target), exist_ok=True)
+                with open(target, "wb") as f:
+                    f.write(data)
+        return
     for top in tops:
         if not os.path.exists(os.path.join(snapshot, "drive_c", top)):
             source = os.path.join(sdir, "drive_c", top)
@@ -104,11 +119,42 @@ def give_payload(sdir, snapshot, tops):
                 shutil.copy2(source, target)
 
 
-def run_casim(case, snapshot, work):
-    """ca-sim on the collection, with the scenario's actions or sequences and
-    its command line; returns (the saved folder, its JSON report) or raises."""
+def held_as_scenario(snapshot, paths, encoding):
+    """Problems with the files the collector says are held: exactly PATHS,
+    each with a hold line in its scenario.txt."""
+    with open(os.path.join(snapshot, "collected.txt"), encoding=encoding) as f:
+        said = {line.split('"')[1].lower() for line in f if line.startswith('held "')}
+    with open(os.path.join(snapshot, "scenario.txt"), encoding=encoding) as f:
+        holds = {line.split('"')[1].lower() for line in f if line.startswith('hold "')}
+    want = {p.lower() for p in paths}
+    problems = [f"collector: {p} is held but not found so" for p in sorted(want - said)]
+    problems += [f"collector: {p} is not held but found so" for p in sorted(said - want)]
+    if holds != said:
+        problems.append(f"collector: its hold lines {sorted(holds)} are not the files it found held {sorted(said)}")
+    return problems
+
+
+def replay_from(snapshot, case, first):
+    """The collection's scenario.txt runs the scenario's sequences from the
+    FIRSTth on, with its restarts, in place of its own: its holds last until
+    the first restart, as the host held them."""
+    path = os.path.join(snapshot, "scenario.txt")
+    with open(path, "rb") as f:
+        lines = [line for line in f.read().split(b"\n") if line.strip() and not line.startswith(b"sequence ")]
+    for number in range(first, len(case.sequences) + 1):
+        lines.append(f"sequence {case.sequences[number - 1]}".encode())
+        if any(r["afterSequences"] == number for r in case.restarts):
+            lines.append(b"restart")
+    with open(path, "wb") as f:
+        f.write(b"\n".join(line.rstrip(b"\r") for line in lines) + b"\n")
+
+
+def run_casim(case, snapshot, work, replayed=False):
+    """ca-sim on the collection, with the scenario's actions or sequences (its
+    own when REPLAYED) and its command line; returns (the saved folder, its
+    JSON report) or raises."""
     out = os.path.join(work, "collected-after")
-    steps = list(case.actions) or [arg for s in case.sequences for arg in ("--sequence", s)]
+    steps = [] if replayed else list(case.actions) or [arg for s in case.sequences for arg in ("--sequence", s)]
     props = [arg for name, value in case.properties if value for arg in ("--property", f"{name}={value}")]
     result = subprocess.run([casim.binary(), "run", snapshot, *steps, *props, "--save", out, "--json"],
                             capture_output=True)
