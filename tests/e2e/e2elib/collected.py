@@ -37,9 +37,9 @@ def folders_given(case):
             and value[1:3] == ":\\"]
 
 
-def collect(prefix, case, work, locale_env):
+def collect(prefix, case, work, locale_env, name="collected"):
     """Runs the collector in the prefix, in the machine's locale; returns (the
-    collection's folder, problems)."""
+    collection's folder, WORK/NAME, or None; problems)."""
     drive = os.path.join(prefix, "drive_c")
     shutil.copy(COLLECTOR, os.path.join(drive, "e2e", "collect.cmd"))
     rc, out = wine.run(prefix, ["cmd", "/c", "C:\\e2e\\collect.cmd", WINE_FOLDER, *folders_given(case)],
@@ -47,7 +47,7 @@ def collect(prefix, case, work, locale_env):
     written = os.path.join(drive, WINE_FOLDER[3:])
     if rc != 0 or not os.path.exists(os.path.join(written, "machine.reg")):
         return None, [f"collector: exit status {rc}: {out.strip()[-400:]}"]
-    snapshot = os.path.join(work, "collected")
+    snapshot = os.path.join(work, name)
     shutil.copytree(written, snapshot, symlinks=True)
     shutil.rmtree(written)
     return snapshot, []
@@ -134,14 +134,19 @@ def held_as_scenario(snapshot, paths, encoding):
     return problems
 
 
-def replay_from(snapshot, case, first):
+def replay_from(snapshot, case, first, encoding, holds=()):
     """The collection's scenario.txt runs the scenario's sequences from the
-    FIRSTth on, with its restarts, in place of its own: its holds last until
-    the first restart, as the host held them."""
+    FIRSTth on, with its restarts, in place of its own: its own holds last
+    until the first restart, as the host held them. HOLDS (the scenario's)
+    stand where the scenario has them, in place of its own."""
     path = os.path.join(snapshot, "scenario.txt")
     with open(path, "rb") as f:
-        lines = [line for line in f.read().split(b"\n") if line.strip() and not line.startswith(b"sequence ")]
+        lines = [line for line in f.read().split(b"\n") if line.strip() and not line.startswith(b"sequence ")
+                 and not (holds and line.startswith(b"hold "))]
     for number in range(first, len(case.sequences) + 1):
+        for hold in holds:
+            if hold["afterSequences"] == number - 1:
+                lines.append(" ".join([f'hold "{hold["path"]}"', *hold["sequences"]]).encode(encoding))
         lines.append(f"sequence {case.sequences[number - 1]}".encode())
         if any(r["afterSequences"] == number for r in case.restarts):
             lines.append(b"restart")
@@ -149,11 +154,11 @@ def replay_from(snapshot, case, first):
         f.write(b"\n".join(line.rstrip(b"\r") for line in lines) + b"\n")
 
 
-def run_casim(case, snapshot, work, replayed=False):
+def run_casim(case, snapshot, replayed=False):
     """ca-sim on the collection, with the scenario's actions or sequences (its
     own when REPLAYED) and its command line; returns (the saved folder, its
     JSON report) or raises."""
-    out = os.path.join(work, "collected-after")
+    out = os.path.join(snapshot + "-after")
     steps = [] if replayed else list(case.actions) or [arg for s in case.sequences for arg in ("--sequence", s)]
     props = [arg for name, value in case.properties if value for arg in ("--property", f"{name}={value}")]
     result = subprocess.run([casim.binary(), "run", snapshot, *steps, *props, "--save", out, "--json"],
