@@ -189,6 +189,11 @@ TEST_F(CodePage932, SimulatedFilesAreNamedInTheCodePage)
     EXPECT_EQ(platform::getFileAttributes("a.txt"), 0x20u);
     EXPECT_TRUE(platform::copyFile("a.txt", (design + "\\" + kSo + ".txt").c_str(), true));
     EXPECT_TRUE(std::filesystem::exists(onC("\xe8\xa8\xad\xe8\xa8\x88\xe5\x9b\xb3\xe8\xa1\xa8\\\xe3\x82\xbd.txt")));
+    // A link's target is named in the code page too.
+    std::filesystem::create_symlink("a.txt", onC("\xe8\xa8\xad\xe8\xa8\x88\xe5\x9b\xb3\xe8\xa1\xa8\\\xe8\xa1\xa8\\link"));
+    std::string target;
+    ASSERT_TRUE(platform::finalPath((design + "\\" + kTable + "\\link").c_str(), target));
+    EXPECT_EQ(target, design + "\\" + kTable + "\\a.txt");
 }
 
 TEST_F(CodePage1252, NamesMatchWithoutCaseAsNtfsMatchesThem)

@@ -380,7 +380,7 @@ std::string LifeCycle::sessionWith(Run& run, const History& h, const Step& step,
 {
     sim::Machine& m = run.machine;
     for (const std::string& file : heldFiles(h, step))
-        if (fs::exists(*m.hostPath(file))) m.holdFile(file), ++held;
+        if (fs::exists(*m.hostPath(ansiPath(h.machine, file)))) m.holdFile(ansiPath(h.machine, file)), ++held;
     m.faults().resetCounts();
     if (step.fault) m.faults().failAt(step.fault->op, step.fault->k), ++faulty;
     const bool installs = sequence == "install";
@@ -410,7 +410,7 @@ std::string LifeCycle::runEarlierVersion(Run& run, const History& h)
         for (const auto& [lower, value] : key->values) names.push_back(value.first);
         for (const std::string& name : names) {
             if (name.rfind("Footprint ", 0) == 0) {
-                std::string folder = name.substr(10);
+                std::string folder = codePageOf(h.machine).toUtf8(name.substr(10));
                 if (folder.ends_with("\\")) folder.pop_back();
                 reached.insert(folder);
             }
@@ -435,7 +435,7 @@ bool productKeyMarked(sim::Machine& m) { return m.registry().value(ca::kProductK
 void LifeCycle::changeHost(Run& run, const History& h, const Step& step, int index)
 {
     const std::string host = "C:\\" + h.machine.hosts[step.host].folder;
-    const fs::path folder = *run.machine.hostPath(host);
+    const fs::path folder = *run.machine.hostPath(ansiPath(h.machine, host));
     if (!fs::exists(folder / "x86e_win64" / "obj")) return;  // deleted before
     const std::string n = std::to_string(index);
     if (step.kind == Kind::deleteHost) {
@@ -468,6 +468,7 @@ std::string scenarioFor(const History& h, const std::vector<std::string>& held, 
     if (sequence == "install")
         for (const auto& [name, value] : startingProperties(h.machine)) scenario.properties.push_back({name, value});
     for (const std::string& file : held) scenario.holds.push_back({file, {}});
+    if (h.machine.codePage != sim::CodePage::kWestern) scenario.codePage = casim::CodePage{static_cast<int>(h.machine.codePage)};
     scenario.sequences.push_back({sequence});
     std::vector<std::string> comment{note};
     if (note.find(" fails") != std::string::npos)
@@ -536,6 +537,7 @@ std::string LifeCycle::check(const History& h, const StepHook& hook)
     writeScenario(h.machine, dir_);
     const fs::path driveC = dir_ / "drive_c";
     sim::Machine machine(driveC);
+    machine.setCodePage(codePageOf(h.machine));
     machine.registry().importFile(dir_ / "machine.reg");
     machine.setEnv("ALLUSERSPROFILE", "C:\\ProgramData");
     Run run{machine, driveC, Expectation(hostFiles(driveC))};

@@ -1,6 +1,7 @@
 #include "log_truth.h"
 
 #include "model/release_table.h"
+#include "platform/code_page.h"
 #include "platform/sim/machine_internal.h"
 
 #include <algorithm>
@@ -17,15 +18,21 @@
 
 namespace logtruth {
 
+// A character of two bytes (in the machine's code page) is shown as both
+// bytes' codes, whatever the second byte reads as alone.
 std::string escapedText(const std::string& text)
 {
     std::string out;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte >= 0x20 && byte < 0x7F && c != '"') {
-            out += c;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool pair = platform::isLeadByte(text[i]) && i + 1 < text.size();
+        const auto byte = static_cast<unsigned char>(text[i]);
+        char code[16];
+        if (pair) {
+            std::snprintf(code, sizeof code, "\\x%02X\\x%02X", byte, static_cast<unsigned char>(text[++i]));
+            out += code;
+        } else if (byte >= 0x20 && byte < 0x7F && byte != '"') {
+            out += text[i];
         } else {
-            char code[8];
             std::snprintf(code, sizeof code, "\\x%02X", byte);
             out += code;
         }
@@ -33,9 +40,34 @@ std::string escapedText(const std::string& text)
     return out;
 }
 
+// Text as a line shows it, back in bytes: "\\x" and two upper-case hex digits
+// stand for a byte (a folder named "x4A" after a backslash would read so too:
+// no test names one).
+std::string unescapedText(const std::string& shown)
+{
+    const auto hex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); };
+    std::string out;
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        if (shown[i] == '\\' && i + 3 < shown.size() && shown[i + 1] == 'x' && hex(shown[i + 2]) && hex(shown[i + 3])) {
+            out += static_cast<char>(std::stoi(shown.substr(i + 2, 2), nullptr, 16));
+            i += 3;
+        } else {
+            out += shown[i];
+        }
+    }
+    return out;
+}
+
 std::string shownValue(const std::string& value)
 {
-    std::string out = "\"" + escapedText(value.substr(0, 160)) + "\"";
+    // Cut after the last whole character within 160 bytes.
+    std::size_t cut = 0;
+    while (cut < value.size()) {
+        const std::size_t next = cut + (platform::isLeadByte(value[cut]) && cut + 1 < value.size() ? 2 : 1);
+        if (next > 160) break;
+        cut = next;
+    }
+    std::string out = "\"" + escapedText(value.substr(0, cut)) + "\"";
     if (value.size() > 160) out += "... (" + std::to_string(value.size()) + " characters)";
     return out;
 }
@@ -208,8 +240,12 @@ public:
         return it == machine().properties().end() ? std::nullopt : std::optional<std::string>(it->second);
     }
 
-    std::optional<fs::path> onHost(const std::string& windowsPath) const { return machine().hostPath(windowsPath); }
-    // The bytes of a file the line names (unescaped: such paths are printable).
+    // A path as a line shows it: its escaped bytes are read back first.
+    std::optional<fs::path> onHost(const std::string& shownPath) const
+    {
+        return machine().hostPath(unescapedText(shownPath));
+    }
+    // The bytes of a file the line names.
     std::optional<std::string> fileBytes(const std::string& path) const
     {
         const auto p = onHost(path);

@@ -50,7 +50,20 @@ struct Host {
 struct Machine {
     std::vector<Host> hosts;
     std::optional<Host> commandLineFolder;  // a Wildfire 5.0 folder without the host, named on the command line
+    unsigned codePage = sim::CodePage::kWestern;  // host folders are named in UTF-8 here, as on the disk
 };
+
+// The machine's ANSI code page, in which the library reads every path.
+inline sim::CodePage codePageOf(const Machine& m) { return *sim::CodePage::of(m.codePage); }
+
+// A path as the disk (and the tests) name it, in UTF-8, as the library reads it.
+inline std::string ansiPath(const Machine& m, const std::string& utf8) { return codePageOf(m).fromUtf8(utf8); }
+
+// Japanese folder names whose characters end in the backslash's byte (設計図表,
+// ソフト), or differ from another only in a trail byte that reads as a letter (ア, ヂ).
+const char* const kJapaneseFolders[] = {"\xe8\xa8\xad\xe8\xa8\x88\xe5\x9b\xb3\xe8\xa1\xa8",
+                                        "\xe3\x82\xbd\xe3\x83\x95\xe3\x83\x88", "\xe3\x82\xa2",
+                                        "\xe3\x83\x82"};
 
 // --- random machines --------------------------------------------------------
 
@@ -128,6 +141,16 @@ inline Machine randomMachine(std::mt19937& rng)
         cmd.folder = "PTC\\cmd5";
         m.commandLineFolder = cmd;
     }
+    // A Japanese system now and then, its hosts below Japanese folders (the
+    // longest folders stay ASCII: their lengths are counted in bytes). Drawn
+    // from a copy, so that a seed's machines and histories stay what they were.
+    std::mt19937 japanese = rng;
+    if (japanese() % 5 == 0) {
+        m.codePage = sim::CodePage::kJapanese;
+        for (Host& h : m.hosts)
+            if (h.folder.size() < 10)
+                h.folder = "PTC\\" + std::string(kJapaneseFolders[japanese() % 4]) + h.folder.substr(3);
+    }
     return m;
 }
 
@@ -198,6 +221,7 @@ inline void writeScenario(const Machine& m, const fs::path& dir)
         writeHost(c, h, true);
     }
     std::string scenario = "sequence install remove\n";
+    if (m.codePage != sim::CodePage::kWestern) scenario += "codepage " + std::to_string(m.codePage) + "\n";
     if (m.commandLineFolder) {
         writeHost(c, *m.commandLineFolder, false);
         scenario += "property ISCMDINSTALL=1\nproperty PROEM1=0\nproperty PROEWF5=1\n"

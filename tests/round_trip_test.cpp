@@ -43,6 +43,7 @@ public:
         {
             sim::Machine machine(driveC);
             logtruth::Checker truth(machine);
+            machine.setCodePage(codePageOf(m));
             machine.registry().importFile(dir_ / "machine.reg");
             machine.setEnv("ALLUSERSPROFILE", "C:\\ProgramData");
             runSequence(machine, package_, "install", startingProperties(m));

@@ -276,7 +276,7 @@ std::optional<std::string> Machine::windowsPath(const fs::path& hostPath) const
         if (best && depth <= bestDepth) continue;
         std::string path = std::string(1, letter) + ":";
         for (const auto& part : relative)
-            if (part != ".") path += "\\" + part.string();
+            if (part != ".") path += "\\" + codePage_.fromUtf8(part.string());
         if (path.size() == 2) path += "\\";
         best = path;
         bestDepth = depth;

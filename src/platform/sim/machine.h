@@ -172,7 +172,8 @@ public:
     // is not mapped. A component that does not exist keeps the case given.
     std::optional<std::filesystem::path> hostPath(std::string_view windowsPath) const;
     // The Windows path of a host path on a mapped drive (the drive whose
-    // folder holds it most closely), as GetFinalPathNameByHandle names it.
+    // folder holds it most closely), as GetFinalPathNameByHandleA names it: in
+    // the code page.
     std::optional<std::string> windowsPath(const std::filesystem::path& hostPath) const;
     std::string currentDirectory() const { return cwd_; }  // "C:\\..." form
     void setCurrentDirectory(std::string windowsPath) { cwd_ = std::move(windowsPath); }
