@@ -5,7 +5,9 @@
 // meets it: .reg text, the host's file names, ca-sim's scenario files.
 #include "core/paths.h"
 #include "core/text.h"
+#include "core/outcome.h"
 #include "model/host_folder.h"
+#include "model/release_table.h"
 #include "platform/files.h"
 #include "package.h"
 #include "runner.h"
@@ -139,6 +141,33 @@ TEST_F(CodePage932, NamesLowerAndCompareByCharacters)
     machine().setCodePage(kWestern);  // "ƒA" and "ƒa" are one name there
     EXPECT_EQ(lowerCased(kA), kLowerTrail);
     EXPECT_TRUE(equalsIgnoringCase(kA, kLowerTrail));
+}
+
+// ア and ヂ differ only in a trail byte that reads as 'A' or 'a': two hosts,
+// two backups of their own runtimes, two entries to take out.
+TEST_F(CodePage932, HostsWhoseNamesDifferInATrailByteStayApart)
+{
+    stageAddIn();
+    const std::string onDisk[] = {"\xe3\x82\xa2", "\xe3\x83\x82"};
+    const std::string folders[] = {"C:\\" + kA, "C:\\" + kLowerTrail};
+    std::map<std::string, std::string> before[2];
+    for (int i = 0; i < 2; ++i) {
+        makeHost(onDisk[i]);
+        writeFile(onDisk[i] + "\\x86e_win64\\obj\\msvcr90.dll", "runtime of host " + std::to_string(i));
+        writeFile(onDisk[i] + "\\text\\protk.dat", "name OtherTool\r\nend\r\n");
+        before[i] = filesBelow(onDisk[i], true);
+    }
+    for (const std::string& folder : folders) deployAndRegister(folder, kCreo2);
+    for (const std::string& host : onDisk) {
+        ASSERT_EQ(readFile(host + "\\x86e_win64\\obj\\msvcr90.dll"), "msvcr90.dll") << host;
+        ASSERT_NE(readFile(host + "\\text\\protk.dat")->find("name Orvella"), std::string::npos) << host;
+    }
+    setProperty("ALLUSERSPROFILE", "C:\\ProgramData");
+    EXPECT_EQ(cleanupProEAuxAppInFile(session()), 0u);
+    EXPECT_EQ(cleanCmdResources(session()), 0u);
+    EXPECT_EQ(property(kRemoveErrorProperty), "");
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(filesBelow(onDisk[i], true), before[i]) << onDisk[i];
+    EXPECT_FALSE(exists("ProgramData\\Kestrane"));
 }
 
 TEST_F(CodePage932, SimulatedFilesAreNamedInTheCodePage)
