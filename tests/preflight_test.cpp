@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <sstream>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -77,6 +78,25 @@ TEST(Preflight, CommandLinePropertiesReachEveryMachine)
     ASSERT_EQ(machines.size(), 1u);
     EXPECT_EQ(machines[0].readiness(), casim::Readiness::notRestored);
     EXPECT_EQ(machines[0].registered.size(), 5u);
+
+    // A value reaches each machine in its code page: a Japanese seat takes
+    // what a Western one cannot hold.
+    const casim::Setting note{"ORVELLA_NOTE", "\xe8\xa1\xa8", 0};
+    const auto seats = casim::checkFleet(
+        {(kScenarios / "japanese-host-folders").string(), (kScenarios / "demo-install-remove").string()}, package(),
+        {note}, 1);
+    ASSERT_EQ(seats.size(), 2u);
+    EXPECT_EQ(seats[0].readiness(), casim::Readiness::ready);
+    EXPECT_EQ(seats[0].registered.size(), 3u);
+    EXPECT_EQ(seats[1].readiness(), casim::Readiness::unreadable);
+    EXPECT_EQ(seats[1].unreadable, "--property ORVELLA_NOTE: the value is not text that code page 1252 can hold");
+    // Its folders are told in its letters.
+    std::ostringstream told;
+    casim::printFleet(told, seats, false);
+    EXPECT_NE(told.str().find("registered and deployed: C:\\PTC\\\xe8\xa1\xa8\xe3\x82\xbd\\wf4, C:\\\xe8\xa8\xad\xe8\xa8\x88"
+                              "\xe5\x9b\xb3\xe8\xa1\xa8, "),
+              std::string::npos)
+        << told.str();
 }
 
 // Exit status of `ca-sim run` on a snapshot; 4 when an error step stopped a sequence.

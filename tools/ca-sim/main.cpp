@@ -249,8 +249,15 @@ int runScenario(const Options& o)
 // command line's properties reach each as msiexec's would.
 int runPreflight(const Options& o)
 {
+    // The values stay UTF-8 here: each machine reads them in its own code page.
     std::vector<casim::Setting> properties;
-    for (const auto& p : o.properties) properties.push_back(commandLineProperty(p));
+    for (const auto& p : o.properties) {
+        const auto eq = p.find('=');
+        casim::Setting s = commandLineProperty(p.substr(0, eq == std::string::npos ? p.size() : eq + 1));
+        s.value = p.substr(eq + 1);
+        if (!sim::isUtf8(s.value)) throw UsageError("--property " + p + ": the value is not UTF-8 text");
+        properties.push_back(s);
+    }
     const casim::Package package = casim::loadPackage(o.package);
     const int jobs = o.jobs > 0 ? o.jobs : std::max(1, static_cast<int>(std::thread::hardware_concurrency()));
     const auto machines = casim::checkFleet(o.folders, package, properties, jobs);

@@ -148,7 +148,16 @@ MachineCheck checkMachine(const std::filesystem::path& folder, const Package& pa
     m.folder = folder.string();
     try {
         Scenario scenario = loadScenario(folder);
-        scenario.properties.insert(scenario.properties.end(), properties.begin(), properties.end());
+        const sim::CodePage codePage = machineCodePage(scenario);
+        m.codePage = codePage.number();
+        for (Setting s : properties) {
+            const auto ansi = codePage.fromUtf8Exactly(s.value);
+            if (!ansi)
+                throw std::runtime_error("--property " + s.name + ": the value is not text that code page " +
+                                         std::to_string(codePage.number()) + " can hold");
+            s.value = *ansi;
+            scenario.properties.push_back(s);
+        }
         SimulatedRun run(scenario, package);
         run.tellChanges(false);
         run.stagePayload();  // msiexec places the package's files; a snapshot has none

@@ -20,6 +20,7 @@ enum class Readiness { ready, restart, notRestored, stopped, unreadable };
 
 struct MachineCheck {
     std::string folder;  // the snapshot, as given
+    unsigned codePage = 1252;  // the machine's, in which its folders and texts below are
     std::string unreadable;  // why nothing ran (a bad scenario, registry or machine); empty when it ran
     std::vector<std::string> found;       // host folders that detection found or the command line named
     std::vector<std::string> registered;  // host folders whose protk.dat names the add-in after the installation
@@ -35,8 +36,9 @@ struct MachineCheck {
 };
 
 // Runs the installation and the removal on one snapshot. `properties` are
-// msiexec's command line ("NAME=VALUE" read as scenario lines), after the
-// snapshot's own. Never throws: a snapshot that cannot be read is told so.
+// msiexec's command line ("NAME=VALUE" read as scenario lines, the values in
+// UTF-8, which reach the machine in its code page), after the snapshot's own.
+// Never throws: a snapshot that cannot be read, or cannot hold a value, is told so.
 MachineCheck checkMachine(const std::filesystem::path& folder, const Package& package,
                           const std::vector<Setting>& properties);
 

@@ -122,20 +122,34 @@ std::string fleetSummary(const std::vector<MachineCheck>& machines)
     return text;
 }
 
+// Each machine's texts are in its own code page.
+static void useCodePageOf(const MachineCheck& m)
+{
+    useCodePage(sim::CodePage::of(m.codePage).value_or(sim::CodePage()));
+}
+
 void printFleet(std::ostream& out, const std::vector<MachineCheck>& machines, bool colour)
 {
+    const sim::CodePage before = codePage();
     for (const auto& m : machines) {
+        useCodePageOf(m);
         const Readiness r = m.readiness();
         const char* on = !colour ? "" : r == Readiness::ready ? "\033[32m" : r == Readiness::restart ? "\033[33m" : "\033[31m";
         out << on << machineLine(m) << (colour ? "\033[0m" : "") << "\n";
     }
+    useCodePage(before);
     out << fleetSummary(machines) << "\n";
 }
 
 void printFleetJson(std::ostream& out, const std::vector<MachineCheck>& machines, int status)
 {
     Json list = Json::array(), counts = Json::object();
-    for (const auto& m : machines) list.push_back(machineJson(m));
+    const sim::CodePage before = codePage();
+    for (const auto& m : machines) {
+        useCodePageOf(m);
+        list.push_back(machineJson(m));
+    }
+    useCodePage(before);
     for (const Readiness r : kOrder)
         counts[readinessName(r)] =
             std::count_if(machines.begin(), machines.end(), [&](const MachineCheck& m) { return m.readiness() == r; });

@@ -75,6 +75,7 @@ std::string encode(std::size_t index, const MachineCheck& m)
     for (const auto* l : {&m.found, &m.registered, &m.deployed}) w.list(*l);
     w.number(static_cast<std::size_t>(m.installExit));
     w.number(static_cast<std::size_t>(m.removeExit));
+    w.number(m.codePage);
     w.number(m.hosts.size());
     for (const auto& h : m.hosts) {
         w.text(h.folder);
@@ -119,6 +120,7 @@ std::size_t decode(const std::string& bytes, std::vector<MachineCheck>& results,
             for (auto* l : {&m.found, &m.registered, &m.deployed}) *l = r.list();
             m.installExit = static_cast<int>(r.number());
             m.removeExit = static_cast<int>(r.number());
+            m.codePage = static_cast<unsigned>(r.number());
             m.hosts.resize(r.number());
             for (auto& h : m.hosts) h = decodeHost(r);
             if (index >= results.size()) throw std::logic_error("a worker named a machine it was not given");
