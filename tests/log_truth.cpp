@@ -40,20 +40,28 @@ std::string escapedText(const std::string& text)
     return out;
 }
 
-// Text as a line shows it, back in bytes: "\\x" and two upper-case hex digits
-// stand for a byte (a folder named "x4A" after a backslash would read so too:
-// no test names one).
+// Text as a line shows it, back in bytes. The log leaves backslashes as they
+// are, so "\\x86e_win64" may be a folder's name: in a code page with lead
+// bytes, an escaped lead byte counts only with its escaped trail byte after it.
 std::string unescapedText(const std::string& shown)
 {
     const auto hex = [](char c) { return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F'); };
+    const auto escapeAt = [&](std::size_t i) {
+        return i + 3 < shown.size() && shown[i] == '\\' && shown[i + 1] == 'x' && hex(shown[i + 2]) && hex(shown[i + 3]);
+    };
     std::string out;
     for (std::size_t i = 0; i < shown.size(); ++i) {
-        if (shown[i] == '\\' && i + 3 < shown.size() && shown[i + 1] == 'x' && hex(shown[i + 2]) && hex(shown[i + 3])) {
-            out += static_cast<char>(std::stoi(shown.substr(i + 2, 2), nullptr, 16));
-            i += 3;
-        } else {
+        if (!escapeAt(i)) {
             out += shown[i];
+            continue;
         }
+        const char byte = static_cast<char>(std::stoi(shown.substr(i + 2, 2), nullptr, 16));
+        if (platform::isLeadByte(byte) && !escapeAt(i + 4)) {
+            out += shown[i];
+            continue;
+        }
+        out += byte;
+        i += 3;
     }
     return out;
 }
@@ -243,6 +251,9 @@ public:
     // A path as a line shows it: its escaped bytes are read back first.
     std::optional<fs::path> onHost(const std::string& shownPath) const
     {
+        std::error_code ec;
+        const auto literal = machine().hostPath(shownPath);
+        if (literal && fs::exists(*literal, ec)) return literal;
         return machine().hostPath(unescapedText(shownPath));
     }
     // The bytes of a file the line names.
