@@ -5,7 +5,9 @@
 // meets it: .reg text, the host's file names, ca-sim's scenario files.
 #include "core/paths.h"
 #include "core/text.h"
+#include "core/outcome.h"
 #include "model/host_folder.h"
+#include "model/release_table.h"
 #include "platform/files.h"
 #include "package.h"
 #include "runner.h"
@@ -141,6 +143,33 @@ TEST_F(CodePage932, NamesLowerAndCompareByCharacters)
     EXPECT_TRUE(equalsIgnoringCase(kA, kLowerTrail));
 }
 
+// ア and ヂ differ only in a trail byte that reads as 'A' or 'a': two hosts,
+// two backups of their own runtimes, two entries to take out.
+TEST_F(CodePage932, HostsWhoseNamesDifferInATrailByteStayApart)
+{
+    stageAddIn();
+    const std::string onDisk[] = {"\xe3\x82\xa2", "\xe3\x83\x82"};
+    const std::string folders[] = {"C:\\" + kA, "C:\\" + kLowerTrail};
+    std::map<std::string, std::string> before[2];
+    for (int i = 0; i < 2; ++i) {
+        makeHost(onDisk[i]);
+        writeFile(onDisk[i] + "\\x86e_win64\\obj\\msvcr90.dll", "runtime of host " + std::to_string(i));
+        writeFile(onDisk[i] + "\\text\\protk.dat", "name OtherTool\r\nend\r\n");
+        before[i] = filesBelow(onDisk[i], true);
+    }
+    for (const std::string& folder : folders) deployAndRegister(folder, kCreo2);
+    for (const std::string& host : onDisk) {
+        ASSERT_EQ(readFile(host + "\\x86e_win64\\obj\\msvcr90.dll"), "msvcr90.dll") << host;
+        ASSERT_NE(readFile(host + "\\text\\protk.dat")->find("name Orvella"), std::string::npos) << host;
+    }
+    setProperty("ALLUSERSPROFILE", "C:\\ProgramData");
+    EXPECT_EQ(cleanupProEAuxAppInFile(session()), 0u);
+    EXPECT_EQ(cleanCmdResources(session()), 0u);
+    EXPECT_EQ(property(kRemoveErrorProperty), "");
+    for (int i = 0; i < 2; ++i) EXPECT_EQ(filesBelow(onDisk[i], true), before[i]) << onDisk[i];
+    EXPECT_FALSE(exists("ProgramData\\Kestrane"));
+}
+
 TEST_F(CodePage932, SimulatedFilesAreNamedInTheCodePage)
 {
     // The host holds UTF-8 names; the machine gives and takes code page 932.
@@ -247,8 +276,26 @@ TEST(CaSimScenario, TheCodePageStatementSetsHowValuesReachTheMachine)
     EXPECT_EQ(casim::scenarioText(japanese),
               "property PROEM1DIR=C:\\\xe8\xa8\xad\xe8\xa8\x88\xe5\x9b\xb3\xe8\xa1\xa8\ncodepage 932\nrun isProEInstalled\n");
 
+    // The collector's file is cmd's text in the machine's code page, and says so first.
+    const casim::Scenario collected = casim::parseScenarioText(
+        "# collected\ncodepage 932 ansi\nenv ALLUSERSPROFILE=C:\\ProgramData\n"
+        "hold C:\\\x90\xdd\x8c\x76\x90\x7d\x95\x5c\\text\\protk.dat\nsequence install\n",
+        "scenario.txt");
+    EXPECT_EQ(casim::machineCodePage(collected), kJapanese);
+    ASSERT_EQ(collected.holds.size(), 1u);
+    EXPECT_EQ(collected.holds[0].path, "C:\\" + kDesign + "\\text\\protk.dat");
+    EXPECT_EQ(casim::scenarioText(collected),
+              "env ALLUSERSPROFILE=C:\\ProgramData\ncodepage 932\n"
+              "hold C:\\\xe8\xa8\xad\xe8\xa8\x88\xe5\x9b\xb3\xe8\xa1\xa8\\text\\protk.dat\nsequence install\n");
+    const casim::Scenario western =
+        casim::parseScenarioText("codepage 1252 ansi\nenv ALLUSERSPROFILE=C:\\Gem\xe9insam\n", "s");
+    EXPECT_EQ(western.environment.at(0).value, "C:\\Gem\xe9insam");
+
     const std::pair<std::string, std::string> refused[] = {
         {"codepage 850\nrun isProEInstalled\n", "s:1: expected codepage 1252 or codepage 932"},
+        {"codepage 850 ansi\nrun isProEInstalled\n", "s:1: expected codepage 1252 or codepage 932"},
+        {"run isProEInstalled\ncodepage 932 ansi\n", "s:2: \"codepage N ansi\" must be the file's first statement"},
+        {"codepage 932 utf8\n", "s:1: expected codepage 1252 or codepage 932"},
         {"codepage\nrun isProEInstalled\n", "s:1: expected codepage 1252 or codepage 932"},
         {"codepage 932\ncodepage 1252\n", "s:2: a second codepage line (the first is line 1)"},
         {"codepage 932\nexpect A=M\xc3\xbcller\n", "s:2: the value is not text that code page 932 can hold"},

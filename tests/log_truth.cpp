@@ -688,7 +688,9 @@ void checkWalk(Claim& claim, const std::string& scope, bool backups, const std::
 bool isFailure(const std::string& text) { return text.find(" failed: error ") != std::string::npos; }
 
 // A file made and deleted again within the action (a temporary file whose
-// edit failed) is no change: it, and what was written to it, are told.
+// edit failed, a new file that could not be left to wait for the restart) is
+// no change: it, and what was written to it, are told. A waiting copy never
+// goes over a file that is there.
 void cancelUndone(const std::vector<sim::Effect>& all, std::size_t first, std::vector<bool>& taken)
 {
     for (std::size_t i = 0; i < taken.size(); ++i) {
@@ -702,7 +704,7 @@ void cancelUndone(const std::vector<sim::Effect>& all, std::size_t first, std::v
                 written.push_back(j);
                 continue;
             }
-            if (e.kind == Kind::fileCreated) {
+            if (e.kind == Kind::fileCreated || (e.kind == Kind::fileCopied && isWaitingCopy(e.path))) {
                 taken[i] = taken[j] = true;
                 for (const std::size_t k : written) taken[k] = true;
             }

@@ -30,12 +30,7 @@ FileOwner ownerOf(const Footprint& footprint)
     return footprint.earlier() ? FileOwner::unknown : FileOwner::host;
 }
 
-std::string identity(std::string_view folder)
-{
-    std::string name = footprintValueName(folder);
-    for (char& c : name) c = lowerAscii(c);
-    return name;
-}
+std::string identity(std::string_view folder) { return lowerCased(footprintValueName(folder)); }
 
 // Takes the entry out of a folder's protk.dat once per folder, however its
 // name is written, unless its footprint saw to it already. A folder with no

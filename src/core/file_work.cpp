@@ -15,11 +15,9 @@ bool isMissing(platform::Status code) { return code == platform::kFileNotFound |
 
 // The call failed because another process holds the file. Windows refuses
 // to delete a loaded module with "access denied", so that code is asked too.
-bool heldElsewhere(platform::Status code, const char* path)
+bool mayBeHeld(platform::Status code)
 {
-    return (code == platform::kSharingViolation || code == platform::kLockViolation ||
-            code == platform::kAccessDenied) &&
-           platform::isFileInUse(path);
+    return code == platform::kSharingViolation || code == platform::kLockViolation || code == platform::kAccessDenied;
 }
 
 std::string counted(int n, const char* what, const char* done)
@@ -37,6 +35,17 @@ void FileWork::failed(unsigned code, std::string_view call, std::string_view pat
         logFailed(session_, code, call, " ", escaped(path));
     else
         logFailed(session_, code, call, " ", escaped(path), " to ", escaped(to));
+}
+
+// The call's own error cannot tell a file in use from one we may not write:
+// a probe tells, and a probe that fails says why.
+bool FileWork::heldElsewhere(platform::Status code, const char* path)
+{
+    if (!mayBeHeld(code)) return false;
+    if (platform::isFileInUse(path)) return true;
+    if (const platform::Status probe = platform::lastError(); probe != platform::kSuccess)
+        logFailed(session_, probe, "open ", escaped(path), " to tell whether it is in use");
+    return false;
 }
 
 FileResult FileWork::copy(const char* from, const char* to)

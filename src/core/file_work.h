@@ -89,6 +89,7 @@ public:
 private:
     // Only the first failures of a walk each get a line; the summary counts all.
     void failed(unsigned code, std::string_view call, std::string_view path, std::string_view to = {});
+    bool heldElsewhere(platform::Status code, const char* path);
     FileResult copyAtRestart(const char* from, const char* to, unsigned code);
     FileResult deleteAtRestart(const char* path, unsigned code);
     bool removeFolderAtRestart(const char* path);

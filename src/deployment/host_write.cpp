@@ -48,7 +48,7 @@ bool backupFolderFor(const Session& session, std::string_view host, std::string&
     if (!stagingFolder(session, profile)) return false;
     std::string name(host);
     stripTrailingSeparator(name);
-    for (char& c : name) c = lowerAscii(c);
+    name = lowerCased(name);
     const std::string digest = formatDigest(digestText(name));
     folder = concat(profile.view(), "Kestrane\\Orvella\\Backup\\", digest.substr(digest.find(':') + 1));
     return folder.size() < kMaxPath;
@@ -78,11 +78,11 @@ HostWrite::HostWrite(const Session& session, const HostFolder& host, Domain doma
 {
 }
 
-void HostWrite::folder(std::string_view place) { steps_.push_back({Step::Kind::folder, {}, std::string(place), {}, {}}); }
+void HostWrite::folder(std::string_view place) { steps_.push_back({.kind = Step::Kind::folder, .place = std::string(place)}); }
 
 void HostWrite::copy(std::string_view source, std::string_view place)
 {
-    Step step{Step::Kind::copy, std::string(source), std::string(place), {}, {}};
+    Step step{.kind = Step::Kind::copy, .source = std::string(source), .place = std::string(place)};
     if (!digests_.of(session_, step.source, step.digest)) {
         failed(step.source, "could not be read", platform::lastError());
         step.skip = true;
@@ -112,7 +112,7 @@ bool HostWrite::copyFiles(std::string_view source, std::string_view place)
     return failed(pattern.view(), "could not be listed", code), false;
 }
 
-void HostWrite::entry() { steps_.push_back({Step::Kind::entry, {}, std::string(kRegistrationFile), {}, {}}); }
+void HostWrite::entry() { steps_.push_back({.kind = Step::Kind::entry, .place = std::string(kRegistrationFile)}); }
 
 void HostWrite::failed(std::string_view path, std::string_view reason, platform::Status code)
 {

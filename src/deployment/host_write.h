@@ -51,12 +51,12 @@ public:
 
 private:
     struct Step {
-        enum class Kind { folder, copy, entry } kind;
-        std::string source;   // a copy's source
-        std::string place;    // below the host folder
-        ContentDigest digest;  // what a copy writes
-        std::string backup;   // the host's file goes here first ("": none)
-        std::optional<FootprintItem> was;  // the place's item before a backup was planned (none: no item)
+        enum class Kind { folder, copy, entry } kind = Kind::copy;
+        std::string source{};  // a copy's source
+        std::string place{};   // below the host folder
+        ContentDigest digest{};  // what a copy writes
+        std::string backup{};  // the host's file goes here first ("": none)
+        std::optional<FootprintItem> was{};  // the place's item before a backup was planned (none: no item)
         bool skip = false;
         bool tooLong = false;  // its path does not fit: passed over, and counted
     };

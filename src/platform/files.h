@@ -45,7 +45,8 @@ bool moveFileAtRestart(const char* from, const char* to);
 // Another process holds the file so that it could be neither replaced nor
 // deleted now: opening it for writing and deletion, sharing everything,
 // fails with a sharing or lock violation (a loaded module fails so too).
-// False for a file that is missing or that this process may not write.
+// False for a file that is missing or that this process may not write, with
+// the open's error as the last error (kSuccess when the open succeeded).
 bool isFileInUse(const char* path);
 bool changeDirectory(const char* path);                               // _chdir
 bool currentDirectory(char* buffer, std::size_t capacity);            // _getcwd

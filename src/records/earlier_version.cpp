@@ -29,18 +29,11 @@ struct EarlierHost {
     bool module = false;   // its protk.dat holds the entry: at least the module
 };
 
-std::string lowered(std::string_view text)
-{
-    std::string lower(text);
-    for (char& c : lower) c = lowerAscii(c);
-    return lower;
-}
-
 class Hosts {
 public:
     EarlierHost& at(std::string_view folder)
     {
-        const std::string key = lowered(footprintValueName(folder));
+        const std::string key = lowerCased(footprintValueName(folder));
         for (std::size_t i = 0; i < keys_.size(); ++i)
             if (keys_[i] == key) return hosts_[i];
         keys_.push_back(key);
@@ -136,7 +129,7 @@ public:
     bool failed() const { return failed_; }
 
 private:
-    bool had(const std::string& place) const { return hostHad_.count(lowered(place)) != 0; }
+    bool had(const std::string& place) const { return hostHad_.count(lowerCased(place)) != 0; }
     bool isFolder(const std::string& place) const
     {
         PathBuffer path;
@@ -185,10 +178,12 @@ bool readSurvey(const Session& session, std::string_view folder, std::set<std::s
 {
     std::string stripped(folder);
     stripTrailingSeparator(stripped);
-    name = std::string(kSurveyPrefix) + lowered(stripped);
+    // The development build named its survey with every byte lower-cased: so it is found.
+    name = std::string(kSurveyPrefix);
+    for (const char c : stripped) name += lowerAscii(c);
     std::vector<std::string> places;
     if (readProductStrings(session, name, places) == Found::unreadable) return false;
-    for (const std::string& place : places) had.insert(lowered(place));
+    for (const std::string& place : places) had.insert(lowerCased(place));
     return true;
 }
 

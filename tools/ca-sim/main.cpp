@@ -91,11 +91,13 @@ std::string join(const std::vector<std::string>& names, const char* separator = 
     throw UsageError(why);
 }
 
-// "--property NAME=VALUE" reads as a scenario's property line does.
-casim::Setting commandLineProperty(const std::string& text)
+// "--property NAME=VALUE" reads as a scenario's property line does, on a
+// machine with that code page.
+casim::Setting commandLineProperty(const std::string& text, int codePage = sim::CodePage::kWestern)
 {
     try {
-        casim::Setting s = casim::parseScenarioText("property " + text, "--property").properties.at(0);
+        const std::string line = "codepage " + std::to_string(codePage) + "\nproperty " + text;
+        casim::Setting s = casim::parseScenarioText(line, "--property").properties.at(0);
         s.line = 0;
         return s;
     } catch (const casim::ScenarioError& e) {
@@ -212,7 +214,8 @@ void append(std::vector<casim::ActionReport>& to, std::vector<casim::ActionRepor
 int runScenario(const Options& o)
 {
     casim::Scenario scenario = casim::loadScenario(o.folder);
-    for (const auto& p : o.properties) scenario.properties.push_back(commandLineProperty(p));
+    const auto codePage = static_cast<int>(casim::machineCodePage(scenario).number());
+    for (const auto& p : o.properties) scenario.properties.push_back(commandLineProperty(p, codePage));
     const casim::Package package = casim::loadPackage(o.package);
     const Plan p = plan(scenario, package, o);
     // Sequences named on the command line replace the scenario's: a hold then holds from the first.

@@ -53,6 +53,7 @@ struct Statement {
     const std::string& file;
     int line;
     std::string rest;
+    bool first;  // no statement stands before it
 
     [[noreturn]] void fail(const std::string& why) const { throw ScenarioError(file, line, why); }
 
@@ -116,9 +117,16 @@ struct Statement {
         return Hold{machineText(path, "path"), words(after), scenario.sequences.size(), std::nullopt, line};
     }
 
+    // "codepage N", or "codepage N ansi" as the first statement of a file
+    // written in that code page (the collector's: cmd writes no UTF-8).
     void codePage() const
     {
-        const auto number = integer(trim(rest));
+        auto parts = words(rest);
+        if (parts.size() == 2 && parts[1] == "ansi") {
+            if (!first) fail("\"codepage N ansi\" must be the file's first statement");
+            parts.pop_back();
+        }
+        const auto number = parts.size() == 1 ? integer(parts[0]) : std::nullopt;
         if (!number || *number <= 0 || !sim::CodePage::of(static_cast<unsigned>(*number)))
             fail("expected codepage 1252 or codepage 932");
         if (scenario.codePage) fail("a second codepage line (the first is line " + std::to_string(scenario.codePage->line) + ")");
@@ -157,21 +165,28 @@ std::string keywordList()
     return list;
 }
 
-void parseLine(Scenario& scenario, const std::string& raw, const std::string& fileName, int lineNo)
+bool isComment(const std::string& line)
+{
+    return line.empty() || line[0] == '#';
+}
+
+// Returns true when the line held a statement.
+bool parseLine(Scenario& scenario, const std::string& raw, const std::string& fileName, int lineNo, bool first)
 {
     if (raw.find('\0') != std::string::npos) throw ScenarioError(fileName, lineNo, "NUL byte in line");
     // A line ends in LF or CR LF; a CR anywhere else would not survive the writer.
     if (raw.find('\r') != std::string::npos) throw ScenarioError(fileName, lineNo, "a carriage return inside the line");
     const std::string line = trim(raw);
-    if (line.empty() || line[0] == '#') return;
+    if (isComment(line)) return false;
     const std::string keyword = line.substr(0, line.find_first_of(kBlanks));
     // The rest keeps its trailing blanks: take it from the raw line.
     std::string rest = raw.substr(raw.find_first_not_of(kBlanks) + keyword.size());
     rest.erase(0, std::min(rest.size(), rest.find_first_not_of(kBlanks)));
     for (const auto& [name, handler] : kStatements)
         if (keyword == name) {
-            Statement statement{scenario, fileName, lineNo, rest};
-            return handler(statement);
+            Statement statement{scenario, fileName, lineNo, rest, first};
+            handler(statement);
+            return true;
         }
     throw ScenarioError(fileName, lineNo, "unknown keyword \"" + keyword + "\" (expected " + keywordList() + ")");
 }
@@ -255,11 +270,39 @@ void forEachLine(const std::string& text, const std::function<void(const std::st
     }
 }
 
-Scenario parseScenarioText(const std::string& text, const std::string& fileName)
+namespace {
+
+// The code page a file declares itself written in ("codepage N ansi" first),
+// which the reader then takes as UTF-8. Neither a line feed nor '#' is ever
+// the second byte of a character, so the lines split the same either way.
+std::optional<sim::CodePage> declaredFileCodePage(const std::string& text)
+{
+    std::optional<sim::CodePage> found;
+    bool seen = false;
+    forEachLine(text, [&](const std::string& raw, int) {
+        const std::string line = trim(raw);
+        if (seen || isComment(line)) return;
+        seen = true;
+        const auto parts = words(line);
+        const bool declared = parts.size() == 3 && parts[0] == "codepage" && parts[2] == "ansi";
+        const auto number = declared ? integer(parts[1]) : std::nullopt;
+        if (number && *number > 0) found = sim::CodePage::of(static_cast<unsigned>(*number));
+    });
+    return found;
+}
+
+}  // namespace
+
+Scenario parseScenarioText(const std::string& written, const std::string& fileName)
 {
     Scenario scenario;
     scenario.file = fileName;
-    forEachLine(text, [&](const std::string& line, int number) { parseLine(scenario, line, fileName, number); });
+    const auto ansi = declaredFileCodePage(written);
+    const std::string text = ansi ? ansi->toUtf8(written) : written;
+    bool first = true;
+    forEachLine(text, [&](const std::string& line, int number) {
+        if (parseLine(scenario, line, fileName, number, first)) first = false;
+    });
     if (!scenario.actions.empty() && !scenario.sequences.empty())
         throw ScenarioError(fileName, 0, "a scenario has \"run\" lines or \"sequence\" lines, not both");
     toMachineText(scenario);

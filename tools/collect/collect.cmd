@@ -26,13 +26,29 @@ set "LOG=%OUT%\collected.txt"
 rem A 32-bit cmd on a 64-bit system reaches the native registry view through Sysnative.
 set "REG=reg.exe"
 if exist "%SystemRoot%\Sysnative\reg.exe" set "REG=%SystemRoot%\Sysnative\reg.exe"
-rem Names in the registry keep their Windows-1252 letters through the console.
+rem cmd writes its output in the console's code page: set it to the
+rem system's ANSI code page, the one the installer's actions use, so that
+rem names keep their letters in collected.txt and scenario.txt.
 set "CODEPAGE="
 for /f "tokens=2 delims=:" %%C in ('chcp 2^>nul') do set "CODEPAGE=%%C"
-chcp 1252 >nul 2>&1
+set "ACP="
+for /f "tokens=1,3" %%A in ('%REG% query "HKLM\SYSTEM\CurrentControlSet\Control\Nls\CodePage" /v ACP 2^>nul') do if /i "%%A"=="ACP" set "ACP=%%B"
+if defined ACP chcp %ACP% >nul 2>&1
 
 > "%OUT%\machine.reg" echo Windows Registry Editor Version 5.00
 > "%LOG%" echo # What collect.cmd took from this machine (README.md says what each line means).
+rem scenario.txt is written in the code page, and says so first; the host
+rem folders add a "hold" line for each file that a program holds open.
+set "SCENARIO=%OUT%\scenario.txt"
+if defined ACP (
+    >> "%LOG%" echo codepage %ACP%
+    > "%SCENARIO%" echo codepage %ACP% ansi
+) else (
+    >> "%LOG%" echo codepage unknown: HKLM\SYSTEM\CurrentControlSet\Control\Nls\CodePage has no ACP
+    type nul > "%SCENARIO%"
+)
+>> "%SCENARIO%" echo # Collected by collect.cmd: the machine as the add-in's installer finds it.
+>> "%SCENARIO%" echo env ALLUSERSPROFILE=%ALLUSERSPROFILE%
 
 rem The registry: the hosts' keys in both views, and the add-in's own key.
 call :export "HKLM\SOFTWARE\PTC" ptc.reg
@@ -51,9 +67,7 @@ call :host "%~f1"
 goto :arguments
 
 :scenario
-> "%OUT%\scenario.txt" echo # Collected by collect.cmd: the machine as the add-in's installer finds it.
->> "%OUT%\scenario.txt" echo env ALLUSERSPROFILE=%ALLUSERSPROFILE%
->> "%OUT%\scenario.txt" echo sequence install
+>> "%SCENARIO%" echo sequence install
 if defined CODEPAGE chcp %CODEPAGE% >nul 2>&1
 echo collect: wrote "%OUT%"; send the whole folder
 exit /b 0
@@ -78,13 +92,15 @@ goto :eof
 rem The folder values of an export ("host": InstallDir and
 rem CommonFilesLocation; "any": every value that names a folder). reg writes
 rem UTF-16: cmd under Wine reads the file itself, Windows' cmd through type.
+rem The value goes on with its quotes: Wine's %%~B loses the last letter of a
+rem name in a double-byte code page.
 :hostsIn
 if not exist "%~1" goto :eof
 set "WHICH=%~2"
 set "FOUND="
-for /f "usebackq tokens=1,* delims==" %%A in ("%~1") do call :value "%%~A" "%%~B"
+for /f "usebackq tokens=1,* delims==" %%A in ("%~1") do call :value "%%~A" %%B
 if defined FOUND goto :eof
-for /f "tokens=1,* delims==" %%A in ('type "%~1"') do call :value "%%~A" "%%~B"
+for /f "tokens=1,* delims==" %%A in ('type "%~1"') do call :value "%%~A" %%B
 goto :eof
 
 :value
@@ -127,9 +143,22 @@ for %%T in ("%D%\%~1") do mkdir "%%~dpT" 2>nul
 copy /b "%H%\%~1" "%D%\%~1" >nul 2>&1
 if exist "%D%\%~1" (
     >> "%LOG%" echo copied "%H%\%~1"
-) else (
-    >> "%LOG%" echo not copied "%H%\%~1": the path is too long or the file cannot be read
+    goto :eof
 )
+>> "%LOG%" echo not copied "%H%\%~1": the path is too long or the file cannot be read
+rem A file that a program holds open stays as an empty stand-in, held.
+type nul > "%D%\%~1" 2>nul
+if exist "%D%\%~1" call :readable "%H%\%~1"
+goto :eof
+
+rem A file that cannot be opened for reading is one that a program holds
+rem open without sharing it, as a running host may hold protk.dat: ca-sim
+rem then holds it too. type fails on it (errorlevel 1) on Windows and Wine.
+:readable
+type "%~1" >nul 2>&1
+if not errorlevel 1 goto :eof
+>> "%LOG%" echo held "%~1": it cannot be opened for reading
+>> "%SCENARIO%" echo hold "%~1"
 goto :eof
 
 rem A place: its files (name and size, an empty file of that name) and its
@@ -150,5 +179,8 @@ goto :eof
 rem A file whose whole path passes the system's limit has no name here.
 if "%~2"=="" goto :eof
 >> "%LOG%" echo listed %~3 "%H%\%~1\%~2"
-if not exist "%D%\%~1\%~2" type nul > "%D%\%~1\%~2"
+rem A copied file, or a held one whose copy failed, is there already.
+if exist "%D%\%~1\%~2" goto :eof
+type nul > "%D%\%~1\%~2"
+call :readable "%H%\%~1\%~2"
 goto :eof

@@ -158,7 +158,7 @@ bool isFileInUse(const char* path)
     const auto p = m.hostPath(path);
     std::error_code ec;
     if (!p || !fs::is_regular_file(fs::status(*p, ec))) return sim::fail(kFileNotFound);
-    if (!sim::Machine::Internal::holds(m, *p)) return false;
+    if (!sim::Machine::Internal::holds(m, *p)) return sim::fail(kSuccess);
     sim::fail(kSharingViolation);
     return true;
 }

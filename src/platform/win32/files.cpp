@@ -135,6 +135,7 @@ bool isFileInUse(const char* path)
                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h != INVALID_HANDLE_VALUE) {
         CloseHandle(h);
+        SetLastError(ERROR_SUCCESS);
         return false;
     }
     const DWORD code = GetLastError();

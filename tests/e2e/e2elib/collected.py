@@ -9,6 +9,10 @@ host file outside the places it lists is not there; the staging area is the
 package's, not the machine's (the harness gives ca-sim the scenario's, as
 msiexec places the package's files); and `reg export` writes a string value
 up to its first zero (the library pads its records).
+
+The collector runs in the scenario's locale, and the prefix's registry names
+the code page as Windows' would: it writes collected.txt and scenario.txt in
+that code page.
 """
 import os
 import re
@@ -33,26 +37,28 @@ def folders_given(case):
             and value[1:3] == ":\\"]
 
 
-def collect(prefix, case, work):
-    """Runs the collector in the prefix; returns (the collection's folder, problems)."""
+def collect(prefix, case, work, locale_env, name="collected"):
+    """Runs the collector in the prefix, in the machine's locale; returns (the
+    collection's folder, WORK/NAME, or None; problems)."""
     drive = os.path.join(prefix, "drive_c")
     shutil.copy(COLLECTOR, os.path.join(drive, "e2e", "collect.cmd"))
     rc, out = wine.run(prefix, ["cmd", "/c", "C:\\e2e\\collect.cmd", WINE_FOLDER, *folders_given(case)],
-                       env_extra=case.env)
+                       env_extra=case.env + list(locale_env))
     written = os.path.join(drive, WINE_FOLDER[3:])
     if rc != 0 or not os.path.exists(os.path.join(written, "machine.reg")):
         return None, [f"collector: exit status {rc}: {out.strip()[-400:]}"]
-    snapshot = os.path.join(work, "collected")
+    snapshot = os.path.join(work, name)
     shutil.copytree(written, snapshot, symlinks=True)
     shutil.rmtree(written)
     return snapshot, []
 
 
-def hosts_taken(snapshot):
-    """The host folders that collected.txt says the collector took, and the
-    files it says it could not copy (drive-relative, with "/")."""
+def hosts_taken(snapshot, encoding):
+    """The host folders that collected.txt (in the machine's code page,
+    ENCODING) says the collector took, and the files it says it could not
+    copy (drive-relative, with "/")."""
     hosts, refused = [], set()
-    with open(os.path.join(snapshot, "collected.txt"), encoding="cp1252") as f:
+    with open(os.path.join(snapshot, "collected.txt"), encoding=encoding) as f:
         for line in f:
             words = line.rstrip("\r\n").split('"')
             if len(words) == 3 and words[1][:3].upper() == "C:\\":
@@ -64,12 +70,12 @@ def hosts_taken(snapshot):
     return hosts, refused
 
 
-def copied_files(snapshot, original):
+def copied_files(snapshot, original, encoding):
     """Problems with what the collector copied: exactly the three files of a
     host it reads that the host has, each as the host has it; every other
     file empty."""
     problems = []
-    hosts, refused = hosts_taken(snapshot)
+    hosts, refused = hosts_taken(snapshot, encoding)
     copied = os.path.join(snapshot, "drive_c")
     for path, data in original.items():
         host = any(path.lower().startswith(h.lower() + "/") for h in hosts)
@@ -86,8 +92,23 @@ def copied_files(snapshot, original):
     return problems
 
 
-def give_payload(sdir, snapshot, tops):
-    """The scenario's drive_c entries of which the collector took nothing (the staging area)."""
+def give_payload(sdir, snapshot, tops, files=None):
+    """The scenario's drive_c entries of which the collector took nothing (the
+    staging area): as the scenario has them, or as FILES (the drive's entries
+    when it collected) have them."""
+    if files is not None:
+        given = [top for top in tops if not os.path.exists(os.path.join(snapshot, "drive_c", top))]
+        for path, data in sorted(files.items()):
+            if path.split("/")[0] not in given:
+                continue
+            target = os.path.join(snapshot, "drive_c", *path.split("/"))
+            if data is None:
+                os.makedirs(target, exist_ok=True)
+            else:
+                os.makedirs(os.path.dirname(target), exist_ok=True)
+                with open(target, "wb") as f:
+                    f.write(data)
+        return
     for top in tops:
         if not os.path.exists(os.path.join(snapshot, "drive_c", top)):
             source = os.path.join(sdir, "drive_c", top)
@@ -98,11 +119,47 @@ def give_payload(sdir, snapshot, tops):
                 shutil.copy2(source, target)
 
 
-def run_casim(case, snapshot, work):
-    """ca-sim on the collection, with the scenario's actions or sequences and
-    its command line; returns (the saved folder, its JSON report) or raises."""
-    out = os.path.join(work, "collected-after")
-    steps = list(case.actions) or [arg for s in case.sequences for arg in ("--sequence", s)]
+def held_as_scenario(snapshot, paths, encoding):
+    """Problems with the files the collector says are held: exactly PATHS,
+    each with a hold line in its scenario.txt."""
+    with open(os.path.join(snapshot, "collected.txt"), encoding=encoding) as f:
+        said = {line.split('"')[1].lower() for line in f if line.startswith('held "')}
+    with open(os.path.join(snapshot, "scenario.txt"), encoding=encoding) as f:
+        holds = {line.split('"')[1].lower() for line in f if line.startswith('hold "')}
+    want = {p.lower() for p in paths}
+    problems = [f"collector: {p} is held but not found so" for p in sorted(want - said)]
+    problems += [f"collector: {p} is not held but found so" for p in sorted(said - want)]
+    if holds != said:
+        problems.append(f"collector: its hold lines {sorted(holds)} are not the files it found held {sorted(said)}")
+    return problems
+
+
+def replay_from(snapshot, case, first, encoding, holds=()):
+    """The collection's scenario.txt runs the scenario's sequences from the
+    FIRSTth on, with its restarts, in place of its own: its own holds last
+    until the first restart, as the host held them. HOLDS (the scenario's)
+    stand where the scenario has them, in place of its own."""
+    path = os.path.join(snapshot, "scenario.txt")
+    with open(path, "rb") as f:
+        lines = [line for line in f.read().split(b"\n") if line.strip() and not line.startswith(b"sequence ")
+                 and not (holds and line.startswith(b"hold "))]
+    for number in range(first, len(case.sequences) + 1):
+        for hold in holds:
+            if hold["afterSequences"] == number - 1:
+                lines.append(" ".join([f'hold "{hold["path"]}"', *hold["sequences"]]).encode(encoding))
+        lines.append(f"sequence {case.sequences[number - 1]}".encode())
+        if any(r["afterSequences"] == number for r in case.restarts):
+            lines.append(b"restart")
+    with open(path, "wb") as f:
+        f.write(b"\n".join(line.rstrip(b"\r") for line in lines) + b"\n")
+
+
+def run_casim(case, snapshot, replayed=False):
+    """ca-sim on the collection, with the scenario's actions or sequences (its
+    own when REPLAYED) and its command line; returns (the saved folder, its
+    JSON report) or raises."""
+    out = os.path.join(snapshot + "-after")
+    steps = [] if replayed else list(case.actions) or [arg for s in case.sequences for arg in ("--sequence", s)]
     props = [arg for name, value in case.properties if value for arg in ("--property", f"{name}={value}")]
     result = subprocess.run([casim.binary(), "run", snapshot, *steps, *props, "--save", out, "--json"],
                             capture_output=True)

@@ -38,7 +38,11 @@ class State:
     log_lines: list = field(default_factory=list)   # our actions' lines of the installer log, in order
     restarts: list = field(default_factory=list)    # per installer session: it asked for a restart (3010)
     outcomes: list = field(default_factory=list)    # (sequence, stopped by an error) per sequence run
-    snapshot: str = None                            # what the collector took of the machine before the run
+    # What the collector took of the machine: before the first sequence, and
+    # while the scenario's files are held when that is later. Each a dict:
+    # "snapshot" (its folder), "before" (the sequence number it ran before),
+    # "log_start" (our log lines until then), "files" (the drive then).
+    collections: list = field(default_factory=list)
 
 
 def tree(root, tops):
