@@ -309,7 +309,9 @@ TEST_F(RegistrationTest, OurNameLineCountsOnlyWhereAnEntryStarts)
     // The keyword and the value are two words; a name line after a Ctrl-Z is one the host never reads.
     for (const std::string& unseen : {std::string("nameOrvella\r\n"), std::string("a\r\n\x1a\r\nname Orvella\r\n")}) {
         setProtk(unseen);
+        EXPECT_FALSE(holdsAuxAppEntry(caSession(), "C:\\PTC\\wf4")) << unseen;
         EXPECT_TRUE(addAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
+        EXPECT_TRUE(holdsAuxAppEntry(caSession(), "C:\\PTC\\wf4")) << unseen;
         const std::size_t ctrlZ = std::min(unseen.find('\x1a'), unseen.size());
         EXPECT_EQ(protk(), unseen.substr(0, ctrlZ) + kRelativeEntry + unseen.substr(ctrlZ)) << unseen;
     }
@@ -322,12 +324,20 @@ TEST_F(RegistrationTest, OurNameLineCountsOnlyWhereAnEntryStarts)
         writeFile("gone\\text\\protk.dat", lineEnds + kRelativeEntry);
         EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\gone"));
         EXPECT_FALSE(exists("gone\\text\\protk.dat")) << testing::PrintToString(lineEnds);
+        // Without the entry it is the host's, where the host is or where it had the file.
+        setProtk(lineEnds);
+        EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
+        EXPECT_EQ(protk(), lineEnds);
+        writeFile("gone\\text\\protk.dat", lineEnds);
+        EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\gone", FileOwner::host));
+        EXPECT_EQ(readFile("gone\\text\\protk.dat"), lineEnds);
     }
 
     // Inside another add-in's entry a "name Orvella" line is that entry's: the add-in is
     // registered beside it, and removal keeps every line of the other entry.
     const std::string nested = "name OtherTool\r\n  name Orvella\r\nexec_file C:\\other.dll\r\nend\r\n";
     setProtk(nested);
+    EXPECT_FALSE(holdsAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
     EXPECT_TRUE(addAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
     EXPECT_EQ(protk(), nested + kRelativeEntry);
     EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4"));

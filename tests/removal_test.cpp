@@ -133,6 +133,10 @@ TEST_F(RemovalTest, AHostFileIsNeverOverwrittenWithoutItsBackup)
     EXPECT_EQ(readFile("PTC\\creo2\\x86e_win64\\obj\\msvcr90.dll"), "the host's runtime");
     EXPECT_TRUE(exists("PTC\\creo2\\x86e_win64\\obj\\orvbridge.dll"));
     EXPECT_NE(property(kInstallErrorProperty).find("C:\\PTC\\creo2: "), std::string::npos);
+    // The footprint says nothing of the host's file that stayed.
+    const auto footprint = footprintOf("C:\\PTC\\creo2");
+    ASSERT_TRUE(footprint);
+    EXPECT_FALSE(const_cast<Footprint&>(*footprint).findFile("x86e_win64\\obj\\msvcr90.dll"));
     std::filesystem::remove(onC("ProgramData\\Kestrane"));
     removeDeployments();
     EXPECT_EQ(tree("PTC\\creo2"), before);
