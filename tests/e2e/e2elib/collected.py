@@ -124,8 +124,7 @@ def held_as_scenario(snapshot, paths, encoding):
     each with a hold line in its scenario.txt."""
     with open(os.path.join(snapshot, "collected.txt"), encoding=encoding) as f:
         said = {line.split('"')[1].lower() for line in f if line.startswith('held "')}
-    with open(os.path.join(snapshot, "scenario.txt"), encoding=encoding) as f:
-        holds = {line.split('"')[1].lower() for line in f if line.startswith('hold "')}
+    holds = {hold["path"].lower() for hold in casim.scenario(snapshot).holds}
     want = {p.lower() for p in paths}
     problems = [f"collector: {p} is held but not found so" for p in sorted(want - said)]
     problems += [f"collector: {p} is not held but found so" for p in sorted(said - want)]
