@@ -7,7 +7,17 @@
 
 namespace {
 
-using FilesInUse = SimTest;
+class FilesInUse : public SimTest {
+protected:
+    // A Wildfire 4.0 host in C:\PTC\wf4 with another add-in registered.
+    void makeWildfire4Host()
+    {
+        makeHost("PTC\\wf4", true);
+        makeFolder("PTC\\wf4\\text\\usascii");
+        writeLog("PTC\\wf4", "RELEASE=\"Wildfire 4.0\"\r\n");
+        writeFile("PTC\\wf4\\text\\protk.dat", "name Other\r\nend\r\n");
+    }
+};
 
 const std::string kObjFolder = "PTC\\wf5\\x86e_win64\\obj\\";
 const std::string kModule = "C:\\" + kObjFolder + "orvbridge.dll";
@@ -201,10 +211,7 @@ TEST_F(FilesInUse, TheChecksNameEachChosenHostWhoseFilesAreInUse)
 
 TEST_F(FilesInUse, AnInstallationAndARemovalWithTheHostRunningFinishAtTheRestart)
 {
-    makeHost("PTC\\wf4", true);
-    makeFolder("PTC\\wf4\\text\\usascii");
-    writeLog("PTC\\wf4", "RELEASE=\"Wildfire 4.0\"\r\n");
-    writeFile("PTC\\wf4\\text\\protk.dat", "name Other\r\nend\r\n");
+    makeWildfire4Host();
     const auto before = filesBelow("PTC\\wf4", true);
     const std::string module = "C:\\PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll";
     const std::string language = "C:\\PTC\\wf4\\x86e_win64\\obj\\Lang\\orvbridgeResEng.dll";
@@ -283,10 +290,7 @@ TEST_F(FilesInUse, WhatWaitsForTheRestartIsNeverUndoneByIt)
 
 TEST_F(FilesInUse, AnInstallationAfterARemovalThatWaitsKeepsNoBackupOfTheAddInsModule)
 {
-    makeHost("PTC\\wf4", true);
-    makeFolder("PTC\\wf4\\text\\usascii");
-    writeLog("PTC\\wf4", "RELEASE=\"Wildfire 4.0\"\r\n");
-    writeFile("PTC\\wf4\\text\\protk.dat", "name Other\r\nend\r\n");
+    makeWildfire4Host();
     const auto before = filesBelow("PTC\\wf4", true);
     const std::string module = "C:\\PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll";
     const auto install = [this] {

@@ -15,19 +15,6 @@ const char* const kProductKey = "Software\\Kestrane\\Orvella";
 std::vector<std::uint8_t> bytes(const std::string& text) { return {text.begin(), text.end()}; }
 std::vector<std::uint8_t> zeroEnded(const std::string& text) { return bytes(text + '\0'); }
 
-// A folder on C: of exactly `length` characters, "C:\" included, in parts
-// short enough for the host's file system.
-std::string folderOfLength(std::size_t length)
-{
-    std::string folder = "C:\\long";
-    while (folder.size() < length) {
-        folder += '\\';
-        folder += std::string(std::min<std::size_t>(100, length - folder.size()), 'd');
-        if (folder.back() == '\\') folder.back() = 'd';
-    }
-    return folder;
-}
-
 class HostileInputTest : public SimTest {
 protected:
     void SetUp() override

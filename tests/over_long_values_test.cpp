@@ -13,19 +13,6 @@ namespace {
 
 using ca::kBrowsedFolderProperty;
 
-// A folder on C: of exactly `length` characters, "C:\" included, in parts
-// short enough for the host's file system.
-std::string folderOfLength(std::size_t length)
-{
-    std::string folder = "C:\\long";
-    while (folder.size() < length) {
-        folder += '\\';
-        folder += std::string(std::min<std::size_t>(100, length - folder.size()), 'd');
-        if (folder.back() == '\\') folder.back() = 'd';
-    }
-    return folder;
-}
-
 class OverLongValuesTest : public SimTest {
 public:
     // For the verdicts, which the cases hold.

@@ -49,6 +49,19 @@ inline const std::set<std::string> kKeptRuntime = {
     kVc + "100\\mfc100.dll", kVc + "100\\msvcp100.dll", kVc + "100\\msvcr100.dll", kVc + "90.CRT\\msvcr90.dll",
     kVc + "90.CRT\\msvcp90.dll", kVc + "90.CRT\\Microsoft.VC90.CRT.manifest", kVc + "90.MFC\\mfc90.dll",
     kVc + "90.MFC\\Microsoft.VC90.MFC.manifest"};
+inline // A folder on C: of exactly `length` characters, "C:\" included, in parts
+// short enough for the host's file system.
+std::string folderOfLength(std::size_t length)
+{
+    std::string folder = "C:\\long";
+    while (folder.size() < length) {
+        folder += '\\';
+        folder += std::string(std::min<std::size_t>(100, length - folder.size()), 'd');
+        if (folder.back() == '\\') folder.back() = 'd';
+    }
+    return folder;
+}
+
 inline std::vector<std::string> stagedFiles()
 {
     std::vector<std::string> files{"orvbridge.dll", "OrvellaHelp.chm", "msvcr80.dll", "proeWF3\\orvbridge.dll",
