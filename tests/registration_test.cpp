@@ -342,6 +342,13 @@ TEST_F(RegistrationTest, OurNameLineCountsOnlyWhereAnEntryStarts)
     EXPECT_EQ(protk(), nested + kRelativeEntry);
     EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
     EXPECT_EQ(protk(), nested);
+    // Nothing to take out, so no temporary file is made: none stays behind
+    // when a deletion would fail.
+    machine().faults().resetCounts();
+    machine().faults().failAt(sim::Op::deleteFile, 1);
+    EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
+    machine().faults().clear();
+    EXPECT_EQ(filesBelow("PTC\\wf4\\text"), (std::map<std::string, std::string>{{"protk.dat", nested}}));
     // Another entry without its end line runs to the next empty line; at the end of a file
     // without a last line end the entry is set apart by one more line end, so that it is found.
     const std::string open = "name OtherTool\r\nexec_file C:\\other.dll";
