@@ -140,6 +140,13 @@ goto :eof
 :copy
 if not exist "%H%\%~1" goto :eof
 for %%T in ("%D%\%~1") do mkdir "%%~dpT" 2>nul
+rem A folder that stands where the file belongs stands in the collection too:
+rem it is no file that a program holds.
+if exist "%H%\%~1\*" (
+    mkdir "%D%\%~1" 2>nul
+    >> "%LOG%" echo folder "%H%\%~1": a folder stands where the file belongs
+    goto :eof
+)
 copy /b "%H%\%~1" "%D%\%~1" >nul 2>&1
 if exist "%D%\%~1" (
     >> "%LOG%" echo copied "%H%\%~1"
