@@ -123,6 +123,22 @@ TEST_F(RemovalTest, RemovalUndoesExactlyTheFootprintWhateverTheHostDidSince)
     EXPECT_EQ(tree("PTC\\creo2"), expected);
 }
 
+// A protk.dat that the add-in created goes with its entry, and nothing of
+// that host is left to remember: a mark kept would make the next removal
+// take the host's own protk.dat for the add-in's.
+TEST_F(RemovalTest, AProtkDatTheAddInCreatedGoesWithItsFootprint)
+{
+    stageAddIn();
+    makeHost("PTC\\creo2", true);
+    const Files before = tree("PTC\\creo2");
+    deployAndRegister("C:\\PTC\\creo2", kCreo2);
+    ASSERT_TRUE(exists("PTC\\creo2\\text\\protk.dat"));
+    ASSERT_TRUE(footprintOf("C:\\PTC\\creo2")->has(Mark::registration));
+    EXPECT_TRUE(removeDeployments().unfinished.empty());
+    EXPECT_EQ(tree("PTC\\creo2"), before);
+    EXPECT_FALSE(footprintOf("C:\\PTC\\creo2"));
+}
+
 TEST_F(RemovalTest, AHostFileIsNeverOverwrittenWithoutItsBackup)
 {
     stageAddIn();
