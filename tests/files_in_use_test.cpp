@@ -167,6 +167,14 @@ TEST_F(FilesInUse, AFailedRestartRequestIsLoggedAndTheFileStillWaits)
     EXPECT_EQ(property("ORVELLA_RESTART"), kModule);
     EXPECT_EQ(linesWith(machine(), "restart at the end"),
               std::vector<std::string>{"test: ask the installer for a restart at the end failed: error 5 (Access is denied.)"});
+    // The first file to wait stays the one named, whatever waits after it for another host.
+    const std::string other = "C:\\PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll";
+    writeFile("PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll", "old");
+    machine().holdFile(other);
+    ca::FileWork later(s, "C:\\PTC\\wf4");
+    EXPECT_TRUE(later.deleteFile(other.c_str()).atRestart());
+    EXPECT_TRUE(machine().restartRequested());
+    EXPECT_EQ(property("ORVELLA_RESTART"), kModule);
 }
 
 TEST_F(FilesInUse, TheChecksNameEachChosenHostWhoseFilesAreInUse)
