@@ -157,9 +157,7 @@ bool removeAuxAppEntry(const Session& session, std::string_view folder, FileOwne
     // No entry was ever added where the path does not fit.
     if (!host.path(kRegistrationFile, path)) return true;
     const std::string name = escaped(path.view());
-
-    // A look at the bytes first: a file that never names the add-in is left
-    // as it is, without a temporary file beside it.
+    // A look at the bytes first: a file that never names the add-in is left as it is.
     ByteSurvey bytes;
     {
         platform::File original = platform::File::open(path.c_str(), platform::FileOpen::read);
