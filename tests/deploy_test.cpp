@@ -1,4 +1,5 @@
 // Deployment into hosts, the product records and runtime staging.
+#include "core/outcome.h"
 #include "model/release_table.h"
 #include "records/product_records.h"
 #include "sim_fixture.h"
@@ -93,6 +94,8 @@ TEST_F(DeployTest, DeploymentFollowsTheManifestFileByFile)
         deployAndRegister("C:\\" + host, code);
         EXPECT_EQ(filesBelow(host), expectedDeployment(module, ribbon)) << code;
         EXPECT_EQ(exists(host + "\\text\\ribbon"), ribbon != nullptr) << code;
+        // A host without the ribbon folder is passed over for the ribbon file, which is no failure.
+        EXPECT_EQ(property(kInstallErrorProperty), "") << code;
     }
 }
 TEST_F(DeployTest, ClearTempCommonDeploysRecordsAndEmptiesTheStagingArea)

@@ -202,6 +202,13 @@ TEST_F(FilesInUse, TheChecksNameEachChosenHostWhoseFilesAreInUse)
               std::vector<std::string>{"checkProTKAccess: C:\\PTC\\wf5: the add-in's C:\\PTC\\wf5\\x86e_win64\\obj\\"
                                        "orvbridge.dll in use: replaced or deleted only at the next restart"});
 
+    // The browsed folder counts only while its slot is chosen.
+    setProperty("PROEM1", "0");
+    run("checkProTKAccess");
+    EXPECT_EQ(property("FILESINUSE"), "C:\\PTC\\creo2\\; C:\\PTC\\wf5");
+    setProperty("PROEM1", "1");
+    run("checkProTKAccess");
+
     // The listed installations add to it; a folder named already is not named
     // twice, and a host's own file in use is no concern of the add-in's.
     setProperties({{"WFCUSTOM_DIR_ONE", "C:\\PTC\\wf5\\"}, {"PROE_VER_1", "1"}, {"WFCUSTOM_DIR_TWO", "C:\\PTC\\wf4"},

@@ -56,6 +56,7 @@ TEST_F(RegistrationTest, AppendWritesTheEntryOnceWhereTheHostReadsIt)
         {"other\n\tName\tOrvella", "other\n\tName\tOrvella"},
         // Another value, or our name in another case, is another add-in.
         {"name Orvella2\r\nname orvella\r\n", "name Orvella2\r\nname orvella\r\n" + kRelativeEntry},
+        {"name orvella\r\n", "name orvella\r\n" + kRelativeEntry},
         {kLongPiece + "name Orvella\r\n", kLongPiece + "name Orvella\r\n" + kRelativeEntry},
         // The entry follows the file's own line ends.
         {"a\nb\n", "a\nb\n" + lfEntry},
@@ -377,6 +378,11 @@ TEST_F(RegistrationTest, FilesThatAreNotOursStayAsTheyAre)
     EXPECT_EQ(readFile("shared\\protk.dat"), "name OtherTool\r\nend\r\n\x1a");
     EXPECT_TRUE(std::filesystem::is_symlink(onC("PTC/wf4/text/protk.dat")));
     EXPECT_FALSE(exists("shared\\protk.tmp"));
+    // Left with nothing but line ends, the file the link leads to is emptied, not deleted with the link.
+    writeFile("shared\\protk.dat", kRelativeEntry);
+    EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4", FileOwner::addIn));
+    EXPECT_TRUE(std::filesystem::is_symlink(onC("PTC/wf4/text/protk.dat")));
+    EXPECT_EQ(readFile("shared\\protk.dat"), "");
     std::filesystem::remove(onC("PTC/wf4/text/protk.dat"));
 
     // UTF-16 text would get 8-bit lines: it is never edited, and the check says so.

@@ -267,11 +267,21 @@ TEST_F(RemovalTest, AnEarlierVersionsReleaseFoldersLoseTheirResourcesAndRuntime)
     registry.setString(kProductKey, "Install_WF4_dir", "C:\\PTC\\real5\\");
     registry.setString(kProductKey, "Install_CREO1_dir", "C:\\PTC\\creo1\\");
     registry.setString(kProductKey, "Install_CREO2_dir", "");
+    // A release folder that holds the entry got the module from the package: it goes with the entry.
+    makeHost("PTC\\wf3");
+    writeFile("PTC\\wf3\\text\\protk.dat", "name OtherTool\r\nend\r\n" + kRelativeEntry);
+    writeFile("PTC\\wf3\\x86e_win64\\obj\\orvbridge.dll", "module");
+    setProperty("PROEWF3DIR", "C:\\PTC\\wf3");
     // Until their entries are out (there may be one), the hosts keep everything.
     EXPECT_EQ(cleanupDependancies(session()), 0u);
     EXPECT_TRUE(exists("PTC\\wf5\\x86e_win64\\obj\\Microsoft.VC100\\mfc100.dll"));
     setProperty(kRemoveErrorProperty, "");
     EXPECT_EQ(cleanupProEAuxAppInFile(session()), 0u);
+    EXPECT_EQ(tree("PTC\\wf3"), (Files{{"text\\", "\\"},
+                                     {"text\\protk.dat", "name OtherTool\r\nend\r\n"},
+                                     {"x86e_win64\\", "\\"},
+                                     {"x86e_win64\\obj\\", "\\"},
+                                     {"x86e_win64\\obj\\xtop.exe", "MZ"}}));
     EXPECT_EQ(cleanupDependancies(session()), 1u);
     // The runtime folders go, and the folders above them once empty, as that
     // version's removal took them; the folder itself is the one the command line named.
