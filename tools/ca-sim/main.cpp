@@ -138,6 +138,7 @@ Plan plan(const casim::Scenario& scenario, const casim::Package& package, const 
         p.ran.actions.clear();
         p.ran.sequences.clear();
         p.ran.restarts.clear();
+        p.ran.changes.clear();
         for (const auto& a : o.actions) p.ran.actions.push_back({a, 0});
         for (const auto& s : o.sequences) p.ran.sequences.push_back({s, 0});
     }
@@ -217,13 +218,13 @@ int runScenario(const Options& o)
     const auto codePage = static_cast<int>(casim::machineCodePage(scenario).number());
     for (const auto& p : o.properties) scenario.properties.push_back(commandLineProperty(p, codePage));
     const casim::Package package = casim::loadPackage(o.package);
-    const Plan p = plan(scenario, package, o);
     // Sequences named on the command line replace the scenario's: a hold then holds from the first.
     if (!o.actions.empty() || !o.sequences.empty())
         for (auto& hold : scenario.holds) {
             hold.afterSequences = 0;
             hold.untilSequences.reset();
         }
+    const Plan p = plan(scenario, package, o);
     casim::SimulatedRun run(scenario, package);  // refuses a bad machine.reg
     if (!o.save.empty()) casim::prepareOutputFolder(o.save, o.force, "--save");
     if (o.payload) run.stagePayload();
@@ -237,8 +238,9 @@ int runScenario(const Options& o)
     for (std::size_t i = 0; i < p.ran.sequences.size(); ++i) {
         append(outcome.steps, run.runSequence(p.ran.sequences[i].name, p.sessions[i], i));
         outcome.sessions.push_back(run.sessionResult(p.ran.sequences[i].name));
-        for (const auto& restart : p.ran.restarts)
-            if (restart.afterSequences == i + 1) outcome.steps.push_back(run.restart());
+        for (const casim::Between& step : casim::betweenSequences(p.ran, i + 1))
+            outcome.steps.push_back(step.kind == casim::Between::Kind::restart ? run.restart()
+                                                                              : run.change(p.ran.changes[step.index]));
     }
     outcome.properties = run.machine().properties();
     outcome.expectations = checkExpectations(scenario, outcome.properties);
