@@ -180,7 +180,7 @@ TEST(CaSimScenario, ChangesStandBetweenSequencesWhereTheirLinesPutThem)
     // Without lines (a scenario put together in code), a restart goes first.
     casim::Scenario built;
     built.sequences = {{"install", 0}, {"remove", 0}};
-    built.changes = {{"patch", 1, 0}};
+    built.changes = {{"patch", 1, 0, {}}};
     built.restarts = {{1, 0}};
     EXPECT_EQ(casim::scenarioText(built), "sequence install\nrestart\nchange patch\nsequence remove\n");
 

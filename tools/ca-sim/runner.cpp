@@ -143,7 +143,7 @@ ActionReport SimulatedRun::change(const Change& change)
     report.action = "change";
     report.folder = change.folder;
     const MachineState before = state();
-    const fs::path source = scenario_.folder / change.folder;
+    const fs::path source = (change.root.empty() ? scenario_.folder : change.root) / change.folder;
     for (const auto& entry : fs::recursive_directory_iterator(source)) {
         // A ".keep" file only keeps an empty folder in git.
         if (entry.path().filename() == ".keep") continue;
@@ -330,7 +330,8 @@ void SimulatedRun::save(const fs::path& folder, const Scenario& ran) const
     for (const Change& change : ran.changes) {
         const std::string top = fs::path(change.folder).begin()->string();
         if (std::find(names.begin(), names.end(), top) != names.end()) continue;
-        fs::copy(scenario_.folder / top, staging / top, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+        const fs::path root = change.root.empty() ? scenario_.folder : change.root;
+        fs::copy(root / top, staging / top, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
         names.push_back(top);
     }
 

@@ -142,7 +142,7 @@ struct Statement {
             if (part.empty() || part == "." || part == ".." || part.find(':') != std::string::npos)
                 fail("the folder is a path of names below the scenario folder");
         if (first == "drive_c" || first == "registry") fail("the folder lies outside drive_c/ and registry/");
-        scenario.changes.push_back({folder, scenario.sequences.size(), line});
+        scenario.changes.push_back({folder, scenario.sequences.size(), line, {}});
     }
 
     // "codepage N", or "codepage N ansi" as the first statement of a file

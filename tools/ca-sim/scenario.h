@@ -84,6 +84,7 @@ struct Change {
     std::string folder;  // '/'-separated, UTF-8: a path beside scenario.txt, not on the machine
     std::size_t afterSequences = 0;
     int line = 0;
+    std::filesystem::path root;  // what `folder` is below when not the scenario's folder (another's script)
 };
 
 // What happens between two sequences, in the order of the file's lines.
