@@ -136,6 +136,81 @@ TEST(CaSimScenario, EveryStatementReadsBackFromTheOneWriter)
               "s.txt: a scenario has \"run\" lines or \"sequence\" lines, not both");
 }
 
+TEST(CaSimScenario, ChangesStandBetweenSequencesWhereTheirLinesPutThem)
+{
+    // A folder with blanks is quoted, a trailing slash dropped; restarts and
+    // changes after the same sequence keep their lines' order.
+    const std::string text =
+        "sequence install\n"
+        "change patch/\n"
+        "restart\n"
+        "change \"host update\"\n"
+        "hold C:\\PTC\\wf5\\x86e_win64\\obj\\orvbridge.dll remove\n"
+        "sequence remove\n"
+        "restart\n"
+        "change reinstall/PTC\n";
+    const casim::Scenario s = casim::parseScenarioText(text, "s.txt");
+    ASSERT_EQ(s.changes.size(), 3u);
+    EXPECT_EQ(s.changes[0].folder, "patch");
+    EXPECT_EQ(s.changes[0].afterSequences, 1u);
+    EXPECT_EQ(s.changes[0].line, 2);
+    EXPECT_EQ(s.changes[1].folder, "host update");
+    EXPECT_EQ(s.changes[1].afterSequences, 1u);
+    EXPECT_EQ(s.changes[2].folder, "reinstall/PTC");
+    EXPECT_EQ(s.changes[2].afterSequences, 2u);
+    EXPECT_EQ(s.changes[2].line, 8);
+    const auto order = [&](std::size_t after) {
+        std::string seen;
+        for (const casim::Between& b : casim::betweenSequences(s, after))
+            seen += (b.kind == casim::Between::Kind::restart ? "restart " : "change ") + std::to_string(b.index) + ";";
+        return seen;
+    };
+    EXPECT_EQ(order(0), "");
+    EXPECT_EQ(order(1), "change 0;restart 0;change 1;");
+    EXPECT_EQ(order(2), "restart 1;change 2;");
+    EXPECT_EQ(casim::scenarioText(s),
+              "sequence install\n"
+              "change patch\n"
+              "restart\n"
+              "change \"host update\"\n"
+              "hold C:\\PTC\\wf5\\x86e_win64\\obj\\orvbridge.dll remove\n"
+              "sequence remove\n"
+              "restart\n"
+              "change reinstall/PTC\n");
+    // Without lines (a scenario put together in code), a restart goes first.
+    casim::Scenario built;
+    built.sequences = {{"install", 0}, {"remove", 0}};
+    built.changes = {{"patch", 1, 0, {}}};
+    built.restarts = {{1, 0}};
+    EXPECT_EQ(casim::scenarioText(built), "sequence install\nrestart\nchange patch\nsequence remove\n");
+
+    EXPECT_EQ(errorOf("change patch\nsequence install\n"), "s.txt:1: \"change\" goes after a \"sequence\" line");
+    EXPECT_EQ(errorOf("sequence install\nchange\n"), "s.txt:2: expected change FOLDER");
+    EXPECT_EQ(errorOf("sequence install\nchange patch reinstall\n"), "s.txt:2: \"change\" takes one folder");
+    for (const char* outside : {"../patch", "/tmp/patch", "patch//PTC", "./patch", "C:/patch"})
+        EXPECT_EQ(errorOf(std::string("sequence install\nchange ") + outside + "\n"),
+                  "s.txt:2: the folder is a path of names below the scenario folder")
+            << outside;
+    EXPECT_EQ(errorOf("sequence install\nchange patch\\PTC\n"),
+              "s.txt:2: write the folder with /, relative to the scenario folder");
+    EXPECT_EQ(errorOf("sequence install\nchange drive_c/PTC\n"), "s.txt:2: the folder lies outside drive_c/ and registry/");
+    EXPECT_EQ(errorOf("run isProEInstalled\nchange patch\n"), "s.txt:2: \"change\" goes after a \"sequence\" line");
+
+    // The listing carries them; a folder that is not there is refused with its line.
+    Scratch dir;
+    dir.write("machine.reg", "Windows Registry Editor Version 5.00\r\n");
+    dir.write("scenario.txt", "sequence install\nchange patch\nsequence remove\n");
+    const Output missing = caSim("scenario " + dir.path.string() + " --json");
+    EXPECT_EQ(missing.status, 2);
+    EXPECT_NE(missing.out.find("scenario.txt:2: no folder patch beside scenario.txt"), std::string::npos) << missing.out;
+    fs::create_directories(dir.path / "patch");
+    const Output listed = caSim("scenario " + dir.path.string() + " --json");
+    ASSERT_EQ(listed.status, 0) << listed.out;
+    EXPECT_EQ(json::parse(listed.out)["changes"],
+              json::parse(R"([{"folder": "patch", "afterSequences": 1, "line": 2}])"));
+    EXPECT_EQ(caSim("scenario " + dir.path.string()).out, "sequence install\nchange patch\nsequence remove\n");
+}
+
 TEST(CaSimListings, ScenarioAndSequencesAsTheHarnessesReadThem)
 {
     Scratch dir;

@@ -117,3 +117,118 @@ TEST_F(CaSimHoldRestart, HoldsOnlyAfterItsLineAndRestartsBetweenSequences)
               std::string::npos);
     EXPECT_EQ(text.find("asks the installer for a restart"), std::string::npos);
 }
+
+TEST_F(CaSimHoldRestart, ChangesReachTheMachineBetweenSequencesAndTheRemovalLeavesThem)
+{
+    // The host's patch after the installation: a file beside the add-in's in
+    // a folder the add-in created, a new msvcr90.dll over the add-in's, an
+    // empty folder. The patch names the host's folders in another case: they
+    // are found as Windows finds them.
+    write("patch/ptc/WF4/text/usascii/resource/patch.png", "patch image");
+    write("patch/ptc/WF4/x86e_win64/obj/msvcr90.dll", "the host's msvcr90");
+    write("patch/ptc/WF4/plugins/.keep", "");
+    write("scenario.txt", "sequence install\nchange patch\nsequence remove\n");
+    const fs::path saved = dir_ / "saved";
+    const json report = json::parse(run("--json --save " + saved.string()), nullptr, false);
+    ASSERT_EQ(status_, 0);
+    ASSERT_TRUE(report.is_object());
+    std::vector<std::string> order;
+    const json* change = nullptr;
+    for (const json& step : report["steps"]) {
+        if (order.empty() || order.back() != step["session"]) order.push_back(step["session"]);
+        if (step["kind"] == "change") change = &step;
+    }
+    EXPECT_EQ(order, (std::vector<std::string>{"install", "change", "remove"}));
+    ASSERT_NE(change, nullptr);
+    EXPECT_EQ((*change)["folder"], "patch");
+    EXPECT_EQ((*change)["result"], nullptr);
+    std::vector<std::string> files;
+    for (const json& c : (*change)["changes"]["files"])
+        files.push_back(c["change"].get<std::string>() + " " + c["path"].get<std::string>());
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ(files, (std::vector<std::string>{"added C:\\PTC\\wf4\\plugins",
+                                               "added C:\\PTC\\wf4\\text\\usascii\\resource\\patch.png",
+                                               "changed C:\\PTC\\wf4\\x86e_win64\\obj\\msvcr90.dll"}));
+    std::vector<std::string> log;
+    for (const json& step : report["steps"])
+        for (const json& line : step["log"])
+            if (line.get<std::string>().find("not the add-in's") != std::string::npos ||
+                line.get<std::string>().find("left as it stands") != std::string::npos)
+                log.push_back(line);
+    EXPECT_EQ(log, (std::vector<std::string>{
+                       "cleanupProEAuxAppInFile: C:\\PTC\\wf4\\x86e_win64\\obj\\msvcr90.dll changed since the add-in "
+                       "wrote it: left as it stands",
+                       "cleanupProEAuxAppInFile: C:\\PTC\\wf4\\text\\usascii\\resource holds files that are not the "
+                       "add-in's: it stays"}));
+
+    const auto read = [&](const std::string& name) {
+        std::ifstream in(saved / name, std::ios::binary);
+        return in ? std::string(std::istreambuf_iterator<char>(in), {}) : std::string("(none)");
+    };
+    const std::string host = "drive_c/PTC/wf4/";
+    EXPECT_EQ(read(host + "text/usascii/resource/patch.png"), "patch image");
+    EXPECT_EQ(read(host + "x86e_win64/obj/msvcr90.dll"), "the host's msvcr90");
+    EXPECT_EQ(read(host + "x86e_win64/obj/orvbridge.dll"), "old module");  // the host's own, put back
+    EXPECT_EQ(read(host + "text/usascii/resource/orvella.res"), "(none)");
+    EXPECT_EQ(read(host + "text/protk.dat"), "name Other\r\nend\r\n");
+    EXPECT_TRUE(fs::is_directory(saved / host / "plugins"));
+    EXPECT_FALSE(fs::exists(saved / "drive_c/ptc"));
+    // The saved scenario runs as it is: its change's folder goes along.
+    EXPECT_EQ(read("scenario.txt").substr(read("scenario.txt").find("sequence")),
+              "sequence install\nchange patch\nsequence remove\n");
+    EXPECT_EQ(read("patch/ptc/WF4/x86e_win64/obj/msvcr90.dll"), "the host's msvcr90");
+
+    // Another machine that goes on as this scenario went on takes the change
+    // from this scenario's folder, and only one that comes after its start.
+    const fs::path other = dir_ / "other";
+    fs::create_directories(other);
+    fs::copy(dir_ / "machine.reg", other / "machine.reg");
+    fs::copy(dir_ / "drive_c", other / "drive_c", fs::copy_options::recursive);
+    const auto changesFrom = [&](int first) {
+        const std::string out = output(std::string(CA_SIM_BINARY) + " run " + other.string() + " --script-from " +
+                                       dir_.string() + " --from-sequence " + std::to_string(first) + " --json");
+        const json report = json::parse(out, nullptr, false);
+        std::string seen;
+        for (const json& step : report["steps"])
+            if (step["kind"] == "change") seen += step["folder"].get<std::string>() + ";";
+        return seen;
+    };
+    EXPECT_EQ(changesFrom(1), "patch;");
+    EXPECT_EQ(status_, 0);
+    EXPECT_EQ(changesFrom(2), "");
+    EXPECT_EQ(status_, 0);
+}
+
+TEST_F(CaSimHoldRestart, AMachineCollectedPartWayGoesOnAsItsScenarioWent)
+{
+    // The machine as the collector took it after the installation, its module
+    // found held; the scenario it came from goes on with a removal, a restart
+    // and a second removal.
+    write("scenario.txt", "sequence install\n");
+    const fs::path installed = dir_ / "installed";
+    run("--save " + installed.string());
+    ASSERT_EQ(status_, 0);
+    std::ofstream(installed / "scenario.txt", std::ios::app) << "hold C:\\PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll\n";
+    write("scenario.txt", "sequence install\nhold C:\\PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll remove\nsequence remove\n"
+                          "restart\nsequence remove\n");
+    const fs::path saved = dir_ / "saved";
+    const std::string goOn = std::string(CA_SIM_BINARY) + " run " + installed.string() + " --script-from " +
+                             dir_.string() + " --json --save " + saved.string() + " --from-sequence ";
+    const json report = json::parse(output(goOn + "2"), nullptr, false);
+    ASSERT_EQ(status_, 0);
+    ASSERT_TRUE(report.is_object());
+    // Its own hold lasts until the scenario's restart, which now follows the first sequence.
+    EXPECT_EQ(report["sessions"], json::parse(R"([{"session": "remove", "restartRequested": true},
+                                                  {"session": "remove", "restartRequested": false}])"));
+    std::ifstream ran(saved / "scenario.txt", std::ios::binary);
+    const std::string ranText(std::istreambuf_iterator<char>(ran), {});
+    EXPECT_NE(ranText.find("hold C:\\PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll\nsequence remove\nrestart\nsequence remove\n"),
+              std::string::npos)
+        << ranText;
+    std::ifstream module(saved / "drive_c/PTC/wf4/x86e_win64/obj/orvbridge.dll", std::ios::binary);
+    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(module), {}), "old module");
+
+    // A start past the scenario's last sequence line is refused, and nothing runs.
+    output(goOn + "4 --force 2>/dev/null");
+    EXPECT_EQ(status_, 2);
+}

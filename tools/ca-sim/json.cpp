@@ -124,12 +124,15 @@ Json step(const ActionReport& r)
 {
     Json s;
     s["session"] = r.session;
-    s["kind"] = r.action == "set" || r.action == "error" || r.action == "restart" ? r.action : "action";
+    const bool between = r.action == "restart" || r.action == "change";
+    s["kind"] = r.action == "set" || r.action == "error" || between ? r.action : "action";
     if (r.action == "set")
         s["set"] = {{"name", r.property}, {"value", utf8FromAnsi(r.value)}};
     else if (r.action == "error")
         s["error"] = r.error;
-    else if (r.action != "restart")
+    else if (r.action == "change")
+        s["folder"] = r.folder;
+    else if (!between)
         s["action"] = r.action;
     s["condition"] = r.condition.empty() ? Json(nullptr) : Json(utf8FromAnsi(r.condition));
     Json values = Json::object();
@@ -137,7 +140,7 @@ Json step(const ActionReport& r)
     s["conditionValues"] = std::move(values);
     s["skipped"] = r.skipped;
     // An error step's result is what msiexec then ends with.
-    s["result"] = r.skipped || r.action == "set" || r.action == "restart" ? Json(nullptr) : Json(r.result);
+    s["result"] = r.skipped || r.action == "set" || between ? Json(nullptr) : Json(r.result);
     s["restartRequested"] = r.restartRequested;
     s["changes"] = changes(r.changes);
     Json boxes = Json::array();

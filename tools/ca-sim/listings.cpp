@@ -58,6 +58,9 @@ Json scenarioJson(const Scenario& s)
                                                   {"untilSequences", h.untilSequences ? Json(*h.untilSequences) : Json(nullptr)},
                                                   {"line", h.line}});
     for (const auto& r : s.restarts) restarts.push_back({{"afterSequences", r.afterSequences}, {"line", r.line}});
+    Json changes = Json::array();
+    for (const auto& c : s.changes)
+        changes.push_back({{"folder", c.folder}, {"afterSequences", c.afterSequences}, {"line", c.line}});
     return Json{{"format", 1},
                 {"folder", s.folder.string()},
                 {"file", s.file},
@@ -71,6 +74,7 @@ Json scenarioJson(const Scenario& s)
                 {"run", names(s.actions)},
                 {"sequences", names(s.sequences)},
                 {"restarts", std::move(restarts)},
+                {"changes", std::move(changes)},
                 {"expect", settings(s.expectations)}};
 }
 

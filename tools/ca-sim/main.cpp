@@ -58,6 +58,8 @@ struct Options {
     bool forWine = false;
     unsigned codePage = sim::CodePage::kWestern;
     bool payload = false;
+    std::string scriptFrom;        // run: another scenario's sequences, holds and restarts
+    std::size_t fromSequence = 1;  // the first of them to run
     std::string save;
     std::string keep;
     bool force = false;
@@ -138,6 +140,7 @@ Plan plan(const casim::Scenario& scenario, const casim::Package& package, const 
         p.ran.actions.clear();
         p.ran.sequences.clear();
         p.ran.restarts.clear();
+        p.ran.changes.clear();
         for (const auto& a : o.actions) p.ran.actions.push_back({a, 0});
         for (const auto& s : o.sequences) p.ran.sequences.push_back({s, 0});
     }
@@ -211,19 +214,60 @@ void append(std::vector<casim::ActionReport>& to, std::vector<casim::ActionRepor
     to.insert(to.end(), std::make_move_iterator(more.begin()), std::make_move_iterator(more.end()));
 }
 
+// The sequences of FROM from its `first`th on, with its restarts and changes
+// (their folders FROM's), in place of the scenario's own: a machine collected part way through a scenario goes on
+// as that scenario went on. From the first sequence FROM's holds stand where
+// FROM has them; later, the machine's own holds (what the collector found
+// held) last until the first restart, as the running host held them.
+void takeScript(casim::Scenario& scenario, const casim::Scenario& from, std::size_t first)
+{
+    if (first < 1 || first > from.sequences.size())
+        throw UsageError("--from-sequence " + std::to_string(first) + ": " + from.file + " has " +
+                         std::to_string(from.sequences.size()) + " sequence lines");
+    const std::size_t skipped = first - 1;
+    scenario.actions.clear();
+    scenario.sequences.assign(from.sequences.begin() + static_cast<std::ptrdiff_t>(skipped), from.sequences.end());
+    scenario.restarts.clear();
+    for (casim::Restart r : from.restarts)
+        if (r.afterSequences > skipped) {
+            r.afterSequences -= skipped;
+            scenario.restarts.push_back(r);
+        }
+    scenario.changes.clear();
+    for (casim::Change c : from.changes)
+        if (c.afterSequences > skipped) {
+            c.afterSequences -= skipped;
+            c.root = from.folder;
+            scenario.changes.push_back(c);
+        }
+    if (skipped == 0 && !from.holds.empty()) {
+        scenario.holds = from.holds;
+        return;
+    }
+    for (casim::Hold& hold : scenario.holds) {
+        hold.afterSequences = 0;
+        hold.untilSequences.reset();
+        if (!scenario.restarts.empty()) hold.untilSequences = scenario.restarts.front().afterSequences;
+    }
+}
+
 int runScenario(const Options& o)
 {
     casim::Scenario scenario = casim::loadScenario(o.folder);
+    if (!o.scriptFrom.empty()) {
+        if (!o.actions.empty() || !o.sequences.empty()) throw UsageError("--script-from takes no actions or sequences");
+        takeScript(scenario, casim::loadScenario(o.scriptFrom), o.fromSequence);
+    }
     const auto codePage = static_cast<int>(casim::machineCodePage(scenario).number());
     for (const auto& p : o.properties) scenario.properties.push_back(commandLineProperty(p, codePage));
     const casim::Package package = casim::loadPackage(o.package);
-    const Plan p = plan(scenario, package, o);
     // Sequences named on the command line replace the scenario's: a hold then holds from the first.
     if (!o.actions.empty() || !o.sequences.empty())
         for (auto& hold : scenario.holds) {
             hold.afterSequences = 0;
             hold.untilSequences.reset();
         }
+    const Plan p = plan(scenario, package, o);
     casim::SimulatedRun run(scenario, package);  // refuses a bad machine.reg
     if (!o.save.empty()) casim::prepareOutputFolder(o.save, o.force, "--save");
     if (o.payload) run.stagePayload();
@@ -237,8 +281,9 @@ int runScenario(const Options& o)
     for (std::size_t i = 0; i < p.ran.sequences.size(); ++i) {
         append(outcome.steps, run.runSequence(p.ran.sequences[i].name, p.sessions[i], i));
         outcome.sessions.push_back(run.sessionResult(p.ran.sequences[i].name));
-        for (const auto& restart : p.ran.restarts)
-            if (restart.afterSequences == i + 1) outcome.steps.push_back(run.restart());
+        for (const casim::Between& step : casim::betweenSequences(p.ran, i + 1))
+            outcome.steps.push_back(step.kind == casim::Between::Kind::restart ? run.restart()
+                                                                              : run.change(p.ran.changes[step.index]));
     }
     outcome.properties = run.machine().properties();
     outcome.expectations = checkExpectations(scenario, outcome.properties);
@@ -427,6 +472,12 @@ void CommandLine::addRun()
         ->type_name("NAME=VALUE")
         ->type_size(1)
         ->allow_extra_args(false);
+    run->add_option("--script-from", o_.scriptFrom,
+                    "runs that scenario's sequences, holds, restarts and changes on this machine, in place of its own")
+        ->type_name("DIR");
+    run->add_option("--from-sequence", o_.fromSequence, "with --script-from: its sequence line to start at")
+        ->type_name("N")
+        ->default_str("1");
     run->add_flag("--payload", o_.payload,
                   "first places the package's files (ca-sim manifest, as stand-ins) that the all-users folder lacks");
     run->add_option("--save", o_.save, "writes the machine after the run as a scenario folder that runs as it is")

@@ -335,6 +335,11 @@ bool printHeading(std::ostream& out, const ActionReport& r, const Palette& p)
         out << p.bold() << "== restart: held files let go, pending file operations carried out" << p.reset() << "\n";
         return true;
     }
+    if (r.action == "change") {
+        out << p.bold() << "== change: the host changes, the files of " << r.folder << "/ copied over drive C:"
+            << p.reset() << "\n";
+        return true;
+    }
     out << p.bold() << "== " << (r.session == "run" ? "" : r.session + ": ") << r.action;
     if (r.action == "set") out << " " << r.property << "=" << utf8FromAnsi(r.value);
     if (r.action == "error") out << " " << r.error;

@@ -6,6 +6,7 @@
 
 #include "actions/exports.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iterator>
 #include <random>
@@ -131,6 +132,28 @@ ActionReport SimulatedRun::restart()
     report.action = "restart";
     const MachineState before = state();
     machine_->restart();
+    report.changes = diff(before, state());
+    return report;
+}
+
+ActionReport SimulatedRun::change(const Change& change)
+{
+    ActionReport report;
+    report.session = "change";
+    report.action = "change";
+    report.folder = change.folder;
+    const MachineState before = state();
+    const fs::path source = (change.root.empty() ? scenario_.folder : change.root) / change.folder;
+    for (const auto& entry : fs::recursive_directory_iterator(source)) {
+        // A ".keep" file only keeps an empty folder in git.
+        if (entry.path().filename() == ".keep") continue;
+        const auto target = machine_->hostPath(windowsName(fs::relative(entry.path(), source)));
+        if (!target) throw std::runtime_error("change " + change.folder + ": no place on drive C: for " + entry.path().string());
+        if (entry.is_directory())
+            fs::create_directories(*target);
+        else
+            fs::copy_file(entry.path(), *target, fs::copy_options::overwrite_existing);
+    }
     report.changes = diff(before, state());
     return report;
 }
@@ -302,8 +325,17 @@ void SimulatedRun::save(const fs::path& folder, const Scenario& ran) const
 
     fs::copy(root_ / "drive_c", staging / "drive_c", fs::copy_options::recursive | fs::copy_options::copy_symlinks);
     addKeepFiles(staging / "drive_c");
+    // The folders that the changes copy from go along, so that the saved scenario runs.
+    std::vector<std::string> names{"machine.reg", "properties.txt", "controls.txt", "scenario.txt", "drive_c"};
+    for (const Change& change : ran.changes) {
+        const std::string top = fs::path(change.folder).begin()->string();
+        if (std::find(names.begin(), names.end(), top) != names.end()) continue;
+        const fs::path root = change.root.empty() ? scenario_.folder : change.root;
+        fs::copy(root / top, staging / top, fs::copy_options::recursive | fs::copy_options::copy_symlinks);
+        names.push_back(top);
+    }
 
-    for (const char* name : {"machine.reg", "properties.txt", "controls.txt", "scenario.txt", "drive_c"}) {
+    for (const std::string& name : names) {
         fs::remove_all(folder / name);
         fs::rename(staging / name, folder / name);
     }

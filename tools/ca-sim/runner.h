@@ -24,6 +24,7 @@ struct ActionReport {
     std::string property;    // for "set": the property and its value as the sequence writes it
     std::string value;
     int error = 0;           // for "error": the package's message number
+    std::string folder;      // for "change": the scenario's folder copied over drive C:
     std::string condition;   // the sequence's condition, if any (the machine's code page)
     std::vector<ConditionReference> conditionValues;  // what the condition read
     bool skipped = false;    // the condition did not hold
@@ -67,6 +68,10 @@ public:
     // The machine restarts: held files are let go and the pending file
     // operations run. Reported as a step of its own ("restart").
     ActionReport restart();
+    // The host changes between sessions: the files of the scenario's folder
+    // are copied over drive C: (each folder and file found as Windows finds
+    // it, whatever its case). Reported as a step of its own ("change").
+    ActionReport change(const Change& change);
     // The session that ran last and whether it asked for a restart.
     SessionResult sessionResult(const std::string& name) const;
     // Places a stand-in for each file of the package's payload that the
@@ -85,7 +90,8 @@ public:
     // (the whole registry: a registry/ folder there goes),
     // drive_c/ (a ".keep" file in each empty folder), scenario.txt saying
     // `ran` (what the run started from and ran), and the session's
-    // properties.txt and controls.txt (the destination dialog's rows).
+    // properties.txt and controls.txt (the destination dialog's rows), and
+    // the folders that its "change" lines copy from.
     // Everything is written beside the folder's old content first, so a
     // failure leaves it as it was.
     void save(const std::filesystem::path& folder, const Scenario& ran) const;

@@ -98,8 +98,8 @@ struct Statement {
         for (const auto& name : found) list.push_back({name, line});
     }
 
-    // "hold PATH [SEQUENCE...]"; a path with blanks is written in double quotes.
-    Hold hold() const
+    // A path and the text after it; a path with blanks is written in double quotes.
+    std::pair<std::string, std::string> path(const char* form) const
     {
         std::string path = rest, after;
         if (!rest.empty() && rest[0] == '"') {
@@ -113,8 +113,36 @@ struct Statement {
             path = rest.substr(0, blank);
             after = blank == std::string::npos ? std::string() : rest.substr(blank);
         }
-        if (trim(path).empty()) fail("expected hold PATH [SEQUENCE...]");
+        if (trim(path).empty()) fail(std::string("expected ") + form);
+        return {path, after};
+    }
+
+    // "hold PATH [SEQUENCE...]"
+    Hold hold() const
+    {
+        const auto [path, after] = this->path("hold PATH [SEQUENCE...]");
         return Hold{machineText(path, "path"), words(after), scenario.sequences.size(), std::nullopt, line};
+    }
+
+    // "change FOLDER": plain names below the scenario folder, outside what
+    // ca-sim reads as the machine itself.
+    void change() const
+    {
+        const auto [path, after] = this->path("change FOLDER");
+        if (!trim(after).empty()) fail("\"change\" takes one folder");
+        if (scenario.sequences.empty()) fail("\"change\" goes after a \"sequence\" line");
+        std::string folder = machineText(path, "folder");
+        if (folder.size() > 1 && folder.back() == '/') folder.pop_back();
+        if (folder.find('\\') != std::string::npos) fail("write the folder with /, relative to the scenario folder");
+        std::istringstream parts(folder);
+        std::string first;
+        std::getline(parts, first, '/');
+        parts.seekg(0);
+        for (std::string part; std::getline(parts, part, '/');)
+            if (part.empty() || part == "." || part == ".." || part.find(':') != std::string::npos)
+                fail("the folder is a path of names below the scenario folder");
+        if (first == "drive_c" || first == "registry") fail("the folder lies outside drive_c/ and registry/");
+        scenario.changes.push_back({folder, scenario.sequences.size(), line, {}});
     }
 
     // "codepage N", or "codepage N ansi" as the first statement of a file
@@ -154,6 +182,7 @@ const std::pair<const char*, Handler> kStatements[] = {
     {"run", [](Statement& s) { s.names(s.scenario.actions, "run"); }},
     {"sequence", [](Statement& s) { s.names(s.scenario.sequences, "sequence"); }},
     {"restart", [](Statement& s) { s.restart(); }},
+    {"change", [](Statement& s) { s.change(); }},
     {"expect", [](Statement& s) { s.scenario.expectations.push_back(s.assignment("expect")); }},
 };
 
@@ -221,31 +250,36 @@ void writeHold(std::ostringstream& out, const Hold& h, const sim::CodePage& code
     out << "\n";
 }
 
-// Holds and restarts stand where they stood among the sequences.
+// Holds, restarts and changes stand where they stood among the sequences: a
+// hold that a restart ends before it, one after a restart after it.
 void writeSteps(std::ostringstream& out, const Scenario& s, const sim::CodePage& codePage)
 {
     std::string names;
     for (const auto& a : s.actions) names += " " + a.name;
     if (!names.empty()) out << "run" << names << "\n";
-    std::size_t next = 0, hold = 0, restart = 0;
+    std::size_t next = 0;
     const auto sequencesUpTo = [&](std::size_t end) {
         std::string line = "sequence";
-        for (; next < end; ++next) line += " " + s.sequences[next].name;
+        for (; next < end && next < s.sequences.size(); ++next) line += " " + s.sequences[next].name;
         if (line != "sequence") out << line << "\n";
     };
-    while (hold < s.holds.size() || restart < s.restarts.size()) {
-        // A hold stands before the first restart that ends it.
-        const bool holdFirst =
-            restart == s.restarts.size() ||
-            (hold < s.holds.size() && (s.holds[hold].afterSequences < s.restarts[restart].afterSequences ||
-                                       s.holds[hold].untilSequences == s.restarts[restart].afterSequences));
-        if (holdFirst) {
-            sequencesUpTo(s.holds[hold].afterSequences);
-            writeHold(out, s.holds[hold++], codePage);
-        } else {
-            sequencesUpTo(s.restarts[restart++].afterSequences);
-            out << "restart\n";
+    for (std::size_t gap = 0; gap <= s.sequences.size(); ++gap) {
+        const auto holds = [&](bool endedHere) {
+            for (const Hold& h : s.holds)
+                if (h.afterSequences == gap && (h.untilSequences == gap) == endedHere) {
+                    sequencesUpTo(gap);
+                    writeHold(out, h, codePage);
+                }
+        };
+        holds(true);
+        for (const Between& step : betweenSequences(s, gap)) {
+            sequencesUpTo(gap);
+            if (step.kind == Between::Kind::restart)
+                out << "restart\n";
+            else
+                out << "change " << quotedIfBlank(s.changes[step.index].folder) << "\n";
         }
+        holds(false);
     }
     sequencesUpTo(s.sequences.size());
 }
@@ -326,6 +360,9 @@ Scenario loadScenario(const std::filesystem::path& folder)
     }
     scenario.folder = folder;
     if (scenario.file.empty()) scenario.file = file.string();
+    for (const Change& change : scenario.changes)
+        if (!fs::is_directory(folder / change.folder, ec))
+            throw ScenarioError(scenario.file, change.line, "no folder " + change.folder + " beside scenario.txt");
     const fs::path reg = folder / "machine.reg";
     if (!fs::exists(reg, ec)) throw ScenarioError(reg.string(), 0, "missing (every scenario has a machine.reg)");
     scenario.registryFiles = {reg};
@@ -336,6 +373,21 @@ Scenario loadScenario(const std::filesystem::path& folder)
     std::sort(more.begin(), more.end());
     scenario.registryFiles.insert(scenario.registryFiles.end(), more.begin(), more.end());
     return scenario;
+}
+
+std::vector<Between> betweenSequences(const Scenario& scenario, std::size_t afterSequences)
+{
+    std::vector<std::pair<int, Between>> found;
+    for (std::size_t i = 0; i < scenario.restarts.size(); ++i)
+        if (scenario.restarts[i].afterSequences == afterSequences)
+            found.push_back({scenario.restarts[i].line, {Between::Kind::restart, i}});
+    for (std::size_t i = 0; i < scenario.changes.size(); ++i)
+        if (scenario.changes[i].afterSequences == afterSequences)
+            found.push_back({scenario.changes[i].line, {Between::Kind::change, i}});
+    std::stable_sort(found.begin(), found.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+    std::vector<Between> steps;
+    for (const auto& [line, step] : found) steps.push_back(step);
+    return steps;
 }
 
 sim::CodePage machineCodePage(const Scenario& scenario)

@@ -7,7 +7,8 @@
 //   drive_c/       files and folders of drive C:
 //   scenario.txt   starting properties, environment, code page, feature and
 //                  component states, files held open, actions or sequences
-//                  with restarts between them, expectations
+//                  with restarts and host changes between them, expectations
+//   FOLDER/        the files a "change FOLDER" line copies over drive C:
 #pragma once
 
 #include "platform/sim/code_page.h"
@@ -75,6 +76,23 @@ struct Restart {
     int line = 0;
 };
 
+// "change FOLDER" between sequence lines: after the first `afterSequences`
+// sequences, the files under FOLDER (relative to the scenario folder, laid
+// out like drive_c/) are copied over drive C:, adding files and replacing
+// those there, as a host's patch or reinstallation does.
+struct Change {
+    std::string folder;  // '/'-separated, UTF-8: a path beside scenario.txt, not on the machine
+    std::size_t afterSequences = 0;
+    int line = 0;
+    std::filesystem::path root;  // what `folder` is below when not the scenario's folder (another's script)
+};
+
+// What happens between two sequences, in the order of the file's lines.
+struct Between {
+    enum class Kind { restart, change } kind;
+    std::size_t index;  // into Scenario::restarts or Scenario::changes
+};
+
 // "codepage N": the machine's ANSI code page, one the simulator models (1252 or 932).
 struct CodePage {
     int number = 0;
@@ -94,6 +112,7 @@ struct Scenario {
     std::vector<Named> actions;            // "run ACTION ..."
     std::vector<Named> sequences;          // "sequence NAME ...": each in a new installer session
     std::vector<Restart> restarts;         // "restart" between sequence lines
+    std::vector<Change> changes;           // "change FOLDER" between sequence lines
     std::vector<Setting> expectations;     // "expect NAME=VALUE" ("" = not set)
 };
 
@@ -104,6 +123,10 @@ void forEachLine(const std::string& text, const std::function<void(const std::st
 Scenario parseScenarioText(const std::string& text, const std::string& fileName);
 // Reads a scenario folder; throws ScenarioError for anything missing or malformed.
 Scenario loadScenario(const std::filesystem::path& folder);
+
+// The restarts and changes after the first `afterSequences` sequences, in
+// their lines' order (restarts first where no line says).
+std::vector<Between> betweenSequences(const Scenario& scenario, std::size_t afterSequences);
 
 // The code page that the scenario's machine runs in.
 sim::CodePage machineCodePage(const Scenario& scenario);

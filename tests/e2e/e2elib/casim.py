@@ -44,13 +44,22 @@ def listing(*args):
 def scenario(folder):
     """What the scenario folder's scenario.txt says: properties, env, actions,
     sequences and expect as lists ([(name, value)] or [name]), and its
-    holds, restarts and code page as ca-sim lists them."""
+    holds, restarts, changes and code page as ca-sim lists them."""
     s = listing("scenario", folder)
     pairs = lambda items: [(item["name"], item["value"]) for item in items]
     return SimpleNamespace(file=s["file"], registry=s["registry"], properties=pairs(s["properties"]), env=pairs(s["environment"]),
                            actions=[n["name"] for n in s["run"]], sequences=[n["name"] for n in s["sequences"]],
-                           expect=pairs(s["expect"]), holds=s["holds"], restarts=s["restarts"],
+                           expect=pairs(s["expect"]), holds=s["holds"], restarts=s["restarts"], changes=s["changes"],
                            codepage=s["codepage"] or 1252, features=s["features"], components=s["components"])
+
+
+def between(case, number):
+    """What a scenario (as scenario() gives it) does after its NUMBERth
+    sequence, in the order of its lines, as ca-sim runs it: ("restart",
+    None) or ("change", FOLDER)."""
+    steps = [(r["line"], 0, "restart", None) for r in case.restarts if r["afterSequences"] == number]
+    steps += [(c["line"], 1, "change", c["folder"]) for c in case.changes if c["afterSequences"] == number]
+    return [(kind, folder) for _, _, kind, folder in sorted(steps)]
 
 
 def sequences(file):

@@ -133,32 +133,17 @@ def held_as_scenario(snapshot, paths, encoding):
     return problems
 
 
-def replay_from(snapshot, case, first, encoding, holds=()):
-    """The collection's scenario.txt runs the scenario's sequences from the
-    FIRSTth on, with its restarts, in place of its own: its own holds last
-    until the first restart, as the host held them. HOLDS (the scenario's)
-    stand where the scenario has them, in place of its own."""
-    path = os.path.join(snapshot, "scenario.txt")
-    with open(path, "rb") as f:
-        lines = [line for line in f.read().split(b"\n") if line.strip() and not line.startswith(b"sequence ")
-                 and not (holds and line.startswith(b"hold "))]
-    for number in range(first, len(case.sequences) + 1):
-        for hold in holds:
-            if hold["afterSequences"] == number - 1:
-                lines.append(" ".join([f'hold "{hold["path"]}"', *hold["sequences"]]).encode(encoding))
-        lines.append(f"sequence {case.sequences[number - 1]}".encode())
-        if any(r["afterSequences"] == number for r in case.restarts):
-            lines.append(b"restart")
-    with open(path, "wb") as f:
-        f.write(b"\n".join(line.rstrip(b"\r") for line in lines) + b"\n")
-
-
-def run_casim(case, snapshot, replayed=False):
-    """ca-sim on the collection, with the scenario's actions or sequences (its
-    own when REPLAYED) and its command line; returns (the saved folder, its
-    JSON report) or raises."""
+def run_casim(case, snapshot, script=None):
+    """ca-sim on the collection, with the scenario's actions or sequences and
+    its command line; returns (the saved folder, its JSON report) or raises.
+    SCRIPT, (the scenario's folder, N), runs that scenario's sequences from
+    the Nth on with its holds, restarts and changes, as ca-sim's
+    --script-from does."""
     out = os.path.join(snapshot + "-after")
-    steps = [] if replayed else list(case.actions) or [arg for s in case.sequences for arg in ("--sequence", s)]
+    if script:
+        steps = ["--script-from", script[0], "--from-sequence", str(script[1])]
+    else:
+        steps = list(case.actions) or [arg for s in case.sequences for arg in ("--sequence", s)]
     props = [arg for name, value in case.properties if value for arg in ("--property", f"{name}={value}")]
     result = subprocess.run([casim.binary(), "run", snapshot, *steps, *props, "--save", out, "--json"],
                             capture_output=True)
