@@ -170,6 +170,27 @@ TEST_F(CodePage932, HostsWhoseNamesDifferInATrailByteStayApart)
     EXPECT_FALSE(exists("ProgramData\\Kestrane"));
 }
 
+// A development build named its survey of a host with every byte lower-cased,
+// a trail byte too: the survey of ア stands under ヂ, and is found there.
+TEST_F(CodePage932, ADevelopmentBuildsSurveyIsFoundUnderTheNameItGaveIt)
+{
+    stageAddIn();
+    const std::string onDisk = "\xe3\x82\xa2";
+    makeHost(onDisk);
+    deployAndRegister("C:\\" + kA, kCreo2);
+    forgetFootprints();
+    auto& registry = machine().registry();
+    registry.deleteValue(kProductKey, "Footprints");
+    registry.setString(kProductKey, "WFCUSTOM_DIR_ONE", "C:\\" + kA);
+    const std::string had = std::string("x86e_win64\\obj\\msvcr90.dll\0\0", 28);
+    registry.setValue(kProductKey, "Before c:\\" + kLowerTrail, {7, {had.begin(), had.end()}});
+    EXPECT_EQ(cleanupProEAuxAppInFile(session()), 0u);
+    // The survey tells msvcr90.dll was the host's; the rest of the runtime was the add-in's.
+    EXPECT_EQ(readFile(onDisk + "\\x86e_win64\\obj\\msvcr90.dll"), "msvcr90.dll");
+    EXPECT_FALSE(exists(onDisk + "\\x86e_win64\\obj\\msvcp90.dll"));
+    EXPECT_EQ(productValues().count("Before c:\\" + kLowerTrail), 0u);
+}
+
 TEST_F(CodePage932, SimulatedFilesAreNamedInTheCodePage)
 {
     // The host holds UTF-8 names; the machine gives and takes code page 932.
