@@ -67,6 +67,15 @@ protected:
     int status_ = -1;
 };
 
+// A report step's file changes, each as "CHANGE PATH".
+std::vector<std::string> fileChanges(const json& step)
+{
+    std::vector<std::string> files;
+    for (const json& c : step["changes"]["files"])
+        files.push_back(c["change"].get<std::string>() + " " + c["path"].get<std::string>());
+    return files;
+}
+
 }  // namespace
 
 TEST_F(CaSimHoldRestart, HoldsOnlyAfterItsLineAndRestartsBetweenSequences)
@@ -94,9 +103,7 @@ TEST_F(CaSimHoldRestart, HoldsOnlyAfterItsLineAndRestartsBetweenSequences)
     EXPECT_EQ((*restart)["session"], "restart");
     EXPECT_EQ((*restart)["result"], nullptr);
     // The restart moved the host's module over the add-in's and cleared the list.
-    std::vector<std::string> files;
-    for (const json& change : (*restart)["changes"]["files"])
-        files.push_back(change["change"].get<std::string>() + " " + change["path"].get<std::string>());
+    const std::vector<std::string> files = fileChanges(*restart);
     EXPECT_EQ(files, (std::vector<std::string>{"changed C:\\PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll",
                                                "removed C:\\PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll.~new1"}));
     ASSERT_EQ((*restart)["changes"]["registry"].size(), 1u);
@@ -142,9 +149,7 @@ TEST_F(CaSimHoldRestart, ChangesReachTheMachineBetweenSequencesAndTheRemovalLeav
     ASSERT_NE(change, nullptr);
     EXPECT_EQ((*change)["folder"], "patch");
     EXPECT_EQ((*change)["result"], nullptr);
-    std::vector<std::string> files;
-    for (const json& c : (*change)["changes"]["files"])
-        files.push_back(c["change"].get<std::string>() + " " + c["path"].get<std::string>());
+    std::vector<std::string> files = fileChanges(*change);
     std::sort(files.begin(), files.end());
     EXPECT_EQ(files, (std::vector<std::string>{"added C:\\PTC\\wf4\\plugins",
                                                "added C:\\PTC\\wf4\\text\\usascii\\resource\\patch.png",
