@@ -5,16 +5,12 @@
 #include "registry_files.h"
 #include "scenario.h"
 #include "staging.h"
+#include "casim_process.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-#include <array>
 #include <cctype>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <random>
 #include <optional>
 #include <set>
 #include <string>
@@ -24,36 +20,16 @@ using nlohmann::json;
 
 namespace {
 
+using namespace casim_process;
+
 struct Scratch {
-    fs::path path;
-    Scratch()
-    {
-        std::random_device rd;
-        path = fs::temp_directory_path() / ("ca-sim-formats-" + std::to_string(rd()) + std::to_string(rd()));
-        fs::create_directories(path);
-    }
+    fs::path path = scratchFolder("ca-sim-formats-");
+    Scratch() { fs::create_directories(path); }
     ~Scratch() { fs::remove_all(path); }
-    fs::path write(const std::string& name, const std::string& text) const
-    {
-        std::ofstream(path / name, std::ios::binary) << text;
-        return path / name;
-    }
+    fs::path write(const std::string& name, const std::string& text) const { return writeFile(path / name, text); }
 };
 
-struct Output {
-    int status;
-    std::string out;
-};
-
-Output caSim(const std::string& args)
-{
-    FILE* pipe = popen((std::string(CA_SIM_BINARY) + " " + args + " 2>&1").c_str(), "r");
-    std::string out;
-    std::array<char, 4096> buffer{};
-    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe)) out.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    return {WEXITSTATUS(status), out};
-}
+Output caSim(const std::string& args) { return runCommand(std::string(CA_SIM_BINARY) + " " + args + " 2>&1"); }
 
 std::string errorOf(const std::string& text)
 {

@@ -1,16 +1,13 @@
 // ca-sim runs a scenario's files in use and restarts: a file is held only
 // while the sequences its line names run, the session that met it asks for
 // a restart, and a restart is a step of its own that carries out what waited.
+#include "casim_process.h"
+
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <array>
 #include <cctype>
-#include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 
@@ -19,15 +16,14 @@ using nlohmann::json;
 
 namespace {
 
+using namespace casim_process;
+
 class CaSimHoldRestart : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        std::random_device rd;
-        dir_ = fs::temp_directory_path() / ("ca-sim-hold-" + std::to_string(rd()) + std::to_string(rd()));
-        write("machine.reg", "Windows Registry Editor Version 5.00\r\n\r\n"
-                             "[HKEY_LOCAL_MACHINE\\SOFTWARE\\PTC\\Pro/ENGINEER\\Wildfire 4.0\\M040]\r\n"
-                             "\"InstallDir\"=\"C:\\\\PTC\\\\wf4\"\r\n\"DateCode\"=\"2008040\"\r\n\"Shipcode\"=\"M040\"\r\n");
+        dir_ = scratchFolder("ca-sim-hold-");
+        write("machine.reg", kWf4Registry);
         write("drive_c/PTC/wf4/x86e_win64/obj/xtop.exe", "MZ");
         write("drive_c/PTC/wf4/x86e_win64/obj/orvbridge.dll", "old module");
         write("drive_c/PTC/wf4/text/protk.dat", "name Other\r\nend\r\n");
@@ -44,23 +40,16 @@ protected:
         write("drive_c/ProgramData/proewf4/orvbridge.dll", "new module");
     }
     void TearDown() override { fs::remove_all(dir_); }
-    void write(const std::string& name, const std::string& text)
-    {
-        fs::create_directories((dir_ / name).parent_path());
-        std::ofstream(dir_ / name, std::ios::binary) << text;
-    }
+    void write(const std::string& name, const std::string& text) { writeFile(dir_ / name, text); }
     std::string run(const std::string& options)
     {
         return output(std::string(CA_SIM_BINARY) + " run " + dir_.string() + " " + options);
     }
     std::string output(const std::string& command)
     {
-        FILE* pipe = popen(command.c_str(), "r");
-        std::string out;
-        std::array<char, 4096> buffer{};
-        while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe)) out.append(buffer.data(), n);
-        status_ = WEXITSTATUS(pclose(pipe));
-        return out;
+        const Output o = runCommand(command);
+        status_ = o.status;
+        return o.out;
     }
 
     fs::path dir_;
@@ -109,8 +98,7 @@ TEST_F(CaSimHoldRestart, HoldsOnlyAfterItsLineAndRestartsBetweenSequences)
     ASSERT_EQ((*restart)["changes"]["registry"].size(), 1u);
     EXPECT_EQ((*restart)["changes"]["registry"][0]["name"], "PendingFileRenameOperations");
     EXPECT_EQ((*restart)["changes"]["registry"][0]["change"], "removed");
-    std::ifstream module(saved / "drive_c/PTC/wf4/x86e_win64/obj/orvbridge.dll", std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(module), {}), "old module");
+    EXPECT_EQ(readFile(saved / "drive_c/PTC/wf4/x86e_win64/obj/orvbridge.dll"), "old module");
 
     // Held from the start, the installation meets the host's module in use:
     // it cannot be backed up, which is a failure that stops the installation,
@@ -225,13 +213,11 @@ TEST_F(CaSimHoldRestart, AMachineCollectedPartWayGoesOnAsItsScenarioWent)
     // Its own hold lasts until the scenario's restart, which now follows the first sequence.
     EXPECT_EQ(report["sessions"], json::parse(R"([{"session": "remove", "restartRequested": true},
                                                   {"session": "remove", "restartRequested": false}])"));
-    std::ifstream ran(saved / "scenario.txt", std::ios::binary);
-    const std::string ranText(std::istreambuf_iterator<char>(ran), {});
+    const std::string ranText = readFile(saved / "scenario.txt");
     EXPECT_NE(ranText.find("hold C:\\PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll\nsequence remove\nrestart\nsequence remove\n"),
               std::string::npos)
         << ranText;
-    std::ifstream module(saved / "drive_c/PTC/wf4/x86e_win64/obj/orvbridge.dll", std::ios::binary);
-    EXPECT_EQ(std::string(std::istreambuf_iterator<char>(module), {}), "old module");
+    EXPECT_EQ(readFile(saved / "drive_c/PTC/wf4/x86e_win64/obj/orvbridge.dll"), "old module");
 
     // A start past the scenario's last sequence line is refused, and nothing runs.
     output(goOn + "4 --force 2>/dev/null");

@@ -7,17 +7,13 @@
 #include "runner.h"
 #include "scenario.h"
 #include "text.h"
+#include "casim_process.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <array>
-#include <cstdio>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -27,6 +23,7 @@ using nlohmann::json;
 
 namespace {
 
+using namespace casim_process;
 const fs::path kSource = CA_SOURCE_DIR;
 
 struct Result {
@@ -36,36 +33,13 @@ struct Result {
     std::string all() const { return out + err; }
 };
 
-std::string readFile(const fs::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeFile(const fs::path& file, const std::string& text)
-{
-    fs::create_directories(file.parent_path());
-    std::ofstream(file, std::ios::binary) << text;
-}
-
-fs::path scratchFolder(const char* prefix)
-{
-    std::random_device rd;
-    return fs::temp_directory_path() / (prefix + std::to_string(rd()) + std::to_string(rd()));
-}
-
 // Runs the real ca-sim; `environment` is a prefix such as "NO_COLOR=1".
 Result runCaSim(const std::string& args, const std::string& environment = "")
 {
     const fs::path err = scratchFolder("ca-sim-test-stderr-");
-    const std::string command =
-        (environment.empty() ? "" : "env " + environment + " ") + CA_SIM_BINARY + " " + args + " 2>" + err.string();
-    FILE* pipe = popen(command.c_str(), "r");
-    std::string out;
-    std::array<char, 4096> buffer{};
-    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe)) out.append(buffer.data(), n);
-    const int status = pclose(pipe);
-    Result r{WEXITSTATUS(status), out, readFile(err)};
+    const Output o = runCommand((environment.empty() ? "" : "env " + environment + " ") + CA_SIM_BINARY + " " + args +
+                                " 2>" + err.string());
+    Result r{o.status, o.out, readFile(err)};
     fs::remove(err);
     return r;
 }
@@ -73,15 +47,10 @@ Result runCaSim(const std::string& args, const std::string& environment = "")
 // The report, once validate-report accepts it (valid UTF-8 and the schema).
 json validReport(const Result& r)
 {
-    const fs::path file = scratchFolder("ca-sim-test-report-");
-    writeFile(file, r.out);
-    FILE* pipe = popen(((kSource / "tools/ca-sim/validate-report").string() + " " + file.string() + " 2>&1").c_str(), "r");
-    std::string problems;
-    std::array<char, 4096> buffer{};
-    while (std::size_t n = std::fread(buffer.data(), 1, buffer.size(), pipe)) problems.append(buffer.data(), n);
-    const int status = pclose(pipe);
+    const fs::path file = writeFile(scratchFolder("ca-sim-test-report-"), r.out);
+    const Output check = runCommand((kSource / "tools/ca-sim/validate-report").string() + " " + file.string() + " 2>&1");
     fs::remove(file);
-    EXPECT_EQ(WEXITSTATUS(status), 0) << problems;
+    EXPECT_EQ(check.status, 0) << check.out;
     return json::parse(r.out, nullptr, false);
 }
 
@@ -98,10 +67,7 @@ protected:
     {
         dir_ = scratchFolder("ca-sim-test-");
         write("drive_c/PTC/wf4/x86e_win64/obj/xtop.exe", "MZ");
-        write("machine.reg",
-              "Windows Registry Editor Version 5.00\r\n\r\n"
-              "[HKEY_LOCAL_MACHINE\\SOFTWARE\\PTC\\Pro/ENGINEER\\Wildfire 4.0\\M040]\r\n"
-              "\"InstallDir\"=\"C:\\\\PTC\\\\wf4\"\r\n\"DateCode\"=\"2008040\"\r\n\"Shipcode\"=\"M040\"\r\n");
+        write("machine.reg", kWf4Registry);
         write("scenario.txt", "run isProEInstalled\nexpect PROEWF4=1\nexpect PROEWF5=\n");
     }
     void TearDown() override { fs::remove_all(dir_); }

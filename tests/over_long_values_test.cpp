@@ -111,16 +111,12 @@ std::string checkBoxOf(const std::string& dirProperty)
 
 TEST_F(OverLongValuesTest, DetectionAndBrowsing)
 {
-    check({"isProEInstalled",
-           kBrowsedFolderProperty,
-           {{"ISCMDINSTALL", "1"}, {"PROEM1", "1"}},
+    check({"isProEInstalled", kBrowsedFolderProperty, {{"ISCMDINSTALL", "1"}, {"PROEM1", "1"}},
            [](OverLongValuesTest& t, std::size_t, const std::string& value) {
                EXPECT_EQ(t.property("PROEDUMPDEPENDANCIES"), "1");
                EXPECT_EQ(t.property(kBrowsedFolderProperty), value);  // a command line's folder stays as given
            }});
-    check({"validateProEBrwPath",
-           "PROEMBROWSE",
-           {{"PROECANAME", "setPROEM1DIR"}},
+    check({"validateProEBrwPath", "PROEMBROWSE", {{"PROECANAME", "setPROEM1DIR"}},
            [](OverLongValuesTest& t, std::size_t, const std::string&) {
                EXPECT_EQ(t.property("ISBROWSEPATHVALID"), "0");
                EXPECT_EQ(t.property("PROE_VER_1"), "");
@@ -128,9 +124,7 @@ TEST_F(OverLongValuesTest, DetectionAndBrowsing)
            }});
     // Told the folder was validated, the action lists a folder it can hold,
     // and none that it cannot.
-    check({"setAdditionalProeOnCB",
-           "PROEMBROWSE",
-           {{"ISBROWSEPATHVALID", "1"}},
+    check({"setAdditionalProeOnCB", "PROEMBROWSE", {{"ISBROWSEPATHVALID", "1"}},
            [](OverLongValuesTest& t, std::size_t length, const std::string& value) {
                EXPECT_EQ(t.property("PROE_VER_1"), length < 260 ? "1" : "");
                EXPECT_EQ(t.property("WFCUSTOM_DIR_ONE"), length < 260 ? value : "");
@@ -140,18 +134,14 @@ TEST_F(OverLongValuesTest, DetectionAndBrowsing)
 TEST_F(OverLongValuesTest, SelectionAndAccessChecks)
 {
     makeWildfire4();
-    check({"validateSelection",
-           kBrowsedFolderProperty,
-           {{"ISCMDINSTALL", "1"}, {"PROEM1", "1"}},
+    check({"validateSelection", kBrowsedFolderProperty, {{"ISCMDINSTALL", "1"}, {"PROEM1", "1"}},
            [](OverLongValuesTest& t, std::size_t, const std::string&) {
                EXPECT_EQ(t.property("INVALIDSEL"), "1");
                EXPECT_FALSE(t.hasProperty(kBrowsedFolderProperty));
            }});
     for (const std::string& folder : kReleaseFolders) {
         // A chosen release folder too long to compare is no duplicate of the browsed one.
-        check({"validateSelection",
-               folder,
-               {{selectionOf(folder), "1"}, {kBrowsedFolderProperty, "C:\\PTC\\wf4"}},
+        check({"validateSelection", folder, {{selectionOf(folder), "1"}, {kBrowsedFolderProperty, "C:\\PTC\\wf4"}},
                [](OverLongValuesTest& t, std::size_t, const std::string&) {
                    EXPECT_EQ(t.property("INVALIDSEL"), "0");
                    EXPECT_EQ(t.property("DUPLICATEDIR"), "");
@@ -162,17 +152,14 @@ TEST_F(OverLongValuesTest, SelectionAndAccessChecks)
     std::vector<std::string> checked = kReleaseFolders;
     checked.push_back(kBrowsedFolderProperty);
     for (const std::string& folder : checked)
-        check({"checkProTKAccess",
-               folder,
+        check({"checkProTKAccess", folder,
                {{selectionOf(folder), "1"}, {"PROEWF4", "1"}, {"PROEWF4DIR", "C:\\PTC\\wf4"}},
                [](OverLongValuesTest& t, std::size_t, const std::string& value) {
                    EXPECT_EQ(t.property("PROTK_WRITE"), "NO");
                    EXPECT_EQ(t.property("TEMPPROEDIR"), value);
                }});
     for (const std::string& folder : kListedFolders)
-        check({"checkProEFolderAccessRights",
-               folder,
-               {{checkBoxOf(folder), "1"}},
+        check({"checkProEFolderAccessRights", folder, {{checkBoxOf(folder), "1"}},
                [](OverLongValuesTest& t, std::size_t, const std::string&) {
                    EXPECT_EQ(t.property("PROTK_WRITE"), "NO");
                }});
@@ -189,11 +176,10 @@ TEST_F(OverLongValuesTest, RegistrationAndRemoval)
     // A chosen host left without the add-in is told to the package.
     const auto notRegistered = [&](OverLongValuesTest& t, std::size_t length, const std::string& value) {
         untouched(t, length, value);
-        EXPECT_NE(
-            t.property("ORVELLA_INSTALL_ERROR")
-                .find(length < 260 ? "did not take the Orvella entry" : "not reached: the folder is too long to take"),
-            std::string::npos)
-            << t.property("ORVELLA_INSTALL_ERROR");
+        const std::string error = t.property("ORVELLA_INSTALL_ERROR");
+        EXPECT_NE(error.find(length < 260 ? "did not take the Orvella entry" : "not reached: the folder is too long to take"),
+                  std::string::npos)
+            << error;
     };
     for (const std::string& folder : registered) {
         const std::string selection = folder == kBrowsedFolderProperty ? "PROEM1" : selectionOf(folder);
@@ -211,36 +197,28 @@ TEST_F(OverLongValuesTest, CopiesAndDeployment)
     const auto noModule = [](OverLongValuesTest& t, std::size_t, const std::string& value) {
         EXPECT_FALSE(t.existsBelow(value, "x86e_win64\\obj\\orvbridge.dll"));
     };
-    check({"copyProeDllToMoreInstall",
-           kBrowsedFolderProperty,
-           {{"PROEM1", "1"}, {"ISCMDINSTALL", "1"}, {"PROEM1VER", "5"}, {"PROEWF4TEMP", "C:\\ProgramData\\proeWF4"}},
-           noModule});
+    const std::vector<std::pair<std::string, std::string>> commandLine = {{"PROEM1", "1"}, {"ISCMDINSTALL", "1"}};
+    auto setup = commandLine;
+    setup.insert(setup.end(), {{"PROEM1VER", "5"}, {"PROEWF4TEMP", "C:\\ProgramData\\proeWF4"}});
+    check({"copyProeDllToMoreInstall", kBrowsedFolderProperty, setup, noModule});
     // Each build's staging folder, by the release code that chooses it.
-    for (const auto& [code, build] : std::vector<std::pair<const char*, const char*>>{{"2", "ALLUSERSPROFILE"},
-                                                                                      {"4", "PROEWF3TEMP"},
-                                                                                      {"5", "PROEWF4TEMP"},
-                                                                                      {"6", "PROEWF5TEMP"},
-                                                                                      {"7", "CREO1TEMP"},
-                                                                                      {"9", "CREO2TEMP"}})
-        check({"copyProeDllToMoreInstall",
-               build,
-               {{"PROEM1", "1"}, {"ISCMDINSTALL", "1"}, {"PROEM1VER", code}, {kBrowsedFolderProperty, "C:\\PTC\\wf4"}},
-               [](OverLongValuesTest& t, std::size_t, const std::string&) {
+    for (const auto& [code, build] : {std::pair{"2", "ALLUSERSPROFILE"}, {"4", "PROEWF3TEMP"}, {"5", "PROEWF4TEMP"},
+                                      {"6", "PROEWF5TEMP"}, {"7", "CREO1TEMP"}, {"9", "CREO2TEMP"}}) {
+        setup = commandLine;
+        setup.insert(setup.end(), {{"PROEM1VER", code}, {kBrowsedFolderProperty, "C:\\PTC\\wf4"}});
+        check({"copyProeDllToMoreInstall", build, setup, [](OverLongValuesTest& t, std::size_t, const std::string&) {
                    EXPECT_FALSE(t.exists("PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll"));
                }});
+    }
 
     // The runtime goes only into a folder that fits.
-    check({"clearTempCommon",
-           "PROEWF5DIR",
-           {{"ISCMDINSTALL", "1"}, {"PROEWF5", "1"}},
+    check({"clearTempCommon", "PROEWF5DIR", {{"ISCMDINSTALL", "1"}, {"PROEWF5", "1"}},
            [](OverLongValuesTest& t, std::size_t, const std::string& value) {
                EXPECT_FALSE(t.existsBelow(value, "x86e_win64\\obj\\Microsoft.VC90.CRT"));
                t.stageAddIn();
            }});
     for (const std::string& folder : kListedFolders)
-        check({"clearTempCommon",
-               folder,
-               {{checkBoxOf(folder), "1"}},
+        check({"clearTempCommon", folder, {{checkBoxOf(folder), "1"}},
                [](OverLongValuesTest& t, std::size_t, const std::string& value) {
                    EXPECT_FALSE(t.existsBelow(value, "x86e_win64\\obj\\OvConnector.dll"));
                    t.stageAddIn();
@@ -256,9 +234,7 @@ TEST_F(OverLongValuesTest, CopiesAndDeployment)
     };
     check({"copyCMDresourcetoUSASCII", "USASCIIM1", {{"PROEWF4DIR", "C:\\PTC\\wf4"}}, noResources});
     for (const std::string& folder : kReleaseFolders)
-        check({"copyCMDresourcetoUSASCII",
-               folder,
-               {{"USASCIIM1", "C:\\ProgramData\\text\\"}},
+        check({"copyCMDresourcetoUSASCII", folder, {{"USASCIIM1", "C:\\ProgramData\\text\\"}},
                [](OverLongValuesTest& t, std::size_t, const std::string& value) {
                    EXPECT_FALSE(t.existsBelow(value, "text\\usascii\\resource\\open.png"));
                }});

@@ -4,6 +4,7 @@
 #include "fleet.h"
 #include "package.h"
 #include "preflight.h"
+#include "casim_process.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -11,8 +12,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <random>
 #include <sstream>
 #include <string>
 
@@ -27,11 +26,7 @@ casim::Package package()
     return casim::loadPackage(fs::path(CA_SOURCE_DIR) / "package");
 }
 
-fs::path scratch(const char* prefix)
-{
-    std::random_device rd;
-    return fs::temp_directory_path() / (prefix + std::to_string(rd()));
-}
+using casim_process::scratchFolder;
 
 TEST(Preflight, TellsEachMachineWhatTheInstallerWould)
 {
@@ -114,7 +109,7 @@ TEST(Preflight, CountsAgreeWithRunOnEachSnapshot)
     const char* fromEnvironment = std::getenv("CA_PREFLIGHT_SEED");
     const std::uint32_t seed = fromEnvironment ? static_cast<std::uint32_t>(std::strtoul(fromEnvironment, nullptr, 10)) : 20261207;
     std::printf("[ preflight  ] 24 generated snapshots, seed %u\n", seed);
-    const fs::path folder = scratch("ca-sim-fleet-");
+    const fs::path folder = scratchFolder("ca-sim-fleet-");
     const auto seats = casim::writeFleet(folder, 24, seed);
     const auto machines = casim::checkFleet(seats, package(), {}, 2);
     int stopped = 0;

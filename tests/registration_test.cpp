@@ -38,6 +38,28 @@ protected:
     std::string protk() { return readFile("PTC\\wf4\\text\\protk.dat").value_or("<missing>"); }
     void setProtk(const std::string& bytes) { writeFile("PTC\\wf4\\text\\protk.dat", bytes); }
     bool tempFileLeft() { return exists("PTC\\wf4\\text\\protk.tmp") || exists("PTC\\wf4\\text\\protk.tm1"); }
+    bool add() { return addAuxAppEntry(caSession(), "C:\\PTC\\wf4"); }
+    bool remove(FileOwner owner = FileOwner::unknown) { return removeAuxAppEntry(caSession(), "C:\\PTC\\wf4", owner); }
+    // protk.dat once an edit of the file `before` went through.
+    std::string afterAdd(const std::string& before)
+    {
+        setProtk(before);
+        EXPECT_TRUE(add());
+        return protk();
+    }
+    std::string afterRemoval(const std::string& before, FileOwner owner = FileOwner::unknown)
+    {
+        setProtk(before);
+        EXPECT_TRUE(remove(owner));
+        return protk();
+    }
+    // The same where no host is left.
+    std::optional<std::string> afterRemovalWithoutHost(const std::string& before, FileOwner owner = FileOwner::unknown)
+    {
+        writeFile("gone\\text\\protk.dat", before);
+        EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\gone", owner));
+        return readFile("gone\\text\\protk.dat");
+    }
 };
 
 TEST_F(RegistrationTest, AppendWritesTheEntryOnceWhereTheHostReadsIt)
@@ -69,7 +91,7 @@ TEST_F(RegistrationTest, AppendWritesTheEntryOnceWhereTheHostReadsIt)
     };
     for (const auto& c : cases) {
         setProtk(c.before);
-        addAuxAppEntry(caSession(), "C:\\PTC\\wf4\\");
+        EXPECT_TRUE(addAuxAppEntry(caSession(), "C:\\PTC\\wf4\\"));
         EXPECT_EQ(protk(), c.after) << c.before.substr(0, 40);
         EXPECT_FALSE(tempFileLeft());
     }
@@ -88,7 +110,7 @@ TEST_F(RegistrationTest, AbsoluteEntryNamesTheWholeFolderOrNothing)
     addCmdAuxAppEntry(caSession(), "C:\\PTC\\wf4\\");
     const std::string registered = "name OtherTool\r\n%x%\r\n" + absoluteEntry("C:\\PTC\\wf4", "C:\\PTC\\wf4\\");
     EXPECT_EQ(protk(), registered);
-    addAuxAppEntry(caSession(), "C:\\PTC\\wf4");  // the other variant finds the first one's name line
+    add();  // the other variant finds the first one's name line
     EXPECT_EQ(protk(), registered);
 
     // The file path fits, the exec_file line does not: nothing truncated is written.
@@ -133,22 +155,12 @@ TEST_F(RegistrationTest, RemovalTakesOutEveryEntryAndKeepsEverythingElse)
     }
 
     // Without the host executable, or when the file was ours: other add-ins stay; a file of line ends goes.
-    writeFile("gone\\text\\protk.dat", "name OtherTool\r\nend\r\n" + kRelativeEntry);
-    removeAuxAppEntry(caSession(), "C:\\gone");
-    EXPECT_EQ(readFile("gone\\text\\protk.dat"), "name OtherTool\r\nend\r\n");
-    writeFile("gone\\text\\protk.dat", "\r\n" + kRelativeEntry + kRelativeEntry);
-    removeAuxAppEntry(caSession(), "C:\\gone");
-    EXPECT_FALSE(exists("gone\\text\\protk.dat"));
-    setProtk(kRelativeEntry);
-    removeAuxAppEntry(caSession(), "C:\\PTC\\wf4", FileOwner::unknown);
-    EXPECT_EQ(protk(), "");
-    setProtk(kRelativeEntry);
-    removeAuxAppEntry(caSession(), "C:\\PTC\\wf4", FileOwner::addIn);
-    EXPECT_FALSE(exists("PTC\\wf4\\text\\protk.dat"));
+    EXPECT_EQ(afterRemovalWithoutHost("name OtherTool\r\nend\r\n" + kRelativeEntry), "name OtherTool\r\nend\r\n");
+    EXPECT_EQ(afterRemovalWithoutHost("\r\n" + kRelativeEntry + kRelativeEntry), std::nullopt);
+    EXPECT_EQ(afterRemoval(kRelativeEntry), "");
+    EXPECT_EQ(afterRemoval(kRelativeEntry, FileOwner::addIn), "<missing>");
     // A file the host had before stays, even where the host is gone.
-    writeFile("gone\\text\\protk.dat", "\r\n" + kRelativeEntry);
-    removeAuxAppEntry(caSession(), "C:\\gone", FileOwner::host);
-    EXPECT_EQ(readFile("gone\\text\\protk.dat"), "\r\n");
+    EXPECT_EQ(afterRemovalWithoutHost("\r\n" + kRelativeEntry, FileOwner::host), "\r\n");
 }
 
 TEST_F(RegistrationTest, TheTemporaryFileIsNeverWrittenThrough)
@@ -156,26 +168,20 @@ TEST_F(RegistrationTest, TheTemporaryFileIsNeverWrittenThrough)
     // A link at the temporary name, pointing out of the host: it is neither written
     // through nor deleted (some systems delete the target), and another name serves.
     writeFile("outside\\precious.txt", "precious");
-    setProtk("keep\r\n" + kRelativeEntry);
     std::filesystem::create_symlink(onC("outside/precious.txt"), onC("PTC/wf4/text/protk.tmp"));
-    removeAuxAppEntry(caSession(), "C:\\PTC\\wf4");
-    EXPECT_EQ(protk(), "keep\r\n");
+    EXPECT_EQ(afterRemoval("keep\r\n" + kRelativeEntry), "keep\r\n");
     EXPECT_EQ(readFile("outside\\precious.txt"), "precious");
     EXPECT_TRUE(std::filesystem::is_symlink(onC("PTC/wf4/text/protk.tmp")));
     EXPECT_FALSE(exists("PTC\\wf4\\text\\protk.tm1"));
     std::filesystem::remove(onC("PTC/wf4/text/protk.tmp"));
     // A file at the name may be a user's: it stays, and so does a folder; the next name serves.
-    setProtk("keep\r\n" + kRelativeEntry);
     writeFile("PTC\\wf4\\text\\protk.tmp", "a user's notes");
-    removeAuxAppEntry(caSession(), "C:\\PTC\\wf4");
-    EXPECT_EQ(protk(), "keep\r\n");
+    EXPECT_EQ(afterRemoval("keep\r\n" + kRelativeEntry), "keep\r\n");
     EXPECT_EQ(readFile("PTC\\wf4\\text\\protk.tmp"), "a user's notes");
     EXPECT_FALSE(exists("PTC\\wf4\\text\\protk.tm1"));
     std::filesystem::remove(onC("PTC/wf4/text/protk.tmp"));
-    setProtk("keep\r\n" + kRelativeEntry);
     makeFolder("PTC\\wf4\\text\\protk.tmp");
-    removeAuxAppEntry(caSession(), "C:\\PTC\\wf4");
-    EXPECT_EQ(protk(), "keep\r\n");
+    EXPECT_EQ(afterRemoval("keep\r\n" + kRelativeEntry), "keep\r\n");
     EXPECT_FALSE(exists("PTC\\wf4\\text\\protk.tm1"));
     std::filesystem::remove(onC("PTC/wf4/text/protk.tmp"));
 
@@ -199,11 +205,8 @@ TEST_F(RegistrationTest, NameLinesAroundABlockBoundaryAreFound)
         while (filler.size() + 12 + 2 <= offset) filler += "name Other\r\n";
         filler += std::string(offset - filler.size() - 2, 'p') + "\r\n";
         ASSERT_EQ(filler.size(), offset);
-        setProtk(filler + kRelativeEntry + "tail\r\n");
-        addAuxAppEntry(caSession(), "C:\\PTC\\wf4");
-        EXPECT_EQ(protk(), filler + kRelativeEntry + "tail\r\n") << offset;
-        removeAuxAppEntry(caSession(), "C:\\PTC\\wf4");
-        EXPECT_EQ(protk(), filler + "tail\r\n") << offset;
+        EXPECT_EQ(afterAdd(filler + kRelativeEntry + "tail\r\n"), filler + kRelativeEntry + "tail\r\n") << offset;
+        EXPECT_EQ(afterRemoval(protk()), filler + "tail\r\n") << offset;
     }
 }
 
@@ -221,7 +224,7 @@ TEST_F(RegistrationTest, FailedRemovalLeavesTheFileAsItWas)
             setProtk(original);
             faults.resetCounts();
             faults.failAt(op, k);
-            removeAuxAppEntry(caSession(), "C:\\PTC\\wf4");
+            remove();
             const std::string what = std::string(sim::opName(op)) + " " + std::to_string(k);
             EXPECT_FALSE(tempFileLeft()) << what;
             if (faults.calls(op) < k) {  // no call left to fail: the removal went through
@@ -236,20 +239,19 @@ TEST_F(RegistrationTest, FailedRemovalLeavesTheFileAsItWas)
         EXPECT_GT(kept, 0) << sim::opName(op);
     }
     // The copy is closed last: when that close fails, the original stays.
-    setProtk(original);
     faults.resetCounts();
-    removeAuxAppEntry(caSession(), "C:\\PTC\\wf4");
+    EXPECT_EQ(afterRemoval(original), removed);
     const int closes = faults.calls(sim::Op::fileClose);
     setProtk(original);
     faults.resetCounts();
     faults.failAt(sim::Op::fileClose, closes);
-    removeAuxAppEntry(caSession(), "C:\\PTC\\wf4");
+    remove();
     EXPECT_EQ(protk(), original);
     EXPECT_FALSE(tempFileLeft());
     // A file that cannot be read to its end gets no entry: it may hold one already.
     setProtk("top\r\n");
     faults.failAt(sim::Op::fileRead, faults.calls(sim::Op::fileRead) + 1);
-    addAuxAppEntry(caSession(), "C:\\PTC\\wf4");
+    add();
     EXPECT_EQ(protk(), "top\r\n");
 }
 
@@ -290,19 +292,11 @@ TEST_F(RegistrationTest, RemovalTakesOnlyTheBytesAnAppendWrote)
         {"a\n\n", "a\n\n"},
         {"a\r\n\r\n\x1a", "a\r\n\r\n\x1a"},
     };
-    for (const auto& c : cases) {
-        setProtk(c.before);
-        EXPECT_TRUE(addAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
-        EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
-        EXPECT_EQ(protk(), c.after) << testing::PrintToString(c.before);
-    }
+    for (const auto& c : cases)
+        EXPECT_EQ(afterRemoval(afterAdd(c.before)), c.after) << testing::PrintToString(c.before);
     // An entry that was there before, set apart by a line end of another kind: that line stays.
-    setProtk("keep\r\n\n" + kRelativeEntry.substr(2));
-    EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
-    EXPECT_EQ(protk(), "keep\r\n\n");
-    setProtk("keep\n" + lfEntry);
-    EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
-    EXPECT_EQ(protk(), "keep\n");
+    EXPECT_EQ(afterRemoval("keep\r\n\n" + kRelativeEntry.substr(2)), "keep\r\n\n");
+    EXPECT_EQ(afterRemoval("keep\n" + lfEntry), "keep\n");
 }
 
 TEST_F(RegistrationTest, OurNameLineCountsOnlyWhereAnEntryStarts)
@@ -311,27 +305,18 @@ TEST_F(RegistrationTest, OurNameLineCountsOnlyWhereAnEntryStarts)
     for (const std::string& unseen : {std::string("nameOrvella\r\n"), std::string("a\r\n\x1a\r\nname Orvella\r\n")}) {
         setProtk(unseen);
         EXPECT_FALSE(holdsAuxAppEntry(caSession(), "C:\\PTC\\wf4")) << unseen;
-        EXPECT_TRUE(addAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
-        EXPECT_TRUE(holdsAuxAppEntry(caSession(), "C:\\PTC\\wf4")) << unseen;
         const std::size_t ctrlZ = std::min(unseen.find('\x1a'), unseen.size());
-        EXPECT_EQ(protk(), unseen.substr(0, ctrlZ) + kRelativeEntry + unseen.substr(ctrlZ)) << unseen;
+        EXPECT_EQ(afterAdd(unseen), unseen.substr(0, ctrlZ) + kRelativeEntry + unseen.substr(ctrlZ)) << unseen;
+        EXPECT_TRUE(holdsAuxAppEntry(caSession(), "C:\\PTC\\wf4")) << unseen;
     }
     // An entry of ours with no empty line before it goes alone: what stands before it stays.
-    setProtk("\r\nkeep\r\nname Orvella\r\n");
-    EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
-    EXPECT_EQ(protk(), "\r\nkeep\r\n");
+    EXPECT_EQ(afterRemoval("\r\nkeep\r\nname Orvella\r\n"), "\r\nkeep\r\n");
     // Where no host is left, a file of nothing but line ends, of either kind, goes.
     for (const char* lineEnds : {"\r\n\r\n", "\n\n"}) {
-        writeFile("gone\\text\\protk.dat", lineEnds + kRelativeEntry);
-        EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\gone"));
-        EXPECT_FALSE(exists("gone\\text\\protk.dat")) << testing::PrintToString(lineEnds);
+        EXPECT_EQ(afterRemovalWithoutHost(lineEnds + kRelativeEntry), std::nullopt) << testing::PrintToString(lineEnds);
         // Without the entry it is the host's, where the host is or where it had the file.
-        setProtk(lineEnds);
-        EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
-        EXPECT_EQ(protk(), lineEnds);
-        writeFile("gone\\text\\protk.dat", lineEnds);
-        EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\gone", FileOwner::host));
-        EXPECT_EQ(readFile("gone\\text\\protk.dat"), lineEnds);
+        EXPECT_EQ(afterRemoval(lineEnds), lineEnds);
+        EXPECT_EQ(afterRemovalWithoutHost(lineEnds, FileOwner::host), lineEnds);
     }
 
     // Inside another add-in's entry a "name Orvella" line is that entry's: the add-in is
@@ -339,31 +324,23 @@ TEST_F(RegistrationTest, OurNameLineCountsOnlyWhereAnEntryStarts)
     const std::string nested = "name OtherTool\r\n  name Orvella\r\nexec_file C:\\other.dll\r\nend\r\n";
     setProtk(nested);
     EXPECT_FALSE(holdsAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
-    EXPECT_TRUE(addAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
-    EXPECT_EQ(protk(), nested + kRelativeEntry);
-    EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
-    EXPECT_EQ(protk(), nested);
+    EXPECT_EQ(afterAdd(nested), nested + kRelativeEntry);
+    EXPECT_EQ(afterRemoval(protk()), nested);
     // Nothing to take out, so no temporary file is made: none stays behind
     // when a deletion would fail.
     machine().faults().resetCounts();
     machine().faults().failAt(sim::Op::deleteFile, 1);
-    EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
+    EXPECT_TRUE(remove());
     machine().faults().clear();
     EXPECT_EQ(filesBelow("PTC\\wf4\\text"), (std::map<std::string, std::string>{{"protk.dat", nested}}));
     // Another entry without its end line runs to the next empty line; at the end of a file
     // without a last line end the entry is set apart by one more line end, so that it is found.
     const std::string open = "name OtherTool\r\nexec_file C:\\other.dll";
-    setProtk(open);
-    EXPECT_TRUE(addAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
-    EXPECT_EQ(protk(), open + "\r\n" + kRelativeEntry);
-    EXPECT_TRUE(addAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
-    EXPECT_EQ(protk(), open + "\r\n" + kRelativeEntry) << "registered once";
-    EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
-    EXPECT_EQ(protk(), open + "\r\n");
+    EXPECT_EQ(afterAdd(open), open + "\r\n" + kRelativeEntry);
+    EXPECT_EQ(afterAdd(protk()), open + "\r\n" + kRelativeEntry) << "registered once";
+    EXPECT_EQ(afterRemoval(protk()), open + "\r\n");
     const std::string apart = "name OtherTool\r\n\r\nname Orvella\r\nend\r\n";
-    setProtk(apart);
-    EXPECT_TRUE(addAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
-    EXPECT_EQ(protk(), apart) << "an empty line closes the other entry";
+    EXPECT_EQ(afterAdd(apart), apart) << "an empty line closes the other entry";
 }
 
 TEST_F(RegistrationTest, FilesThatAreNotOursStayAsTheyAre)
@@ -372,15 +349,15 @@ TEST_F(RegistrationTest, FilesThatAreNotOursStayAsTheyAre)
     writeFile("shared\\protk.dat", "name OtherTool\r\nend\r\n\x1a");
     std::filesystem::create_symlink(onC("shared/protk.dat"), onC("PTC/wf4/text/protk.dat"));
     EXPECT_TRUE(isRegistrationFileWritable(caSession(), "C:\\PTC\\wf4"));
-    EXPECT_TRUE(addAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
+    EXPECT_TRUE(add());
     EXPECT_EQ(readFile("shared\\protk.dat"), "name OtherTool\r\nend\r\n" + kRelativeEntry + "\x1a");
-    EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4", FileOwner::addIn));
+    EXPECT_TRUE(remove(FileOwner::addIn));
     EXPECT_EQ(readFile("shared\\protk.dat"), "name OtherTool\r\nend\r\n\x1a");
     EXPECT_TRUE(std::filesystem::is_symlink(onC("PTC/wf4/text/protk.dat")));
     EXPECT_FALSE(exists("shared\\protk.tmp"));
     // Left with nothing but line ends, the file the link leads to is emptied, not deleted with the link.
     writeFile("shared\\protk.dat", kRelativeEntry);
-    EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4", FileOwner::addIn));
+    EXPECT_TRUE(remove(FileOwner::addIn));
     EXPECT_TRUE(std::filesystem::is_symlink(onC("PTC/wf4/text/protk.dat")));
     EXPECT_EQ(readFile("shared\\protk.dat"), "");
     std::filesystem::remove(onC("PTC/wf4/text/protk.dat"));
@@ -390,9 +367,8 @@ TEST_F(RegistrationTest, FilesThatAreNotOursStayAsTheyAre)
     for (const std::string& mark : {wide, std::string("\xfe\xff\0n", 4)}) {
         setProtk(mark);
         EXPECT_FALSE(isRegistrationFileWritable(caSession(), "C:\\PTC\\wf4"));
-        EXPECT_FALSE(addAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
-        EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4", FileOwner::addIn));
-        EXPECT_EQ(protk(), mark);
+        EXPECT_FALSE(add());
+        EXPECT_EQ(afterRemoval(mark, FileOwner::addIn), mark);
     }
     setProperties({{"PROEWF4", "1"}, {"PROEWF4DIR", "C:\\PTC\\wf4"}});
     checkProTKAccess(session());
@@ -405,10 +381,7 @@ TEST_F(RegistrationTest, FilesThatAreNotOursStayAsTheyAre)
     EXPECT_EQ(protk(), "name OtherTool\r\nend\r\n\x1a");
 
     // The host's own empty file stays.
-    setProtk("");
-    EXPECT_TRUE(addAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
-    EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4", FileOwner::host));
-    EXPECT_EQ(protk(), "");
+    EXPECT_EQ(afterRemoval(afterAdd(""), FileOwner::host), "");
 }
 
 TEST_F(RegistrationTest, EditsSayWhetherTheEntryIsWhereItShouldBe)
@@ -416,19 +389,19 @@ TEST_F(RegistrationTest, EditsSayWhetherTheEntryIsWhereItShouldBe)
     auto& faults = machine().faults();
     setProtk("keep\r\n" + kRelativeEntry);
     faults.failAt(sim::Op::replaceFile, 1);
-    EXPECT_FALSE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
+    EXPECT_FALSE(remove());
     EXPECT_EQ(protk(), "keep\r\n" + kRelativeEntry);
     faults.clear();
     faults.resetCounts();
     faults.failAt(sim::Op::fileOpen, 1);
-    EXPECT_FALSE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
+    EXPECT_FALSE(remove());
     faults.clear();
-    EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
-    EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4")) << "none left";
+    EXPECT_TRUE(remove());
+    EXPECT_TRUE(remove()) << "none left";
     EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\nowhere")) << "no file";
     faults.resetCounts();
     faults.failAt(sim::Op::fileOpen, 1);
-    EXPECT_FALSE(addAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
-    EXPECT_TRUE(addAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
-    EXPECT_TRUE(addAuxAppEntry(caSession(), "C:\\PTC\\wf4")) << "there already";
+    EXPECT_FALSE(add());
+    EXPECT_TRUE(add());
+    EXPECT_TRUE(add()) << "there already";
 }
