@@ -250,17 +250,14 @@ TEST_F(DiscoveryTest, ManyInstallationsGiveCountedLines)
     machine().faults().clear();
     ASSERT_TRUE(machine().faults().injected());
     EXPECT_EQ(machine().faults().injectedSubject(), kWildfire + "Wildfire 4.0\\M139");
-    const auto& log = machine().logMessages();
-    const auto count = [&](const std::string& text) {
-        return std::count_if(log.begin(), log.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; });
-    };
-    EXPECT_EQ(count("fillInsatlledProeCB: Wildfire 4.0 M"), 16);
+    const auto count = [&](const std::string& text) { return logLines(text).size(); };
+    EXPECT_EQ(count("fillInsatlledProeCB: Wildfire 4.0 M"), 16u);
     EXPECT_EQ(count("Wildfire 4.0: 24 more installation keys under HKLM\\SOFTWARE\\PTC\\Pro/ENGINEER\\Wildfire 4.0, "
                     "not logged one by one"),
-              1);
-    EXPECT_EQ(count("failed"), 0);
-    EXPECT_EQ(count("no check box for "), 1);
-    EXPECT_EQ(count("no check box for 31 more installations (the first C:\\wf4\\108): all eight are in use"), 1);
+              1u);
+    EXPECT_EQ(count("failed"), 0u);
+    EXPECT_EQ(count("no check box for "), 1u);
+    EXPECT_EQ(count("no check box for 31 more installations (the first C:\\wf4\\108): all eight are in use"), 1u);
 }
 
 }  // namespace

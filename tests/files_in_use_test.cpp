@@ -7,28 +7,10 @@
 
 namespace {
 
-class FilesInUse : public SimTest {
-protected:
-    // A Wildfire 4.0 host in C:\PTC\wf4 with another add-in registered.
-    void makeWildfire4Host()
-    {
-        makeHost("PTC\\wf4", true);
-        makeFolder("PTC\\wf4\\text\\usascii");
-        writeLog("PTC\\wf4", "RELEASE=\"Wildfire 4.0\"\r\n");
-        writeFile("PTC\\wf4\\text\\protk.dat", "name Other\r\nend\r\n");
-    }
-};
+using FilesInUse = SimTest;
 
 const std::string kObjFolder = "PTC\\wf5\\x86e_win64\\obj\\";
 const std::string kModule = "C:\\" + kObjFolder + "orvbridge.dll";
-
-std::vector<std::string> linesWith(sim::Machine& m, const std::string& part)
-{
-    std::vector<std::string> lines;
-    for (const std::string& line : m.logMessages())
-        if (line.find(part) != std::string::npos) lines.push_back(line);
-    return lines;
-}
 
 std::string pendingOperations(sim::Machine& m)
 {
@@ -71,16 +53,16 @@ TEST_F(FilesInUse, AReplacementWaitsBesideItsTargetForTheRestart)
     EXPECT_EQ(pendingOperations(machine()),
               module + ".~new1" + '\0' + '!' + module + '\0' + module + ".~new2" + '\0' + '!' + module + '\0' + '\0');
     // The second finds the first waiting and goes after it.
-    EXPECT_EQ(linesWith(machine(), "waits as"),
+    EXPECT_EQ(logLines("waits as"),
               (std::vector<std::string>{
                   "test: " + kModule + " is in use (host C:\\PTC\\wf5): error 32 (The process cannot access the file "
                   "because it is being used by another process.); the new file waits as " + kModule +
                   ".~new1 and replaces it at the next restart",
                   "test: " + kModule + " has an operation waiting for the next restart already (host C:\\PTC\\wf5); "
                   "the new file waits as " + kModule + ".~new2 and replaces it at the next restart, after that one"}));
-    EXPECT_EQ(linesWith(machine(), "deployed"),
+    EXPECT_EQ(logLines("deployed"),
               std::vector<std::string>{"test: deployed: 1 file copied, 1 file replaced at the next restart"});
-    EXPECT_EQ(linesWith(machine(), "ORVELLA_RESTART set").size(), 2u);
+    EXPECT_EQ(logLines("ORVELLA_RESTART set").size(), 2u);
 
     // The restart carries out both in order: the newest file is the one that stays.
     machine().restart();
@@ -111,7 +93,7 @@ TEST_F(FilesInUse, ADeletionWaitsAndTakesItsEmptiedFolderAlong)
         work.summary("removed");
     }
     EXPECT_EQ(property("ORVELLA_RESTART"), "C:\\PTC\\wf5: C:\\" + lang + "orvbridgeResEng.dll");
-    EXPECT_EQ(linesWith(machine(), "removed"),
+    EXPECT_EQ(logLines("removed"),
               std::vector<std::string>{"test: removed: 1 file deleted, 2 files deleted at the next restart, 1 folder "
                                        "removed at the next restart"});
     EXPECT_TRUE(exists(lang + "orvbridgeResEng.dll"));
@@ -145,7 +127,7 @@ TEST_F(FilesInUse, WhatCannotWaitForTheRestartFailsAsBefore)
     EXPECT_EQ(filesBelow(kObjFolder), (std::map<std::string, std::string>{{"orvbridge.dll", "old"}}));
     EXPECT_FALSE(machine().restartRequested());
     EXPECT_FALSE(hasProperty("ORVELLA_RESTART"));
-    EXPECT_EQ(linesWith(machine(), "failed:"),
+    EXPECT_EQ(logLines("failed:"),
               (std::vector<std::string>{
                   "test: copy C:\\ProgramData\\orvbridge.dll to " + kModule +
                       " failed: error 32 (The process cannot access the file because it is being used by another "
@@ -165,7 +147,7 @@ TEST_F(FilesInUse, AFailedRestartRequestIsLoggedAndTheFileStillWaits)
     EXPECT_TRUE(work.deleteFile(kModule.c_str()).atRestart());
     EXPECT_FALSE(machine().restartRequested());
     EXPECT_EQ(property("ORVELLA_RESTART"), kModule);
-    EXPECT_EQ(linesWith(machine(), "restart at the end"),
+    EXPECT_EQ(logLines("restart at the end"),
               std::vector<std::string>{"test: ask the installer for a restart at the end failed: error 5 (Access is denied.)"});
     // The first file to wait stays the one named, whatever waits after it for another host.
     const std::string other = "C:\\PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll";
@@ -198,7 +180,7 @@ TEST_F(FilesInUse, TheChecksNameEachChosenHostWhoseFilesAreInUse)
     // Creo Parametric 2.0 comes first in the checks' order; Wildfire 4.0 is not chosen.
     EXPECT_EQ(property("FILESINUSE"), "C:\\PTC\\creo2\\; C:\\PTC\\wf5; C:\\PTC\\browsed");
     EXPECT_EQ(property("PROTK_WRITE"), "");
-    EXPECT_EQ(linesWith(machine(), "C:\\PTC\\wf5: the add-in's"),
+    EXPECT_EQ(logLines("C:\\PTC\\wf5: the add-in's"),
               std::vector<std::string>{"checkProTKAccess: C:\\PTC\\wf5: the add-in's C:\\PTC\\wf5\\x86e_win64\\obj\\"
                                        "orvbridge.dll in use: replaced or deleted only at the next restart"});
 
@@ -226,7 +208,8 @@ TEST_F(FilesInUse, TheChecksNameEachChosenHostWhoseFilesAreInUse)
 
 TEST_F(FilesInUse, AnInstallationAndARemovalWithTheHostRunningFinishAtTheRestart)
 {
-    makeWildfire4Host();
+    makeWildfire4();
+    writeFile("PTC\\wf4\\text\\protk.dat", "name Other\r\nend\r\n");
     const auto before = filesBelow("PTC\\wf4", true);
     const std::string module = "C:\\PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll";
     const std::string language = "C:\\PTC\\wf4\\x86e_win64\\obj\\Lang\\orvbridgeResEng.dll";
@@ -285,7 +268,7 @@ TEST_F(FilesInUse, WhatWaitsForTheRestartIsNeverUndoneByIt)
         EXPECT_TRUE(copied.atRestart()) << "copied now, the deletion at the restart would take it";
         EXPECT_EQ(copied.waiting, kModule + ".~new1");
     }
-    EXPECT_EQ(linesWith(machine(), "already").back(),
+    EXPECT_EQ(logLines("already").back(),
               "test: " + kModule + " has an operation waiting for the next restart already (host C:\\PTC\\wf5); the new "
               "file waits as " + kModule + ".~new1 and replaces it at the next restart, after that one");
 
@@ -305,7 +288,8 @@ TEST_F(FilesInUse, WhatWaitsForTheRestartIsNeverUndoneByIt)
 
 TEST_F(FilesInUse, AnInstallationAfterARemovalThatWaitsKeepsNoBackupOfTheAddInsModule)
 {
-    makeWildfire4Host();
+    makeWildfire4();
+    writeFile("PTC\\wf4\\text\\protk.dat", "name Other\r\nend\r\n");
     const auto before = filesBelow("PTC\\wf4", true);
     const std::string module = "C:\\PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll";
     const auto install = [this] {
@@ -332,8 +316,8 @@ TEST_F(FilesInUse, AnInstallationAfterARemovalThatWaitsKeepsNoBackupOfTheAddInsM
         install();
         EXPECT_EQ(property("ORVELLA_INSTALL_ERROR"), "");
         EXPECT_EQ(property("ORVELLA_RESTART"), "C:\\PTC\\wf4: " + module);
-        EXPECT_EQ(linesWith(machine(), "is deleted at the next restart").size(), 1u);
-        EXPECT_TRUE(linesWith(machine(), "backed up").empty());
+        EXPECT_EQ(logLines("is deleted at the next restart").size(), 1u);
+        EXPECT_TRUE(logLines("backed up").empty());
         machine().restart();
         EXPECT_EQ(readFile("PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll"), "proeWF4\\orvbridge.dll");
         // The final removal leaves no module of the add-in behind as the host's.

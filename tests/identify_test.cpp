@@ -142,9 +142,7 @@ TEST_F(IdentifyTest, DescriptorMessagesShowOnlyWithAUserInterface)
     browse("C:\\broken");
     EXPECT_EQ(property("ISBROWSEPATHVALID"), "0");
     EXPECT_TRUE(machine().messageBoxes().empty());
-    int logged = 0;
-    for (const std::string& line : machine().logMessages()) logged += line.find(kXmlMessage) != std::string::npos;
-    EXPECT_EQ(logged, 1);
+    EXPECT_EQ(logLines(kXmlMessage).size(), 1u);
     setProperty("UILevel", "5");
     browse("C:\\broken");
     expectMessageBox(kXmlMessage, "Load XML file", 0x30u);

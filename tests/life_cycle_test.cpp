@@ -176,9 +176,6 @@ void stage(const fs::path& driveC, bool next)
     if (next) put(driveC, "ProgramData\\OvNext.dll", "next OvNext.dll");
 }
 
-}  // namespace
-
-namespace {
 
 // --- what the hosts must keep -----------------------------------------------
 
@@ -317,9 +314,6 @@ std::string lost(const Expectation& expected, const fs::path& driveC)
     return {};
 }
 
-}  // namespace
-
-namespace {
 
 // --- a history, step by step ------------------------------------------------
 
@@ -425,9 +419,6 @@ std::string LifeCycle::runEarlierVersion(Run& run, const History& h)
     return run.machine.openHandles() != 0 ? "a handle was left open" : "";
 }
 
-}  // namespace
-
-namespace {
 
 bool productKeyMarked(sim::Machine& m) { return m.registry().value(ca::kProductKey, "Footprints").has_value(); }
 
@@ -481,9 +472,7 @@ std::string LifeCycle::runStep(Run& run, const History& h, const Step& step, int
     const bool installs = step.kind == Kind::install || step.kind == Kind::upgrade;
     std::string note = describeStep(step, false);
     if (step.kind == Kind::upgrade || (installs && run.next))
-        note +=
-            " (a build whose manifest adds OvNext.dll and drops siteext.dll: "
-            "ca-sim runs this build's)";
+        note += " (a build whose manifest adds OvNext.dll and drops siteext.dll: ca-sim runs this build's)";
     if (installs) {
         if (step.kind == Kind::upgrade) run.next = true;
         stage(run.driveC, run.next);
@@ -542,11 +531,8 @@ std::string LifeCycle::check(const History& h, const StepHook& hook)
     machine.setEnv("ALLUSERSPROFILE", "C:\\ProgramData");
     Run run{machine, driveC, Expectation(hostFiles(driveC))};
     if (h.earlier) {
-        const std::string note =
-            "an earlier version installs the add-in (ca-sim "
-            "runs this version's; the test then "
-            "takes away its footprints and backups, which the "
-            "earlier version never made)";
+        const std::string note = "an earlier version installs the add-in (ca-sim runs this version's; the test then "
+                                 "takes away its footprints and backups, which the earlier version never made)";
         if (hook) hook(-1, note, scenarioFor(h, {}, "install", note));
         if (std::string why = runEarlierVersion(run, h); !why.empty()) return "the earlier version: " + why;
     }
@@ -566,9 +552,6 @@ std::string LifeCycle::check(const History& h, const StepHook& hook)
     return {};
 }
 
-}  // namespace
-
-namespace {
 
 // Smaller histories that may still fail: a step, a fault or a hold fewer, no
 // earlier version, a host, a file of its own or a line of protk.dat fewer.
@@ -595,7 +578,7 @@ std::vector<History> candidates(const History& h)
             std::erase_if(c.steps, [gone](const Step& s) {
                 return s.host == gone && s.kind != Kind::install && s.kind != Kind::upgrade;
             });
-            for (Step* s : {&c.removal}) s->host = std::min(s->host, static_cast<int>(c.machine.hosts.size()) - 1);
+            c.removal.host = std::min(c.removal.host, static_cast<int>(c.machine.hosts.size()) - 1);
             for (Step& s : c.steps)
                 s.host = s.host > gone ? s.host - 1 : std::min(s.host, static_cast<int>(c.machine.hosts.size()) - 1);
         });
@@ -634,9 +617,7 @@ History LifeCycle::shrink(History h)
 void LifeCycle::save(const History& h, const fs::path& folder)
 {
     fs::remove_all(folder);
-    std::string readme =
-        "# What the history did, one scenario folder a step; "
-        "ca-sim run FOLDER replays each.\n";
+    std::string readme = "# What the history did, one scenario folder a step; ca-sim run FOLDER replays each.\n";
     const fs::path driveC = dir_ / "drive_c";
     const std::string why = check(h, [&](int index, const std::string& note, const std::string& scenario) {
         char name[64];
@@ -676,11 +657,9 @@ TEST(LifeCycle, RemovalAfterAnyHistoryLeavesEveryHostAsItsOwnerLeftIt)
                << "/step-NN (see README.txt there)";
     }
     const auto seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-    std::printf(
-        "[ life cycle ] %u random histories in %.0f s, seed %u: %d "
-        "installations (%d on an earlier version's "
-        "machine), %d files held open, %d failing calls, %d restarts\n",
-        histories, seconds, seed, lifeCycle.installed, lifeCycle.earlier, lifeCycle.held, lifeCycle.faulty,
-        lifeCycle.restarts);
+    std::printf("[ life cycle ] %u random histories in %.0f s, seed %u: %d installations (%d on an earlier version's "
+                "machine), %d files held open, %d failing calls, %d restarts\n",
+                histories, seconds, seed, lifeCycle.installed, lifeCycle.earlier, lifeCycle.held, lifeCycle.faulty,
+                lifeCycle.restarts);
     EXPECT_GT(lifeCycle.installed, static_cast<int>(histories)) << "too few installations to prove anything";
 }

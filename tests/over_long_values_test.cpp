@@ -80,14 +80,6 @@ protected:
             }
         }
     }
-
-    // Wildfire 4.0 at C:\PTC\wf4, told by its installation log, with text\usascii.
-    void makeWildfire4()
-    {
-        makeHost("PTC\\wf4", true);
-        makeFolder("PTC\\wf4\\text\\usascii");
-        writeLog("PTC\\wf4", "RELEASE=\"Wildfire 4.0\"\r\n");
-    }
 };
 
 const std::vector<std::string> kReleaseFolders = {"PROEWF1DIR", "PROEWF2DIR", "PROEWF3DIR", "PROEWF4DIR",

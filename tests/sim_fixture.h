@@ -129,6 +129,13 @@ protected:
     {
         writeFile(folder + "\\uninstall\\instlog.txt", text);
     }
+    // Wildfire 4.0 at C:\PTC\wf4, told by its installation log, with text\usascii.
+    void makeWildfire4()
+    {
+        makeHost("PTC\\wf4", true);
+        makeFolder("PTC\\wf4\\text\\usascii");
+        writeLog("PTC\\wf4", "RELEASE=\"Wildfire 4.0\"\r\n");
+    }
     void writeDescriptor(const std::string& folder,
                          const std::string& xml = "<release shipcode=\"M030\" datecode=\"2012100\"/>")
     {
@@ -227,6 +234,15 @@ protected:
             }
         ADD_FAILURE() << "no action " << action;
         return 0;
+    }
+
+    // The log lines that hold `part`.
+    std::vector<std::string> logLines(const std::string& part)
+    {
+        std::vector<std::string> lines;
+        for (const std::string& line : machine_->logMessages())
+            if (line.find(part) != std::string::npos) lines.push_back(line);
+        return lines;
     }
 
     // "" removes the property, as the installer does.
