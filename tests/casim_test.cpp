@@ -466,18 +466,6 @@ TEST(CaSimConditions, AgreeWithTheEngineOnEveryRecordedCase)
     EXPECT_GE(compared, 200);
 }
 
-TEST(CaSimText, MachineBytesReadAsWindows1252AndBack)
-{
-    // Every byte decodes (the five that Windows-1252 leaves out as C1 controls) and comes back.
-    std::string all;
-    for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
-    EXPECT_EQ(casim::ansiFromUtf8(casim::utf8FromAnsi(all)), all);
-    EXPECT_EQ(casim::utf8FromAnsi("\x80\x81\xfc"), "\xe2\x82\xac\xc2\x81\xc3\xbc");
-    // Not UTF-8 (a lone continuation, an overlong slash, a cut sequence) or not Windows-1252 (Greek, emoji).
-    for (const char* bad : {"\x80", "\xc0\xaf", "\xe2\x82", "\xce\xb1", "\xf0\x9f\x98\x80"})
-        EXPECT_FALSE(casim::ansiFromUtf8(bad).has_value()) << bad;
-}
-
 TEST(CaSimReport, UnifiedDiffFindsTheChangeInLargeFilesAndShowsLineEnds)
 {
     const std::string before = "a\r\nb\r\nc\r\nd\r\ne\r\nf\r\ng\r\nh\r\n";

@@ -49,17 +49,6 @@ protected:
 
 using CodePage1252 = SimTest;  // the simulated machine's default
 
-std::vector<std::string> listing(const std::string& pattern)
-{
-    std::vector<std::string> out;
-    platform::DirEntry e;
-    auto l = platform::Listing::first(pattern.c_str(), e);
-    if (!l) return {"<invalid>"};
-    do out.push_back(e.name + (e.isDirectory ? "/" : ""));
-    while (l.next(e) == platform::kSuccess);
-    return out;
-}
-
 }  // namespace
 
 TEST(CodePageText, ConvertsAsWindowsDoes)
@@ -69,9 +58,12 @@ TEST(CodePageText, ConvertsAsWindowsDoes)
     std::string all;
     for (int b = 1; b < 256; ++b) all += static_cast<char>(b);
     EXPECT_EQ(kWestern.fromWideExactly(kWestern.toWide(all)), all);
+    EXPECT_EQ(kWestern.fromUtf8Exactly(kWestern.toUtf8(all)), all);
     EXPECT_EQ(kWestern.toUtf8("C:\\M\xfcller \x80\x81"), "C:\\M\xc3\xbcller \xe2\x82\xac\xc2\x81");
     EXPECT_EQ(kWestern.fromUtf8Exactly(kPiecesUtf8), kPieces);
-    EXPECT_EQ(kWestern.fromUtf8Exactly("\xe8\xa8\xad"), std::nullopt);  // 設
+    // Not UTF-8 (a lone continuation, an overlong slash, a cut sequence) or not Windows-1252 (設, α, an emoji).
+    for (const char* bad : {"\x80", "\xc0\xaf", "\xe2\x82", "\xe8\xa8\xad", "\xce\xb1", "\xf0\x9f\x98\x80"})
+        EXPECT_EQ(kWestern.fromUtf8Exactly(bad), std::nullopt) << bad;
     EXPECT_EQ(kWestern.fromUtf8("\xe8\xa8\xad\xe8\xa8\x88"), "??");
     EXPECT_FALSE(kWestern.isLeadByte('\x95'));
 

@@ -162,17 +162,14 @@ TEST_F(FilesInUse, AFailedRestartRequestIsLoggedAndTheFileStillWaits)
 TEST_F(FilesInUse, TheChecksNameEachChosenHostWhoseFilesAreInUse)
 {
     for (const std::string host : {"wf5", "wf4", "creo2", "browsed", "listed", "quiet"}) makeHost("PTC\\" + host, true);
-    writeFile("PTC\\wf5\\x86e_win64\\obj\\orvbridge.dll", "module");
-    writeFile("PTC\\wf4\\text\\usascii\\resource\\open.png", "png");
-    writeFile("PTC\\creo2\\x86e_win64\\obj\\Lang\\orvbridgeResEng.dll", "res");
-    writeFile("PTC\\browsed\\x86e_win64\\obj\\Microsoft.VC90.CRT\\msvcr90.dll", "crt");
-    writeFile("PTC\\listed\\text\\ribbon\\OrvellaMenu.rbn", "ribbon");
-    writeFile("PTC\\quiet\\x86e_win64\\obj\\host.dll", "the host's own");
-    for (const char* held : {"C:\\PTC\\wf5\\x86e_win64\\obj\\orvbridge.dll", "C:\\PTC\\wf4\\text\\usascii\\resource\\open.png",
-                             "C:\\PTC\\creo2\\x86e_win64\\obj\\Lang\\orvbridgeResEng.dll",
-                             "C:\\PTC\\browsed\\x86e_win64\\obj\\Microsoft.VC90.CRT\\msvcr90.dll",
-                             "C:\\PTC\\listed\\text\\ribbon\\OrvellaMenu.rbn", "C:\\PTC\\quiet\\x86e_win64\\obj\\host.dll"})
-        machine().holdFile(held);
+    // Each host's file in use; the last is the host's own.
+    for (const std::string held : {"wf5\\x86e_win64\\obj\\orvbridge.dll", "wf4\\text\\usascii\\resource\\open.png",
+                                   "creo2\\x86e_win64\\obj\\Lang\\orvbridgeResEng.dll",
+                                   "browsed\\x86e_win64\\obj\\Microsoft.VC90.CRT\\msvcr90.dll",
+                                   "listed\\text\\ribbon\\OrvellaMenu.rbn", "quiet\\x86e_win64\\obj\\host.dll"}) {
+        writeFile("PTC\\" + held, held);
+        machine().holdFile("C:\\PTC\\" + held);
+    }
     setProperties({{"FILESINUSE", "C:\\stale"}, {"PROEWF5", "1"}, {"PROEWF5DIR", "C:\\PTC\\wf5"}, {"PROEWF4", "0"},
                    {"PROEWF4DIR", "C:\\PTC\\wf4"}, {"CREO2", "1"}, {"CREO2DIR", "C:\\PTC\\creo2\\"},
                    {"PROEM1", "1"}, {"PROEM1DIR", "C:\\PTC\\browsed"}});

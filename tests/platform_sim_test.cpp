@@ -21,17 +21,6 @@ char kind(const std::string& path)
     return a == platform::kInvalidFileAttributes ? '-' : (a & platform::kFileAttributeDirectory) ? 'd' : 'f';
 }
 
-Lines listing(const char* pattern)
-{
-    Lines out;
-    platform::DirEntry e;
-    auto l = platform::Listing::first(pattern, e);
-    if (!l) return {"<invalid>"};
-    do out.push_back(e.name + (e.isDirectory ? "/" : ""));
-    while (l.next(e) == platform::kSuccess);
-    return out;
-}
-
 sim::RegValue raw(std::uint32_t type, std::string bytes) { return {type, {bytes.begin(), bytes.end()}}; }
 
 }  // namespace

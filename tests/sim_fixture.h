@@ -9,6 +9,7 @@
 #include "records/product_records.h"
 #include "removal/host_removal.h"
 #include "model/footprint_store.h"
+#include "platform/files.h"
 #include "platform/sim/machine.h"
 
 #include <gtest/gtest.h>
@@ -60,6 +61,18 @@ std::string folderOfLength(std::size_t length)
         if (folder.back() == '\\') folder.back() = 'd';
     }
     return folder;
+}
+
+// A folder listing as FindFirstFile gives it, folders marked with "/".
+inline std::vector<std::string> listing(const std::string& pattern)
+{
+    std::vector<std::string> out;
+    platform::DirEntry e;
+    auto l = platform::Listing::first(pattern.c_str(), e);
+    if (!l) return {"<invalid>"};
+    do out.push_back(e.name + (e.isDirectory ? "/" : ""));
+    while (l.next(e) == platform::kSuccess);
+    return out;
 }
 
 inline std::vector<std::string> stagedFiles()
