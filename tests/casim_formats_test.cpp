@@ -5,7 +5,7 @@
 #include "registry_files.h"
 #include "scenario.h"
 #include "staging.h"
-#include "casim_process.h"
+#include "casim_support.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -20,7 +20,7 @@ using nlohmann::json;
 
 namespace {
 
-using namespace casim_process;
+using namespace casim_support;
 
 struct Scratch {
     fs::path path = scratchFolder("ca-sim-formats-");
@@ -30,16 +30,6 @@ struct Scratch {
 };
 
 Output caSim(const std::string& args) { return runCommand(std::string(CA_SIM_BINARY) + " " + args + " 2>&1"); }
-
-std::string errorOf(const std::string& text)
-{
-    try {
-        casim::parseScenarioText(text, "s.txt");
-    } catch (const casim::ScenarioError& e) {
-        return e.what();
-    }
-    return "accepted";
-}
 
 }  // namespace
 

@@ -1,7 +1,7 @@
 // ca-sim runs a scenario's files in use and restarts: a file is held only
 // while the sequences its line names run, the session that met it asks for
 // a restart, and a restart is a step of its own that carries out what waited.
-#include "casim_process.h"
+#include "casim_support.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -16,7 +16,7 @@ using nlohmann::json;
 
 namespace {
 
-using namespace casim_process;
+using namespace casim_support;
 
 class CaSimHoldRestart : public ::testing::Test {
 protected:

@@ -7,7 +7,7 @@
 #include "runner.h"
 #include "scenario.h"
 #include "text.h"
-#include "casim_process.h"
+#include "casim_support.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -23,7 +23,7 @@ using nlohmann::json;
 
 namespace {
 
-using namespace casim_process;
+using namespace casim_support;
 const fs::path kSource = CA_SOURCE_DIR;
 
 struct Result {
@@ -54,6 +54,14 @@ json validReport(const Result& r)
     return json::parse(r.out, nullptr, false);
 }
 
+// Refused before anything runs: status 2, the message on standard error, nothing on standard output.
+void expectRefused(const Result& r, const std::string& message, const std::string& what = "")
+{
+    EXPECT_EQ(r.status, 2) << what << ": " << r.all();
+    EXPECT_NE(r.err.find(message), std::string::npos) << what << ": " << r.err;
+    EXPECT_EQ(r.out, "") << what << ": nothing may run";
+}
+
 const json* findStep(const json& report, const std::string& action)
 {
     for (const auto& step : report["steps"])
@@ -73,6 +81,8 @@ protected:
     void TearDown() override { fs::remove_all(dir_); }
     void write(const std::string& name, const std::string& text) { writeFile(dir_ / name, text); }
     std::string dir() const { return dir_.string(); }
+    // A package of the scenario's own: the real dialog rows, sequences.txt to be written.
+    fs::path ownPackage() { return writeFile(dir_ / "package/Control.idt", readFile(kSource / "package/Control.idt")).parent_path(); }
 
     fs::path dir_;
 };
@@ -101,12 +111,9 @@ TEST_F(CaSimTest, SavesAFolderThatRunsAsItIsAndNeverOverwritesByAccident)
     // refused before anything runs; --force writes the scenario's files and
     // leaves the folder's other files.
     write("after/notes.txt", "mine");
-    for (const fs::path& target : {saved, dir_}) {
-        const Result refused = runCaSim("run " + dir() + " --save " + target.string());
-        EXPECT_EQ(refused.status, 2) << refused.all();
-        EXPECT_NE(refused.err.find("--save: the folder is not empty (--force writes into it)"), std::string::npos);
-        EXPECT_EQ(refused.out, "");
-    }
+    for (const fs::path& target : {saved, dir_})
+        expectRefused(runCaSim("run " + dir() + " --save " + target.string()),
+                      "--save: the folder is not empty (--force writes into it)", target.string());
     EXPECT_EQ(readFile(dir_ / "scenario.txt"), "property PROEM1=0\nrun isProEInstalled\nexpect PROEWF4=1\n");
     EXPECT_EQ(runCaSim("run " + dir() + " --save " + saved.string() + " --force").status, 0);
     EXPECT_EQ(readFile(saved / "notes.txt"), "mine");
@@ -114,10 +121,8 @@ TEST_F(CaSimTest, SavesAFolderThatRunsAsItIsAndNeverOverwritesByAccident)
         EXPECT_EQ(entry.path().filename().string().rfind(".ca-sim", 0), std::string::npos) << entry.path();
 
     // A folder that cannot be made is reported before anything runs (status 2) ...
-    const Result blocked = runCaSim("run " + dir() + " --save " + (dir_ / "scenario.txt" / "out").string());
-    EXPECT_EQ(blocked.status, 2) << blocked.all();
-    EXPECT_NE(blocked.err.find("--save: cannot create the folder"), std::string::npos) << blocked.err;
-    EXPECT_EQ(blocked.out, "");
+    expectRefused(runCaSim("run " + dir() + " --save " + (dir_ / "scenario.txt" / "out").string()),
+                  "--save: cannot create the folder");
     // ... one that fails while being written after the run is status 3 (here a
     // machine path that fits below the scenario but not below the target).
     std::string deep = "drive_c";
@@ -131,9 +136,7 @@ TEST_F(CaSimTest, SavesAFolderThatRunsAsItIsAndNeverOverwritesByAccident)
     EXPECT_TRUE(fs::is_empty(far)) << "a failed save leaves nothing half-written";
 
     // demo --keep follows the same rule.
-    const Result kept = runCaSim("demo --keep " + saved.string());
-    EXPECT_EQ(kept.status, 2);
-    EXPECT_NE(kept.err.find("--keep: the folder is not empty"), std::string::npos) << kept.err;
+    expectRefused(runCaSim("demo --keep " + saved.string()), "--keep: the folder is not empty");
     EXPECT_FALSE(fs::exists(saved / "before"));
     EXPECT_EQ(runCaSim("demo --keep " + saved.string() + " --force").status, 0);
     // It runs again; the first installation emptied its staging area, which
@@ -233,12 +236,7 @@ TEST_F(CaSimTest, CommandLineNamesWhatIsWrong)
         {"demo --color=sometimes", "--color: sometimes not in {auto,always,never}"},
         {"run " + dir() + " --save", "--save"},
     };
-    for (const auto& [args, message] : errors) {
-        const Result r = runCaSim(args);
-        EXPECT_EQ(r.status, 2) << args;
-        EXPECT_NE(r.err.find(message), std::string::npos) << args << ": " << r.err;
-        EXPECT_EQ(r.out, "") << args;
-    }
+    for (const auto& [args, message] : errors) expectRefused(runCaSim(args), message, args);
 
     const Result actions = runCaSim("actions");
     EXPECT_EQ(std::count(actions.out.begin(), actions.out.end(), '\n'), 16) << actions.out;
@@ -289,10 +287,7 @@ TEST_F(CaSimTest, MessagesNameTheFileLineAndValues)
     };
     for (const auto& [text, message] : cases) {
         write("scenario.txt", text);
-        const Result bad = runCaSim("run " + dir());
-        EXPECT_EQ(bad.status, 2) << text;
-        EXPECT_NE(bad.err.find(message), std::string::npos) << bad.err;
-        EXPECT_EQ(bad.out, "");
+        expectRefused(runCaSim("run " + dir()), message, text);
     }
 
     // A failed expectation names the scenario file and its line.
@@ -332,10 +327,7 @@ TEST_F(CaSimTest, EachKindOfBadInputHasItsOwnMessageAndStatusTwo)
     for (const auto& [args, regText, scenario, expected] : cases) {
         write("machine.reg", regText.empty() ? goodReg : regText);
         write("scenario.txt", scenario.empty() ? "run isProEInstalled\n" : scenario);
-        const Result r = runCaSim(args);
-        EXPECT_EQ(r.status, 2) << expected << ": " << r.all();
-        EXPECT_NE(r.err.find(expected), std::string::npos) << r.all();
-        EXPECT_EQ(r.out, "") << expected << ": nothing may run";
+        expectRefused(runCaSim(args), expected, expected);
     }
 
     // Files that cannot be read.
@@ -343,9 +335,7 @@ TEST_F(CaSimTest, EachKindOfBadInputHasItsOwnMessageAndStatusTwo)
     fs::remove(dir_ / "machine.reg");
     EXPECT_NE(runCaSim(run).err.find("machine.reg: missing"), std::string::npos);
     fs::create_directory(dir_ / "machine.reg");
-    const Result r = runCaSim(run);
-    EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("machine.reg: is a folder, not a file"), std::string::npos) << r.all();
+    expectRefused(runCaSim(run), "machine.reg: is a folder, not a file");
 }
 
 TEST_F(CaSimTest, UiSequencesRunAtTheFullUiLevel)
@@ -369,9 +359,7 @@ TEST_F(CaSimTest, UiSequencesRunAtTheFullUiLevel)
 
 TEST_F(CaSimTest, FeatureAndComponentStatesDecideSteps)
 {
-    const fs::path package = dir_ / "package";
-    fs::create_directories(package);
-    fs::copy_file(kSource / "package/Control.idt", package / "Control.idt", fs::copy_options::none);
+    const fs::path package = ownPackage();
     write("package/sequences.txt",
           "install isProEInstalled &Main=3 AND !Main=2\ninstall fillInsatlledProeCB $Note=3 OR ?Note=3\n");
     const auto steps = [&](const std::string& states) {
@@ -419,9 +407,7 @@ TEST_F(CaSimTest, AnErrorStepStopsTheSequenceAsTheInstallerDoes)
     EXPECT_EQ(findStep(report, "clearTempCommon"), nullptr);
 
     // The package's own lines: error and InstallFinalize only where msiexec has them.
-    const fs::path package = dir_ / "package";
-    fs::create_directories(package);
-    fs::copy_file(kSource / "package/Control.idt", package / "Control.idt", fs::copy_options::none);
+    const fs::path package = ownPackage();
     const std::string file = (package / "sequences.txt").string();
     const std::pair<std::string, std::string> bad[] = {
         {"install error 2500\n", file + ":1: expected SEQUENCE error NUMBER [CONDITION] (25000-25999)"},
@@ -431,9 +417,7 @@ TEST_F(CaSimTest, AnErrorStepStopsTheSequenceAsTheInstallerDoes)
     };
     for (const auto& [lines, message] : bad) {
         write("package/sequences.txt", lines);
-        const Result r = runCaSim("run " + dir() + " --package " + package.string());
-        EXPECT_EQ(r.status, 2) << lines;
-        EXPECT_NE(r.err.find(message), std::string::npos) << r.err;
+        expectRefused(runCaSim("run " + dir() + " --package " + package.string()), message, lines);
     }
     // The boundary is no step of its own; an error whose condition fails is skipped.
     write("package/sequences.txt", "install isProEInstalled\ninstall error 25006 NOT PROEWF4\ninstall InstallFinalize\n"

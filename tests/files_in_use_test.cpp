@@ -12,11 +12,6 @@ using FilesInUse = SimTest;
 const std::string kObjFolder = "PTC\\wf5\\x86e_win64\\obj\\";
 const std::string kModule = "C:\\" + kObjFolder + "orvbridge.dll";
 
-std::string pendingOperations(sim::Machine& m)
-{
-    const auto value = m.registry().value(sim::Machine::kSessionManagerKey, sim::Machine::kPendingRenames);
-    return value ? std::string(value->data.begin(), value->data.end()) : "<none>";
-}
 
 }  // namespace
 
@@ -50,7 +45,7 @@ TEST_F(FilesInUse, AReplacementWaitsBesideItsTargetForTheRestart)
     EXPECT_TRUE(machine().restartRequested());
     EXPECT_EQ(property("ORVELLA_RESTART"), "C:\\PTC\\wf5: " + kModule);
     const std::string module = "\\??\\" + kModule;
-    EXPECT_EQ(pendingOperations(machine()),
+    EXPECT_EQ(registryText(sim::Machine::kSessionManagerKey, sim::Machine::kPendingRenames),
               module + ".~new1" + '\0' + '!' + module + '\0' + module + ".~new2" + '\0' + '!' + module + '\0' + '\0');
     // The second finds the first waiting and goes after it.
     EXPECT_EQ(logLines("waits as"),

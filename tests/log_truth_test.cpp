@@ -132,54 +132,47 @@ TEST_F(LogTruthTest, EveryLineAboutAFileInUseIsTrue)
 // and nothing else is.
 TEST_F(LogTruthTest, PlantedFalseLinesAreCaught)
 {
+    using Lines = std::vector<std::string>;
+    using Edit = std::function<Lines(const std::string&)>;
     struct Plant {
         const char* what;
-        std::function<std::vector<std::string>(const std::string&)> edit;
+        Edit edit;
         const char* caught;  // part of a problem found
         const char* every;   // part of every problem found: they are all about the plant
     };
-    const auto replaceIn = [](std::string line, const std::string& from, const std::string& to) {
-        const std::size_t at = line.find(from);
-        if (at != std::string::npos) line.replace(at, from.size(), to);
-        return line;
-    };
+    // The first line that holds `text` (at its start, when `atStart`) goes through `make`; every other line stays.
     int once = 0;
+    const auto first = [&once](std::string text, bool atStart, Edit make) -> Edit {
+        return [&once, text, atStart, make](const std::string& line) {
+            const std::size_t at = line.find(text);
+            return at == std::string::npos || (atStart && at != 0) || once++ != 0 ? Lines{line} : make(line);
+        };
+    };
+    const auto followedBy = [](std::string added) -> Edit {
+        return [added](const std::string& line) { return Lines{line, added}; };
+    };
     const Plant plants[] = {
         {"a walk that counts one copy too many",
-         [&](const std::string& line) -> std::vector<std::string> {
-             if (line.find("deployment into C:\\PTC\\wf5 from") == std::string::npos || once++ != 0) return {line};
-             return {replaceIn(line, " files copied", "1 files copied")};
-         },
+         first("deployment into C:\\PTC\\wf5 from", false,
+               [](std::string line) { return Lines{line.replace(line.find(" files copied"), 1, "1 ")}; }),
          "the machine saw 33 copied", "331 files copied"},
         {"a record said written that was not",
-         [&](const std::string& line) -> std::vector<std::string> {
-             if (line.rfind("clearTempCommon: record Install_WF5_dir=", 0) != 0 || once++ != 0) return {line};
-             return {line, "clearTempCommon: record Install_WF9_dir=\"C:\\PTC\\nowhere\" written"};
-         },
+         first("clearTempCommon: record Install_WF5_dir=", true,
+               followedBy("clearTempCommon: record Install_WF9_dir=\"C:\\PTC\\nowhere\" written")),
          "the record was not written", "Install_WF9_dir"},
-        {"a record written without its line",
-         [&](const std::string& line) -> std::vector<std::string> {
-             if (line.find(": footprint of ") == std::string::npos || once++ != 0) return {line};
-             return {};
-         },
+        {"a record written without its line", first(": footprint of ", false, [](const std::string&) { return Lines{}; }),
          "no line names a change: registry value set HKLM\\Software\\Kestrane\\Orvella (Footprint ", "(Footprint "},
         {"protk.dat said to receive the entry in an action that leaves it",
-         [&](const std::string& line) -> std::vector<std::string> {
-             if (line.rfind("checkProTKAccess: every chosen", 0) != 0 || once++ != 0) return {line};
-             return {line, "checkProTKAccess: C:\\PTC\\wf5\\text\\protk.dat: Orvella entry added (exec_file x)"};
-         },
+         first("checkProTKAccess: every chosen", true,
+               followedBy("checkProTKAccess: C:\\PTC\\wf5\\text\\protk.dat: Orvella entry added (exec_file x)")),
          "protk.dat was not written", "Orvella entry added (exec_file x)"},
         {"a folder said writable whose protk.dat cannot be written",
-         [&](const std::string& line) -> std::vector<std::string> {
-             if (line.rfind("checkProTKAccess: every chosen", 0) != 0 || once++ != 0) return {line};
-             return {line, "checkProTKAccess: every chosen folder's protk.dat can be written: TEMPPROEDIR=\"x\""};
-         },
+         first("checkProTKAccess: every chosen", true,
+               followedBy("checkProTKAccess: every chosen folder's protk.dat can be written: TEMPPROEDIR=\"x\"")),
          "the protk.dat of TEMPPROEDIR cannot be written", "TEMPPROEDIR"},
         {"a new kind of line that claims an effect",
-         [&](const std::string& line) -> std::vector<std::string> {
-             if (line.rfind("clearTempCommon: deployment into", 0) != 0 || once++ != 0) return {line};
-             return {line, "clearTempCommon: C:\\PTC\\wf5\\x86e_win64\\obj\\orvbridge.dll backed up"};
-         },
+         first("clearTempCommon: deployment into", true,
+               followedBy("clearTempCommon: C:\\PTC\\wf5\\x86e_win64\\obj\\orvbridge.dll backed up")),
          "matches no row", "backed up"},
     };
     for (const Plant& plant : plants) {

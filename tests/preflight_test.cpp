@@ -4,7 +4,7 @@
 #include "fleet.h"
 #include "package.h"
 #include "preflight.h"
-#include "casim_process.h"
+#include "casim_support.h"
 
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
@@ -26,7 +26,7 @@ casim::Package package()
     return casim::loadPackage(fs::path(CA_SOURCE_DIR) / "package");
 }
 
-using casim_process::scratchFolder;
+using casim_support::scratchFolder;
 
 TEST(Preflight, TellsEachMachineWhatTheInstallerWould)
 {

@@ -249,6 +249,12 @@ protected:
         return 0;
     }
 
+    // A registry value's data as text; "<none>" when there is no such value.
+    std::string registryText(const std::string& key, const std::string& name)
+    {
+        const auto value = machine_->registry().value(key, name);
+        return value ? std::string(value->data.begin(), value->data.end()) : "<none>";
+    }
     // The log lines that hold `part`.
     std::vector<std::string> logLines(const std::string& part)
     {

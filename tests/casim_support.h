@@ -1,6 +1,8 @@
-// What the tests that run ca-sim as a process share: scratch folders, whole
-// files, a command's output and exit status, and the one-host machine.
+// What the tests of ca-sim share: scratch folders, whole files, a command's
+// output and exit status, the one-host machine, and why scenario text is refused.
 #pragma once
+
+#include "scenario.h"
 
 #include <array>
 #include <cstdio>
@@ -10,7 +12,7 @@
 #include <random>
 #include <string>
 
-namespace casim_process {
+namespace casim_support {
 
 namespace fs = std::filesystem;
 
@@ -55,4 +57,15 @@ inline Output runCommand(const std::string& command)
     return {WEXITSTATUS(status), out};
 }
 
-}  // namespace casim_process
+// Why scenario.txt text is refused; "accepted" when it is not.
+inline std::string errorOf(const std::string& text, const std::string& file = "s.txt")
+{
+    try {
+        casim::parseScenarioText(text, file);
+    } catch (const casim::ScenarioError& e) {
+        return e.what();
+    }
+    return "accepted";
+}
+
+}  // namespace casim_support
