@@ -123,6 +123,32 @@ TEST_F(RemovalTest, RemovalUndoesExactlyTheFootprintWhateverTheHostDidSince)
     EXPECT_EQ(tree("PTC\\creo2"), expected);
 }
 
+// The backup follows the host's latest copy of a file the add-in replaced: a
+// host patch over the add-in's copy is what a repair backs up, in the same
+// backup, and what the removal puts back; a copy someone deleted takes its
+// backup with it. Either way no backup is left behind.
+TEST_F(RemovalTest, ABackupFollowsTheHostsLatestCopyAndNoneIsLeft)
+{
+    stageAddIn();
+    Files expected = makeCreoHost("PTC\\creo2");
+    deployAndRegister("C:\\PTC\\creo2", kCreo2);
+    writeFile("PTC\\creo2\\x86e_win64\\obj\\msvcr90.dll", "the host's patched runtime");
+    deployAndRegister("C:\\PTC\\creo2", kCreo2);
+    ASSERT_EQ(backups().size(), 1u);
+    EXPECT_EQ(readFile("ProgramData\\Kestrane\\" + backups().at(0)), "the host's patched runtime");
+    EXPECT_TRUE(removeDeployments().unfinished.empty());
+    expected["x86e_win64\\obj\\msvcr90.dll"] = "the host's patched runtime";
+    EXPECT_EQ(tree("PTC\\creo2"), expected);
+    EXPECT_FALSE(exists("ProgramData\\Kestrane"));
+
+    deployAndRegister("C:\\PTC\\creo2", kCreo2);
+    std::filesystem::remove(onC("PTC/creo2/x86e_win64/obj/msvcr90.dll"));
+    EXPECT_TRUE(removeDeployments().unfinished.empty());
+    expected.erase("x86e_win64\\obj\\msvcr90.dll");
+    EXPECT_EQ(tree("PTC\\creo2"), expected);
+    EXPECT_FALSE(exists("ProgramData\\Kestrane"));
+}
+
 // A protk.dat that the add-in created goes with its entry, and nothing of
 // that host is left to remember: a mark kept would make the next removal
 // take the host's own protk.dat for the add-in's.
