@@ -43,14 +43,6 @@ protected:
         if (readFootprint(caSession(), folder, footprint) != Found::yes) return std::nullopt;
         return footprint;
     }
-    // What an earlier version left: its files and records, no footprint.
-    void installEarlierVersion(const std::string& folder, const char* record)
-    {
-        deployAndRegister("C:\\" + folder, kCreo2);
-        forgetFootprints();
-        machine().registry().deleteValue(kProductKey, "Footprints");
-        machine().registry().setString(kProductKey, record, "C:\\" + folder);
-    }
 };
 
 TEST_F(RemovalTest, FoldersAreEmptiedButOnlyRemovedWhenNothingIsLeft)
