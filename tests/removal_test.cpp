@@ -312,3 +312,55 @@ TEST_F(RemovalTest, AnEarlierVersionsReleaseFoldersLoseTheirResourcesAndRuntime)
     EXPECT_EQ(property(kRemoveErrorProperty), "");
     EXPECT_EQ(productValues().size(), 5u) << "the release records stay, and the mark";
 }
+
+// A file item remembers the last eight contents the add-in wrote there: the
+// oldest of them is still the add-in's, one written before them is not.
+TEST_F(RemovalTest, AFileHoldingOneOfTheLastEightContentsWrittenIsTheAddIns)
+{
+    stageAddIn();
+    makeHost("PTC\\wf4", true);
+    const std::string place = "PTC\\wf4\\x86e_win64\\obj\\OvConnector.dll";
+    for (const int writes : {8, 9}) {
+        for (int n = 1; n <= writes; ++n) {
+            writeFile("ProgramData\\OvConnector.dll", "release " + std::to_string(n));
+            deployAndRegister("C:\\PTC\\wf4", kWildfire4);
+        }
+        ASSERT_EQ(readFile(place), "release " + std::to_string(writes));
+        writeFile(place, "release 1");
+        EXPECT_TRUE(removeDeployments().unfinished.empty());
+        EXPECT_EQ(exists(place), writes == 9) << writes << " contents written";
+        std::filesystem::remove(onC("PTC/wf4/x86e_win64/obj/OvConnector.dll"));
+    }
+}
+
+// An earlier version's host named in different cases by its record and by a
+// folder whose protk.dat holds the entry is one host: what each says of it
+// goes into its one footprint.
+TEST_F(RemovalTest, AnEarlierHostNamedInAnotherCaseIsOneHost)
+{
+    stageAddIn();
+    makeCreoHost("PTC\\old");
+    installEarlierVersion("PTC\\old", "Install_CREO2_dir");
+    setProperty("CREO2DIR", "c:\\ptc\\OLD");
+    ASSERT_TRUE(adoptEarlierVersion(caSession(), addInManifest(), Moment::removing,
+                                    [](std::string_view folder) { return folder == "c:\\ptc\\OLD"; }));
+    auto footprint = footprintOf("C:\\PTC\\old");
+    ASSERT_TRUE(footprint);
+    EXPECT_TRUE(footprint->findFile("x86e_win64\\obj\\orvbridge.dll"));   // as the entry says
+    EXPECT_TRUE(footprint->findFile("text\\usascii\\resource\\host.png"));  // as the record says
+    const auto values = productValues();
+    EXPECT_EQ(std::count_if(values.begin(), values.end(),
+                            [](const auto& value) { return value.first.starts_with("Footprint "); }),
+              1);
+}
+
+// A removal on a machine the add-in never reached creates nothing; the first
+// installation marks it as keeping footprints at once.
+TEST_F(RemovalTest, AMachineTheAddInNeverReachedIsMarkedByItsFirstInstallation)
+{
+    const auto none = [](std::string_view) { return false; };
+    ASSERT_TRUE(adoptEarlierVersion(caSession(), addInManifest(), Moment::removing, none));
+    EXPECT_FALSE(machine().registry().findKey(kProductKey));
+    ASSERT_TRUE(adoptEarlierVersion(caSession(), addInManifest(), Moment::installing, none));
+    EXPECT_EQ(productValues(), (std::map<std::string, std::string>{{"Footprints", std::string("1\0", 2)}}));
+}
