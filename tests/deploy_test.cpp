@@ -81,7 +81,9 @@ TEST_F(DeployTest, DeploymentFollowsTheManifestFileByFile)
     deployAndRegister("C:\\PTC\\creo2\\", kCreo2);
     EXPECT_EQ(filesBelow("PTC\\creo2"), expectedDeployment("creo2\\orvbridge.dll", "creo2\\OrvellaMenu.rbn"));
 
-    // The module and ribbon file by release; no ribbon folder is ever created.
+    // The module and ribbon file by release. Every host but the Creo Parametric
+    // 2.0 one has a ribbon folder, yet only a Creo host gets the ribbon file;
+    // no ribbon folder is ever created.
     const std::tuple<ReleaseCode, const char*, const char*> cases[] = {  // the code, the module, the ribbon file
         {kWildfire1, "orvbridge.dll", nullptr}, {kWildfire2, "orvbridge.dll", nullptr},
         {kWildfire3, "proeWF3\\orvbridge.dll", nullptr}, {kWildfire4, "proeWF4\\orvbridge.dll", nullptr},
@@ -90,13 +92,22 @@ TEST_F(DeployTest, DeploymentFollowsTheManifestFileByFile)
         {kNotRecognised, nullptr, nullptr}, {1, nullptr, nullptr}};
     for (const auto& [code, module, ribbon] : cases) {
         const std::string host = "hosts\\code" + std::to_string(code);
-        makeFullHost(host, ribbon != nullptr);  // only Creo Parametric 1.0 gets one
+        makeFullHost(host, code != kCreo2);
         deployAndRegister("C:\\" + host, code);
         EXPECT_EQ(filesBelow(host), expectedDeployment(module, ribbon)) << code;
-        EXPECT_EQ(exists(host + "\\text\\ribbon"), ribbon != nullptr) << code;
+        EXPECT_EQ(exists(host + "\\text\\ribbon"), code != kCreo2) << code;
         // A host without the ribbon folder is passed over for the ribbon file, which is no failure.
         EXPECT_EQ(property(kInstallErrorProperty), "") << code;
     }
+
+    // Another vendor's file where a folder is to be made: the folder's files
+    // are not deployed, the failure names the folder, and the file stays.
+    makeFullHost("PTC\\german", false);
+    writeFile("PTC\\german\\text\\german", "not ours");
+    deployAndRegister("C:\\PTC\\german", kCreo2);
+    EXPECT_EQ(readFile("PTC\\german\\text\\german"), "not ours");
+    EXPECT_EQ(property(kInstallErrorProperty), "C:\\PTC\\german: C:\\PTC\\german\\text\\german could not be created "
+                                               "(error 183: Cannot create a file when that file already exists.)");
 }
 TEST_F(DeployTest, ClearTempCommonDeploysRecordsAndEmptiesTheStagingArea)
 {

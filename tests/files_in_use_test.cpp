@@ -319,3 +319,57 @@ TEST_F(FilesInUse, AnInstallationAfterARemovalThatWaitsKeepsNoBackupOfTheAddInsM
         machine().logMessages().clear();
     }
 }
+
+// An earlier version's module that the running host holds cannot be read:
+// it is taken in as the add-in's all the same, replaced at the restart, and
+// the removal leaves the host as it was before any version came.
+TEST_F(FilesInUse, AnEarlierVersionsModuleInUseIsTakenInAndReplacedAtTheRestart)
+{
+    makeWildfire4Host();
+    const auto before = filesBelow("PTC\\wf4", true);
+    const std::string module = "C:\\PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll";
+    stageAddIn();
+    installEarlierVersion("PTC\\wf4", "WFCUSTOM_DIR_ONE", ca::kWildfire4);
+    writeFile("PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll", "the earlier version's module");
+    machine().holdFile(module);
+    setProperties({{"WFCUSTOM_DIR_ONE", "C:\\PTC\\wf4"}, {"PROE_VER_1", "1"}});
+    EXPECT_EQ(run("clearTempCommon"), 0u);
+    EXPECT_EQ(property("ORVELLA_INSTALL_ERROR"), "");
+    EXPECT_EQ(property("ORVELLA_RESTART"), "C:\\PTC\\wf4: " + module);
+    EXPECT_EQ(linesWith(machine(), "taken for the earlier version's"),
+              std::vector<std::string>{"clearTempCommon: " + module + " is in use: taken for the earlier version's"});
+    machine().restart();
+    EXPECT_EQ(readFile("PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll"), "proeWF4\\orvbridge.dll");
+
+    machine().properties().clear();
+    machine().holdFile(module);
+    EXPECT_EQ(run("cleanupProEAuxAppInFile"), 0u);
+    EXPECT_EQ(property("ORVELLA_REMOVE_ERROR"), "");
+    machine().restart();
+    // The runtime files a host may ship stay, as after any earlier version:
+    // without its survey, whose they are cannot be told.
+    auto expected = before;
+    for (const auto& [name, content] : filesBelow("PTC\\wf4", true))
+        if (name.rfind("x86e_win64\\obj\\", 0) == 0 && (name.find("Microsoft.VC") != std::string::npos ||
+                                                        name.find("100.dll") != std::string::npos ||
+                                                        name.find("90.dll") != std::string::npos ||
+                                                        name.find("libpng13") != std::string::npos))
+            expected[name] = content;
+    EXPECT_EQ(expected.size(), before.size() + 9);
+    EXPECT_EQ(filesBelow("PTC\\wf4", true), expected);
+    EXPECT_FALSE(exists("ProgramData\\Kestrane"));
+
+    // A removal while the host runs and holds protk.dat too stops; the one
+    // after the host closed finds the module unchanged and takes it away.
+    installEarlierVersion("PTC\\wf4", "WFCUSTOM_DIR_ONE", ca::kWildfire4);
+    machine().properties().clear();
+    machine().holdFile(module);
+    machine().holdFile("C:\\PTC\\wf4\\text\\protk.dat");
+    EXPECT_EQ(run("cleanupProEAuxAppInFile"), 0u);
+    EXPECT_NE(property("ORVELLA_REMOVE_ERROR"), "");
+    machine().releaseFiles();
+    machine().properties().clear();
+    EXPECT_EQ(run("cleanupProEAuxAppInFile"), 0u);
+    EXPECT_EQ(property("ORVELLA_REMOVE_ERROR"), "");
+    EXPECT_EQ(filesBelow("PTC\\wf4", true), expected);
+}

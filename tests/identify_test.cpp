@@ -229,9 +229,11 @@ TEST_F(IdentifyTest, BrowsedFolderFillsOneFreeSlotOnce)
     EXPECT_EQ(tooltip.fields[8] + " " + tooltip.fields[11], "PROE_VER_2 C:\\wf4|");
     EXPECT_TRUE(tooltip.temporary);
 
-    // The same folder again adds nothing; another purpose leaves PROEM1DIR alone.
+    // The same folder again, with or without its separator, adds nothing;
+    // another purpose leaves PROEM1DIR alone.
     setProperties({{"PROECANAME", "other"}, {"PROEM1DIR", "C:\\before"}});
     browse("C:\\wf4");
+    browse("C:\\wf4\\");
     EXPECT_EQ(property("ISBROWSEPATHVALID"), "1");
     EXPECT_FALSE(hasProperty("PROE_VER_3"));
     EXPECT_EQ(property("PROEM1DIR"), "C:\\before");

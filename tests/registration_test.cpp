@@ -184,6 +184,23 @@ TEST_F(RegistrationTest, TheTemporaryFileIsNeverWrittenThrough)
     EXPECT_EQ(afterRemoval("keep\r\n" + kRelativeEntry), "keep\r\n");
     EXPECT_FALSE(exists("PTC\\wf4\\text\\protk.tm1"));
     std::filesystem::remove(onC("PTC/wf4/text/protk.tmp"));
+    // Ten names in all: with the first nine taken, the last serves; with all ten, protk.dat stays as it is.
+    const std::vector<std::string> taken{"tmp", "tm1", "tm2", "tm3", "tm4", "tm5", "tm6", "tm7", "tm8"};
+    for (const std::string& name : taken) writeFile("PTC\\wf4\\text\\protk." + name, "not ours");
+    setProtk("keep\r\n" + kRelativeEntry);
+    EXPECT_TRUE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
+    EXPECT_EQ(protk(), "keep\r\n");
+    EXPECT_FALSE(exists("PTC\\wf4\\text\\protk.tm9"));
+    writeFile("PTC\\wf4\\text\\protk.tm9", "not ours");
+    setProtk("keep\r\n" + kRelativeEntry);
+    EXPECT_FALSE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
+    EXPECT_EQ(protk(), "keep\r\n" + kRelativeEntry);
+    for (const std::string& name : taken) {
+        EXPECT_EQ(readFile("PTC\\wf4\\text\\protk." + name), "not ours");
+        std::filesystem::remove(onC("PTC/wf4/text/protk." + name));
+    }
+    EXPECT_EQ(readFile("PTC\\wf4\\text\\protk.tm9"), "not ours");
+    std::filesystem::remove(onC("PTC/wf4/text/protk.tm9"));
 
     // Every folder whose protk.dat path fits also fits the temporary file: what is added can be removed.
     const std::string longest = "L\\" + std::string(kMaxPath - 1 - 3 - 1 - std::strlen("text\\protk.dat") - 2, 'x');

@@ -29,6 +29,11 @@ TEST_F(OutcomeTest, TheFirstFailureIsKeptAndTheOthersCounted)
     EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::string& l) {
         return l.find("C:\\PTC\\wf5: y could not be deleted (error 2:") != std::string::npos;
     }));
+    // A first failure whose own text holds " (and ": the count is the one at the end.
+    const std::string odd = "C:\\Tools (and more)\\wf4: x could not be written (error 5: Access is denied.)";
+    for (const char* path : {"x", "y", "z"})
+        reportHostFailure(s, kInstallErrorProperty, "C:\\Tools (and more)\\wf4", path, "could not be written", 5);
+    EXPECT_EQ(property(kInstallErrorProperty), odd + " (and 2 more: see the installer log)");
 }
 
 TEST_F(OutcomeTest, AHostWhoseEntryCannotBeTakenOutKeepsItsFilesAndRecordsUntilALaterRemoval)

@@ -43,14 +43,6 @@ protected:
         if (readFootprint(caSession(), folder, footprint) != Found::yes) return std::nullopt;
         return footprint;
     }
-    // What an earlier version left: its files and records, no footprint.
-    void installEarlierVersion(const std::string& folder, const char* record)
-    {
-        deployAndRegister("C:\\" + folder, kCreo2);
-        forgetFootprints();
-        machine().registry().deleteValue(kProductKey, "Footprints");
-        machine().registry().setString(kProductKey, record, "C:\\" + folder);
-    }
 };
 
 TEST_F(RemovalTest, FoldersAreEmptiedButOnlyRemovedWhenNothingIsLeft)
@@ -117,6 +109,32 @@ TEST_F(RemovalTest, RemovalUndoesExactlyTheFootprintWhateverTheHostDidSince)
     // Nothing is left to do the second time.
     EXPECT_EQ(removeDeployments().undone, 0);
     EXPECT_EQ(tree("PTC\\creo2"), expected);
+}
+
+// The backup follows the host's latest copy of a file the add-in replaced: a
+// host patch over the add-in's copy is what a repair backs up, in the same
+// backup, and what the removal puts back; a copy someone deleted takes its
+// backup with it. Either way no backup is left behind.
+TEST_F(RemovalTest, ABackupFollowsTheHostsLatestCopyAndNoneIsLeft)
+{
+    stageAddIn();
+    Files expected = makeCreoHost("PTC\\creo2");
+    deployAndRegister("C:\\PTC\\creo2", kCreo2);
+    writeFile("PTC\\creo2\\x86e_win64\\obj\\msvcr90.dll", "the host's patched runtime");
+    deployAndRegister("C:\\PTC\\creo2", kCreo2);
+    ASSERT_EQ(backups().size(), 1u);
+    EXPECT_EQ(readFile("ProgramData\\Kestrane\\" + backups().at(0)), "the host's patched runtime");
+    EXPECT_TRUE(removeDeployments().unfinished.empty());
+    expected["x86e_win64\\obj\\msvcr90.dll"] = "the host's patched runtime";
+    EXPECT_EQ(tree("PTC\\creo2"), expected);
+    EXPECT_FALSE(exists("ProgramData\\Kestrane"));
+
+    deployAndRegister("C:\\PTC\\creo2", kCreo2);
+    std::filesystem::remove(onC("PTC/creo2/x86e_win64/obj/msvcr90.dll"));
+    EXPECT_TRUE(removeDeployments().unfinished.empty());
+    expected.erase("x86e_win64\\obj\\msvcr90.dll");
+    EXPECT_EQ(tree("PTC\\creo2"), expected);
+    EXPECT_FALSE(exists("ProgramData\\Kestrane"));
 }
 
 // A protk.dat that the add-in created goes with its entry, and nothing of
@@ -289,4 +307,56 @@ TEST_F(RemovalTest, AnEarlierVersionsReleaseFoldersLoseTheirResourcesAndRuntime)
     EXPECT_TRUE(exists("text\\usascii\\resource\\root.png"));
     EXPECT_EQ(property(kRemoveErrorProperty), "");
     EXPECT_EQ(productValues().size(), 5u) << "the release records stay, and the mark";
+}
+
+// A file item remembers the last eight contents the add-in wrote there: the
+// oldest of them is still the add-in's, one written before them is not.
+TEST_F(RemovalTest, AFileHoldingOneOfTheLastEightContentsWrittenIsTheAddIns)
+{
+    stageAddIn();
+    makeHost("PTC\\wf4", true);
+    const std::string place = "PTC\\wf4\\x86e_win64\\obj\\OvConnector.dll";
+    for (const int writes : {8, 9}) {
+        for (int n = 1; n <= writes; ++n) {
+            writeFile("ProgramData\\OvConnector.dll", "release " + std::to_string(n));
+            deployAndRegister("C:\\PTC\\wf4", kWildfire4);
+        }
+        ASSERT_EQ(readFile(place), "release " + std::to_string(writes));
+        writeFile(place, "release 1");
+        EXPECT_TRUE(removeDeployments().unfinished.empty());
+        EXPECT_EQ(exists(place), writes == 9) << writes << " contents written";
+        std::filesystem::remove(onC("PTC/wf4/x86e_win64/obj/OvConnector.dll"));
+    }
+}
+
+// An earlier version's host named in different cases by its record and by a
+// folder whose protk.dat holds the entry is one host: what each says of it
+// goes into its one footprint.
+TEST_F(RemovalTest, AnEarlierHostNamedInAnotherCaseIsOneHost)
+{
+    stageAddIn();
+    makeCreoHost("PTC\\old");
+    installEarlierVersion("PTC\\old", "Install_CREO2_dir");
+    setProperty("CREO2DIR", "c:\\ptc\\OLD");
+    ASSERT_TRUE(adoptEarlierVersion(caSession(), addInManifest(), Moment::removing,
+                                    [](std::string_view folder) { return folder == "c:\\ptc\\OLD"; }));
+    auto footprint = footprintOf("C:\\PTC\\old");
+    ASSERT_TRUE(footprint);
+    EXPECT_TRUE(footprint->findFile("x86e_win64\\obj\\orvbridge.dll"));   // as the entry says
+    EXPECT_TRUE(footprint->findFile("text\\usascii\\resource\\host.png"));  // as the record says
+    const auto values = productValues();
+    EXPECT_EQ(std::count_if(values.begin(), values.end(),
+                            [](const auto& value) { return value.first.starts_with("Footprint "); }),
+              1);
+}
+
+// A removal on a machine the add-in never reached creates nothing; the first
+// installation marks it as keeping footprints at once.
+TEST_F(RemovalTest, AMachineTheAddInNeverReachedIsMarkedByItsFirstInstallation)
+{
+    const auto none = [](std::string_view) { return false; };
+    ASSERT_TRUE(adoptEarlierVersion(caSession(), addInManifest(), Moment::removing, none));
+    EXPECT_FALSE(machine().registry().findKey(kProductKey));
+    ASSERT_TRUE(adoptEarlierVersion(caSession(), addInManifest(), Moment::installing, none));
+    EXPECT_EQ(productValues(), (std::map<std::string, std::string>{{"Footprints", std::string("1\0", 2)}}));
 }

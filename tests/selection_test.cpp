@@ -18,18 +18,21 @@ TEST_F(SelectionTest, CustomSlotBookkeeping)
     EXPECT_EQ(property("WFCUSTOM_DIR_ONE") + "|" + property("PROE_VER_1") + "|" + property("WFCUSTOM_ONE"),
               "C:\\first|1|label");
 
-    // A slot is used when its folder property is set; a candidate must match it exactly.
+    // A slot is used when its folder property is set, also to a folder too
+    // long to read; a candidate must match it exactly.
     machine().properties().clear();
-    setProperties({{"WFCUSTOM_DIR_ONE", "C:\\one"}, {"WFCUSTOM_DIR_THREE", "C:\\three"}});
+    setProperties({{"WFCUSTOM_DIR_ONE", "C:\\one"}, {"WFCUSTOM_DIR_TWO", "C:\\" + std::string(300, 'x')},
+                   {"WFCUSTOM_DIR_THREE", "C:\\three"}});
     listed = ca::ListedInstallations::read(s);
-    EXPECT_EQ(listed.usedCount(), 2);
+    EXPECT_EQ(listed.usedCount(), 3);
     EXPECT_TRUE(listed.holds("C:\\three"));
     EXPECT_FALSE(listed.holds("C:\\THREE"));  // case counts
     EXPECT_FALSE(listed.holds("C:\\three\\"));
-    ASSERT_TRUE(listed.add(s, "two", "C:\\two"));
-    EXPECT_EQ(property("WFCUSTOM_DIR_TWO"), "C:\\two");
-    EXPECT_TRUE(listed.holds("C:\\two"));
-    EXPECT_FALSE(hasProperty("WFCUSTOM_DIR_FOUR"));
+    ASSERT_TRUE(listed.add(s, "four", "C:\\four"));
+    EXPECT_EQ(property("WFCUSTOM_DIR_TWO"), "C:\\" + std::string(300, 'x'));
+    EXPECT_EQ(property("WFCUSTOM_DIR_FOUR"), "C:\\four");
+    EXPECT_TRUE(listed.holds("C:\\four"));
+    EXPECT_FALSE(hasProperty("WFCUSTOM_DIR_FIVE"));
 
     // Every slot used: nothing is added, nothing changes.
     for (const char* d : {"ONE", "TWO", "THREE", "FOUR", "FIVE", "SIX", "SEVEN", "EIGHT"})

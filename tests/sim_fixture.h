@@ -226,6 +226,13 @@ protected:
         }
         std::filesystem::remove_all(onC("ProgramData\\Kestrane"));
     }
+    // What an earlier version left: its files and records, no footprint.
+    void installEarlierVersion(const std::string& folder, const char* record, ca::ReleaseCode code = ca::kCreo2)
+    {
+        deployAndRegister("C:\\" + folder, code);
+        forgetFootprints();
+        machine().registry().setString(ca::kProductKey, record, "C:\\" + folder);
+    }
     // The product key's values: name -> data as text (up to its first zero).
     std::map<std::string, std::string> productValues()
     {

@@ -12,6 +12,8 @@
 #include "platform/errors.h"
 #include "platform/files.h"
 
+#include <algorithm>
+
 namespace ca {
 namespace {
 
@@ -20,7 +22,7 @@ constexpr std::size_t kDigestsKept = 8;
 
 void remember(FootprintItem& item, const ContentDigest& digest)
 {
-    if (item.holdsOurs(digest)) return;
+    if (std::find(item.wrote.begin(), item.wrote.end(), digest) != item.wrote.end()) return;
     item.wrote.push_back(digest);
     if (item.wrote.size() > kDigestsKept) item.wrote.erase(item.wrote.begin());
 }

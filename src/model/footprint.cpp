@@ -98,7 +98,7 @@ std::optional<FootprintItem> parseItem(const std::vector<std::string_view>& f)
 
 bool FootprintItem::holdsOurs(const ContentDigest& content) const
 {
-    return std::find(wrote.begin(), wrote.end(), content) != wrote.end();
+    return wrote.empty() || std::find(wrote.begin(), wrote.end(), content) != wrote.end();
 }
 
 FootprintItem* Footprint::find(Mark mark, std::string_view place)

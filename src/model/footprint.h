@@ -38,7 +38,10 @@ struct FootprintItem {
     Mark mark = Mark::file;
     Domain domain = Domain::deployment;
     std::string place;                  // below the host folder, as the add-in names it
-    std::vector<ContentDigest> wrote;   // file, replaced: every content the add-in wrote there
+    // file, replaced: every content the add-in wrote there; none known for an
+    // earlier version's file that a running host held when it was taken in,
+    // and then whatever stands there is the add-in's.
+    std::vector<ContentDigest> wrote;
     std::string backup;                 // replaced: the file's name in the footprint's backup folder
 
     bool isFile() const { return mark == Mark::file || mark == Mark::replaced; }

@@ -103,9 +103,18 @@ public:
         if (had(place) || footprint_.findFile(place) || !host_.path(place, path) ||
             platform::getFileAttributes(path.c_str()) == platform::kInvalidFileAttributes || isFolder(place))
             return;
-        // A file it cannot tell is the add-in's would later pass for the host's.
-        if (!digestFile(path.c_str(), content))
-            return logFailed(session_, platform::lastError(), "read ", escaped(path.view())), void(failed_ = true);
+        if (!digestFile(path.c_str(), content)) {
+            const platform::Status code = platform::lastError();
+            // A file it cannot tell is the add-in's would later pass for the host's.
+            if (code != platform::kSharingViolation && code != platform::kLockViolation)
+                return logFailed(session_, code, "read ", escaped(path.view())), void(failed_ = true);
+            // A running host holds what it loaded from there, and nothing of
+            // the host's stands at this place: the earlier version's file,
+            // whose content the footprint cannot know.
+            session_.log(concat(escaped(path.view()), " is in use: taken for the earlier version's"));
+            footprint_.items().push_back({Mark::file, domain, place, {}, {}});
+            return;
+        }
         footprint_.items().push_back({Mark::file, domain, place, {content}, {}});
     }
     void folderFiles(const std::string& place, Domain domain)
