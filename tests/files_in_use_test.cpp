@@ -325,7 +325,8 @@ TEST_F(FilesInUse, AnInstallationAfterARemovalThatWaitsKeepsNoBackupOfTheAddInsM
 // the removal leaves the host as it was before any version came.
 TEST_F(FilesInUse, AnEarlierVersionsModuleInUseIsTakenInAndReplacedAtTheRestart)
 {
-    makeWildfire4Host();
+    makeWildfire4();
+    writeFile("PTC\\wf4\\text\\protk.dat", "name Other\r\nend\r\n");
     const auto before = filesBelow("PTC\\wf4", true);
     const std::string module = "C:\\PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll";
     stageAddIn();
@@ -336,7 +337,7 @@ TEST_F(FilesInUse, AnEarlierVersionsModuleInUseIsTakenInAndReplacedAtTheRestart)
     EXPECT_EQ(run("clearTempCommon"), 0u);
     EXPECT_EQ(property("ORVELLA_INSTALL_ERROR"), "");
     EXPECT_EQ(property("ORVELLA_RESTART"), "C:\\PTC\\wf4: " + module);
-    EXPECT_EQ(linesWith(machine(), "taken for the earlier version's"),
+    EXPECT_EQ(logLines("taken for the earlier version's"),
               std::vector<std::string>{"clearTempCommon: " + module + " is in use: taken for the earlier version's"});
     machine().restart();
     EXPECT_EQ(readFile("PTC\\wf4\\x86e_win64\\obj\\orvbridge.dll"), "proeWF4\\orvbridge.dll");
