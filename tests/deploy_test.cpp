@@ -1,5 +1,6 @@
 // Deployment into hosts, the product records and runtime staging.
 #include "core/outcome.h"
+#include "model/footprint_store.h"
 #include "model/release_table.h"
 #include "records/product_records.h"
 #include "sim_fixture.h"
@@ -108,7 +109,24 @@ TEST_F(DeployTest, DeploymentFollowsTheManifestFileByFile)
     EXPECT_EQ(readFile("PTC\\german\\text\\german"), "not ours");
     EXPECT_EQ(property(kInstallErrorProperty), "C:\\PTC\\german: C:\\PTC\\german\\text\\german could not be created "
                                                "(error 183: Cannot create a file when that file already exists.)");
+
+    // A staged file that cannot be read is neither copied nor recorded, and
+    // the failure names it.
+    makeFullHost("PTC\\wf4", false);
+    machine().properties().erase(kInstallErrorProperty);
+    machine().holdFile("C:\\ProgramData\\proeWF4\\orvbridge.dll");
+    deployAndRegister("C:\\PTC\\wf4", kWildfire4);
+    machine().releaseFiles();
+    EXPECT_FALSE(exists("PTC\\wf4\\" + kObj + "orvbridge.dll"));
+    EXPECT_EQ(property(kInstallErrorProperty), "C:\\PTC\\wf4: C:\\ProgramData\\proeWF4\\orvbridge.dll could not be read (error "
+                                               "32: The process cannot access the file because it is being used by "
+                                               "another process.)");
+    ca::Footprint footprint;
+    ASSERT_EQ(ca::readFootprint(caSession(), "C:\\PTC\\wf4", footprint), ca::Found::yes);
+    EXPECT_EQ(footprint.findFile(kObj + "orvbridge.dll"), nullptr);
+    EXPECT_NE(footprint.findFile(kObj + "Lang\\orvbridgeResEng.dll"), nullptr);
 }
+
 TEST_F(DeployTest, ClearTempCommonDeploysRecordsAndEmptiesTheStagingArea)
 {
     makeFullHost("PTC\\wf4", false, "Wildfire 4.0");

@@ -135,6 +135,21 @@ TEST_F(RemovalTest, ABackupFollowsTheHostsLatestCopyAndNoneIsLeft)
     expected.erase("x86e_win64\\obj\\msvcr90.dll");
     EXPECT_EQ(tree("PTC\\creo2"), expected);
     EXPECT_FALSE(exists("ProgramData\\Kestrane"));
+
+    // A product folder above the backups that cannot go now (the current
+    // folder of the process) stays named, and the next removal takes it.
+    writeFile("PTC\\creo2\\x86e_win64\\obj\\msvcr90.dll", "the host's runtime");
+    deployAndRegister("C:\\PTC\\creo2", kCreo2);
+    ASSERT_EQ(backups().size(), 1u);
+    machine().setCurrentDirectory("C:\\ProgramData\\Kestrane\\Orvella");
+    removeDeployments();
+    expected["x86e_win64\\obj\\msvcr90.dll"] = "the host's runtime";
+    EXPECT_EQ(tree("PTC\\creo2"), expected);
+    EXPECT_TRUE(exists("ProgramData\\Kestrane\\Orvella"));
+    machine().setCurrentDirectory("C:\\");
+    removeDeployments();
+    EXPECT_FALSE(exists("ProgramData\\Kestrane"));
+    EXPECT_FALSE(footprintOf("C:\\PTC\\creo2"));
 }
 
 // A protk.dat that the add-in created goes with its entry, and nothing of
