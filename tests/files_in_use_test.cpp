@@ -81,7 +81,11 @@ TEST_F(FilesInUse, ADeletionWaitsAndTakesItsEmptiedFolderAlong)
         EXPECT_EQ(work.deleteFile(("C:\\" + lang + "missing.dll").c_str()).outcome, ca::FileOutcome::done);
         // A folder that holds only what the restart deletes goes after it; one with something else stays.
         EXPECT_TRUE(work.removeFolder(("C:\\" + kObjFolder + "LANG").c_str()));
+        // A loaded module answers a deletion with access denied, not a sharing violation.
+        machine().faults().resetCounts();
+        machine().faults().failAt(sim::Op::deleteFile, 1);
         EXPECT_TRUE(work.deleteFile(("C:\\" + kObjFolder + "keep\\in.dll").c_str()).atRestart());
+        machine().faults().clear();
         EXPECT_FALSE(work.removeFolder(("C:\\" + kObjFolder + "keep").c_str()));
         EXPECT_EQ(work.failures(), 0);
         EXPECT_EQ(work.atRestart(), 3);
