@@ -202,6 +202,22 @@ TEST_F(RegistrationTest, TheTemporaryFileIsNeverWrittenThrough)
     EXPECT_EQ(readFile("PTC\\wf4\\text\\protk.tm9"), "not ours");
     std::filesystem::remove(onC("PTC/wf4/text/protk.tm9"));
 
+    // A temporary file that another process holds once the replace failed
+    // goes at the next restart: no byte of it stays in the host.
+    setProtk("keep\r\n" + kRelativeEntry);
+    machine().faults().resetCounts();
+    machine().faults().failAt(sim::Op::replaceFile, 1);
+    machine().logObserver = [this](const std::string& line) {
+        if (line.find(": replace ") != std::string::npos) machine().holdFile("C:\\PTC\\wf4\\text\\protk.tmp");
+    };
+    EXPECT_FALSE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
+    machine().logObserver = nullptr;
+    machine().faults().clear();
+    EXPECT_EQ(property("ORVELLA_RESTART"), "C:\\PTC\\wf4: C:\\PTC\\wf4\\text\\protk.tmp");
+    machine().restart();
+    EXPECT_FALSE(exists("PTC\\wf4\\text\\protk.tmp"));
+    EXPECT_EQ(protk(), "keep\r\n" + kRelativeEntry);
+
     // Every folder whose protk.dat path fits also fits the temporary file: what is added can be removed.
     const std::string longest = "L\\" + std::string(kMaxPath - 1 - 3 - 1 - std::strlen("text\\protk.dat") - 2, 'x');
     makeHost(longest, true);

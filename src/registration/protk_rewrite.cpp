@@ -1,5 +1,6 @@
 #include "registration/protk_rewrite.h"
 
+#include "core/file_work.h"
 #include "core/log.h"
 #include "core/paths.h"
 #include "platform/errors.h"
@@ -118,7 +119,8 @@ bool rewrite(const Session& session, const HostFolder& host,
         if (platform::replaceFile(temporary.c_str(), path.c_str())) return true;
         logFailed(session, platform::lastError(), "replace ", escaped(path.view()), " with ", name);
     }
-    if (!platform::deleteFile(temporary.c_str())) logFailed(session, platform::lastError(), "delete ", name);
+    // Held by another process now (a scanner, say), it goes at the next restart.
+    FileWork(session, host.text()).deleteFile(temporary.c_str());
     return false;
 }
 
