@@ -17,7 +17,7 @@ bool isMissing(platform::Status code) { return code == platform::kFileNotFound |
 // to delete a loaded module with "access denied", so that code is asked too.
 bool mayBeHeld(platform::Status code)
 {
-    return code == platform::kSharingViolation || code == platform::kLockViolation || code == platform::kAccessDenied;
+    return platform::isHeldElsewhere(code) || code == platform::kAccessDenied;
 }
 
 std::string counted(int n, const char* what, const char* done)

@@ -35,8 +35,6 @@ FootprintItem& fileItem(Footprint& footprint, Domain domain, const std::string& 
     return footprint.items().back();
 }
 
-bool isHeld(platform::Status code) { return code == platform::kSharingViolation || code == platform::kLockViolation; }
-
 bool isFolder(std::uint32_t attributes)
 {
     return attributes != platform::kInvalidFileAttributes && (attributes & platform::kFileAttributeDirectory) != 0;
@@ -152,7 +150,7 @@ void HostWrite::plan(Footprint& footprint, Step& step)
     if (!missing && known != nullptr) {
         if (digestFile(target.c_str(), current)) {
             ours = known->holdsOurs(current);
-        } else if (const platform::Status code = platform::lastError(); isHeld(code)) {
+        } else if (const platform::Status code = platform::lastError(); platform::isHeldElsewhere(code)) {
             // A running host holds what it loaded from there: the add-in's, as the footprint says.
             session_.log(concat(escaped(target.view()), " is in use: taken for the add-in's, as its footprint says"));
             ours = true;

@@ -22,6 +22,7 @@ inline constexpr int kErrnoExists = 17;   // EEXIST
 // a running host keeps its modules so.
 inline constexpr Status kSharingViolation = 32;  // ERROR_SHARING_VIOLATION
 inline constexpr Status kLockViolation = 33;     // ERROR_LOCK_VIOLATION
+inline constexpr bool isHeldElsewhere(Status code) { return code == kSharingViolation || code == kLockViolation; }
 
 std::uint32_t getFileAttributes(const char* path);                     // GetFileAttributesA
 // Something at `path` leads elsewhere: a symbolic link or another reparse

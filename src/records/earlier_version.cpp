@@ -106,7 +106,7 @@ public:
         if (!digestFile(path.c_str(), content)) {
             const platform::Status code = platform::lastError();
             // A file it cannot tell is the add-in's would later pass for the host's.
-            if (code != platform::kSharingViolation && code != platform::kLockViolation)
+            if (!platform::isHeldElsewhere(code))
                 return logFailed(session_, code, "read ", escaped(path.view())), void(failed_ = true);
             // A running host holds what it loaded from there, and nothing of
             // the host's stands at this place: the earlier version's file,

@@ -25,8 +25,7 @@ Standing standing(const FootprintItem& item, const char* path, platform::Status&
     ContentDigest content;
     if (digestFile(path, content)) return item.holdsOurs(content) ? Standing::ours : Standing::changed;
     code = platform::lastError();
-    const bool held = code == platform::kSharingViolation || code == platform::kLockViolation;
-    return held ? Standing::inUse : Standing::unreadable;
+    return platform::isHeldElsewhere(code) ? Standing::inUse : Standing::unreadable;
 }
 
 class Undo {
