@@ -199,12 +199,8 @@ TEST_F(RemovalTest, AnEarlierVersionsHostsAreTakenIntoFootprintsOnce)
     // Its own files go, the language folders too; the runtime files a host
     // may ship stay: with no footprint, whose they are cannot be told. The
     // resources went into the add-in's folder, which goes with them.
-    for (const char* shared : {"msvcr90.dll", "msvcp90.dll", "mfc90.dll", "Microsoft.VC90.CRT.manifest",
-                               "Microsoft.VC90.MFC.manifest", "libpng13.dll", "mfc100.dll", "msvcp100.dll",
-                               "msvcr100.dll"}) {
-        const std::string place = std::string("x86e_win64\\obj\\") + shared;
-        survivors[place] = *readFile("PTC\\old\\" + place);
-    }
+    for (const std::string& shared : kSharedRuntimeFiles)
+        survivors[kObj + shared] = *readFile("PTC\\old\\" + kObj + shared);
     survivors.erase("text\\usascii\\resource\\host.png");
     survivors.erase("text\\usascii\\resource\\");
     EXPECT_EQ(tree("PTC\\old"), survivors);

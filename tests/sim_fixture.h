@@ -36,6 +36,11 @@ inline const std::string kRelativeEntry =
 // folder under the same name, its language files, its text files, and the runtime the staging cleanup keeps.
 inline const std::string kObj = "x86e_win64\\obj\\";
 inline const std::string kVc = "proeWF5\\Microsoft.VC";
+// The runtime files a host may ship itself: after an earlier version, whose
+// they are cannot be told, and they stay.
+inline const std::vector<std::string> kSharedRuntimeFiles = {
+    "msvcr90.dll", "msvcp90.dll", "mfc90.dll", "Microsoft.VC90.CRT.manifest", "Microsoft.VC90.MFC.manifest",
+    "libpng13.dll", "mfc100.dll", "msvcp100.dll", "msvcr100.dll"};
 inline const std::vector<std::string> kObjFiles = {
     "OvConnector.dll", "optdialog.dll", "sheetbridge2.dll", "ovbatch.dll", "siteext.dll", "libpng13.dll", "OvToExe.exe",
     "mfc90.dll", "Microsoft.VC90.MFC.manifest", "Microsoft.VC90.CRT.manifest", "msvcp90.dll", "msvcr90.dll"};
