@@ -1,4 +1,5 @@
 #include "core/boundary.h"
+#include "core/digest.h"
 #include "core/log.h"
 #include "core/paths.h"
 #include "core/session.h"
@@ -35,6 +36,28 @@ TEST(CoreLogText, ValuesAreShownPrintableQuotedAndCut)
     EXPECT_EQ(ca::escaped("\x01\xE9\x1A"), "\\x01\\xE9\\x1A");
     EXPECT_EQ(ca::shown(std::string(160, 'x')), "\"" + std::string(160, 'x') + "\"");
     EXPECT_EQ(ca::shown(std::string(161, 'x') + "tail"), "\"" + std::string(160, 'x') + "\"... (165 characters)");
+}
+
+// Footprints stored by every earlier build hold these digests: the text of a
+// digest, and the content it stands for, never change. A text that is not a
+// digest's whole, exact form is none.
+TEST_F(CoreTest, DigestsStayWhatStoredFootprintsHold)
+{
+    for (const auto& [content, text] : {std::pair{"", "0:cbf29ce484222325"}, {"a", "1:af63dc4c8601ec8c"},
+                                        {"abcdefgh", "8:3919eeb00ee1e68c"}, {"abcdefghi", "9:e8f77a2949db571f"},
+                                        {"the host's runtime", "18:fd199fa8c6195382"}}) {
+        EXPECT_EQ(formatDigest(digestText(content)), text);
+        writeFile("d.bin", content);
+        ContentDigest fromFile;
+        ASSERT_TRUE(digestFile("C:\\d.bin", fromFile));
+        EXPECT_EQ(fromFile, digestText(content)) << content;
+        EXPECT_EQ(parseDigest(text), digestText(content)) << text;
+    }
+    ContentDigest none;
+    EXPECT_FALSE(digestFile("C:\\missing.bin", none));
+    for (const char* bad : {"", "18", ":fd199fa8c6195382", "18fd199fa8c6195382", "1x:fd199fa8c6195382", "-1:fd199fa8c6195382",
+                            "18:fd199fa8c619538", "18:fd199fa8c61953822", "18:fd199fa8c619538g", "18:+d199fa8c6195382"})
+        EXPECT_FALSE(parseDigest(bad)) << bad;
 }
 
 TEST_F(CoreTest, HostExecutableTest)

@@ -58,13 +58,16 @@ TEST_F(DiscoveryTest, ScanKeepsLastInBuffersAndEveryUsableInstallationInTheMap)
     addHost(release, "h", std::string(200, 'x'), "M777");
     reg.setString(release + "\\i", "InstallDir", "C:\\" + std::string(260, 'y'));
     reg.setString(release + "\\i", "DateCode", "2011130");
+    addHost(release, "j", "wf4\\longship", std::string(300, 'M'));  // too long: labelled by its DateCode
+    reg.setString(release + "\\j", "DateCode", "2011131");
 
     ca::InstallationMap map;
     ca::PathBuffer folder, label;
     EXPECT_TRUE(scan(release, folder, label, map));
-    EXPECT_EQ(folder.str(), "C:\\" + std::string(200, 'x'));
-    EXPECT_EQ(label.str(), "(Datecode: M777)");
+    EXPECT_EQ(folder.str(), "C:\\wf4\\longship");
+    EXPECT_EQ(label.str(), "(Datecode: 2011131)");
     EXPECT_EQ(map, (ca::InstallationMap{{"(Datecode: 2011130)", "C:\\wf4\\noship"},
+                                        {"(Datecode: 2011131)", "C:\\wf4\\longship"},
                                         {"(Datecode: M010)", "C:\\wf4\\m010"},
                                         {"(Datecode: M020)", "C:\\wf4\\m020"},
                                         {"(Datecode: M777)", "C:\\" + std::string(200, 'x')}}));

@@ -256,6 +256,12 @@ TEST_F(IdentifyTest, BrowsedFolderFillsOneFreeSlotOnce)
     setAdditionalProeOnCB(session());
     EXPECT_EQ(property("WFCUSTOM_DIR_EIGHT"), "C:\\wf4b");
     EXPECT_EQ(property("WFCUSTOM_EIGHT"), "Pro/ENGINEER Wildfire 4.0[(Datecode: )] ");
+    // A lone separator names no folder once it is stripped.
+    setProperties({{"WFCUSTOM_DIR_EIGHT", ""}, {"WFCUSTOM_EIGHT", ""}, {"PROEMBROWSE", "\\"}});
+    setAdditionalProeOnCB(session());
+    EXPECT_FALSE(hasProperty("WFCUSTOM_DIR_EIGHT"));
+    EXPECT_FALSE(hasProperty("WFCUSTOM_EIGHT"));
+    EXPECT_EQ(logLines("no browsed folder: no check box for it").size(), 1u);
 }
 
 TEST_F(IdentifyTest, ModuleComesFromTheStagingFolderOfTheRelease)

@@ -371,3 +371,52 @@ TEST_F(RemovalTest, AMachineTheAddInNeverReachedIsMarkedByItsFirstInstallation)
     ASSERT_TRUE(adoptEarlierVersion(caSession(), addInManifest(), Moment::installing, none));
     EXPECT_EQ(productValues(), (std::map<std::string, std::string>{{"Footprints", std::string("1\0", 2)}}));
 }
+
+// A footprint this version cannot read tells nothing of what the add-in wrote:
+// its host is neither written into nor removed from. A backup that is gone
+// leaves the add-in's copy; a stranger in the backup folder keeps the folder.
+TEST_F(RemovalTest, WhatTheFootprintCannotTellIsLeftAsItStands)
+{
+    stageAddIn();
+    const Files host = makeCreoHost("PTC\\creo2");
+    const std::string value = "Footprint C:\\PTC\\creo2";
+    const std::string notOurs = std::string("a later format\0host\tC:\\PTC\\creo2\0\0", 34);
+    for (const sim::RegValue& unreadable : {sim::RegValue{1, {'C', ':', '\\', 0}},
+                                             sim::RegValue{7, {notOurs.begin(), notOurs.end()}}}) {
+        machine().registry().setValue(kProductKey, value, unreadable);
+        setProperties({{kInstallErrorProperty, ""}, {kRemoveErrorProperty, ""}});
+        deployAndRegister("C:\\PTC\\creo2", kCreo2);
+        EXPECT_EQ(tree("PTC\\creo2"), host);
+        // The deployment and the resources each stop at it.
+        const std::string failure = "C:\\PTC\\creo2: HKLM\\Software\\Kestrane\\Orvella\\" + value +
+                                    " could not be read (error 87: The parameter is incorrect.)";
+        EXPECT_EQ(property(kInstallErrorProperty), failure + " (and 1 more: see the installer log)");
+        const RemovalOutcome outcome = removeDeployments();
+        EXPECT_EQ(outcome.unfinished, std::vector<std::string>{"C:\\PTC\\creo2"});
+        EXPECT_EQ(logLines("C:\\PTC\\creo2 left as it is: its footprint cannot be read").size(), 1u);
+        EXPECT_EQ(property(kRemoveErrorProperty), failure);
+        EXPECT_EQ(machine().registry().value(kProductKey, value)->data, unreadable.data);
+        machine().logMessages().clear();
+    }
+    machine().registry().deleteValue(kProductKey, value);
+
+    deployAndRegister("C:\\PTC\\creo2", kCreo2);
+    ASSERT_EQ(backups().size(), 1u);
+    const std::string backup = "ProgramData\\Kestrane\\" + backups().at(0);
+    std::filesystem::remove(onC(backup));
+    EXPECT_TRUE(removeDeployments().unfinished.empty());
+    Files expected = host;
+    expected["x86e_win64\\obj\\msvcr90.dll"] = "msvcr90.dll";
+    EXPECT_EQ(tree("PTC\\creo2"), expected);
+    EXPECT_EQ(logLines("the host's copy of C:\\PTC\\creo2\\x86e_win64\\obj\\msvcr90.dll is gone from ").size(), 1u);
+    EXPECT_FALSE(footprintOf("C:\\PTC\\creo2"));
+
+    writeFile("PTC\\creo2\\x86e_win64\\obj\\msvcr90.dll", "the host's runtime");
+    deployAndRegister("C:\\PTC\\creo2", kCreo2);
+    const std::string folder = backup.substr(0, backup.rfind('\\'));
+    writeFile(folder + "\\notes.txt", "a stranger's");
+    EXPECT_TRUE(removeDeployments().unfinished.empty());
+    EXPECT_EQ(tree("PTC\\creo2"), host);
+    EXPECT_EQ(filesBelow("ProgramData\\Kestrane"), (Files{{folder.substr(21) + "\\notes.txt", "a stranger's"}}));
+    EXPECT_EQ(logLines(" holds files that are no backup of this footprint: it stays").size(), 1u);
+}
