@@ -1,6 +1,7 @@
 // The simulated machine with files in use: a file held open by another
 // process refuses every change, MoveFileEx's delayed operations are recorded
 // as the system records them, and a restart carries them out.
+#include "core/pending_restart.h"
 #include "platform/errors.h"
 #include "platform/files.h"
 #include "platform/installer.h"
@@ -151,4 +152,22 @@ TEST_F(SimInUse, DelayedOperationsThatCannotRunArePassedOver)
     machine().restart();
     EXPECT_EQ(filesBelow("a"), (std::map<std::string, std::string>{{"folder\\inside.txt", "inside"},
                                                                    {"source.txt", "source"}}));
+}
+
+// What the restart does to a path follows the list's last operation on it, in
+// any spelling: another installer's replacement after a deletion brings a file.
+TEST_F(SimInUse, TheRestartListTellsWhatItDeletes)
+{
+    const std::string list = multi({"\\??\\C:\\PTC\\obj\\a.dll", "", "\\??\\C:\\Temp\\a.new",
+                                     "!\\??\\c:\\ptc\\OBJ\\A.DLL", "\\??\\C:\\PTC\\obj\\b.dll", "",
+                                     "\\??\\C:\\PTC\\obj\\c.dll"});
+    machine().registry().setValue(kKey, kValue, sim::RegValue{7, {list.begin(), list.end()}});
+    const ca::Session s = caSession();
+    EXPECT_FALSE(ca::deletedAtRestart(s, "C:\\PTC\\obj\\a.dll"));
+    EXPECT_TRUE(ca::deletedAtRestart(s, "c:/ptc//obj\\B.dll"));
+    EXPECT_FALSE(ca::deletedAtRestart(s, "C:\\PTC\\obj\\c.dll")) << "a source without its target is no operation";
+    EXPECT_FALSE(ca::deletedAtRestart(s, "C:\\Temp\\a.new"));
+    EXPECT_EQ(ca::pendingRestartPaths(s),
+              (std::vector<std::string>{"C:\\PTC\\OBJ\\A.DLL", "C:\\TEMP\\A.NEW", "C:\\PTC\\OBJ\\A.DLL",
+                                        "C:\\PTC\\OBJ\\B.DLL"}));
 }

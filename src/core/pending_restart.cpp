@@ -46,6 +46,8 @@ std::vector<std::string> pendingRestartList(const Session& session)
     // Pairs of strings: a source, then a target ("!" before it replaces; empty: a deletion).
     for (std::size_t at = 0; at < size;) {
         std::string_view path(data.data() + at);
+        // The list's closing NUL is no deletion's empty target.
+        if (path.empty() && at + 1 >= size) break;
         at += path.size() + 1;
         if (!path.empty() && path.front() == '!') path.remove_prefix(1);
         if (path.substr(0, 4) == "\\??\\") path.remove_prefix(4);
