@@ -3,6 +3,7 @@
 #include "model/footprint_store.h"
 #include "model/release_table.h"
 #include "records/product_records.h"
+#include "removal/staging_cleanup.h"
 #include "sim_fixture.h"
 
 #include <set>
@@ -229,6 +230,18 @@ TEST_F(DeployTest, RuntimeStagingAndResourceCopyReachTheReleaseFolders)
     EXPECT_EQ(record("Install_CREO1_dir"), recordData("C:\\PTC\\creo1\\"));
     EXPECT_EQ(record("Install_WF5_dir"), recordData(""));
     EXPECT_EQ(machine().currentDirectory(), "C:\\");
+
+    // A host's own resource of the same name is backed up below the
+    // environment's ALLUSERSPROFILE; without it, the host keeps its file.
+    makeFullHost("PTC\\creo1b", true);
+    writeFile("PTC\\creo1b\\text\\usascii\\resource\\open.png", "the host's");
+    machine().unsetEnv("ALLUSERSPROFILE");
+    setProperties({{"CREO1DIR", "C:\\PTC\\creo1b"}, {"PROEWF4DIR", ""}, {kInstallErrorProperty, ""}});
+    EXPECT_EQ(copyCMDresourcetoUSASCII(session()), 0u);
+    EXPECT_EQ(filesBelow("PTC\\creo1b\\text\\usascii"), (Files{{"resource\\open.png", "the host's"}}));
+    EXPECT_EQ(property(kInstallErrorProperty), "C:\\PTC\\creo1b: C:\\PTC\\creo1b has files that cannot be backed up "
+                                               "without ALLUSERSPROFILE (error 203: The system could not find the "
+                                               "environment option that was entered.)");
 }
 
 TEST_F(DeployTest, ProductRecordsHoldExactly260BytesAndGo)
@@ -247,4 +260,23 @@ TEST_F(DeployTest, ProductRecordsHoldExactly260BytesAndGo)
     EXPECT_TRUE(deleteProductRecord(caSession(), "Install_WF1_dir")) << "already gone";
     machine().registry().setValue(kProductKey, "WFCUSTOM_DIR_TWO", {1, std::vector<std::uint8_t>(1025, 'x')});
     EXPECT_FALSE(productRecordExists(caSession(), "WFCUSTOM_DIR_TWO")) << "too long to be read";
+}
+
+// In a staging area so deep that some staged paths pass 259 characters, the
+// cleanup deletes what fits, counts what does not, and touches nothing else.
+TEST_F(DeployTest, AStagingAreaTooDeepForSomeFilesClearsWhatFits)
+{
+    const std::string deep = folderOfLength(230);
+    for (const std::string& file : stagedFiles()) writeFile(deep.substr(3) + "\\" + file, file);
+    clearStagingArea(caSession(), deep, addInManifest());
+    Names left;
+    for (const auto& [path, content] : filesBelow(deep.substr(3))) left.insert(path);
+    Names expected = kKeptRuntime;
+    expected.insert({"creo2\\OrvellaMenu.rbn", "creo2\\orvbridge.dll", "text\\japanese\\ov_messages.txt",
+                     "text\\japanese\\resource\\ja.png"});  // 260 and 261 characters
+    for (const auto& name : kLangFiles) expected.insert(kObj + "Lang\\" + name);
+    EXPECT_EQ(left, expected) << "text\\usascii\\ov_messages.txt, at 259 characters, goes";
+    const auto summary = logLines("clearing of the staging area " + deep + ": 29 files deleted, 9 folders removed, ");
+    ASSERT_EQ(summary.size(), 1u);
+    EXPECT_NE(summary[0].find(" paths longer than 259 characters passed over"), std::string::npos);
 }
