@@ -420,3 +420,25 @@ TEST_F(RemovalTest, WhatTheFootprintCannotTellIsLeftAsItStands)
     EXPECT_EQ(filesBelow("ProgramData\\Kestrane"), (Files{{folder.substr(21) + "\\notes.txt", "a stranger's"}}));
     EXPECT_EQ(logLines(" holds files that are no backup of this footprint: it stays").size(), 1u);
 }
+
+// The host reads no UTF-16 protk.dat as naming the add-in, so a host that has
+// one was never the earlier version's, whatever its files are called.
+TEST_F(RemovalTest, AHostWithAWideProtkDatIsNoEarlierVersionsHost)
+{
+    stageAddIn();
+    makeCreoHost("PTC\\old");
+    installEarlierVersion("PTC\\old", "WFCUSTOM_DIR_ONE");
+    makeHost("PTC\\wide", true);
+    const std::string name = "name Orvella\r\n";
+    std::string wide = "\xFF\xFE";
+    for (const char c : name) wide += std::string{c, '\0'};
+    writeFile("PTC\\wide\\text\\protk.dat", wide);
+    writeFile("PTC\\wide\\" + kObj + "orvbridge.dll", "the host's module");
+    writeFile("PTC\\wide\\" + kObj + "OvConnector.dll", "the host's connector");
+    const Files before = tree("PTC\\wide");
+    setProperty("PROEWF4DIR", "C:\\PTC\\wide");
+    EXPECT_EQ(cleanupProEAuxAppInFile(session()), 0u);
+    EXPECT_EQ(cleanCmdResources(session()), 0u);
+    EXPECT_EQ(tree("PTC\\wide"), before);
+    EXPECT_FALSE(footprintOf("C:\\PTC\\wide"));
+}
