@@ -134,6 +134,29 @@ TEST_F(FilesInUse, WhatCannotWaitForTheRestartFailsAsBefore)
                   "test: replace at the next restart: move " + kModule + ".~new1 to " + kModule +
                       " failed: error 5 (Access is denied.)",
                   "test: delete at the next restart: " + kModule + " failed: error 5 (Access is denied.)"}));
+
+    // Every name a new file could wait under taken, or too long: the copy fails
+    // as the held file answered, and what stands at those names stays.
+    machine().standardUser = false;
+    for (int n = 1; n <= 99; ++n) writeFile(kObjFolder + "orvbridge.dll.~new" + std::to_string(n), "someone's");
+    const std::string deep = folderOfLength(253) + "\\a.dll";
+    writeFile(deep.substr(3), "old");
+    machine().holdFile(deep);
+    machine().logMessages().clear();
+    {
+        ca::FileWork work(s, "C:\\PTC\\wf5");
+        EXPECT_EQ(work.copy("C:\\ProgramData\\orvbridge.dll", kModule.c_str()).outcome, ca::FileOutcome::failed);
+        EXPECT_EQ(work.copy("C:\\ProgramData\\orvbridge.dll", deep.c_str()).outcome, ca::FileOutcome::failed);
+    }
+    const auto files = filesBelow(kObjFolder);
+    EXPECT_EQ(files.size(), 100u);
+    for (const auto& [name, content] : files) EXPECT_EQ(content, name == "orvbridge.dll" ? "old" : "someone's") << name;
+    EXPECT_EQ(readFile(deep.substr(3)), "old");
+    const std::string inUse = " failed: error 32 (The process cannot access the file because it is being used by another process.)";
+    EXPECT_EQ(logLines("failed:"),
+              (std::vector<std::string>{"test: copy C:\\ProgramData\\orvbridge.dll to " + kModule + inUse,
+                                        "test: copy C:\\ProgramData\\orvbridge.dll to " + deep + inUse}));
+    EXPECT_FALSE(machine().restartRequested());
 }
 
 TEST_F(FilesInUse, AFailedRestartRequestIsLoggedAndTheFileStillWaits)
