@@ -188,7 +188,8 @@ TEST_F(FilesInUse, TheChecksNameEachChosenHostWhoseFilesAreInUse)
     for (const std::string held : {"wf5\\x86e_win64\\obj\\orvbridge.dll", "wf4\\text\\usascii\\resource\\open.png",
                                    "creo2\\x86e_win64\\obj\\Lang\\orvbridgeResEng.dll",
                                    "browsed\\x86e_win64\\obj\\Microsoft.VC90.CRT\\msvcr90.dll",
-                                   "listed\\text\\ribbon\\OrvellaMenu.rbn", "quiet\\x86e_win64\\obj\\host.dll"}) {
+                                   "listed\\text\\ribbon\\OrvellaMenu.rbn", "quiet\\x86e_win64\\obj\\host.dll",
+                                   "wf5\\text\\german\\ov_messages.txt", "wf5\\x86e_win64\\obj\\Lang\\OrvellaHelp.chm"}) {
         writeFile("PTC\\" + held, held);
         machine().holdFile("C:\\PTC\\" + held);
     }
@@ -201,7 +202,7 @@ TEST_F(FilesInUse, TheChecksNameEachChosenHostWhoseFilesAreInUse)
     EXPECT_EQ(property("PROTK_WRITE"), "");
     EXPECT_EQ(logLines("C:\\PTC\\wf5: the add-in's"),
               std::vector<std::string>{"checkProTKAccess: C:\\PTC\\wf5: the add-in's C:\\PTC\\wf5\\x86e_win64\\obj\\"
-                                       "orvbridge.dll in use: replaced or deleted only at the next restart"});
+                                       "orvbridge.dll (and 2 more) in use: replaced or deleted only at the next restart"});
 
     // The browsed folder counts only while its slot is chosen.
     setProperty("PROEM1", "0");
