@@ -34,6 +34,18 @@ TEST_F(OutcomeTest, TheFirstFailureIsKeptAndTheOthersCounted)
     for (const char* path : {"x", "y", "z"})
         reportHostFailure(s, kInstallErrorProperty, "C:\\Tools (and more)\\wf4", path, "could not be written", 5);
     EXPECT_EQ(property(kInstallErrorProperty), odd + " (and 2 more: see the installer log)");
+    // A code the system has no text for says so; a value that only looks
+    // like a count ends with one.
+    setProperty(kInstallErrorProperty, "");
+    reportHostFailure(s, kInstallErrorProperty, "C:\\wf4", "x", "could not be written", 12345);
+    const std::string unknown = "C:\\wf4: x could not be written (error 12345: no system text)";
+    EXPECT_EQ(property(kInstallErrorProperty), unknown);
+    for (const char* count : {"many", "-1", "2x", ""}) {
+        const std::string looksCounted = unknown + " (and " + count + " more: see the installer log)";
+        setProperty(kInstallErrorProperty, looksCounted);
+        reportHostFailure(s, kInstallErrorProperty, "C:\\wf4", "y", "could not be written", 5);
+        EXPECT_EQ(property(kInstallErrorProperty), looksCounted + " (and 1 more: see the installer log)");
+    }
 }
 
 TEST_F(OutcomeTest, AHostWhoseEntryCannotBeTakenOutKeepsItsFilesAndRecordsUntilALaterRemoval)
