@@ -144,6 +144,12 @@ TEST_F(DeployTest, ClearTempCommonDeploysRecordsAndEmptiesTheStagingArea)
     EXPECT_EQ(deployed("PTC\\wf4"), wf4);
     EXPECT_EQ(deployed("PTC\\creo1"), expectedDeployment("creo1\\orvbridge.dll", "creo1\\OrvellaMenu.rbn"));
     EXPECT_EQ(deployed("PTC\\unticked").size(), 1u);
+    EXPECT_EQ(logLines("chosen listed installations: "),
+              std::vector<std::string>{"clearTempCommon: chosen listed installations: WFCUSTOM_DIR_ONE=\"C:\\PTC\\wf4\", "
+                                       "WFCUSTOM_DIR_TWO=\"C:\\PTC\\creo1\\\""});
+    EXPECT_EQ(logLines(" is not ticked: "),
+              std::vector<std::string>{"clearTempCommon: PROE_VER_3 is not ticked: nothing goes into "
+                                       "WFCUSTOM_DIR_THREE=\"C:\\PTC\\unticked\""});
 
     EXPECT_EQ(record("WFCUSTOM_DIR_ONE"), recordData("C:\\PTC\\wf4"));
     EXPECT_EQ(record("WFCUSTOM_DIR_TWO"), recordData("C:\\PTC\\creo1\\"));

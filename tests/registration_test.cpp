@@ -299,6 +299,10 @@ TEST_F(RegistrationTest, ActionsRegisterTheChosenSlots)
     EXPECT_EQ(readFile("wf5\\text\\protk.dat"), absoluteEntry("C:\\wf5", "C:\\wf5"));
     EXPECT_FALSE(exists("wf1\\text\\protk.dat"));
     EXPECT_FALSE(exists("browsed\\text\\protk.dat"));
+    // Oldest release first; a chosen release without a folder has nothing to register.
+    EXPECT_EQ(logLines("chosen release folders: "),
+              std::vector<std::string>{"addCMDEntriesInProtFile: chosen release folders: PROEWF5DIR=\"C:\\wf5\", "
+                                       "CREO1DIR=\"C:\\creo1\\\""});
 
     EXPECT_EQ(addProEAuxAppInFile(session()), 0u);
     EXPECT_EQ(readFile("wf5\\text\\protk.dat"), absoluteEntry("C:\\wf5", "C:\\wf5")) << "already registered";
