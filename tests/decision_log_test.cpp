@@ -26,6 +26,7 @@ TEST_F(DecisionLogTest, EachDecisionToLeaveSomethingUndoneIsLogged)
         writeLog("wf4", "RELEASE=\"Wildfire 4.0\"\r\n");
     };
     const auto unknown = [this] { makeHost("unknown", true); };
+    const std::string deep = folderOfLength(245);
     const std::string notKnown = "\"C:\\unknown\" is no known release: it has neither uninstall\\instlog.txt nor a "
                                  "release descriptor, and Creo Parametric 2.0 is not registered";
     const std::vector<Decision> decisions = {
@@ -70,6 +71,73 @@ TEST_F(DecisionLogTest, EachDecisionToLeaveSomethingUndoneIsLogged)
              writeFile("wf4\\text\\protk.dat", std::string("\xFF\xFEn\0", 4));
          },
          {"C:\\wf4\\text\\protk.dat is UTF-16 text: not registered, lines of ours would not read there"}},
+        // How a folder's release is told, or why it is not.
+        {"validateProEBrwPath", {{"PROEMBROWSE", "C:\\nolog"}},
+         [this] {
+             makeHost("nolog", true);
+             writeLog("nolog", "DATECODE=\"2011130\"\r\n");
+         },
+         {"\"C:\\nolog\" is no known release: its installation log has no RELEASE line"}},
+        {"validateProEBrwPath", {{"PROEMBROWSE", "C:\\bad"}},
+         [this] {
+             makeHost("bad", true);
+             writeDescriptor("bad", "<release");
+         },
+         {"\"C:\\bad\" is no known release: it has the release descriptor bin\\pim\\xml\\creobase.p.xml, which does not "
+          "load"}},
+        {"validateProEBrwPath", {{"PROEMBROWSE", "C:\\five"}},
+         [this] {
+             makeHost("five", true);
+             writeLog("five", "RELEASE=\"5.0\"\r\n");
+         },
+         {"\"C:\\five\" is a release 5.0 other than Wildfire 5.0: its installation log's RELEASE line "
+          "\"RELEASE=\\x225.0\\x22\""}},
+        {"copyProeDllToMoreInstall", {{"PROEM1", "1"}, {"PROEM1DIR", deep}}, nullptr,
+         {"\"" + deep.substr(0, 160) + "\"... (245 characters) is no known release: its paths do not fit 259 characters"}},
+        // What the removal finds in a protk.dat, and what it leaves.
+        {"cleanupProEAuxAppInFile", {{"PROEWF4DIR", "C:\\wf4"}},
+         [this] {
+             makeHost("wf4", true);
+             writeFile("wf4\\text\\protk.dat", "name Other\r\nend\r\n" + kRelativeEntry);
+             writeFile("wf4\\text\\protk.tmp", "someone's");
+         },
+         {"C:\\wf4\\text\\protk.tmp is there already and is not ours: left alone, another name is taken",
+          "C:\\wf4\\text\\protk.dat: 1 Orvella entry removed"}},
+        // Without a footprint, what is left is the host's; after an earlier
+        // version, an empty file goes once the folder holds no host.
+        {"cleanupProEAuxAppInFile", {{"PROEWF4DIR", "C:\\wf4"}},
+         [this] {
+             makeHost("wf4", true);
+             writeFile("wf4\\text\\protk.dat", kRelativeEntry + kRelativeEntry);
+         },
+         {"C:\\wf4\\text\\protk.dat: 2 Orvella entries removed"}},
+        {"cleanupProEAuxAppInFile", {},
+         [this] {
+             makeHost("gone", true);
+             installEarlierVersion("gone", "WFCUSTOM_DIR_ONE");
+             std::filesystem::remove(onC("gone\\" + kObj + "xtop.exe"));
+         },
+         {"C:\\gone was reached by an earlier version: its files there are taken into its footprint",
+          "C:\\gone\\text\\protk.dat: 1 Orvella entry removed",
+          "C:\\gone\\text\\protk.dat deleted: it held nothing of anyone else's, and the folder holds no host any more"}},
+        {"cleanupProEAuxAppInFile", {{"PROEWF4DIR", "C:\\wf4"}, {"PROEWF3DIR", "C:\\wf3"}, {"PROEWF2DIR", "C:\\wf2"}},
+         [this] {
+             makeHost("wf4", true);
+             writeFile("wf4\\text\\protk.dat", std::string("\xFE\xFF\0n", 4));
+             makeHost("wf3", true);
+             writeFile("wf3\\text\\protk.dat", "name Orvellax\r\n");
+         },
+         {"C:\\wf4\\text\\protk.dat is UTF-16 text, which the add-in never edits: left alone",
+          "C:\\wf3\\text\\protk.dat holds no Orvella entry: left alone",
+          "C:\\wf2\\text\\protk.dat is not there: nothing to unregister"}},
+        {"cleanCmdResources", {},
+         [this] {
+             makeWildfire4();
+             setProperties({{"PROEWF4DIR", "C:\\PTC\\wf4"}, {"USASCIIM1", "C:\\ProgramData\\text\\"}});
+             run("copyCMDresourcetoUSASCII");
+             deployAndRegister("C:\\PTC\\wf4", ca::kWildfire4);
+         },
+         {"C:\\PTC\\wf4 left as it is: its Orvella entry may still stand in its protk.dat"}},
     };
     for (const Decision& d : decisions) {
         TearDown();
