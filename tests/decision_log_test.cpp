@@ -138,6 +138,38 @@ TEST_F(DecisionLogTest, EachDecisionToLeaveSomethingUndoneIsLogged)
              deployAndRegister("C:\\PTC\\wf4", ca::kWildfire4);
          },
          {"C:\\PTC\\wf4 left as it is: its Orvella entry may still stand in its protk.dat"}},
+        // What the deployment passes over, and the build it takes.
+        {"clearTempCommon", {{"WFCUSTOM_DIR_ONE", "C:\\creo1"}, {"PROE_VER_1", "1"}, {"WFCUSTOM_DIR_TWO", "C:\\unknown"},
+                             {"PROE_VER_2", "1"}, {"ISCMDINSTALL", "1"}, {"PROEWF5", "1"}, {"PROEWF5DIR", "C:\\wf5"}},
+         [this] {
+             makeHost("creo1", true);
+             writeLog("creo1", "RELEASE=\"1.0\"\r\n");
+             makeHost("unknown", true);
+             for (const char* host : {"creo1", "unknown"}) makeFolder(std::string(host) + "\\text\\usascii");
+             makeHost("wf5", true);
+         },
+         {"no Microsoft.VC90.MFC for C:\\wf5: it holds the host executable",
+          "no Microsoft.VC90.CRT for C:\\wf5: it holds the host executable",
+          "no text\\ribbon\\OrvellaMenu.rbn for C:\\creo1: the host has no folder for it",
+          "deployment into C:\\unknown from C:\\ProgramData\\ with no build of the module: 33 files copied, 8 folders created"}},
+        {"clearTempCommon", {{"WFCUSTOM_DIR_ONE", "C:\\wf4"}, {"PROE_VER_1", "1"}},
+         [this] {
+             makeHost("wf4", true);
+             writeLog("wf4", "RELEASE=\"Wildfire 4.0\"\r\n");
+             machine().setEnv("ALLUSERSPROFILE", folderOfLength(250));
+         },
+         {"no deployment into \"C:\\wf4\": the staged x86e_win64\\obj folder's path in \"" +
+          folderOfLength(250).substr(0, 160) + "\"... (251 characters) does not fit"}},
+        {"copyProeDllToMoreInstall", {{"PROEM1", "1"}, {"PROEM1DIR", "C:\\wf4"}, {"PROEWF4TEMP", "C:\\ProgramData\\proeWF4\\"}},
+         wf4,
+         {"the module's build for release 5: PROEWF4TEMP=\"C:\\ProgramData\\proeWF4\\\"",
+          "copy of the module from C:\\ProgramData\\proeWF4\\orvbridge.dll into C:\\wf4\\x86e_win64\\obj: 1 file copied"}},
+        {"copyProeDllToMoreInstall", {{"PROEM1", "1"}, {"PROEM1DIR", "C:\\wf4"}, {"PROEWF4TEMP", folderOfLength(250)}}, wf4,
+         {"no module copied: the path of orvbridge.dll in \"" + folderOfLength(250).substr(0, 160) +
+          "\"... (250 characters) does not fit 259 characters"}},
+        {"validateProEBrwPath", {{"PROEMBROWSE", "C:\\wf4\\"}}, wf4,
+         {"browsed folder PROEMBROWSE=\"C:\\wf4\\\" accepted: Wildfire 4.0",
+          "the dialog has no check box PROE_VER_1: no tooltip"}},
     };
     for (const Decision& d : decisions) {
         TearDown();
