@@ -170,6 +170,29 @@ TEST_F(DecisionLogTest, EachDecisionToLeaveSomethingUndoneIsLogged)
         {"validateProEBrwPath", {{"PROEMBROWSE", "C:\\wf4\\"}}, wf4,
          {"browsed folder PROEMBROWSE=\"C:\\wf4\\\" accepted: Wildfire 4.0",
           "the dialog has no check box PROE_VER_1: no tooltip"}},
+        // Folders too long to take, or whose paths would not fit.
+        {"isProEInstalled", {{"ISCMDINSTALL", "1"}, {"PROEM1DIR", std::string(300, 'x')}}, nullptr,
+         {"property PROEM1DIR holds 300 characters, more than 259: it does not fit, and none of it is taken",
+          "PROEDUMPDEPENDANCIES set to 1: PROEM1DIR holds 300 characters, more than 259, so it holds no usable host"}},
+        {"cleanupProEAuxAppInFile", {{"PROEWF4DIR", std::string(300, 'x')}}, nullptr,
+         {"PROEWF4DIR holds 300 characters, more than 259: no entry taken out there"}},
+        {"copyCMDresourcetoUSASCII", {{"USASCIIM1", "C:\\ProgramData\\text\\"}, {"CREO1DIR", std::string(300, 'x')}},
+         nullptr, {"CREO1DIR holds 300 characters, more than 259: no resources copied there"}},
+        {"addProEAuxAppInFile", {{"PROEWF4", "1"}, {"PROEWF4DIR", folderOfLength(250)}}, nullptr,
+         {"the protk.dat path of \"" + folderOfLength(250).substr(0, 160) +
+              "\"... (250 characters) does not fit 259 characters: not registered",
+          "ORVELLA_INSTALL_ERROR set: " + folderOfLength(250) +
+              ": text\\protk.dat did not take the Orvella entry (error 206: The filename or extension is too long.)"}},
+        {"addCMDEntriesInProtFile", {{"PROEWF4", "1"}, {"PROEWF4DIR", folderOfLength(236)}},
+         [this] { makeFolder(folderOfLength(236).substr(3) + "\\text"); },
+         {"the entry's paths for \"" + folderOfLength(236).substr(0, 160) +
+              "\"... (236 characters) do not fit 259 characters: not registered",
+          "ORVELLA_INSTALL_ERROR set: " + folderOfLength(236) + ": " + folderOfLength(236) +
+              "\\text\\protk.dat did not take the Orvella entry (error 206: The filename or extension is too long.)"}},
+        {"validateProEBrwPath", {{"PROEMBROWSE", "C:\\wf4"}, {"PROECANAME", "SetProEM1dir"}, {"WFCUSTOM_DIR_ONE", "C:\\wf4"}},
+         wf4,
+         {"C:\\wf4 has a check box already: nothing added",
+          "it becomes the browsed slot's folder (PROEM1DIR), release code 5"}},
     };
     for (const Decision& d : decisions) {
         TearDown();
