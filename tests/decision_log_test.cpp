@@ -193,6 +193,17 @@ TEST_F(DecisionLogTest, EachDecisionToLeaveSomethingUndoneIsLogged)
          wf4,
          {"C:\\wf4 has a check box already: nothing added",
           "it becomes the browsed slot's folder (PROEM1DIR), release code 5"}},
+        // The edit goes where a link leads, when the path fits.
+        {"cleanupProEAuxAppInFile", {{"PROEWF4DIR", "C:\\wf4"}},
+         [this] {
+             makeHost("wf4", true);
+             writeFile(folderOfLength(250).substr(3) + "\\protk.dat", "name Other\r\n" + kRelativeEntry);
+             std::filesystem::create_symlink(onC(folderOfLength(250).substr(3) + "\\protk.dat"), onC("wf4\\text\\protk.dat"));
+         },
+         {"C:\\wf4\\text\\protk.dat is a link to " + folderOfLength(250) +
+              "\\protk.dat, whose path does not fit 259 characters",
+          "ORVELLA_REMOVE_ERROR set: C:\\wf4: C:\\wf4\\text\\protk.dat still holds the Orvella entry (error 206: The "
+          "filename or extension is too long.)"}},
     };
     for (const Decision& d : decisions) {
         TearDown();
