@@ -204,6 +204,20 @@ TEST_F(DecisionLogTest, EachDecisionToLeaveSomethingUndoneIsLogged)
               "\\protk.dat, whose path does not fit 259 characters",
           "ORVELLA_REMOVE_ERROR set: C:\\wf4: C:\\wf4\\text\\protk.dat still holds the Orvella entry (error 206: The "
           "filename or extension is too long.)"}},
+        // The checks: a protk.dat the add-in's lines would not read in, a path that would not fit.
+        {"checkProTKAccess", {{"PROEWF4", "1"}, {"PROEWF4DIR", "C:\\wf4"}},
+         [this] {
+             makeHost("wf4", true);
+             writeFile("wf4\\text\\protk.dat", std::string("\xFF\xFEn\0", 4));
+         },
+         {"C:\\wf4\\text\\protk.dat is UTF-16 text: the add-in's lines would not read there",
+          "PROTK_WRITE set to NO, TEMPPROEDIR to \"C:\\wf4\" (PROEWF4DIR): its protk.dat cannot be written"}},
+        {"checkProTKAccess", {{"PROEWF3", "1"}, {"PROEWF3DIR", folderOfLength(250)}}, nullptr,
+         {"the protk.dat path of \"" + folderOfLength(250).substr(0, 160) + "\"... (250 characters) does not fit 259 characters"}},
+        {"validateSelection", {{"PROEM1DIR", folderOfLength(240)}}, nullptr,
+         {"INVALIDSEL set to 1, PROEM1DIR removed: PROEM1DIR=\"" + folderOfLength(240).substr(0, 160) +
+          "\"... (240 characters) cannot hold a usable host: the path of its x86e_win64\\obj\\xtop.exe would not fit 259 "
+          "characters"}},
     };
     for (const Decision& d : decisions) {
         TearDown();
