@@ -442,3 +442,28 @@ TEST_F(RemovalTest, AHostWithAWideProtkDatIsNoEarlierVersionsHost)
     EXPECT_EQ(tree("PTC\\wide"), before);
     EXPECT_FALSE(footprintOf("C:\\PTC\\wide"));
 }
+
+// After an earlier version, a folder that any folder property of this run
+// names, and whose protk.dat holds the entry, is one of its hosts.
+TEST_F(RemovalTest, AnEarlierVersionsHostNamedByAnyFolderPropertyIsFound)
+{
+    machine().registry().setString(kProductKey, "Install_WF5_dir", "");
+    std::vector<std::string> names{"PROEM1DIR"};
+    for (const ReleaseSlot& slot : kReleaseSlots) names.push_back(slot.folderProperty);
+    for (const char* n : {"ONE", "TWO", "THREE", "FOUR", "FIVE", "SIX", "SEVEN", "EIGHT"})
+        names.push_back(std::string("WFCUSTOM_DIR_") + n);
+    for (const std::string& name : names) {
+        makeHost("h\\" + name, true);
+        writeFile("h\\" + name + "\\text\\protk.dat", "name Other\r\n" + kRelativeEntry);
+        writeFile("h\\" + name + "\\" + kObj + "orvbridge.dll", "module");
+        setProperty(name, "C:\\h\\" + name);
+    }
+    EXPECT_EQ(cleanupProEAuxAppInFile(session()), 0u);
+    for (const std::string& name : names)
+        EXPECT_EQ(tree("h\\" + name), (Files{{"text\\", "\\"},
+                                             {"text\\protk.dat", "name Other\r\n"},
+                                             {"x86e_win64\\", "\\"},
+                                             {"x86e_win64\\obj\\", "\\"},
+                                             {"x86e_win64\\obj\\xtop.exe", "MZ"}}))
+            << name;
+}
