@@ -394,6 +394,10 @@ TEST_F(RemovalTest, WhatTheFootprintCannotTellIsLeftAsItStands)
         const RemovalOutcome outcome = removeDeployments();
         EXPECT_EQ(outcome.unfinished, std::vector<std::string>{"C:\\PTC\\creo2"});
         EXPECT_EQ(logLines("C:\\PTC\\creo2 left as it is: its footprint cannot be read").size(), 1u);
+        EXPECT_EQ(logLines("read " + value + " of HKLM\\Software\\Kestrane\\Orvella: " +
+                           (unreadable.type == 1 ? "not a REG_MULTI_SZ value" : "not a footprint this version can read"))
+                      .size(),
+                  3u) << "the deployment, the resources and the removal each read it";
         EXPECT_EQ(property(kRemoveErrorProperty), failure);
         EXPECT_EQ(machine().registry().value(kProductKey, value)->data, unreadable.data);
         machine().logMessages().clear();
@@ -408,7 +412,9 @@ TEST_F(RemovalTest, WhatTheFootprintCannotTellIsLeftAsItStands)
     Files expected = host;
     expected["x86e_win64\\obj\\msvcr90.dll"] = "msvcr90.dll";
     EXPECT_EQ(tree("PTC\\creo2"), expected);
-    EXPECT_EQ(logLines("the host's copy of C:\\PTC\\creo2\\x86e_win64\\obj\\msvcr90.dll is gone from ").size(), 1u);
+    EXPECT_EQ(logLines("the host's copy of C:\\PTC\\creo2\\x86e_win64\\obj\\msvcr90.dll is gone from C:\\" + backup +
+                       ": the add-in's copy stays").size(),
+              1u);
     EXPECT_FALSE(footprintOf("C:\\PTC\\creo2"));
 
     writeFile("PTC\\creo2\\x86e_win64\\obj\\msvcr90.dll", "the host's runtime");
