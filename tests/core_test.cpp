@@ -60,6 +60,45 @@ TEST_F(CoreTest, DigestsStayWhatStoredFootprintsHold)
         EXPECT_FALSE(parseDigest(bad)) << bad;
 }
 
+// A footprint as every earlier build stored it reads back to the same text;
+// one with any line this version does not know is left alone, not guessed at.
+TEST(CoreFootprintText, IsReadBackWholeOrNotAtAll)
+{
+    const std::vector<std::string> stored = {
+        "Orvella footprint 1", "host\tC:\\PTC\\wf4\\", "backups\tC:\\ProgramData\\Kestrane\\Orvella\\Backup\\0a1b",
+        "earlier", "entry\te\t", "protk\te\ttext\\protk.dat", "folder\td\tx86e_win64\\obj\\Lang",
+        "file\td\tx86e_win64\\obj\\a.dll\t1:af63dc4c8601ec8c 0:cbf29ce484222325",
+        "replaced\tu\tx86e_win64\\obj\\msvcr90.dll\t1:af63dc4c8601ec8c\t1-msvcr90.dll",
+        "file\tr\ttext\\usascii\\resource\\open.png\t"};
+    const auto footprint = Footprint::parse(stored);
+    ASSERT_TRUE(footprint);
+    EXPECT_EQ(footprint->lines(), stored);
+    EXPECT_EQ(footprint->host(), "C:\\PTC\\wf4\\");
+    EXPECT_EQ(footprint->backups(), "C:\\ProgramData\\Kestrane\\Orvella\\Backup\\0a1b");
+    EXPECT_TRUE(footprint->earlier());
+    ASSERT_EQ(footprint->items().size(), 6u);
+    const FootprintItem& replaced = footprint->items()[4];
+    EXPECT_EQ(replaced.mark, Mark::replaced);
+    EXPECT_EQ(replaced.domain, Domain::runtime);
+    EXPECT_EQ(replaced.backup, "1-msvcr90.dll");
+    EXPECT_EQ(footprint->items()[3].wrote, (std::vector<ContentDigest>{digestText("a"), digestText("")}));
+    EXPECT_TRUE(footprint->items()[5].wrote.empty());
+
+    const std::vector<std::vector<std::string>> unknown = {
+        {"Orvella footprint 2", "host\tC:\\h"}, {"Orvella footprint 1"}, {"Orvella footprint 1", "host\t"},
+        {"Orvella footprint 1", "folder\td\tx"}, {"Orvella footprint 1", "host\tC:\\h", "backups\t"},
+        {"Orvella footprint 1", "host\tC:\\h", "backups\tC:\\b", "backups\tC:\\c"},
+        {"Orvella footprint 1", "host\tC:\\h", "earlier\tyes"}, {"Orvella footprint 1", "host\tC:\\h", "dir\td\tx"},
+        {"Orvella footprint 1", "host\tC:\\h", "folder\tq\tx"}, {"Orvella footprint 1", "host\tC:\\h", "folder\tdd\tx"},
+        {"Orvella footprint 1", "host\tC:\\h", "folder\td"}, {"Orvella footprint 1", "host\tC:\\h", "folder\td\t"},
+        {"Orvella footprint 1", "host\tC:\\h", "folder\td\tx\ty"}, {"Orvella footprint 1", "host\tC:\\h", "file\td\tx"},
+        {"Orvella footprint 1", "host\tC:\\h", "file\td\tx\t1:af63dc4c8601ec8"},
+        {"Orvella footprint 1", "host\tC:\\h", "file\td\tx\t1:af63dc4c8601ec8c  0:cbf29ce484222325"},
+        {"Orvella footprint 1", "host\tC:\\h", "replaced\td\tx\t1:af63dc4c8601ec8c\t"},
+        {"Orvella footprint 1", "host\tC:\\h", "replaced\td\tx\t1:af63dc4c8601ec8c"}};
+    for (const auto& lines : unknown) EXPECT_FALSE(Footprint::parse(lines)) << ::testing::PrintToString(lines);
+}
+
 TEST_F(CoreTest, HostExecutableTest)
 {
     makeHost("PTC\\wf4");

@@ -138,6 +138,86 @@ TEST_F(DecisionLogTest, EachDecisionToLeaveSomethingUndoneIsLogged)
              deployAndRegister("C:\\PTC\\wf4", ca::kWildfire4);
          },
          {"C:\\PTC\\wf4 left as it is: its Orvella entry may still stand in its protk.dat"}},
+        // What the deployment passes over, and the build it takes.
+        {"clearTempCommon", {{"WFCUSTOM_DIR_ONE", "C:\\creo1"}, {"PROE_VER_1", "1"}, {"WFCUSTOM_DIR_TWO", "C:\\unknown"},
+                             {"PROE_VER_2", "1"}, {"ISCMDINSTALL", "1"}, {"PROEWF5", "1"}, {"PROEWF5DIR", "C:\\wf5"}},
+         [this] {
+             makeHost("creo1", true);
+             writeLog("creo1", "RELEASE=\"1.0\"\r\n");
+             makeHost("unknown", true);
+             for (const char* host : {"creo1", "unknown"}) makeFolder(std::string(host) + "\\text\\usascii");
+             makeHost("wf5", true);
+         },
+         {"no Microsoft.VC90.MFC for C:\\wf5: it holds the host executable",
+          "no Microsoft.VC90.CRT for C:\\wf5: it holds the host executable",
+          "no text\\ribbon\\OrvellaMenu.rbn for C:\\creo1: the host has no folder for it",
+          "deployment into C:\\unknown from C:\\ProgramData\\ with no build of the module: 33 files copied, 8 folders created"}},
+        {"clearTempCommon", {{"WFCUSTOM_DIR_ONE", "C:\\wf4"}, {"PROE_VER_1", "1"}},
+         [this] {
+             makeHost("wf4", true);
+             writeLog("wf4", "RELEASE=\"Wildfire 4.0\"\r\n");
+             machine().setEnv("ALLUSERSPROFILE", folderOfLength(250));
+         },
+         {"no deployment into \"C:\\wf4\": the staged x86e_win64\\obj folder's path in \"" +
+          folderOfLength(250).substr(0, 160) + "\"... (251 characters) does not fit"}},
+        {"copyProeDllToMoreInstall", {{"PROEM1", "1"}, {"PROEM1DIR", "C:\\wf4"}, {"PROEWF4TEMP", "C:\\ProgramData\\proeWF4\\"}},
+         wf4,
+         {"the module's build for release 5: PROEWF4TEMP=\"C:\\ProgramData\\proeWF4\\\"",
+          "copy of the module from C:\\ProgramData\\proeWF4\\orvbridge.dll into C:\\wf4\\x86e_win64\\obj: 1 file copied"}},
+        {"copyProeDllToMoreInstall", {{"PROEM1", "1"}, {"PROEM1DIR", "C:\\wf4"}, {"PROEWF4TEMP", folderOfLength(250)}}, wf4,
+         {"no module copied: the path of orvbridge.dll in \"" + folderOfLength(250).substr(0, 160) +
+          "\"... (250 characters) does not fit 259 characters"}},
+        {"validateProEBrwPath", {{"PROEMBROWSE", "C:\\wf4\\"}}, wf4,
+         {"browsed folder PROEMBROWSE=\"C:\\wf4\\\" accepted: Wildfire 4.0",
+          "the dialog has no check box PROE_VER_1: no tooltip"}},
+        // Folders too long to take, or whose paths would not fit.
+        {"isProEInstalled", {{"ISCMDINSTALL", "1"}, {"PROEM1DIR", std::string(300, 'x')}}, nullptr,
+         {"property PROEM1DIR holds 300 characters, more than 259: it does not fit, and none of it is taken",
+          "PROEDUMPDEPENDANCIES set to 1: PROEM1DIR holds 300 characters, more than 259, so it holds no usable host"}},
+        {"cleanupProEAuxAppInFile", {{"PROEWF4DIR", std::string(300, 'x')}}, nullptr,
+         {"PROEWF4DIR holds 300 characters, more than 259: no entry taken out there"}},
+        {"copyCMDresourcetoUSASCII", {{"USASCIIM1", "C:\\ProgramData\\text\\"}, {"CREO1DIR", std::string(300, 'x')}},
+         nullptr, {"CREO1DIR holds 300 characters, more than 259: no resources copied there"}},
+        {"addProEAuxAppInFile", {{"PROEWF4", "1"}, {"PROEWF4DIR", folderOfLength(250)}}, nullptr,
+         {"the protk.dat path of \"" + folderOfLength(250).substr(0, 160) +
+              "\"... (250 characters) does not fit 259 characters: not registered",
+          "ORVELLA_INSTALL_ERROR set: " + folderOfLength(250) +
+              ": text\\protk.dat did not take the Orvella entry (error 206: The filename or extension is too long.)"}},
+        {"addCMDEntriesInProtFile", {{"PROEWF4", "1"}, {"PROEWF4DIR", folderOfLength(236)}},
+         [this] { makeFolder(folderOfLength(236).substr(3) + "\\text"); },
+         {"the entry's paths for \"" + folderOfLength(236).substr(0, 160) +
+              "\"... (236 characters) do not fit 259 characters: not registered",
+          "ORVELLA_INSTALL_ERROR set: " + folderOfLength(236) + ": " + folderOfLength(236) +
+              "\\text\\protk.dat did not take the Orvella entry (error 206: The filename or extension is too long.)"}},
+        {"validateProEBrwPath", {{"PROEMBROWSE", "C:\\wf4"}, {"PROECANAME", "SetProEM1dir"}, {"WFCUSTOM_DIR_ONE", "C:\\wf4"}},
+         wf4,
+         {"C:\\wf4 has a check box already: nothing added",
+          "it becomes the browsed slot's folder (PROEM1DIR), release code 5"}},
+        // The edit goes where a link leads, when the path fits.
+        {"cleanupProEAuxAppInFile", {{"PROEWF4DIR", "C:\\wf4"}},
+         [this] {
+             makeHost("wf4", true);
+             writeFile(folderOfLength(250).substr(3) + "\\protk.dat", "name Other\r\n" + kRelativeEntry);
+             std::filesystem::create_symlink(onC(folderOfLength(250).substr(3) + "\\protk.dat"), onC("wf4\\text\\protk.dat"));
+         },
+         {"C:\\wf4\\text\\protk.dat is a link to " + folderOfLength(250) +
+              "\\protk.dat, whose path does not fit 259 characters",
+          "ORVELLA_REMOVE_ERROR set: C:\\wf4: C:\\wf4\\text\\protk.dat still holds the Orvella entry (error 206: The "
+          "filename or extension is too long.)"}},
+        // The checks: a protk.dat the add-in's lines would not read in, a path that would not fit.
+        {"checkProTKAccess", {{"PROEWF4", "1"}, {"PROEWF4DIR", "C:\\wf4"}},
+         [this] {
+             makeHost("wf4", true);
+             writeFile("wf4\\text\\protk.dat", std::string("\xFF\xFEn\0", 4));
+         },
+         {"C:\\wf4\\text\\protk.dat is UTF-16 text: the add-in's lines would not read there",
+          "PROTK_WRITE set to NO, TEMPPROEDIR to \"C:\\wf4\" (PROEWF4DIR): its protk.dat cannot be written"}},
+        {"checkProTKAccess", {{"PROEWF3", "1"}, {"PROEWF3DIR", folderOfLength(250)}}, nullptr,
+         {"the protk.dat path of \"" + folderOfLength(250).substr(0, 160) + "\"... (250 characters) does not fit 259 characters"}},
+        {"validateSelection", {{"PROEM1DIR", folderOfLength(240)}}, nullptr,
+         {"INVALIDSEL set to 1, PROEM1DIR removed: PROEM1DIR=\"" + folderOfLength(240).substr(0, 160) +
+          "\"... (240 characters) cannot hold a usable host: the path of its x86e_win64\\obj\\xtop.exe would not fit 259 "
+          "characters"}},
     };
     for (const Decision& d : decisions) {
         TearDown();

@@ -60,11 +60,15 @@ TEST_F(DiscoveryTest, ScanKeepsLastInBuffersAndEveryUsableInstallationInTheMap)
     reg.setString(release + "\\i", "DateCode", "2011130");
     addHost(release, "j", "wf4\\longship", std::string(300, 'M'));  // too long: labelled by its DateCode
     reg.setString(release + "\\j", "DateCode", "2011131");
+    makeHost("wf4\\nodate");
+    reg.setString(release + "\\k", "InstallDir", "C:\\wf4\\nodate");
+    // A label of 262 characters is not listed, but its folder, read first, stays in the buffer.
+    addHost(release, "l", "wf4\\longlabel", std::string(250, 'L'));
 
     ca::InstallationMap map;
     ca::PathBuffer folder, label;
     EXPECT_TRUE(scan(release, folder, label, map));
-    EXPECT_EQ(folder.str(), "C:\\wf4\\longship");
+    EXPECT_EQ(folder.str(), "C:\\wf4\\longlabel");
     EXPECT_EQ(label.str(), "(Datecode: 2011131)");
     EXPECT_EQ(map, (ca::InstallationMap{{"(Datecode: 2011130)", "C:\\wf4\\noship"},
                                         {"(Datecode: 2011131)", "C:\\wf4\\longship"},
@@ -72,6 +76,22 @@ TEST_F(DiscoveryTest, ScanKeepsLastInBuffersAndEveryUsableInstallationInTheMap)
                                         {"(Datecode: M020)", "C:\\wf4\\m020"},
                                         {"(Datecode: M777)", "C:\\" + std::string(200, 'x')}}));
 
+    // Every subkey gets one line: where it was found, or why it was passed over.
+    EXPECT_EQ(logLines("test: test "),
+              (std::vector<std::string>{
+                  "test: test a: found in C:\\wf4\\m020, (Datecode: M020)",
+                  "test: test b: found in C:\\wf4\\m010, (Datecode: M010)",
+                  "test: test c: found in C:\\wf4\\dup, (Datecode: M010)",
+                  "test: test d: found in C:\\wf4\\noship, (Datecode: 2011130)",
+                  "test: test e: skipped: C:\\wf4\\noexe holds no x86e_win64\\obj\\xtop.exe",
+                  "test: test f: skipped: DateCode \"M999\" is not a positive number",
+                  "test: test g: skipped: no InstallDir text of at most 259 characters",
+                  "test: test h: found in C:\\" + std::string(200, 'x') + ", (Datecode: M777)",
+                  "test: test i: skipped: no InstallDir text of at most 259 characters",
+                  "test: test j: found in C:\\wf4\\longship, (Datecode: 2011131)",
+                  "test: test k: skipped: no DateCode text of at most 259 characters",
+                  "test: test l: found in C:\\wf4\\longlabel, its label from \"" + std::string(160, 'L') +
+                      "\"... (250 characters) longer than 259 characters: not listed"}));
     // A Shipcode that holds only its terminator gives an empty code; one without data falls back to DateCode.
     const std::string other = kWildfire + "Wildfire 3.0";
     addHost(other, "a", "wf3\\empty", "");

@@ -195,6 +195,7 @@ TEST_F(RegistrationTest, TheTemporaryFileIsNeverWrittenThrough)
     setProtk("keep\r\n" + kRelativeEntry);
     EXPECT_FALSE(removeAuxAppEntry(caSession(), "C:\\PTC\\wf4"));
     EXPECT_EQ(protk(), "keep\r\n" + kRelativeEntry);
+    EXPECT_EQ(logLines("no free name for a temporary file in C:\\PTC\\wf4\\text\\: protk.dat left as it is").size(), 1u);
     for (const std::string& name : taken) {
         EXPECT_EQ(readFile("PTC\\wf4\\text\\protk." + name), "not ours");
         std::filesystem::remove(onC("PTC/wf4/text/protk." + name));

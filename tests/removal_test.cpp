@@ -394,6 +394,10 @@ TEST_F(RemovalTest, WhatTheFootprintCannotTellIsLeftAsItStands)
         const RemovalOutcome outcome = removeDeployments();
         EXPECT_EQ(outcome.unfinished, std::vector<std::string>{"C:\\PTC\\creo2"});
         EXPECT_EQ(logLines("C:\\PTC\\creo2 left as it is: its footprint cannot be read").size(), 1u);
+        EXPECT_EQ(logLines("read " + value + " of HKLM\\Software\\Kestrane\\Orvella: " +
+                           (unreadable.type == 1 ? "not a REG_MULTI_SZ value" : "not a footprint this version can read"))
+                      .size(),
+                  3u) << "the deployment, the resources and the removal each read it";
         EXPECT_EQ(property(kRemoveErrorProperty), failure);
         EXPECT_EQ(machine().registry().value(kProductKey, value)->data, unreadable.data);
         machine().logMessages().clear();
@@ -408,7 +412,9 @@ TEST_F(RemovalTest, WhatTheFootprintCannotTellIsLeftAsItStands)
     Files expected = host;
     expected["x86e_win64\\obj\\msvcr90.dll"] = "msvcr90.dll";
     EXPECT_EQ(tree("PTC\\creo2"), expected);
-    EXPECT_EQ(logLines("the host's copy of C:\\PTC\\creo2\\x86e_win64\\obj\\msvcr90.dll is gone from ").size(), 1u);
+    EXPECT_EQ(logLines("the host's copy of C:\\PTC\\creo2\\x86e_win64\\obj\\msvcr90.dll is gone from C:\\" + backup +
+                       ": the add-in's copy stays").size(),
+              1u);
     EXPECT_FALSE(footprintOf("C:\\PTC\\creo2"));
 
     writeFile("PTC\\creo2\\x86e_win64\\obj\\msvcr90.dll", "the host's runtime");
@@ -441,4 +447,29 @@ TEST_F(RemovalTest, AHostWithAWideProtkDatIsNoEarlierVersionsHost)
     EXPECT_EQ(cleanCmdResources(session()), 0u);
     EXPECT_EQ(tree("PTC\\wide"), before);
     EXPECT_FALSE(footprintOf("C:\\PTC\\wide"));
+}
+
+// After an earlier version, a folder that any folder property of this run
+// names, and whose protk.dat holds the entry, is one of its hosts.
+TEST_F(RemovalTest, AnEarlierVersionsHostNamedByAnyFolderPropertyIsFound)
+{
+    machine().registry().setString(kProductKey, "Install_WF5_dir", "");
+    std::vector<std::string> names{"PROEM1DIR"};
+    for (const ReleaseSlot& slot : kReleaseSlots) names.push_back(slot.folderProperty);
+    for (const char* n : {"ONE", "TWO", "THREE", "FOUR", "FIVE", "SIX", "SEVEN", "EIGHT"})
+        names.push_back(std::string("WFCUSTOM_DIR_") + n);
+    for (const std::string& name : names) {
+        makeHost("h\\" + name, true);
+        writeFile("h\\" + name + "\\text\\protk.dat", "name Other\r\n" + kRelativeEntry);
+        writeFile("h\\" + name + "\\" + kObj + "orvbridge.dll", "module");
+        setProperty(name, "C:\\h\\" + name);
+    }
+    EXPECT_EQ(cleanupProEAuxAppInFile(session()), 0u);
+    for (const std::string& name : names)
+        EXPECT_EQ(tree("h\\" + name), (Files{{"text\\", "\\"},
+                                             {"text\\protk.dat", "name Other\r\n"},
+                                             {"x86e_win64\\", "\\"},
+                                             {"x86e_win64\\obj\\", "\\"},
+                                             {"x86e_win64\\obj\\xtop.exe", "MZ"}}))
+            << name;
 }

@@ -12,9 +12,9 @@ void reportRegistrationFailure(const Session& session, const char* property, std
 {
     const platform::Status code = lastFailureCode();
     PathBuffer file;
-    HostFolder::stripped(folder).path(kRegistrationFile, file);
+    const bool fits = HostFolder::stripped(folder).path(kRegistrationFile, file);
     const bool adding = std::strcmp(property, kInstallErrorProperty) == 0;
-    reportHostFailure(session, property, folder, escaped(file.view()),
+    reportHostFailure(session, property, folder, fits ? escaped(file.view()) : std::string(kRegistrationFile),
                       adding ? "did not take the Orvella entry" : "still holds the Orvella entry", code);
 }
 

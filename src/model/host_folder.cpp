@@ -24,11 +24,6 @@ HostFolder HostFolder::stripped(std::string_view text)
     return HostFolder(text, base + "\\");
 }
 
-HostFolder HostFolder::recorded(std::string_view text)
-{
-    return HostFolder(text, text);
-}
-
 bool HostFolder::path(std::string_view relative, PathBuffer& path) const
 {
     path.clear();

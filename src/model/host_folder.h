@@ -6,9 +6,6 @@
 //   given     the text and "\": a trailing separator doubles, which the file
 //             system accepts (a listed installation's folder property)
 //   stripped  the text less one trailing separator, and "\"
-//   recorded  the text as the product key stores it, which ends in a
-//             separator; without one, names glue onto the last folder's name
-//             and lead nowhere, so nothing is touched there
 // An empty text names no folder and yields no path: never the root of the
 // current drive. A path that does not fit 260 bytes is never made.
 #pragma once
@@ -35,12 +32,11 @@ class HostFolder {
 public:
     static HostFolder given(std::string_view text);
     static HostFolder stripped(std::string_view text);
-    static HostFolder recorded(std::string_view text);
 
     // False when the text names no folder or its base does not fit.
     explicit operator bool() const { return valid_; }
     std::string_view text() const { return text_; }
-    // Ends in a separator (but for a recorded text that lacks one).
+    // Ends in a separator.
     const PathBuffer& base() const { return base_; }
 
     // base + relative; false, with `path` empty, when there is no folder or

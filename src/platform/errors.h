@@ -19,10 +19,15 @@ Status lastError();
 // end; "" when the system has none.
 std::string errorText(Status code);
 
+// For a failure the library finds itself, such as a path that would not fit,
+// so that whoever reports it reads a code that says why.
+void setLastError(Status code);
+
 inline constexpr Status kAlreadyExists = 183;      // ERROR_ALREADY_EXISTS
 inline constexpr Status kFileExists = 80;          // ERROR_FILE_EXISTS
 inline constexpr Status kDirectoryNotEmpty = 145;  // ERROR_DIR_NOT_EMPTY
 inline constexpr Status kEnvironmentNotFound = 203;
+inline constexpr Status kFilenameTooLong = 206;    // ERROR_FILENAME_EXCED_RANGE
 inline constexpr Status kComFailure = 0x80004005u;  // E_FAIL
 
 }  // namespace platform

@@ -20,15 +20,18 @@ constexpr std::size_t kWriteBlock = 64 * 1024;
 // edit goes to the file it leads to, and the link stays as it is.
 bool editPlace(const Session& session, const HostFolder& host, PathBuffer& file, PathBuffer& folder)
 {
-    if (!host.path(kRegistrationFile, file) || !host.path(std::string(kTextFolder) + "\\", folder)) return false;
+    if (!host.path(kRegistrationFile, file) || !host.path(std::string(kTextFolder) + "\\", folder))
+        return platform::setLastError(platform::kFilenameTooLong), false;
     if (!platform::isLink(file.c_str())) return true;
     const std::string link = escaped(file.view());
     std::string target;
     if (!platform::finalPath(file.c_str(), target))
         return logFailed(session, platform::lastError(), "follow the link ", link), false;
     const std::size_t cut = lastSeparator(target);
-    if (cut == std::string::npos || !folder.assign(std::string_view(target).substr(0, cut + 1)) || !file.assign(target))
-        return session.log(concat(link, " is a link to ", escaped(target), ", whose path does not fit 259 characters")), false;
+    if (cut == std::string::npos || !folder.assign(std::string_view(target).substr(0, cut + 1)) || !file.assign(target)) {
+        session.log(concat(link, " is a link to ", escaped(target), ", whose path does not fit 259 characters"));
+        return platform::setLastError(platform::kFilenameTooLong), false;
+    }
     session.log(concat(link, " is a link to ", escaped(target), ": the edit goes there"));
     return true;
 }
@@ -41,7 +44,8 @@ platform::File createTemporary(const Session& session, const PathBuffer& folder,
     for (const char last : std::string_view("p123456789")) {
         std::string name(kTemporaryName);
         name.back() = last;
-        if (!temporary.assign(folder.view()) || !temporary.append(name)) return {};
+        if (!temporary.assign(folder.view()) || !temporary.append(name))
+            return platform::setLastError(platform::kFilenameTooLong), platform::File();
         const std::string shownName = escaped(temporary.view());
         if (platform::isLink(temporary.c_str())) {
             session.log(concat(shownName, " is a link: left alone, another name is taken"));

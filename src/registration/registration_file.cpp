@@ -84,6 +84,7 @@ bool appendEntry(const Session& session, std::string_view folder, const char* ex
     PathBuffer path;
     if (!host.path(kRegistrationFile, path)) {
         session.log(concat("the protk.dat path of ", shown(folder), " does not fit 259 characters: not registered"));
+        platform::setLastError(platform::kFilenameTooLong);
         return false;
     }
     const std::string name = escaped(path.view());
@@ -145,6 +146,7 @@ bool addCmdAuxAppEntry(const Session& session, std::string_view folder)
          !execFileLine.appendAll("exec_file ", strippedFolder.view(), "\\", kObjectFolder, "\\", kModuleName)) ||
         !textDirLine.appendAll("text_dir ", folder)) {
         session.log(concat("the entry's paths for ", shown(folder), " do not fit 259 characters: not registered"));
+        platform::setLastError(platform::kFilenameTooLong);
         return false;
     }
     return appendEntry(session, folder, execFileLine.c_str(), textDirLine.c_str());

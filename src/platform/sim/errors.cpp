@@ -13,6 +13,11 @@ Status lastError()
     return m != nullptr ? m->internal().lastError : 0;
 }
 
+void setLastError(Status code)
+{
+    if (sim::Machine* m = sim::Machine::Internal::live()) m->internal().lastError = code;
+}
+
 std::string errorText(Status code)
 {
     static const std::map<Status, const char*> kTexts = {
@@ -35,6 +40,7 @@ std::string errorText(Status code)
         {145, "The directory is not empty."},
         {183, "Cannot create a file when that file already exists."},
         {203, "The system could not find the environment option that was entered."},
+        {206, "The filename or extension is too long."},
         {234, "More data is available."},
         {259, "No more data is available."},
         {267, "The directory name is invalid."},

@@ -10,6 +10,8 @@ Status lastError()
     return GetLastError();
 }
 
+void setLastError(Status code) { SetLastError(code); }
+
 std::string errorText(Status code)
 {
     char* text = nullptr;
