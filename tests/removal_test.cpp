@@ -473,3 +473,21 @@ TEST_F(RemovalTest, AnEarlierVersionsHostNamedByAnyFolderPropertyIsFound)
                                              {"x86e_win64\\obj\\xtop.exe", "MZ"}}))
             << name;
 }
+
+// A folder the add-in created goes once nothing of its footprint is left
+// below it; a name that only begins like it is beside it, not below.
+TEST_F(RemovalTest, AFolderGoesWhateverItsNeighboursAreCalled)
+{
+    makeHost("PTC\\h");
+    makeFolder("PTC\\h\\x86e_win64\\obj\\Lang");
+    writeFile("PTC\\h\\x86e_win64\\obj\\LangPack.dll", "pack");
+    const auto footprint = Footprint::parse(
+        {"Orvella footprint 1", "host\tC:\\PTC\\h", "folder\td\tx86e_win64\\obj\\Lang",
+         "file\tr\tx86e_win64\\obj\\LangPack.dll\t" + formatDigest(digestText("pack"))});
+    ASSERT_TRUE(footprint);
+    ASSERT_TRUE(writeFootprint(caSession(), *footprint));
+    EXPECT_TRUE(removeFromFootprints(caSession(), {Domain::deployment}, nullptr).unfinished.empty());
+    EXPECT_FALSE(exists("PTC\\h\\x86e_win64\\obj\\Lang"));
+    EXPECT_EQ(readFile("PTC\\h\\x86e_win64\\obj\\LangPack.dll"), "pack");
+    EXPECT_EQ(footprintOf("C:\\PTC\\h")->items().size(), 1u) << "the other domain's file is still to undo";
+}
