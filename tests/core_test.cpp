@@ -1,5 +1,6 @@
 #include "core/boundary.h"
 #include "core/digest.h"
+#include "core/file_work.h"
 #include "core/log.h"
 #include "core/paths.h"
 #include "core/session.h"
@@ -97,6 +98,24 @@ TEST(CoreFootprintText, IsReadBackWholeOrNotAtAll)
         {"Orvella footprint 1", "host\tC:\\h", "replaced\td\tx\t1:af63dc4c8601ec8c\t"},
         {"Orvella footprint 1", "host\tC:\\h", "replaced\td\tx\t1:af63dc4c8601ec8c"}};
     for (const auto& lines : unknown) EXPECT_FALSE(Footprint::parse(lines)) << ::testing::PrintToString(lines);
+}
+
+// A walk logs its first ten failures one by one and counts them all.
+TEST_F(CoreTest, AWalkLogsTenFailuresAndCountsTheRest)
+{
+    for (const int failures : {10, 11}) {
+        machine().logMessages().clear();
+        {
+            const Session session = caSession();
+            FileWork work(session);
+            for (int n = 0; n < failures; ++n)
+                work.copy(("C:\\missing" + std::to_string(n)).c_str(), ("C:\\copy" + std::to_string(n)).c_str());
+            work.summary("walk");
+        }
+        EXPECT_EQ(logLines(" failed: error 2 ").size(), 10u) << failures;
+        EXPECT_EQ(logLines("walk"), std::vector<std::string>{failures == 10 ? "test: walk: 10 failures"
+                                                                             : "test: walk: 11 failures (the first 10 logged)"});
+    }
 }
 
 TEST_F(CoreTest, HostExecutableTest)

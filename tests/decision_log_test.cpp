@@ -218,6 +218,10 @@ TEST_F(DecisionLogTest, EachDecisionToLeaveSomethingUndoneIsLogged)
          {"INVALIDSEL set to 1, PROEM1DIR removed: PROEM1DIR=\"" + folderOfLength(240).substr(0, 160) +
           "\"... (240 characters) cannot hold a usable host: the path of its x86e_win64\\obj\\xtop.exe would not fit 259 "
           "characters"}},
+        // A value too long to take is still shown, read whole.
+        {"validateProEBrwPath", {{"PROEMBROWSE", std::string(300, 'x')}}, nullptr,
+         {"browsed folder PROEMBROWSE=\"" + std::string(160, 'x') +
+          "\"... (300 characters) rejected: PROEMBROWSE holds 300 characters, more than 259"}},
     };
     for (const Decision& d : decisions) {
         TearDown();

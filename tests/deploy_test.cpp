@@ -286,3 +286,20 @@ TEST_F(DeployTest, AStagingAreaTooDeepForSomeFilesClearsWhatFits)
     ASSERT_EQ(summary.size(), 1u);
     EXPECT_NE(summary[0].find(" paths longer than 259 characters passed over"), std::string::npos);
 }
+
+// The cleanup empties the staging area of what the package staged; the area
+// itself is a folder of the system's (ALLUSERSPROFILE) and stays, also when
+// the package staged nothing in a release's own folder.
+TEST_F(DeployTest, TheStagingAreaItselfStays)
+{
+    for (const bool subfolders : {true, false}) {
+        std::filesystem::remove_all(onC("ProgramData"));
+        for (const std::string& file : stagedFiles())
+            if (!kKeptRuntime.count(file) && file.rfind("creo2\\", 0) != 0 &&
+                (subfolders || file.find('\\') == std::string::npos))
+                writeFile("ProgramData\\" + file, file);
+        clearStagingArea(caSession(), "C:\\ProgramData", addInManifest());
+        EXPECT_TRUE(std::filesystem::is_directory(onC("ProgramData"))) << subfolders;
+        EXPECT_EQ(filesBelow("ProgramData", true), Files{});
+    }
+}

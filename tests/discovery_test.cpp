@@ -225,6 +225,16 @@ TEST_F(DiscoveryTest, NoHostFillsNothingAndForeignNamesChangeNoRow)
     fillInsatlledProeCB(session());
     EXPECT_EQ(property("WFCUSTOM_ONE"), "Pro/ENGINEER WildFire 2.0 [(Datecode: M010)]");
     EXPECT_EQ(machine().controlRows(), rows);
+
+    // A release key that is not there (the 32-bit view's) finds nothing, not
+    // the key opened before it once more.
+    addHost(kCreo + "2.0", "a", "creo2", "M020");
+    fillInsatlledProeCB(session());
+    EXPECT_EQ(property("WFCUSTOM_ONE"), "Creo Parametric 2.0 [(Datecode: M020)]");
+    EXPECT_EQ(property("WFCUSTOM_TWO"), "Pro/ENGINEER WildFire 2.0 [(Datecode: M010)]");
+    EXPECT_FALSE(hasProperty("WFCUSTOM_THREE"));
+    EXPECT_EQ(logLines("HKLM\\SOFTWARE\\Wow6432Node\\PTC\\Creo Parametric not found: no release of it is registered").size(),
+              3u);
 }
 
 // What an earlier run found is gone when nothing is found again: each of the

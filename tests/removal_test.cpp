@@ -55,12 +55,12 @@ TEST_F(RemovalTest, FoldersAreEmptiedButOnlyRemovedWhenNothingIsLeft)
     EXPECT_EQ(emptyAndRemoveFolder(caSession(), "C:\\mixed"), 0);
     EXPECT_FALSE(exists("only"));
     EXPECT_EQ(tree("mixed"), (Files{{"sub\\", "\\"}, {"sub\\c.txt", ""}}));
-    EXPECT_EQ(emptyAndRemoveFolder(caSession(), "C:\\missing"), 3);
-    // An empty text names no folder: the current one stays untouched.
+    // A folder that is not there has nothing to empty, and an empty text names
+    // no folder (the current one stays untouched): neither is a failed call.
     writeFile("mixed\\d.txt");
     const std::size_t logged = machine().logMessages().size();
+    EXPECT_EQ(emptyAndRemoveFolder(caSession(), "C:\\missing"), 3);
     EXPECT_EQ(emptyAndRemoveFolder(caSession(), ""), 3);
-    // Nothing was tried, so no call failed.
     for (std::size_t n = logged; n < machine().logMessages().size(); ++n)
         EXPECT_EQ(machine().logMessages()[n].find("error"), std::string::npos) << machine().logMessages()[n];
     EXPECT_TRUE(exists("mixed\\d.txt"));
@@ -472,4 +472,22 @@ TEST_F(RemovalTest, AnEarlierVersionsHostNamedByAnyFolderPropertyIsFound)
                                              {"x86e_win64\\obj\\", "\\"},
                                              {"x86e_win64\\obj\\xtop.exe", "MZ"}}))
             << name;
+}
+
+// A folder the add-in created goes once nothing of its footprint is left
+// below it; a name that only begins like it is beside it, not below.
+TEST_F(RemovalTest, AFolderGoesWhateverItsNeighboursAreCalled)
+{
+    makeHost("PTC\\h");
+    makeFolder("PTC\\h\\x86e_win64\\obj\\Lang");
+    writeFile("PTC\\h\\x86e_win64\\obj\\LangPack.dll", "pack");
+    const auto footprint = Footprint::parse(
+        {"Orvella footprint 1", "host\tC:\\PTC\\h", "folder\td\tx86e_win64\\obj\\Lang",
+         "file\tr\tx86e_win64\\obj\\LangPack.dll\t" + formatDigest(digestText("pack"))});
+    ASSERT_TRUE(footprint);
+    ASSERT_TRUE(writeFootprint(caSession(), *footprint));
+    EXPECT_TRUE(removeFromFootprints(caSession(), {Domain::deployment}, nullptr).unfinished.empty());
+    EXPECT_FALSE(exists("PTC\\h\\x86e_win64\\obj\\Lang"));
+    EXPECT_EQ(readFile("PTC\\h\\x86e_win64\\obj\\LangPack.dll"), "pack");
+    EXPECT_EQ(footprintOf("C:\\PTC\\h")->items().size(), 1u) << "the other domain's file is still to undo";
 }

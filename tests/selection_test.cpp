@@ -112,6 +112,18 @@ TEST_F(SelectionTest, FirstUnwritableRegistrationFileIsReported)
     makeFolder("browsed\\text");
     checkProTKAccess(session());
     EXPECT_FALSE(hasProperty("PROTK_WRITE"));
+
+    // A folder too long to take is named whole, for the dialog to show,
+    // whichever length the installer reports for it.
+    const std::string tooLong = "C:\\" + std::string(297, 'x');
+    setProperties({{"PROEWF4", "1"}, {"PROEWF4DIR", tooLong}});
+    for (const bool asWindows : {false, true}) {
+        machine().propertyLengthAsWindows = asWindows;
+        setProperty("TEMPPROEDIR", "");
+        checkProTKAccess(session());
+        EXPECT_EQ(property("PROTK_WRITE"), "NO");
+        EXPECT_EQ(property("TEMPPROEDIR"), tooLong) << asWindows;
+    }
 }
 
 TEST_F(SelectionTest, CustomFolderAccessReportsChosenSlotsOnly)

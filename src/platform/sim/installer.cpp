@@ -70,9 +70,10 @@ Status msiGetProperty(MsiHandle session, const char* name, char* buffer, std::ui
             std::memcpy(buffer, value.data(), *count - 1);
             buffer[*count - 1] = '\0';
         }
-        // As Wine does: twice the length, the room the text could take in a
-        // double-byte code page. A caller must not take it for the length.
-        *count = 2 * length;
+        // Wine gives twice the length, the room the text could take in a
+        // double-byte code page: a caller must not take it for the length,
+        // nor count on the room.
+        *count = m.propertyLengthAsWindows ? length : 2 * length;
         return kMoreData;
     }
     std::memcpy(buffer, value.c_str(), length + 1);

@@ -198,6 +198,9 @@ public:
 
     // Standard user: opening or creating an HKLM key with any write right fails with access denied.
     bool standardUser = false;
+    // A property too long for its buffer: Windows gives its length, Wine twice
+    // that (the room it could take in a double-byte code page).
+    bool propertyLengthAsWindows = false;
 
     std::vector<MessageBoxCall>& messageBoxes() { return messageBoxes_; }
     int messageBoxAnswer = 1;  // IDOK
