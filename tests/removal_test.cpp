@@ -147,8 +147,12 @@ TEST_F(RemovalTest, ABackupFollowsTheHostsLatestCopyAndNoneIsLeft)
     EXPECT_EQ(tree("PTC\\creo2"), expected);
     EXPECT_TRUE(exists("ProgramData\\Kestrane\\Orvella"));
     machine().setCurrentDirectory("C:\\");
+    // With the staging area cleared, the product's folder is all ALLUSERSPROFILE holds; that one stays.
+    for (const auto& staged : std::filesystem::directory_iterator(onC("ProgramData")))
+        if (staged.path().filename() != "Kestrane") std::filesystem::remove_all(staged.path());
     removeDeployments();
     EXPECT_FALSE(exists("ProgramData\\Kestrane"));
+    EXPECT_TRUE(exists("ProgramData"));
     EXPECT_FALSE(footprintOf("C:\\PTC\\creo2"));
 }
 
@@ -483,11 +487,13 @@ TEST_F(RemovalTest, AFolderGoesWhateverItsNeighboursAreCalled)
     writeFile("PTC\\h\\x86e_win64\\obj\\LangPack.dll", "pack");
     const auto footprint = Footprint::parse(
         {"Orvella footprint 1", "host\tC:\\PTC\\h", "folder\td\tx86e_win64\\obj\\Lang",
-         "file\tr\tx86e_win64\\obj\\LangPack.dll\t" + formatDigest(digestText("pack"))});
+         "file\tr\tx86e_win64\\obj\\LangPack.dll\t" + formatDigest(digestText("pack")),
+         // Another domain's file whose place has a separator where the folder's name ends.
+         "file\tr\tx86e_win64\\lib\\Lang\\f.txt\t" + formatDigest(digestText("f"))});
     ASSERT_TRUE(footprint);
     ASSERT_TRUE(writeFootprint(caSession(), *footprint));
     EXPECT_TRUE(removeFromFootprints(caSession(), {Domain::deployment}, nullptr).unfinished.empty());
     EXPECT_FALSE(exists("PTC\\h\\x86e_win64\\obj\\Lang"));
     EXPECT_EQ(readFile("PTC\\h\\x86e_win64\\obj\\LangPack.dll"), "pack");
-    EXPECT_EQ(footprintOf("C:\\PTC\\h")->items().size(), 1u) << "the other domain's file is still to undo";
+    EXPECT_EQ(footprintOf("C:\\PTC\\h")->items().size(), 2u) << "the other domain's files are still to undo";
 }

@@ -50,17 +50,8 @@ bool backupFolderFor(const Session& session, std::string_view host, std::string&
     stripTrailingSeparator(name);
     name = lowerCased(name);
     const std::string digest = formatDigest(digestText(name));
-    folder = concat(profile.view(), "Kestrane\\Orvella\\Backup\\", digest.substr(digest.find(':') + 1));
+    folder = concat(profile.view(), kBackupFolders, "\\", digest.substr(digest.find(':') + 1));
     return folder.size() < kMaxPath;
-}
-
-// The backup folder and the three of the product's folders above it, outermost first.
-std::vector<std::string> backupFolderLevels(const std::string& folder)
-{
-    std::vector<std::string> levels{folder};
-    for (int i = 0; i < 3 && levels.front().rfind('\\') != std::string::npos; ++i)
-        levels.insert(levels.begin(), levels.front().substr(0, levels.front().rfind('\\')));
-    return levels;
 }
 
 }  // namespace
@@ -200,8 +191,9 @@ bool HostWrite::takeBackups(Footprint& footprint)
     bool reverted = false;
     FileWork work(session_, host_.text());
     bool folderMade = true;
-    for (const std::string& level : backupFolderLevels(footprint.backups()))
-        folderMade = folderMade && work.makeFolder(level.c_str());
+    const std::vector<std::string> levels = backupFolderLevels(footprint.backups());
+    for (auto level = levels.rbegin(); level != levels.rend(); ++level)
+        folderMade = folderMade && work.makeFolder(level->c_str());
     for (Step& step : steps_) {
         PathBuffer target;
         if (step.backup.empty() || step.skip || !host_.path(step.place, target)) continue;

@@ -176,6 +176,18 @@ std::optional<Footprint> Footprint::parse(const std::vector<std::string>& lines)
     return footprint;
 }
 
+std::vector<std::string> backupFolderLevels(std::string_view folder)
+{
+    std::vector<std::string> levels;
+    for (std::string level(folder); levels.size() < 4;) {
+        levels.push_back(level);
+        const std::size_t slash = level.rfind('\\');
+        if (slash == std::string::npos || equalsIgnoringCase(level.substr(slash + 1), kVendorFolder)) break;
+        level.erase(slash);
+    }
+    return levels;
+}
+
 std::string footprintValueName(std::string_view folder)
 {
     std::string name(folder);

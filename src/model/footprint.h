@@ -91,4 +91,15 @@ private:
 std::string footprintValueName(std::string_view folder);
 inline constexpr std::string_view kFootprintValuePrefix = "Footprint ";
 
+// The product's folders for the hosts' files it replaced, below ALLUSERSPROFILE:
+// one folder per host in kBackupFolders.
+inline constexpr std::string_view kBackupFolders = "Kestrane\\Orvella\\Backup";
+inline constexpr std::string_view kVendorFolder = "Kestrane";
+
+// A footprint's backup folder and the product's folders above it, innermost
+// first: up to the vendor's folder, never the folder that holds that one. A
+// footprint may name one of the upper folders alone, the one that could not
+// go last time.
+std::vector<std::string> backupFolderLevels(std::string_view folder);
+
 }  // namespace ca

@@ -91,19 +91,19 @@ public:
     void backupFolder()
     {
         if (footprint_.backups().empty() || footprint_.has(Mark::replaced)) return;
-        std::string folder = footprint_.backups();
-        const FileWork::Removal removal = work_.removeFolderIfEmpty(folder.c_str());
+        const std::vector<std::string> levels = backupFolderLevels(footprint_.backups());
+        const FileWork::Removal removal = work_.removeFolderIfEmpty(levels.front().c_str());
         if (removal == FileWork::Removal::failed || removal == FileWork::Removal::notEmpty) {
             if (removal == FileWork::Removal::notEmpty)
-                session_.log(concat(escaped(folder), " holds files that are no backup of this footprint: it stays"));
+                session_.log(
+                    concat(escaped(levels.front()), " holds files that are no backup of this footprint: it stays"));
             return;
         }
         footprint_.setBackups("");
-        for (int level = 0; level < 3 && folder.rfind('\\') != std::string::npos; ++level) {
-            folder.erase(folder.rfind('\\'));
-            const FileWork::Removal above = work_.removeFolderIfEmpty(folder.c_str());
+        for (std::size_t level = 1; level < levels.size(); ++level) {
+            const FileWork::Removal above = work_.removeFolderIfEmpty(levels[level].c_str());
             // The footprint keeps naming a folder that could not go, so that the next removal takes it.
-            if (above == FileWork::Removal::failed) footprint_.setBackups(folder);
+            if (above == FileWork::Removal::failed) footprint_.setBackups(levels[level]);
             if (above != FileWork::Removal::removed) break;
         }
     }
