@@ -27,6 +27,7 @@ TEST_F(DecisionLogTest, EachDecisionToLeaveSomethingUndoneIsLogged)
     };
     const auto unknown = [this] { makeHost("unknown", true); };
     const std::string deep = folderOfLength(245);
+    const std::string tooLong = folderOfLength(300);
     const std::string notKnown = "\"C:\\unknown\" is no known release: it has neither uninstall\\instlog.txt nor a "
                                  "release descriptor, and Creo Parametric 2.0 is not registered";
     const std::vector<Decision> decisions = {
@@ -130,6 +131,9 @@ TEST_F(DecisionLogTest, EachDecisionToLeaveSomethingUndoneIsLogged)
          {"C:\\wf4\\text\\protk.dat is UTF-16 text, which the add-in never edits: left alone",
           "C:\\wf3\\text\\protk.dat holds no Orvella entry: left alone",
           "C:\\wf2\\text\\protk.dat is not there: nothing to unregister"}},
+        // A folder too long to take is named whole among the ones the removal looks at.
+        {"cleanupProEAuxAppInFile", {{"PROEWF3DIR", tooLong}}, nullptr,
+         {"release folders: PROEWF3DIR=\"" + tooLong.substr(0, 160) + "\"... (300 characters)"}},
         {"cleanCmdResources", {},
          [this] {
              makeWildfire4();

@@ -242,6 +242,16 @@ TEST_F(RegistrationTest, NameLinesAroundABlockBoundaryAreFound)
         EXPECT_EQ(afterAdd(filler + kRelativeEntry + "tail\r\n"), filler + kRelativeEntry + "tail\r\n") << offset;
         EXPECT_EQ(afterRemoval(protk()), filler + "tail\r\n") << offset;
     }
+    // An entry right after another's "end" line, with no empty line between: the "end" closes that entry.
+    const std::string entry = kRelativeEntry.substr(2);
+    for (std::size_t offset = kBlock - 24; offset <= kBlock + 8; ++offset) {
+        std::string filler;
+        while (filler.size() + 17 + 8 <= offset) filler += "name Other\r\nend\r\n";
+        filler += std::string(offset - filler.size() - 7, 'p') + "\r\nend\r\n";
+        ASSERT_EQ(filler.size(), offset);
+        EXPECT_EQ(afterAdd(filler + entry + "tail\r\n"), filler + entry + "tail\r\n") << offset;
+        EXPECT_EQ(afterRemoval(protk()), filler + "tail\r\n") << offset;
+    }
 }
 
 TEST_F(RegistrationTest, FailedRemovalLeavesTheFileAsItWas)
