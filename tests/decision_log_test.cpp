@@ -121,6 +121,15 @@ TEST_F(DecisionLogTest, EachDecisionToLeaveSomethingUndoneIsLogged)
          {"C:\\gone was reached by an earlier version: its files there are taken into its footprint",
           "C:\\gone\\text\\protk.dat: 1 Orvella entry removed",
           "C:\\gone\\text\\protk.dat deleted: it held nothing of anyone else's, and the folder holds no host any more"}},
+        {"cleanupProEAuxAppInFile", {},
+         [this] {
+             makeHost("bare", true);
+             installEarlierVersion("bare", "WFCUSTOM_DIR_ONE");
+             std::filesystem::remove(onC("bare\\text\\protk.dat"));
+         },
+         {"C:\\bare was reached by an earlier version: its files there are taken into its footprint",
+          "C:\\bare\\text\\protk.dat is not there: nothing to unregister",
+          "footprint of C:\\bare forgotten: the add-in left nothing there"}},
         {"cleanupProEAuxAppInFile", {{"PROEWF4DIR", "C:\\wf4"}, {"PROEWF3DIR", "C:\\wf3"}, {"PROEWF2DIR", "C:\\wf2"}},
          [this] {
              makeHost("wf4", true);
@@ -178,6 +187,8 @@ TEST_F(DecisionLogTest, EachDecisionToLeaveSomethingUndoneIsLogged)
         {"isProEInstalled", {{"ISCMDINSTALL", "1"}, {"PROEM1DIR", std::string(300, 'x')}}, nullptr,
          {"property PROEM1DIR holds 300 characters, more than 259: it does not fit, and none of it is taken",
           "PROEDUMPDEPENDANCIES set to 1: PROEM1DIR holds 300 characters, more than 259, so it holds no usable host"}},
+        {"copyProeDllToMoreInstall", {{"PROEM1", "1"}, {"PROEM1DIR", std::string(300, 'x')}}, nullptr,
+         {"PROEM1DIR holds 300 characters, more than 259: no module copied"}},
         {"cleanupProEAuxAppInFile", {{"PROEWF4DIR", std::string(300, 'x')}}, nullptr,
          {"PROEWF4DIR holds 300 characters, more than 259: no entry taken out there"}},
         {"copyCMDresourcetoUSASCII", {{"USASCIIM1", "C:\\ProgramData\\text\\"}, {"CREO1DIR", std::string(300, 'x')}},
@@ -238,5 +249,13 @@ TEST_F(DecisionLogTest, EachDecisionToLeaveSomethingUndoneIsLogged)
         for (const std::string& line : d.lines)
             EXPECT_EQ(std::count(log.begin(), log.end(), d.action + std::string(": ") + line), 1)
                 << line << "\nlogged:\n" << ::testing::PrintToString(log);
+        // A call that fails says so; what is merely not there is no failed call.
+        const auto failedCalls = [](const auto& lines, std::string_view prefix) {
+            return std::count_if(lines.begin(), lines.end(), [prefix](const std::string& line) {
+                return line.starts_with(prefix) && line.find(" failed: ") != std::string::npos;
+            });
+        };
+        EXPECT_EQ(failedCalls(log, d.action + std::string(": ")), failedCalls(d.lines, ""))
+            << d.action << "\nlogged:\n" << ::testing::PrintToString(log);
     }
 }

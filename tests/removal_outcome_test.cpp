@@ -46,6 +46,10 @@ TEST_F(OutcomeTest, TheFirstFailureIsKeptAndTheOthersCounted)
         reportHostFailure(s, kInstallErrorProperty, "C:\\wf4", "y", "could not be written", 5);
         EXPECT_EQ(property(kInstallErrorProperty), looksCounted + " (and 1 more: see the installer log)");
     }
+    // A first failure shorter than the count's end, with " (and " in it.
+    setProperty(kInstallErrorProperty, "C:\\a (and b");
+    reportHostFailure(s, kInstallErrorProperty, "C:\\wf4", "y", "could not be written", 5);
+    EXPECT_EQ(property(kInstallErrorProperty), "C:\\a (and b (and 1 more: see the installer log)");
 }
 
 TEST_F(OutcomeTest, AHostWhoseEntryCannotBeTakenOutKeepsItsFilesAndRecordsUntilALaterRemoval)
