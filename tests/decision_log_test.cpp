@@ -180,6 +180,16 @@ TEST_F(DecisionLogTest, EachDecisionToLeaveSomethingUndoneIsLogged)
         {"copyProeDllToMoreInstall", {{"PROEM1", "1"}, {"PROEM1DIR", "C:\\wf4"}, {"PROEWF4TEMP", folderOfLength(250)}}, wf4,
          {"no module copied: the path of orvbridge.dll in \"" + folderOfLength(250).substr(0, 160) +
           "\"... (250 characters) does not fit 259 characters"}},
+        // A copy that fails is named by the host file it could not write.
+        {"copyProeDllToMoreInstall", {{"PROEM1", "1"}, {"PROEM1DIR", "C:\\wf4"}, {"PROEWF4TEMP", "C:\\ProgramData\\proeWF4\\"}},
+         [this, wf4] {
+             wf4();
+             machine().faults().failAt(sim::Op::copyFile, 1);
+         },
+         {"copy C:\\ProgramData\\proeWF4\\orvbridge.dll to C:\\wf4\\x86e_win64\\obj\\orvbridge.dll failed: error 5 (Access "
+          "is denied.)",
+          "ORVELLA_INSTALL_ERROR set: C:\\wf4: C:\\wf4\\x86e_win64\\obj\\orvbridge.dll could not be written (error 5: Access "
+          "is denied.)"}},
         {"validateProEBrwPath", {{"PROEMBROWSE", "C:\\wf4\\"}}, wf4,
          {"browsed folder PROEMBROWSE=\"C:\\wf4\\\" accepted: Wildfire 4.0",
           "the dialog has no check box PROE_VER_1: no tooltip"}},

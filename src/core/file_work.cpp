@@ -38,12 +38,13 @@ void FileWork::failed(unsigned code, std::string_view call, std::string_view pat
 }
 
 // The call's own error cannot tell a file in use from one we may not write:
-// a probe tells, and a probe that fails says why.
+// a probe tells, and a probe that fails says why. A file that is not there
+// is in no one's use, and its absence is no failed call.
 bool FileWork::heldElsewhere(platform::Status code, const char* path)
 {
     if (!mayBeHeld(code)) return false;
     if (platform::isFileInUse(path)) return true;
-    if (const platform::Status probe = platform::lastError(); probe != platform::kSuccess)
+    if (const platform::Status probe = platform::lastError(); probe != platform::kSuccess && !isMissing(probe))
         logFailed(session_, probe, "open ", escaped(path), " to tell whether it is in use");
     return false;
 }
