@@ -84,6 +84,9 @@ TEST(CoreFootprintText, IsReadBackWholeOrNotAtAll)
     EXPECT_EQ(replaced.backup, "1-msvcr90.dll");
     EXPECT_EQ(footprint->items()[3].wrote, (std::vector<ContentDigest>{digestText("a"), digestText("")}));
     EXPECT_TRUE(footprint->items()[5].wrote.empty());
+    // The backup folder does not tell MSVCR90.DLL from msvcr90.dll: a new backup's name is new in any case.
+    EXPECT_EQ(footprint->newBackupName("lib\\MSVCR90.DLL"), "2-MSVCR90.DLL");
+    EXPECT_EQ(footprint->newBackupName("open.png"), "1-open.png");
 
     const std::vector<std::vector<std::string>> unknown = {
         {"Orvella footprint 2", "host\tC:\\h"}, {"Orvella footprint 1"}, {"Orvella footprint 1", "host\t"},

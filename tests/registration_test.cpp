@@ -232,26 +232,23 @@ TEST_F(RegistrationTest, TheTemporaryFileIsNeverWrittenThrough)
 
 TEST_F(RegistrationTest, NameLinesAroundABlockBoundaryAreFound)
 {
-    // The file is read in 64 KB blocks: an entry at every offset around the boundary.
+    // The file is read in 64 KB blocks: an entry at every offset around the boundary, after other
+    // name lines, and right after another's "end" line with no empty line between (that "end" closes it).
     constexpr std::size_t kBlock = 64 * 1024;
-    for (std::size_t offset = kBlock - 24; offset <= kBlock + 8; ++offset) {
-        std::string filler;
-        while (filler.size() + 12 + 2 <= offset) filler += "name Other\r\n";
-        filler += std::string(offset - filler.size() - 2, 'p') + "\r\n";
-        ASSERT_EQ(filler.size(), offset);
-        EXPECT_EQ(afterAdd(filler + kRelativeEntry + "tail\r\n"), filler + kRelativeEntry + "tail\r\n") << offset;
-        EXPECT_EQ(afterRemoval(protk()), filler + "tail\r\n") << offset;
-    }
-    // An entry right after another's "end" line, with no empty line between: the "end" closes that entry.
-    const std::string entry = kRelativeEntry.substr(2);
-    for (std::size_t offset = kBlock - 24; offset <= kBlock + 8; ++offset) {
-        std::string filler;
-        while (filler.size() + 17 + 8 <= offset) filler += "name Other\r\nend\r\n";
-        filler += std::string(offset - filler.size() - 7, 'p') + "\r\nend\r\n";
-        ASSERT_EQ(filler.size(), offset);
-        EXPECT_EQ(afterAdd(filler + entry + "tail\r\n"), filler + entry + "tail\r\n") << offset;
-        EXPECT_EQ(afterRemoval(protk()), filler + "tail\r\n") << offset;
-    }
+    struct Around {
+        std::string repeated, last, entry;
+    };
+    for (const Around& around : {Around{"name Other\r\n", "\r\n", kRelativeEntry},
+                                 Around{"name Other\r\nend\r\n", "\r\nend\r\n", kRelativeEntry.substr(2)}})
+        for (std::size_t offset = kBlock - 24; offset <= kBlock + 8; ++offset) {
+            std::string filler;
+            while (filler.size() + around.repeated.size() + around.last.size() <= offset) filler += around.repeated;
+            filler += std::string(offset - filler.size() - around.last.size(), 'p') + around.last;
+            ASSERT_EQ(filler.size(), offset);
+            const std::string file = filler + around.entry + "tail\r\n";
+            EXPECT_EQ(afterAdd(file), file) << offset;
+            EXPECT_EQ(afterRemoval(protk()), filler + "tail\r\n") << offset;
+        }
 }
 
 TEST_F(RegistrationTest, FailedRemovalLeavesTheFileAsItWas)
