@@ -13,6 +13,7 @@ struct Decision {
     Props properties;
     std::function<void()> machine;   // what stands on the machine, besides the staged add-in
     std::vector<std::string> lines;  // each logged once, after "<action>: "
+    std::vector<std::string> absent = {};  // never logged
 };
 
 using DecisionLogTest = SimTest;
@@ -43,6 +44,11 @@ TEST_F(DecisionLogTest, EachDecisionToLeaveSomethingUndoneIsLogged)
         {"copyCMDresourcetoUSASCII", {{"PROEM1", "1"}}, nullptr,
          {"the browsed slot is chosen: no resources copied, no records written"}},
         {"copyCMDresourcetoUSASCII", {}, nullptr, {"USASCIIM1 names no staged resource folder: no resources copied"}},
+        // A record that cannot be written is not said to be.
+        {"copyCMDresourcetoUSASCII", {}, [this] { machine().faults().failAt(sim::Op::regSet, 2); },
+         {"write Install_CREO1_dir of HKLM\\Software\\Kestrane\\Orvella failed: error 5 (Access is denied.)",
+          "record Install_CREO2_dir=\"\" written"},
+         {"record Install_CREO1_dir=\"\" written"}},
         {"copyProeDllToMoreInstall", {{"PROEM1", "0"}, {"PROEM1DIR", "C:\\wf4"}}, wf4,
          {"the browsed slot is not chosen: no module copied"}},
         {"copyProeDllToMoreInstall", {{"PROEM1", "1"}, {"PROEM1DIR", "C:\\unknown"}}, unknown,
@@ -259,6 +265,8 @@ TEST_F(DecisionLogTest, EachDecisionToLeaveSomethingUndoneIsLogged)
         for (const std::string& line : d.lines)
             EXPECT_EQ(std::count(log.begin(), log.end(), d.action + std::string(": ") + line), 1)
                 << line << "\nlogged:\n" << ::testing::PrintToString(log);
+        for (const std::string& line : d.absent)
+            EXPECT_EQ(std::count(log.begin(), log.end(), d.action + std::string(": ") + line), 0) << line;
         // A call that fails says so; what is merely not there is no failed call.
         const auto failedCalls = [](const auto& lines, std::string_view prefix) {
             return std::count_if(lines.begin(), lines.end(), [prefix](const std::string& line) {
