@@ -129,6 +129,24 @@ TEST_F(RemovalTest, ABackupFollowsTheHostsLatestCopyAndNoneIsLeft)
     EXPECT_EQ(tree("PTC\\creo2"), expected);
     EXPECT_FALSE(exists("ProgramData\\Kestrane"));
 
+    // A repair that cannot back up a second patch leaves it in place, and the footprint keeps the backup
+    // it had: the removal leaves the patch, and no backup behind.
+    deployAndRegister("C:\\PTC\\creo2", kCreo2);
+    writeFile("PTC\\creo2\\x86e_win64\\obj\\msvcr90.dll", "the host's second patch");
+    machine().faults().resetCounts();
+    machine().faults().failAt(sim::Op::copyFile, 1);
+    deployAndRegister("C:\\PTC\\creo2", kCreo2);
+    machine().faults().clear();
+    EXPECT_EQ(readFile("PTC\\creo2\\x86e_win64\\obj\\msvcr90.dll"), "the host's second patch");
+    ASSERT_EQ(backups().size(), 1u);
+    EXPECT_EQ(readFile("ProgramData\\Kestrane\\" + backups().at(0)), "the host's patched runtime");
+    removeDeployments();
+    expected["x86e_win64\\obj\\msvcr90.dll"] = "the host's second patch";
+    EXPECT_EQ(tree("PTC\\creo2"), expected);
+    EXPECT_FALSE(exists("ProgramData\\Kestrane"));
+    EXPECT_FALSE(footprintOf("C:\\PTC\\creo2"));
+    writeFile("PTC\\creo2\\x86e_win64\\obj\\msvcr90.dll", "the host's patched runtime");
+
     deployAndRegister("C:\\PTC\\creo2", kCreo2);
     std::filesystem::remove(onC("PTC/creo2/x86e_win64/obj/msvcr90.dll"));
     EXPECT_TRUE(removeDeployments().unfinished.empty());
