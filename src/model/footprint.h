@@ -94,7 +94,7 @@ inline constexpr std::string_view kFootprintValuePrefix = "Footprint ";
 // The product's folders for the hosts' files it replaced, below ALLUSERSPROFILE:
 // one folder per host in kBackupFolders.
 inline constexpr std::string_view kBackupFolders = "Kestrane\\Orvella\\Backup";
-inline constexpr std::string_view kVendorFolder = "Kestrane";
+inline constexpr std::string_view kVendorFolder = kBackupFolders.substr(0, kBackupFolders.find('\\'));
 
 // A footprint's backup folder and the product's folders above it, innermost
 // first: up to the vendor's folder, never the folder that holds that one. A
