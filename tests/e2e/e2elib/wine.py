@@ -5,6 +5,7 @@ import re
 import shutil
 import subprocess
 import tempfile
+import time
 
 # Wine's messages when a custom action never ran or died. The log cannot tell:
 # with the return value ignored, every action "ends" with value 1 even when
@@ -89,6 +90,22 @@ def run(prefix, args, env_extra=(), timeout=300):
             raise WineError(f"wine {' '.join(args)} timed out after {timeout}s")
         out.seek(0)
         return result.returncode, out.read().decode(errors="replace")
+
+
+def run_idempotent(prefix, args, env_extra=(), attempts=3):
+    """Runs a setup step that may be repeated safely (an import, a value
+    written whole). Under load, Wine's first program in a fresh prefix has
+    been seen to exit 1 with no output and no effect; a second try works.
+    Returns the last (status, output) and the failed tries' statuses."""
+    failed = []
+    for attempt in range(attempts):
+        rc, out = run(prefix, args, env_extra)
+        if rc == 0:
+            break
+        failed.append(rc)
+        if attempt + 1 < attempts:
+            time.sleep(2)
+    return rc, out, failed
 
 
 def failures(output):
