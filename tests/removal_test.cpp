@@ -55,6 +55,11 @@ TEST_F(RemovalTest, FoldersAreEmptiedButOnlyRemovedWhenNothingIsLeft)
     EXPECT_EQ(emptyAndRemoveFolder(caSession(), "C:\\mixed"), 0);
     EXPECT_FALSE(exists("only"));
     EXPECT_EQ(tree("mixed"), (Files{{"sub\\", "\\"}, {"sub\\c.txt", ""}}));
+    // A folder that stays, and the listing's "." and "..", are no file to
+    // delete: the one failed call is the current folder's removal.
+    EXPECT_EQ(logLines("failed"), (std::vector<std::string>{"test: remove folder C:\\mixed failed: error 32 (The process "
+                                                            "cannot access the file because it is being used by another "
+                                                            "process.)"}));
     // A folder that is not there has nothing to empty, and an empty text names
     // no folder (the current one stays untouched): neither is a failed call.
     writeFile("mixed\\d.txt");
@@ -171,6 +176,22 @@ TEST_F(RemovalTest, ABackupFollowsTheHostsLatestCopyAndNoneIsLeft)
     removeDeployments();
     EXPECT_FALSE(exists("ProgramData\\Kestrane"));
     EXPECT_TRUE(exists("ProgramData"));
+    EXPECT_FALSE(footprintOf("C:\\PTC\\creo2"));
+
+    // A host copy that cannot be put back keeps its backup, and the backup
+    // folder is left to the next removal without a word about others' files.
+    stageAddIn();
+    deployAndRegister("C:\\PTC\\creo2", kCreo2);
+    machine().faults().resetCounts();
+    machine().faults().failAt(sim::Op::copyFile, 1);
+    EXPECT_FALSE(removeDeployments().unfinished.empty());
+    machine().faults().clear();
+    ASSERT_EQ(backups().size(), 1u);
+    EXPECT_EQ(readFile("ProgramData\\Kestrane\\" + backups().at(0)), "the host's runtime");
+    EXPECT_EQ(logLines("no backup of this footprint"), std::vector<std::string>{});
+    EXPECT_TRUE(removeDeployments().unfinished.empty());
+    EXPECT_EQ(tree("PTC\\creo2"), expected);
+    EXPECT_FALSE(exists("ProgramData\\Kestrane"));
     EXPECT_FALSE(footprintOf("C:\\PTC\\creo2"));
 }
 
