@@ -94,6 +94,7 @@ TEST(CoreFootprintText, IsReadBackWholeOrNotAtAll)
         {"Orvella footprint 1", "host\tC:\\h", "backups\tC:\\b", "backups\tC:\\c"},
         {"Orvella footprint 1", "host\tC:\\h", "backup\tC:\\b"}, {"Orvella footprint 1", "host\tC:\\h", "earlier\tyes"},
         {"Orvella footprint 1", "host\tC:\\h", "dir\td\tx"}, {"Orvella footprint 1", "hosts\tC:\\h"},
+        {"Orvella footprint 1", "host\tC:\\h\tC:\\i"},
         {"Orvella footprint 1", "host\tC:\\h", "folder\tq\tx"}, {"Orvella footprint 1", "host\tC:\\h", "folder\tdd\tx"},
         {"Orvella footprint 1", "host\tC:\\h", "folder\td"}, {"Orvella footprint 1", "host\tC:\\h", "folder\td\t"},
         {"Orvella footprint 1", "host\tC:\\h", "folder\td\tx\ty"}, {"Orvella footprint 1", "host\tC:\\h", "file\td\tx"},

@@ -211,9 +211,9 @@ TEST_F(FilesInUse, TheChecksNameEachChosenHostWhoseFilesAreInUse)
     setProperty("PROEM1", "1");
     run("checkProTKAccess");
 
-    // The listed installations add to it; a folder named already is not named
-    // twice, and a host's own file in use is no concern of the add-in's.
-    setProperties({{"WFCUSTOM_DIR_ONE", "C:\\PTC\\wf5\\"}, {"PROE_VER_1", "1"}, {"WFCUSTOM_DIR_TWO", "C:\\PTC\\wf4"},
+    // The listed installations add to it; a folder named already, in any case,
+    // is not named twice, and a host's own file in use is no concern of the add-in's.
+    setProperties({{"WFCUSTOM_DIR_ONE", "c:\\ptc\\WF5\\"}, {"PROE_VER_1", "1"}, {"WFCUSTOM_DIR_TWO", "C:\\PTC\\wf4"},
                    {"PROE_VER_2", "1"}, {"WFCUSTOM_DIR_THREE", "C:\\PTC\\listed"}, {"PROE_VER_3", "1"},
                    {"WFCUSTOM_DIR_FOUR", "C:\\PTC\\quiet"}, {"PROE_VER_4", "1"}});
     run("checkProEFolderAccessRights");

@@ -272,13 +272,19 @@ TEST_F(RemovalTest, AnEarlierVersionsHostsAreTakenIntoFootprintsOnce)
 TEST_F(RemovalTest, ADevelopmentBuildsSurveyTellsWhatWasTheHosts)
 {
     stageAddIn();
+    makeFolder("PTC\\dev\\x86e_win64\\obj\\Lang");
     Files before = makeCreoHost("PTC\\dev");
     installEarlierVersion("PTC\\dev", "WFCUSTOM_DIR_ONE");
-    const std::string had = std::string("x86e_win64\\obj\\msvcr90.dll\0text\\usascii\\resource\\host.png\0"
-                                        "text\\usascii\\resource\\\0\0", 76);
+    // The survey holds its places lower-cased; the add-in names them as the host does.
+    std::string had;
+    for (const char* place : {"x86e_win64\\obj\\msvcr90.dll", "x86e_win64\\obj\\lang\\",
+                              "text\\usascii\\resource\\host.png", "text\\usascii\\resource\\"})
+        had.append(place).push_back('\0');
+    had.push_back('\0');
     machine().registry().setValue(kProductKey, "Before c:\\ptc\\dev", {7, {had.begin(), had.end()}});
     EXPECT_EQ(cleanupProEAuxAppInFile(session()), 0u);
-    // The host had msvcr90.dll (the development build overwrote it); the rest of the runtime was the add-in's.
+    // The host had msvcr90.dll (the development build overwrote it) and the
+    // empty language folder; the rest of the runtime was the add-in's.
     before["x86e_win64\\obj\\msvcr90.dll"] = "msvcr90.dll";
     EXPECT_EQ(tree("PTC\\dev"), before);
     EXPECT_EQ(productValues().count("Before c:\\ptc\\dev"), 0u);
