@@ -193,6 +193,19 @@ TEST_F(RemovalTest, ABackupFollowsTheHostsLatestCopyAndNoneIsLeft)
     EXPECT_EQ(tree("PTC\\creo2"), expected);
     EXPECT_FALSE(exists("ProgramData\\Kestrane"));
     EXPECT_FALSE(footprintOf("C:\\PTC\\creo2"));
+
+    // So does an emptied backup folder that cannot go now.
+    deployAndRegister("C:\\PTC\\creo2", kCreo2);
+    const std::string folder = footprintOf("C:\\PTC\\creo2")->backups();
+    machine().setCurrentDirectory(folder);
+    EXPECT_FALSE(removeDeployments().unfinished.empty());
+    EXPECT_EQ(tree("PTC\\creo2"), expected);
+    ASSERT_TRUE(footprintOf("C:\\PTC\\creo2"));
+    EXPECT_EQ(footprintOf("C:\\PTC\\creo2")->backups(), folder);
+    machine().setCurrentDirectory("C:\\");
+    EXPECT_TRUE(removeDeployments().unfinished.empty());
+    EXPECT_FALSE(exists("ProgramData\\Kestrane"));
+    EXPECT_FALSE(footprintOf("C:\\PTC\\creo2"));
 }
 
 // A protk.dat that the add-in created goes with its entry, and nothing of
