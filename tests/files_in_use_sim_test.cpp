@@ -160,14 +160,17 @@ TEST_F(SimInUse, TheRestartListTellsWhatItDeletes)
 {
     const std::string list = multi({"\\??\\C:\\PTC\\obj\\a.dll", "", "\\??\\C:\\Temp\\a.new",
                                      "!\\??\\c:\\ptc\\OBJ\\A.DLL", "\\??\\C:\\PTC\\obj\\b.dll", "",
-                                     "\\??\\C:\\PTC\\obj\\c.dll"});
+                                     "\\??\\C:\\PROGRA~1\\{7}\\d.dll", "", "\\??\\C:\\PTC\\obj\\c.dll"});
     machine().registry().setValue(kKey, kValue, sim::RegValue{7, {list.begin(), list.end()}});
     const ca::Session s = caSession();
     EXPECT_FALSE(ca::deletedAtRestart(s, "C:\\PTC\\obj\\a.dll"));
     EXPECT_TRUE(ca::deletedAtRestart(s, "c:/ptc//obj\\B.dll"));
     EXPECT_FALSE(ca::deletedAtRestart(s, "C:\\PTC\\obj\\c.dll")) << "a source without its target is no operation";
     EXPECT_FALSE(ca::deletedAtRestart(s, "C:\\Temp\\a.new"));
+    // Only letters fold: a short name's tilde and a brace are no other character.
+    EXPECT_TRUE(ca::deletedAtRestart(s, "c:\\progra~1\\{7}\\D.DLL"));
+    EXPECT_FALSE(ca::deletedAtRestart(s, "C:\\PROGRA^1\\[7]\\d.dll"));
     EXPECT_EQ(ca::pendingRestartPaths(s),
               (std::vector<std::string>{"C:\\PTC\\OBJ\\A.DLL", "C:\\TEMP\\A.NEW", "C:\\PTC\\OBJ\\A.DLL",
-                                        "C:\\PTC\\OBJ\\B.DLL"}));
+                                        "C:\\PTC\\OBJ\\B.DLL", "C:\\PROGRA~1\\{7}\\D.DLL"}));
 }
