@@ -67,6 +67,14 @@ TEST_F(DecisionLogTest, EachDecisionToLeaveSomethingUndoneIsLogged)
          {"the browsed folder was not validated: no check box for it"}},
         {"validateProEBrwPath", {{"PROEMBROWSE", "C:\\unknown"}}, unknown,
          {notKnown, "browsed folder PROEMBROWSE=\"C:\\unknown\" rejected: its release is not recognised"}},
+        // Registered in the 32-bit view only: the native one is looked up first, and is no failed call.
+        {"validateProEBrwPath", {{"PROEMBROWSE", "C:\\unknown"}},
+         [&] {
+             unknown();
+             machine().registry().setString(std::string(ca::kCreoKey32) + "\\2.0", "InstallDir", "C:\\elsewhere");
+         },
+         {"\"C:\\unknown\" is Creo Parametric 2.0: it has neither uninstall\\instlog.txt nor a release descriptor, "
+          "and Creo Parametric 2.0 is registered"}},
         {"validateSelection", {}, nullptr, {"PROEM1DIR is empty: no browsed folder to check"}},
         {"validateSelection", {{"PROEM1DIR", "C:\\wf4"}, {"PROEWF4", "1"}, {"PROEWF4DIR", "C:\\wf4"}}, wf4,
          {"DUPLICATEDIR set to 1: PROEM1DIR=\"C:\\wf4\" is the folder of a chosen release"}},
