@@ -515,7 +515,6 @@ TEST_F(RemovalTest, AHostWithAWideProtkDatIsNoEarlierVersionsHost)
 // names, and whose protk.dat holds the entry, is one of its hosts.
 TEST_F(RemovalTest, AnEarlierVersionsHostNamedByAnyFolderPropertyIsFound)
 {
-    machine().registry().setString(kProductKey, "Install_WF5_dir", "");
     std::vector<std::string> names{"PROEM1DIR"};
     for (const ReleaseSlot& slot : kReleaseSlots) names.push_back(slot.folderProperty);
     for (const char* n : {"ONE", "TWO", "THREE", "FOUR", "FIVE", "SIX", "SEVEN", "EIGHT"})
@@ -526,6 +525,17 @@ TEST_F(RemovalTest, AnEarlierVersionsHostNamedByAnyFolderPropertyIsFound)
         writeFile("h\\" + name + "\\" + kObj + "orvbridge.dll", "module");
         setProperty(name, "C:\\h\\" + name);
     }
+    // Once footprints are kept, a file beside a host's entry is the add-in's
+    // only where a footprint says so: the entry goes, the file stays.
+    machine().registry().setString(kProductKey, "Footprints", "1");
+    EXPECT_EQ(cleanupProEAuxAppInFile(session()), 0u);
+    for (const std::string& name : names) {
+        EXPECT_EQ(readFile("h\\" + name + "\\" + kObj + "orvbridge.dll"), "module") << name;
+        writeFile("h\\" + name + "\\text\\protk.dat", "name Other\r\n" + kRelativeEntry);
+    }
+
+    machine().registry().deleteValue(kProductKey, "Footprints");
+    machine().registry().setString(kProductKey, "Install_WF5_dir", "");
     EXPECT_EQ(cleanupProEAuxAppInFile(session()), 0u);
     for (const std::string& name : names)
         EXPECT_EQ(tree("h\\" + name), (Files{{"text\\", "\\"},
