@@ -99,6 +99,22 @@ TEST_F(FilesInUse, ADeletionWaitsAndTakesItsEmptiedFolderAlong)
     machine().restart();
     EXPECT_EQ(filesBelow(kObjFolder, true),
               (std::map<std::string, std::string>{{"keep\\", "\\"}, {"keep\\host.txt", "host"}}));
+
+    // Someone else's update waiting for the restart leaves its file in place:
+    // a folder that holds it, with nothing of the add-in's doomed, stays.
+    writeFile(kObjFolder + "patched\\ours.dll", "ours");
+    writeFile(kObjFolder + "patched\\host.dll", "host");
+    const std::string list = std::string("\\??\\C:\\Temp\\host.new") + '\0' + "!\\??\\C:\\" + kObjFolder +
+                             "patched\\host.dll" + '\0' + '\0';
+    machine().registry().setValue(sim::Machine::kSessionManagerKey, sim::Machine::kPendingRenames,
+                                  sim::RegValue{7, {list.begin(), list.end()}});
+    {
+        ca::FileWork work(s, "C:\\PTC\\wf5");
+        EXPECT_EQ(work.deleteFile(("C:\\" + kObjFolder + "patched\\ours.dll").c_str()).outcome, ca::FileOutcome::done);
+        EXPECT_FALSE(work.removeFolder(("C:\\" + kObjFolder + "patched").c_str()));
+        EXPECT_EQ(work.atRestart(), 0);
+    }
+    EXPECT_EQ(registryText(sim::Machine::kSessionManagerKey, sim::Machine::kPendingRenames), list);
 }
 
 TEST_F(FilesInUse, WhatCannotWaitForTheRestartFailsAsBefore)
