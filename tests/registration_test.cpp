@@ -390,12 +390,18 @@ TEST_F(RegistrationTest, OurNameLineCountsOnlyWhereAnEntryStarts)
 
 TEST_F(RegistrationTest, FilesThatAreNotOursStayAsTheyAre)
 {
-    // A protk.dat that is a link: the file it leads to is edited, the link stays a link.
+    // A protk.dat that is a link: the file it leads to is edited, the link
+    // stays a link. The new text is written beside that file, so that it
+    // replaces it on its own volume.
     writeFile("shared\\protk.dat", "name OtherTool\r\nend\r\n\x1a");
+    writeFile("shared\\protk.tmp", "a user's");
     std::filesystem::create_symlink(onC("shared/protk.dat"), onC("PTC/wf4/text/protk.dat"));
     EXPECT_TRUE(isRegistrationFileWritable(caSession(), "C:\\PTC\\wf4"));
     EXPECT_TRUE(add());
     EXPECT_EQ(readFile("shared\\protk.dat"), "name OtherTool\r\nend\r\n" + kRelativeEntry + "\x1a");
+    EXPECT_EQ(logLines("C:\\shared\\protk.tmp is there already and is not ours").size(), 1u);
+    EXPECT_EQ(readFile("shared\\protk.tmp"), "a user's");
+    std::filesystem::remove(onC("shared/protk.tmp"));
     EXPECT_TRUE(remove(FileOwner::addIn));
     EXPECT_EQ(readFile("shared\\protk.dat"), "name OtherTool\r\nend\r\n\x1a");
     EXPECT_TRUE(std::filesystem::is_symlink(onC("PTC/wf4/text/protk.dat")));
