@@ -168,6 +168,9 @@ TEST_F(IdentifyTest, InstallLogKeepsTheLastValues)
     EXPECT_EQ(installLog("C:\\wf4"), "Wildfire 4.0||open-ended");  // the keyword ends the line: an empty value
     writeLog("nothing", "PRODUCT=\"proe\"\r\n");
     EXPECT_EQ(installLog("C:\\nothing"), "r|s|d");
+    // A line longer than one read: its first piece counts too.
+    writeLog("long", "SHIPCODE=\"M070\"" + std::string(300, ' ') + "\r\nRELEASE=\"Wildfire 4.0\"\r\n");
+    EXPECT_EQ(installLog("C:\\long"), "Wildfire 4.0|M070|d");
 
     // No log: a Creo Parametric 2.0 folder, with what its descriptor gave.
     makeFolder("creo");

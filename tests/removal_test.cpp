@@ -98,6 +98,10 @@ TEST_F(RemovalTest, RemovalUndoesExactlyTheFootprintWhateverTheHostDidSince)
     writeFile("PTC\\creo2\\x86e_win64\\obj\\Lang\\patch.dll", "patch");
     writeFile("PTC\\creo2\\x86e_win64\\obj\\libpng13.dll", "the host's libpng");
     writeFile("PTC\\creo2\\text\\usascii\\ov_messages.txt", "edited");
+    std::filesystem::remove(onC("PTC/creo2/text/usascii/resource/open.png"));
+    writeFile("PTC\\creo2\\text\\usascii\\resource\\open.png\\mine.txt", "mine");
+    expected["text\\usascii\\resource\\open.png\\"] = "\\";
+    expected["text\\usascii\\resource\\open.png\\mine.txt"] = "mine";
     expected["text\\usascii\\resource\\patch.png"] = "patch";
     expected["x86e_win64\\obj\\Lang\\"] = "\\";
     expected["x86e_win64\\obj\\Lang\\patch.dll"] = "patch";
@@ -111,6 +115,8 @@ TEST_F(RemovalTest, RemovalUndoesExactlyTheFootprintWhateverTheHostDidSince)
     EXPECT_FALSE(footprintOf("C:\\PTC\\creo2"));
     EXPECT_FALSE(exists("ProgramData\\Kestrane")) << "the backup folder goes with the last backup";
     EXPECT_FALSE(logLines("C:\\PTC\\creo2\\text\\usascii\\ov_messages.txt changed since the add-in wrote it").empty());
+    // A folder now where the add-in wrote a file is someone's: it stays, and is no failure.
+    EXPECT_FALSE(logLines("C:\\PTC\\creo2\\text\\usascii\\resource\\open.png changed since the add-in wrote it").empty());
     // Nothing is left to do the second time.
     EXPECT_EQ(removeDeployments().undone, 0);
     EXPECT_EQ(tree("PTC\\creo2"), expected);
