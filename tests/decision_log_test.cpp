@@ -173,6 +173,7 @@ TEST_F(DecisionLogTest, EachDecisionToLeaveSomethingUndoneIsLogged)
              writeLog("creo1", "RELEASE=\"1.0\"\r\n");
              makeHost("unknown", true);
              for (const char* host : {"creo1", "unknown"}) makeFolder(std::string(host) + "\\text\\usascii");
+             writeFile("creo1\\text\\ribbon", "a file, not the folder");
              makeHost("wf5", true);
          },
          {"no Microsoft.VC90.MFC for C:\\wf5: it holds the host executable",

@@ -566,6 +566,11 @@ TEST_F(RemovalTest, AFolderGoesWhateverItsNeighboursAreCalled)
          "file\tr\tx86e_win64\\lib\\Lang\\f.txt\t" + formatDigest(digestText("f"))});
     ASSERT_TRUE(footprint);
     ASSERT_TRUE(writeFootprint(caSession(), *footprint));
+    // A folder that cannot go now (the current folder of the process) stays in the footprint for the next removal.
+    machine().setCurrentDirectory("C:\\PTC\\h\\x86e_win64\\obj\\Lang");
+    EXPECT_EQ(removeFromFootprints(caSession(), {Domain::deployment}, nullptr).unfinished.size(), 1u);
+    EXPECT_EQ(footprintOf("C:\\PTC\\h")->items().size(), 3u);
+    machine().setCurrentDirectory("C:\\");
     EXPECT_TRUE(removeFromFootprints(caSession(), {Domain::deployment}, nullptr).unfinished.empty());
     EXPECT_FALSE(exists("PTC\\h\\x86e_win64\\obj\\Lang"));
     EXPECT_EQ(readFile("PTC\\h\\x86e_win64\\obj\\LangPack.dll"), "pack");
